@@ -1,0 +1,24 @@
+# Sourced: a private Wine prefix for one build folder (never ~/.wine).
+# Usage: . scripts/wine-env.sh <build dir>
+cb_build_dir=$(cd "$1" && pwd)
+export WINEPREFIX="$cb_build_dir/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+if [ ! -f "$WINEPREFIX/.clearbay-ready" ]; then
+  (
+    set -e
+    flock 9
+    if [ ! -f "$WINEPREFIX/.clearbay-ready" ]; then
+      wineboot -i >/dev/null 2>&1 || true
+      wineserver -w
+      key='HKCU\Software\Wine\Fonts\Replacements'
+      # The program's fonts are absent on Linux; without a substitute Chinese text shows as boxes.
+      wine reg add "$key" /v "微软雅黑" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+      wine reg add "$key" /v "Microsoft YaHei" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+      wine reg add "$key" /v "Segoe Print" /t REG_SZ /d "DejaVu Serif" /f >/dev/null 2>&1
+      wineserver -w
+      touch "$WINEPREFIX/.clearbay-ready"
+    fi
+  ) 9>"$cb_build_dir/.wineprefix.lock"
+fi
