@@ -1,0 +1,1 @@
+Get-AppxPackage -AllUsers *MixedReality* | ForEach {Add-AppxPackage -DisableDevelopmentMode -Register "$($_.InstallLocation)\AppXManifest.xml"}

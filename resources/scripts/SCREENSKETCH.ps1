@@ -1,0 +1,1 @@
+Get-AppxPackage -AllUsers *ScreenSketch* | ForEach {Add-AppxPackage -DisableDevelopmentMode -Register "$($_.InstallLocation)\AppXManifest.xml"}

@@ -1,0 +1,1 @@
+Get-AppXPackage *xboxapp* -AllUsers | Foreach {Add-AppxPackage -DisableDevelopmentMode -Register "$($_.InstallLocation)\AppXManifest.xml"}
