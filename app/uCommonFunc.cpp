@@ -1,0 +1,232 @@
+#include "uCommonFunc.h"
+
+#include <shellapi.h>
+#include <urlmon.h>
+#include <wininet.h>
+
+#include <stdexcept>
+#include <vector>
+
+#include "Commands.h"
+
+namespace clearbay {
+
+const wchar_t kMakerPageUrl[] = L"https://www.declutra.com/3505.html";
+const wchar_t kDescriptorUrl[] = L"http://update.declutra.com/updates/declutra.txt";
+const wchar_t kConnectivityUrl[] = L"http://www.msftconnecttest.com/";
+
+namespace {
+
+std::string Utf8(const std::wstring& s) {
+  if (s.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(size_t(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, s.data(), int(s.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+[[noreturn]] void Fail(const std::wstring& what, DWORD error) {
+  wchar_t* text = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring message = what;
+  if (text) {
+    message += L": ";
+    message += text;
+    LocalFree(text);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
+      message.pop_back();
+  }
+  throw std::runtime_error(Utf8(message));
+}
+
+std::mutex g_scriptRunLock;
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+}  // namespace
+
+int32_t RunProcess(const std::wstring& CommandLine, uint16_t ShowWindow, bool Wait, uint32_t* ProcessId) {
+  // CreateProcessW may write into the command-line buffer.
+  std::vector<wchar_t> cmd(CommandLine.begin(), CommandLine.end());
+  cmd.push_back(L'\0');
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);  // 68 in the 32-bit build
+  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
+  si.wShowWindow = ShowWindow;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
+                      nullptr, nullptr, &si, &pi))
+    return -1;
+  int32_t result = -1;
+  if (Wait) {
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    if (GetExitCodeProcess(pi.hProcess, &code)) result = int32_t(code);
+  } else if (ProcessId) {
+    *ProcessId = pi.dwProcessId;
+  }
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return result;
+}
+
+bool OpenUrl(const std::wstring& Url) {
+  if (!IsWebAddress(U(Url))) return false;
+  return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", Url.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+}
+
+void DeletePath(const std::wstring& Path, bool IsDirectory) {
+  if (IsDirectory)
+    DeleteDirTree(Path);
+  else
+    DeleteFileW(Path.c_str());
+}
+
+bool DeleteDirTree(const std::wstring& Dir) {
+  std::wstring base = Dir;
+  if (base.empty() || (base.back() != L'\\' && base.back() != L'/')) base += L'\\';
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileExW((base + L"*.*").c_str(), FindExInfoBasic, &fd, FindExSearchNameMatch, nullptr, 0);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = fd.cFileName;
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (name == L"." || name == L"..") continue;
+        std::wstring sub = Dir + L"\\" + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+          // Never descend through a link: an elevated delete must stay inside
+          // the tree it was given. The link itself is removed.
+          RemoveDirectoryW(sub.c_str());
+          continue;
+        }
+        DWORD attr = GetFileAttributesW(sub.c_str());
+        if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY)) DeleteDirTree(sub);
+      } else {
+        DeleteFileW((Dir + L"\\" + name).c_str());
+      }
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+  }
+  return RemoveDirectoryW(Dir.c_str()) != 0;
+}
+
+std::wstring TempDirectory() {
+  DWORD n = GetEnvironmentVariableW(L"temp", nullptr, 0);
+  if (n > 0) {
+    std::wstring value(n, L'\0');
+    n = GetEnvironmentVariableW(L"temp", value.data(), n);
+    value.resize(n);
+    if (!value.empty()) return value;
+  }
+  // Without "temp" the script would land in the root of the current drive.
+  wchar_t buf[MAX_PATH + 1];
+  DWORD len = GetTempPathW(MAX_PATH + 1, buf);
+  std::wstring path(buf, len);
+  if (!path.empty() && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+TScriptRun::TScriptRun(const std::wstring& ResName) : FLock(g_scriptRunLock) {
+  HMODULE module = GetModuleHandleW(nullptr);
+  HRSRC res = FindResourceW(module, ResName.c_str(), L"ps1file");
+  if (!res) Fail(L"Resource " + ResName + L" not found", GetLastError());
+  HGLOBAL data = LoadResource(module, res);
+  const char* bytes = data ? static_cast<const char*>(LockResource(data)) : nullptr;
+  if (!bytes) Fail(L"Resource " + ResName + L" cannot be read", GetLastError());
+  FScript.assign(bytes, SizeofResource(module, res));
+
+  FScriptPath = WS(clearbay::ScriptPath(U(TempDirectory())));
+  const wchar_t* path = FScriptPath.c_str();
+
+  // Remove whatever stands there (a planted link is removed, never followed),
+  // then create a new file that nobody else may open while it is written.
+  DeleteFileW(path);
+  HANDLE write = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (write == INVALID_HANDLE_VALUE) Fail(L"Cannot create " + FScriptPath, GetLastError());
+  DWORD written = 0;
+  BY_HANDLE_FILE_INFORMATION created{};
+  bool ok = WriteFile(write, FScript.data(), DWORD(FScript.size()), &written, nullptr) &&
+            written == FScript.size() && FlushFileBuffers(write) && GetFileInformationByHandle(write, &created);
+  DWORD error = GetLastError();
+  CloseHandle(write);
+  if (!ok) {
+    DeleteFileW(path);
+    Fail(L"Cannot write " + FScriptPath, error);
+  }
+
+  // PowerShell opens scripts for reading with read sharing only, which no handle
+  // with write access may coexist with; so the file is reopened read-only and
+  // denying writers, renames and deletes. Whatever happened in between is caught
+  // by checking that it is still the same file with the same bytes.
+  FHandle = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (FHandle == INVALID_HANDLE_VALUE) Fail(L"Cannot lock " + FScriptPath, GetLastError());
+  BY_HANDLE_FILE_INFORMATION held{};
+  std::string back(FScript.size() + 1, '\0');
+  DWORD got = 0;
+  bool same = GetFileInformationByHandle(FHandle, &held) && SameFile(created, held) &&
+              !(held.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+              ReadFile(FHandle, back.data(), DWORD(back.size()), &got, nullptr) && got == FScript.size() &&
+              back.compare(0, got, FScript) == 0;
+  if (!same) {
+    CloseHandle(FHandle);
+    FHandle = INVALID_HANDLE_VALUE;
+    throw std::runtime_error(Utf8(L"The script file " + FScriptPath + L" was changed by another program"));
+  }
+}
+
+bool TScriptRun::Run() {
+  int32_t bypass = RunProcess(WS(kBypassCommand), SW_HIDE, true);
+  int32_t script = RunProcess(WS(ScriptCommand(U(FScriptPath))), SW_HIDE, true);
+  int32_t restricted = RunProcess(WS(kRestrictedCommand), SW_HIDE, true);
+  (void)restricted;
+  return bypass != -1 && RunSucceeded(script);
+}
+
+TScriptRun::~TScriptRun() {
+  if (FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
+  if (!FScriptPath.empty()) DeletePath(FScriptPath, false);
+}
+
+bool RunScriptResource(const std::wstring& ResName) {
+  TScriptRun run(ResName);
+  return run.Run();
+}
+
+std::wstring GetAppVersion(int VerLen) {
+  wchar_t path[MAX_PATH * 2];
+  DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
+  path[n < MAX_PATH * 2 ? n : MAX_PATH * 2 - 1] = L'\0';
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeW(path, &handle);
+  if (size == 0) {
+    switch (VerLen) {
+      case 2: return L"0.0";
+      case 3: return L"0.0.0";
+      case 4: return L"0.0.0.0";
+      default: return L"";
+    }
+  }
+  std::vector<unsigned char> info(size);
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT len = 0;
+  if (!GetFileVersionInfoW(path, 0, size, info.data()) ||
+      !VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) || !fixed)
+    return WS(FormatFileVersion(0, 0, VerLen));
+  return WS(FormatFileVersion(fixed->dwFileVersionMS, fixed->dwFileVersionLS, VerLen));
+}
+
+bool IsNetConnected() { return InternetCheckConnectionW(kConnectivityUrl, FLAG_ICC_FORCE_CONNECTION, 0) != FALSE; }
+
+bool DownloadFile(const std::wstring& Url, const std::wstring& FileName) {
+  // A cached copy would hide a new descriptor until the cache expires.
+  DeleteUrlCacheEntryW(Url.c_str());
+  return URLDownloadToFileW(nullptr, Url.c_str(), FileName.c_str(), 0, nullptr) == S_OK;
+}
+
+}  // namespace clearbay

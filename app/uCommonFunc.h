@@ -1,0 +1,74 @@
+// Process, shell, message-box and file helpers of the app.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace clearbay {
+
+// Web addresses of the maker.
+extern const wchar_t kMakerPageUrl[];
+extern const wchar_t kDescriptorUrl[];
+extern const wchar_t kConnectivityUrl[];
+
+inline const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
+inline std::u16string U(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
+inline std::wstring WS(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
+
+// Starts CommandLine; returns the child's exit code when waiting, else -1.
+// -1 also when the process could not be created.
+int32_t RunProcess(const std::wstring& CommandLine, uint16_t ShowWindow, bool Wait, uint32_t* ProcessId = nullptr);
+
+// Opens a web page with the shell; anything that is not an http(s) address is
+// refused (false), because this process always runs elevated.
+bool OpenUrl(const std::wstring& Url);
+
+// Information box (OK) or question box (Yes/No) owned by the active window.
+bool ShowMsg(const std::wstring& Text, const std::wstring& Caption, bool AskYesNo);
+
+void DeletePath(const std::wstring& Path, bool IsDirectory);
+bool DeleteDirTree(const std::wstring& Dir);
+
+// The value of the environment variable "temp" (the system's temp path when unset).
+std::wstring TempDirectory();
+
+// A script resource written to the temporary script file and held so that no
+// other process can change, rename or delete it until PowerShell has run it.
+// Runs are serialised: every run shares the one file name and the machine-wide
+// execution policy, so overlapping runs would execute each other's script or
+// restrict the policy under each other's feet.
+class TScriptRun {
+ public:
+  // Opens the resource and writes the file; throws (before any process starts)
+  // when the resource is missing or the file cannot be written safely.
+  explicit TScriptRun(const std::wstring& ResName);
+  ~TScriptRun();
+  TScriptRun(const TScriptRun&) = delete;
+  TScriptRun& operator=(const TScriptRun&) = delete;
+
+  // Bypass, the script, RESTRICTED; each runs whatever the others returned.
+  // Returns whether the script ran and reported success.
+  bool Run();
+
+  const std::wstring& ScriptPath() const { return FScriptPath; }
+  const std::string& Script() const { return FScript; }
+
+ private:
+  std::unique_lock<std::mutex> FLock;
+  std::wstring FScriptPath;
+  std::string FScript;
+  HANDLE FHandle = INVALID_HANDLE_VALUE;
+};
+
+// The whole script run: write, Bypass, run, RESTRICTED, delete. Returns whether
+// the script succeeded; throws as TScriptRun does.
+bool RunScriptResource(const std::wstring& ResName);
+
+// Update-side helpers.
+std::wstring GetAppVersion(int VerLen);
+bool IsNetConnected();
+bool DownloadFile(const std::wstring& Url, const std::wstring& FileName);
+
+}  // namespace clearbay
