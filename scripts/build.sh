@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Configures and builds one of the three builds: native, win64, win32 (or fuzz).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+kind=$1; shift || true
+dir="$root/build/$kind"
+args=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+case "$kind" in
+  native) ;;
+  fuzz) args+=(-DCB_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+  win64) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake") ;;
+  win32) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake") ;;
+  *) echo "build.sh: unknown build $kind" >&2; exit 2 ;;
+esac
+cmake -S "$root" -B "$dir" "${args[@]}" "$@" >/dev/null
+cmake --build "$dir" -j2
