@@ -1,0 +1,22 @@
+// Separable two-pass resampling.
+#pragma once
+
+#include "skin/paint/Bitmap32.h"
+
+// Filters by number.
+enum TResampleFilter : int {
+  rfBox = 0,
+  rfTriangle = 1,
+  rfHermite = 2,
+  rfBell = 3,
+  rfBSpline = 4,
+  rfSinc = 5,       // windowed (Lanczos, three lobes)
+  rfMitchell = 6,   // B = C = 1/3; the one the painters use
+};
+
+// Scales Src into Dst at Width x Height. Nothing happens for a source
+// smaller than 2 x 2, a non-positive target size or an unknown filter; equal
+// sizes copy. An owned Dst is sized to Width x Height; a wrapped Dst must
+// already have that size (otherwise nothing happens). Returns whether Dst
+// was written. All four bytes are filtered.
+bool Resample(const Bitmap32& Src, Bitmap32& Dst, int Width, int Filter, int Height);
