@@ -9,6 +9,7 @@ while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"
 [ -f "$dir/CMakeCache.txt" ] || { echo "wine-run: no build folder above $exe" >&2; exit 2; }
 . "$here/wine-env.sh" "$dir"
 if [ -z "${DISPLAY:-}" ]; then
-  exec "$here/xsession.sh" wine "$@"
+  # Wine's desktop process must go before the X server it talks to.
+  exec "$here/xsession.sh" bash -c 'wine "$@"; rc=$?; wineserver -k 2>/dev/null; exit $rc' wine-run "$@"
 fi
 exec wine "$@"

@@ -1,0 +1,212 @@
+// Process, file and script-file helpers, with real processes under Wine.
+#include <gtest/gtest.h>
+
+#include "uCommonFunc.h"
+#include "wintest.h"
+
+#include <shellapi.h>
+
+using namespace clearbay;
+
+namespace {
+
+DWORD HandleCount() {
+  DWORD n = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &n);
+  return n;
+}
+
+std::wstring SelfPath() {
+  wchar_t p[MAX_PATH];
+  GetModuleFileNameW(nullptr, p, MAX_PATH);
+  return p;
+}
+
+// Every way another process could change or replace the file; the exit code
+// has one bit per attempt that succeeded.
+int Attack(const std::wstring& path) {
+  int won = 0;
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    DWORD w;
+    WriteFile(h, "evil", 4, &w, nullptr);
+    CloseHandle(h);
+    won |= 1;
+  }
+  h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  CREATE_ALWAYS, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    won |= 2;
+  }
+  if (DeleteFileW(path.c_str())) won |= 4;
+  std::wstring other = path + L".evil";
+  h = CreateFileW(other.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    DWORD w;
+    WriteFile(h, "evil", 4, &w, nullptr);
+    CloseHandle(h);
+  }
+  if (MoveFileExW(other.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) won |= 8;
+  DeleteFileW(other.c_str());
+  if (MoveFileW(path.c_str(), (path + L".moved").c_str())) won |= 16;
+  h = CreateFileW(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    FILE_DISPOSITION_INFO d{TRUE};
+    if (SetFileInformationByHandle(h, FileDispositionInfo, &d, sizeof d)) won |= 32;
+    CloseHandle(h);
+  }
+  return won;
+}
+
+class TempEnv : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = MakeTempDir(L"clearbay test dir");  // blanks on purpose
+    wchar_t old[MAX_PATH * 2];
+    DWORD n = GetEnvironmentVariableW(L"temp", old, MAX_PATH * 2);
+    old_ = std::wstring(old, n);
+    SetEnvironmentVariableW(L"temp", dir_.c_str());
+  }
+  void TearDown() override {
+    SetEnvironmentVariableW(L"temp", old_.c_str());
+    DeleteDirTree(dir_);
+  }
+  std::wstring dir_, old_;
+};
+
+}  // namespace
+
+TEST(RunProcess, UnstartableCommandGivesMinusOneAndLeaksNothing) {
+  DWORD before = HandleCount();
+  EXPECT_EQ(RunProcess(L"no-such-program-4711.exe", SW_HIDE, true), -1);
+  EXPECT_EQ(RunProcess(L"", SW_HIDE, true), -1);
+  EXPECT_EQ(HandleCount(), before);
+}
+
+TEST(RunProcess, WaitsAndReturnsExitCode) {
+  DWORD before = HandleCount();
+  EXPECT_EQ(RunProcess(L"cmd.exe /c exit 7", SW_HIDE, true), 7);
+  EXPECT_EQ(RunProcess(L"cmd.exe /c exit 0", SW_HIDE, true), 0);
+  EXPECT_EQ(HandleCount(), before);
+}
+
+TEST(RunProcess, WithoutWaitGivesIdAndMinusOne) {
+  DWORD before = HandleCount();
+  uint32_t pid = 0;
+  EXPECT_EQ(RunProcess(L"cmd.exe /c exit 3", SW_HIDE, false, &pid), -1);
+  EXPECT_NE(pid, 0u);
+  HANDLE p = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (p) {  // it may be gone already
+    WaitForSingleObject(p, 10000);
+    CloseHandle(p);
+  }
+  EXPECT_EQ(RunProcess(L"cmd.exe /c exit 3", SW_HIDE, false), -1);
+  EXPECT_EQ(HandleCount(), before);
+}
+
+TEST(OpenUrl, RefusesAnythingButWebAddresses) {
+  EXPECT_FALSE(OpenUrl(L"C:\\Windows\\System32\\cmd.exe"));
+  EXPECT_FALSE(OpenUrl(L"file:///C:/Windows/notepad.exe"));
+  EXPECT_FALSE(OpenUrl(L"notepad.exe"));
+}
+
+TEST_F(TempEnv, DeleteDirTreeRemovesNestedTree) {
+  std::wstring root = dir_ + L"\\tree";
+  CreateDirectoryW(root.c_str(), nullptr);
+  CreateDirectoryW((root + L"\\a").c_str(), nullptr);
+  CreateDirectoryW((root + L"\\a\\b").c_str(), nullptr);
+  for (auto f : {L"\\x.txt", L"\\a\\y.txt", L"\\a\\b\\z.txt"}) CloseHandle(CreateFileW((root + f).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_HIDDEN, nullptr));
+  EXPECT_TRUE(DeleteDirTree(root));
+  EXPECT_EQ(GetFileAttributesW(root.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(TempEnv, DeleteDirTreeKeepsWhatItCannotDelete) {
+  std::wstring root = dir_ + L"\\tree2";
+  CreateDirectoryW(root.c_str(), nullptr);
+  CreateDirectoryW((root + L"\\a").c_str(), nullptr);
+  std::wstring locked = root + L"\\a\\locked.txt";
+  HANDLE h = CreateFileW(locked.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(CreateFileW((root + L"\\free.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  EXPECT_FALSE(DeleteDirTree(root));
+  EXPECT_NE(GetFileAttributesW(locked.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetFileAttributesW((root + L"\\free.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+  CloseHandle(h);
+  EXPECT_TRUE(DeleteDirTree(root));
+}
+
+TEST_F(TempEnv, ScriptFileCannotBeChangedWhileHeld) {
+  std::wstring path;
+  {
+    TScriptRun run(L"windowscalculator");
+    path = run.ScriptPath();
+    EXPECT_EQ(path, dir_ + L"\\ps.ps1");
+    EXPECT_EQ(ReadAll(path), run.Script());
+    EXPECT_EQ(run.Script().rfind("Get-AppXPackage *windowscalculator* -AllUsers", 0), 0u);
+
+    // PowerShell's own way of opening a script still works.
+    HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(reader, INVALID_HANDLE_VALUE);
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+
+    std::wstring cmd = L"\"" + SelfPath() + L"\" --attack \"" + path + L"\"";
+    EXPECT_EQ(RunProcess(cmd, SW_HIDE, true), 0) << "another process changed or replaced the script";
+    EXPECT_EQ(ReadAll(path), run.Script());
+  }
+  EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES) << "script left behind";
+}
+
+TEST_F(TempEnv, AttackerChangesAnUnprotectedFile) {
+  std::wstring path = dir_ + L"\\plain.ps1";
+  CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  std::wstring cmd = L"\"" + SelfPath() + L"\" --attack \"" + path + L"\"";
+  EXPECT_EQ(RunProcess(cmd, SW_HIDE, true) & 3, 3);
+}
+
+TEST_F(TempEnv, PlantedLinkIsReplacedNotFollowed) {
+  std::wstring victim = dir_ + L"\\victim.txt";
+  HANDLE h = CreateFileW(victim.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD w;
+  WriteFile(h, "precious", 8, &w, nullptr);
+  CloseHandle(h);
+  std::wstring link = dir_ + L"\\ps.ps1";
+  if (!CreateSymbolicLinkW(link.c_str(), victim.c_str(), 0)) GTEST_SKIP() << "no symbolic links here";
+  {
+    TScriptRun run(L"3dbuilder");
+    EXPECT_EQ(ReadAll(link), run.Script());
+  }
+  EXPECT_EQ(ReadAll(victim), "precious");
+}
+
+TEST_F(TempEnv, FileHeldOpenByAnotherProgramAbandonsTheRun) {
+  std::wstring path = dir_ + L"\\ps.ps1";
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS, 0,
+                         nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_THROW(TScriptRun run(L"3dbuilder"), std::runtime_error);
+  CloseHandle(h);
+}
+
+TEST(ScriptRun, MissingResourceThrowsBeforeAnyProcess) {
+  EXPECT_THROW(RunScriptResource(L"nosuchapp"), std::runtime_error);
+}
+
+TEST(AppVersion, ReadsOwnFileVersion) {
+  EXPECT_EQ(GetAppVersion(2), L"1.0");
+  EXPECT_EQ(GetAppVersion(3), L"1.0.0");
+  EXPECT_EQ(GetAppVersion(4), L"1.0.0.0");
+  EXPECT_EQ(GetAppVersion(5), L"");
+}
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--attack") {
+    int n = 0;
+    wchar_t** wargv = CommandLineToArgvW(GetCommandLineW(), &n);
+    return Attack(wargv[2]);
+  }
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
