@@ -1,0 +1,286 @@
+#include "sSkinOptions.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <unordered_set>
+
+#include "acSkinArchive.h"
+
+namespace cb {
+
+namespace {
+
+std::vector<std::string> Split(const std::string& s, char sep) {
+  std::vector<std::string> r;
+  size_t b = 0;
+  for (;;) {
+    size_t e = s.find(sep, b);
+    if (e == std::string::npos) {
+      r.push_back(s.substr(b));
+      return r;
+    }
+    r.push_back(s.substr(b, e - b));
+    b = e + 1;
+  }
+}
+
+int ToInt(const std::string& s, int def = 0) {
+  int32_t v;
+  return TryStrToInt(s, v) ? v : def;
+}
+
+// A number as the fixed-width digits of the canonical form.
+std::string Digits(int v, int width) {
+  int max = width == 1 ? 9 : width == 2 ? 99 : 9999;
+  v = std::clamp(v, 0, max);
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%0*d", width, v);
+  return buf;
+}
+
+// Field n (from 1) after the marker.
+struct Fields {
+  std::vector<std::string> f;
+  explicit Fields(const std::string& v) {
+    f = Split(v, v[0]);
+    f.erase(f.begin());
+  }
+  size_t Count() const { return f.size(); }
+  std::string Text(size_t n) const { return n >= 1 && n <= f.size() ? f[n - 1] : std::string(); }
+  int Int(size_t n) const { return ToInt(Text(n)); }
+};
+
+std::string Canon(int l, int t, int r, int b, int wl, int wt, int wr, int wb, int count, int maskType, int type,
+                  int drawMode, const std::string& file) {
+  return "&" + Digits(l, 4) + Digits(t, 4) + Digits(r, 4) + Digits(b, 4) + Digits(wl, 4) + Digits(wt, 4) +
+         Digits(wr, 4) + Digits(wb, 4) + Digits(count, 1) + Digits(maskType, 1) + Digits(std::min(type, 4), 1) +
+         Digits(drawMode, 2) + "000000" + file;
+}
+
+int DigitsAt(const std::string& s, size_t pos1, size_t width) {
+  int v = 0;
+  for (size_t i = 0; i < width; ++i) {
+    size_t p = pos1 - 1 + i;
+    if (p >= s.size() || s[p] < '0' || s[p] > '9') return 0;
+    v = v * 10 + (s[p] - '0');
+  }
+  return v;
+}
+
+}  // namespace
+
+bool IsImageReference(const std::string& value) {
+  if (value.empty()) return false;
+  char c = value[0];
+  if (c == '^' || c == '@' || c == '~' || c == '!' || c == '&') return true;
+  std::string up = AnsiUpper(value);
+  return up.find(".BMP") != std::string::npos || up.find(".JPG") != std::string::npos;
+}
+
+std::string CanonicalImageRef(const std::string& value) {
+  std::string v = AnsiUpper(value);
+  if (v.empty()) return v;
+  char m = v[0];
+  bool marked = m == '^' || m == '@' || m == '~' || m == '!' || m == '&';
+  if (v.size() < 4) {
+    int type = m == '@' ? itisaGlyph : m == '~' ? itisaTexture : itisaBorder;
+    return Canon(0, 0, 0, 0, 0, 0, 0, 0, 3, 0, type, 1, marked ? std::string() : v);
+  }
+  if (!marked) return Canon(0, 0, 0, 0, 0, 0, 0, 0, 1, 0, itisaTexture, 0, v);
+  if (m == '&') return v;
+  Fields f(v);
+  switch (m) {
+    case '^': {
+      int l = f.Int(1), t = f.Int(2), r = f.Int(3), b = f.Int(4);
+      int wl = f.Int(5), wt = f.Int(6), wr = f.Int(7), wb = f.Int(8);
+      int count = f.Int(9), maskType = f.Int(10), drawMode = f.Int(11);
+      if (wl <= 0 && wt <= 0 && wr <= 0 && wb <= 0 && v.size() > 47) {
+        int bw = f.Int(12);
+        if (Digits(bw, 4) != "0000") {
+          wl = wt = wr = wb = bw;
+        } else {
+          int w = (r - l) / std::max(1, std::clamp(count, 0, 9));
+          int h = (b - t) / (std::clamp(maskType, 0, 9) + 1);
+          wl = wr = std::max(0, (w - 1) / 2);
+          wt = wb = std::max(0, (h - 1) / 2);
+        }
+      }
+      return Canon(l, t, r, b, wl, wt, wr, wb, count, maskType, itisaBorder, drawMode, "");
+    }
+    case '@':
+      return Canon(f.Int(1), f.Int(2), f.Int(3), f.Int(4), 0, 0, 0, 0, f.Int(5), f.Int(6), itisaGlyph, 0, "");
+    case '~': {
+      int maskType = v.size() >= 25 && v[24] >= '0' && v[24] <= '9' ? v[24] - '0' : 0;
+      return Canon(f.Int(1), f.Int(2), f.Int(3), f.Int(4), 0, 0, 0, 0, 1, maskType, itisaTexture, f.Int(5), f.Text(7));
+    }
+    default: {  // '!'
+      std::string file = f.Text(1);
+      int type = std::clamp(f.Int(4), 0, 4);
+      int count = f.Int(2), maskType = f.Int(3), drawMode = f.Int(9);
+      switch (type) {
+        case itisaBorder:
+          return Canon(0, 0, 0, 0, f.Int(5), f.Int(6), f.Int(7), f.Int(8), count, maskType, type, drawMode, file);
+        case itisaTexture:
+          return Canon(0, 0, 0, 0, 0, 0, 0, 0, count, maskType, type, drawMode, file);
+        case itisaGlow:
+          if (f.Count() < 5) return Canon(0, 0, 0, 0, 0, 0, 0, 0, 1, 0, type, 0, file);
+          return Canon(0, 0, 0, 0, f.Int(5), f.Int(6), f.Int(7), f.Int(8), count, maskType, type, drawMode, file);
+        default:  // glyphs
+          if (f.Count() < 5) return Canon(0, 0, 0, 0, 0, 0, 0, 0, count, maskType, type, drawMode, file);
+          return Canon(f.Int(5), f.Int(6), f.Int(7), f.Int(8), 0, 0, 0, 0, count, maskType, type, drawMode, file);
+      }
+    }
+  }
+}
+
+TacImageRef ParseCanonicalImageRef(const std::string& c) {
+  TacImageRef r;
+  r.Left = DigitsAt(c, 2, 4);
+  r.Top = DigitsAt(c, 6, 4);
+  r.Right = DigitsAt(c, 10, 4);
+  r.Bottom = DigitsAt(c, 14, 4);
+  r.WL = DigitsAt(c, 18, 4);
+  r.WT = DigitsAt(c, 22, 4);
+  r.WR = DigitsAt(c, 26, 4);
+  r.WB = DigitsAt(c, 30, 4);
+  r.ImageCount = DigitsAt(c, 34, 1);
+  r.MaskType = DigitsAt(c, 35, 1);
+  r.ImgType = static_cast<TacImgType>(std::min(DigitsAt(c, 36, 1), 4));
+  r.DrawMode = DigitsAt(c, 37, 2);
+  if (c.size() > 44) r.FileName = c.substr(44);
+  return r;
+}
+
+std::vector<TsGradPoint> ParseGradientData(const std::string& text) {
+  std::vector<TsGradPoint> pts;
+  if (text.size() <= 4) return pts;
+  std::vector<std::string> f = Split(text, ';');
+  std::vector<int32_t> n(f.size());
+  char last = text.back();
+  // The trailing count letter of the second layout is not a number.
+  size_t numeric = last == '0' ? f.size() : f.size() - 1;
+  for (size_t i = 0; i < numeric; ++i)
+    if (!TryStrToInt(f[i], n[i])) return {};
+  if (last == '0') {
+    size_t groups = f.size() / 5;
+    int total = 0;
+    for (size_t g = 0; g < groups; ++g) {
+      const int32_t* q = &n[g * 5];
+      TsGradPoint p;
+      p.Index = static_cast<uint16_t>(g);
+      p.Color = static_cast<uint32_t>(q[0]) | 0xFF000000u;
+      p.Mode = static_cast<uint32_t>(q[3]) & ~0x10u;
+      p.Percent = static_cast<uint8_t>(std::min(total, 100));
+      total = std::min(total + std::clamp(q[2], 0, 100), 1000);
+      pts.push_back(p);
+    }
+    if (!pts.empty() && (pts[0].Mode & 3) == 2)
+      while (pts.size() < 5) pts.push_back(pts.back());
+  } else {
+    int count = last >= 'A' && last <= 'Z' ? last - 'A' + 1 : 0;
+    count = std::min<int>(count, static_cast<int>(numeric / 3));
+    for (int g = 0; g < count; ++g) {
+      const int32_t* q = &n[static_cast<size_t>(g) * 3];
+      TsGradPoint p;
+      p.Index = static_cast<uint16_t>(g);
+      p.Color = static_cast<uint32_t>(q[0]);
+      p.Percent = static_cast<uint8_t>(std::clamp(q[1], 0, 100));
+      p.Mode = static_cast<uint32_t>(q[2]);
+      pts.push_back(p);
+    }
+    for (const TsGradPoint& p : pts)
+      if (p.Mode & 0x10) pts[0].Mode |= 0x20;
+  }
+  if (!pts.empty()) pts.back().Percent = 100;
+  return pts;
+}
+
+int ScaleIndexOfPPI(int ppi) { return ppi <= 110 ? 0 : ppi <= 134 ? 1 : ppi <= 170 ? 2 : 3; }
+
+int PPIOfScaleIndex(int index) {
+  static const int ppi[4] = {96, 120, 144, 192};
+  return ppi[std::clamp(index, 0, 3)];
+}
+
+int ScaleByIndex(int v, int index) {
+  switch (index) {
+    case 1: return v + v / 4;
+    case 2: return v + v / 2;
+    case 3: return 2 * v;
+    default: return v;
+  }
+}
+
+const char* ScaleSuffix(int index) {
+  static const char* const s[4] = {"", "*125", "*150", "*200"};
+  return s[std::clamp(index, 0, 3)];
+}
+
+std::vector<std::string> TacSectionReader::Chain(const std::string& section) const {
+  std::vector<std::string> chain{section};
+  std::unordered_set<std::string> seen{section};
+  std::string cur = section;
+  for (;;) {
+    auto parent = FIni.Value(cur, "PARENTCLASS");
+    if (!parent || parent->empty() || *parent == cur || seen.count(*parent)) break;
+    cur = *parent;
+    seen.insert(cur);
+    chain.push_back(cur);
+  }
+  return chain;
+}
+
+std::optional<std::string> TacSectionReader::Lookup(const std::string& section, const std::string& key) const {
+  for (const std::string& s : Chain(section)) {
+    auto v = FIni.Value(s, key);
+    if (v && !v->empty()) return v;
+  }
+  return std::nullopt;
+}
+
+int TacSectionReader::ReadInt(const std::string& section, const std::string& key, int def, int max) const {
+  for (const std::string& s : Chain(section)) {
+    int v = FIni.ReadInteger(s, key, -1);
+    if (v >= 0) return std::min(v, max);
+  }
+  return std::min(def, max);
+}
+
+int32_t TacSectionReader::ReadColor(const std::string& section, const std::string& key, int32_t def) const {
+  auto v = Lookup(section, key);
+  int32_t r;
+  return v && TryStrToInt(*v, r) ? r : def;
+}
+
+bool TacSectionReader::ReadFlag(const std::string& section, const std::string& key, bool def) const {
+  auto v = Lookup(section, key);
+  return v ? (*v == "TRUE" || *v == "1") : def;
+}
+
+std::string TacSectionReader::ReadText(const std::string& section, const std::string& key,
+                                       const std::string& def) const {
+  auto v = Lookup(section, key);
+  return v ? *v : def;
+}
+
+std::optional<std::string> TacSectionReader::ChooseVariant(const std::string& section, const std::string& key, int s,
+                                                           int ppi, int& variantIndex) const {
+  int start = PPIOfScaleIndex(s) < ppi ? s + 1 : s;
+  for (int i = start; i <= 3; ++i) {
+    auto v = FIni.Value(section, key + ScaleSuffix(i));
+    if (v && !v->empty()) {
+      variantIndex = i;
+      return v;
+    }
+  }
+  for (int i = std::min(start, 4) - 1; i >= 0; --i) {
+    auto v = FIni.Value(section, key + ScaleSuffix(i));
+    if (v && !v->empty()) {
+      variantIndex = i;
+      return v;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace cb

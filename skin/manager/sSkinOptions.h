@@ -1,0 +1,86 @@
+#pragma once
+// Values of the skin options file: image references and their canonical form,
+// gradient data, and reading keys of a section through its parent chain.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "acMemIni.h"
+
+namespace cb {
+
+enum TacImgType { itisaBorder, itisaTexture, itisaGlyph, itisaGlow, itisaPngGlyph };
+
+// A parsed canonical image reference.
+struct TacImageRef {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+  int WL = 0, WT = 0, WR = 0, WB = 0;
+  int ImageCount = 0;
+  int MaskType = 0;
+  TacImgType ImgType = itisaBorder;
+  int DrawMode = 0;
+  std::string FileName;  // empty: the rectangle is in the master image
+};
+
+// True for values that name an image (any case).
+bool IsImageReference(const std::string& value);
+// Converts any form of image reference to the canonical "&..." form (upper case).
+std::string CanonicalImageRef(const std::string& value);
+// Parses a canonical value; unreadable digits count as 0.
+TacImageRef ParseCanonicalImageRef(const std::string& canonical);
+
+#pragma pack(push, 1)
+// One stop of a gradient.
+struct TsGradPoint {
+  uint16_t Index = 0;
+  uint32_t Mode = 0;
+  uint32_t Color = 0;
+  uint8_t Percent = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(TsGradPoint) == 11);
+
+// GRADIENTDATA text to points. Texts of four characters or fewer give no
+// points; so does a text with a field that is not an integer.
+std::vector<TsGradPoint> ParseGradientData(const std::string& text);
+
+// Scale index of a density, and the density of a scale index.
+int ScaleIndexOfPPI(int ppi);
+int PPIOfScaleIndex(int index);
+// V scaled by a scale index (0: V, 1: V + V/4, 2: V + V/2, 3: 2V).
+int ScaleByIndex(int v, int index);
+// Suffix of a scaled variant key: "", "*125", "*150", "*200".
+const char* ScaleSuffix(int index);
+
+// Reads keys of a section, falling back along its PARENTCLASS chain (which
+// ends at an empty parent, at the section itself, or where it would loop).
+class TacSectionReader {
+public:
+  explicit TacSectionReader(const TacMemIni& ini) : FIni(ini) {}
+  const TacMemIni& Ini() const { return FIni; }
+
+  std::vector<std::string> Chain(const std::string& section) const;
+  // First present, non-empty value along the chain.
+  std::optional<std::string> Lookup(const std::string& section, const std::string& key) const;
+  // Integer with -1 meaning missing: missing or negative values are looked up
+  // along the chain, then def; the result is at most max.
+  int ReadInt(const std::string& section, const std::string& key, int def, int max) const;
+  // Colour (may be negative): the first present value along the chain; a
+  // malformed value gives def.
+  int32_t ReadColor(const std::string& section, const std::string& key, int32_t def) const;
+  // Exactly "TRUE" or "1" is true; any other present value false.
+  bool ReadFlag(const std::string& section, const std::string& key, bool def) const;
+  std::string ReadText(const std::string& section, const std::string& key, const std::string& def) const;
+
+  // The value of an image key for skin data of scale index s and density ppi:
+  // from the start index upwards, then downwards. variantIndex gets the index
+  // of the key that was taken.
+  std::optional<std::string> ChooseVariant(const std::string& section, const std::string& key, int s, int ppi,
+                                           int& variantIndex) const;
+
+private:
+  const TacMemIni& FIni;
+};
+
+}  // namespace cb
