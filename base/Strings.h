@@ -23,6 +23,9 @@ std::u16string AnsiToUtf16(std::string_view S);
 // Characters the code page cannot hold become '?'.
 std::string Utf16ToAnsi(std::u16string_view S);
 std::u16string Latin1ToUtf16(std::string_view S);
+// The built-in code page 936 tables themselves, whatever decoder is installed.
+std::u16string Cp936ToUtf16(std::string_view S);
+std::string Utf16ToCp936(std::u16string_view S);
 
 using TAnsiDecoder = std::u16string (*)(std::string_view);
 // Replaces the built-in code page 936 decoding used by AnsiToUtf16 and DecodeText;
