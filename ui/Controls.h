@@ -1,0 +1,357 @@
+// Controls: windowless (TGraphicControl) and windowed (TWinControl) ones.
+//
+// Every message a control receives goes through WindowProc, which is
+// WndProc unless something replaced it. Subclasses override WndProc, handle
+// what they need and call inherited::WndProc for the rest; the default of a
+// windowed control ends in the window class's own procedure.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/Classes.h"
+#include "ui/Graphics.h"
+#include "ui/Messages.h"
+
+class TWinControl;
+class TCustomForm;
+
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+enum TTextLayout { tlTop, tlCenter, tlBottom };
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
+using TAnchors = std::uint32_t;
+constexpr TAnchors akLeft = 1, akTop = 2, akRight = 4, akBottom = 8;
+
+// Pointer shapes. crDefault: the parent's (or the class's) shape.
+using TCursor = int;
+constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBeam = -4,
+                  crSizeNESW = -6, crSizeNS = -7, crSizeNWSE = -8, crSizeWE = -9, crUpArrow = -10,
+                  crHourGlass = -11, crNo = -13, crAppStart = -19, crHelp = -20,
+                  crHandPoint = -21, crSizeAll = -22;
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+using TShiftState = std::uint32_t;
+constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32,
+                      ssDouble = 64;
+using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
+
+// Run-time state of a control.
+using TControlState = std::uint32_t;
+constexpr TControlState csLButtonDown = 1u << 0;  // left button went down on it
+constexpr TControlState csClicked = 1u << 1;
+constexpr TControlState csCreating = 1u << 2;     // its window is being created
+constexpr TControlState csPaintCopy = 1u << 3;    // painting into another DC (PaintTo)
+constexpr TControlState csCustomPaint = 1u << 4;
+constexpr TControlState csDestroyingHandle = 1u << 5;
+constexpr TControlState csAlignmentNeeded = 1u << 6;
+constexpr TControlState csScaling = 1u << 7;      // ChangeScale under way
+
+// Fixed traits of a control class.
+using TControlStyle = std::uint32_t;
+constexpr TControlStyle csAcceptsControls = 1u << 0;
+constexpr TControlStyle csCaptureMouse = 1u << 1;   // holds the mouse while a button is down
+constexpr TControlStyle csClickEvents = 1u << 2;    // button up inside gives Click
+constexpr TControlStyle csOpaque = 1u << 3;         // paints its whole area
+constexpr TControlStyle csSetCaption = 1u << 4;     // Name changes set the caption
+constexpr TControlStyle csParentBackground = 1u << 5;
+
+// 96 DPI is the design density of every description.
+constexpr int DesignPPI = 96;
+int MulDivRound(int Value, int Numerator, int Denominator);  // rounds halves away from zero
+
+class TControl : public TComponent {
+  CB_CLASS(TControl, TComponent)
+public:
+  explicit TControl(TComponent* AOwner);
+  ~TControl() override;
+
+  // Parent: windowless controls are painted and fed with mouse input by it.
+  TWinControl* Parent() const { return FParent; }
+  virtual void SetParent(TWinControl* AParent);
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* Value) override;
+
+  int Left() const { return FLeft; }
+  int Top() const { return FTop; }
+  int Width() const { return FWidth; }
+  int Height() const { return FHeight; }
+  void SetLeft(int Value) { SetBounds(Value, FTop, FWidth, FHeight); }
+  void SetTop(int Value) { SetBounds(FLeft, Value, FWidth, FHeight); }
+  void SetWidth(int Value) { SetBounds(FLeft, FTop, Value, FHeight); }
+  void SetHeight(int Value) { SetBounds(FLeft, FTop, FWidth, Value); }
+  virtual void SetBounds(int ALeft, int ATop, int AWidth, int AHeight);
+  TRect BoundsRect() const { return Bounds(FLeft, FTop, FWidth, FHeight); }
+  void SetBoundsRect(const TRect& R) { SetBounds(R.Left, R.Top, R.Width(), R.Height()); }
+  virtual TRect ClientRect() const;
+  int ClientWidth() const { return ClientRect().Width(); }
+  int ClientHeight() const { return ClientRect().Height(); }
+  virtual void SetClientWidth(int Value);
+  virtual void SetClientHeight(int Value);
+  TPoint ClientOrigin() const;  // screen position of the client area's top left
+  TPoint ClientToScreen(TPoint P) const;
+  TPoint ScreenToClient(TPoint P) const;
+
+  bool Visible() const { return FVisible; }
+  virtual void SetVisible(bool Value);
+  void Show() { SetVisible(true); }
+  void Hide() { SetVisible(false); }
+  // Visible and every parent showing (a form's window shown).
+  virtual bool Showing() const;
+  bool Enabled() const { return FEnabled; }
+  virtual void SetEnabled(bool Value);
+
+  // Caption and Text are the same value.
+  std::wstring Caption() const { return GetText(); }
+  void SetCaption(const std::wstring& Value) { SetText(Value); }
+  std::wstring Text() const { return GetText(); }
+  void SetText(const std::wstring& Value);
+
+  TFont* Font() const { return FFont.get(); }
+  bool ParentFont() const { return FParentFont; }
+  void SetParentFont(bool Value);
+  TColor Color() const { return FColor; }
+  void SetColor(TColor Value);
+  bool ParentColor() const { return FParentColor; }
+  void SetParentColor(bool Value);
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor Value);
+  TAlign Align() const { return FAlign; }
+  void SetAlign(TAlign Value);
+  TAnchors Anchors() const { return FAnchors; }
+  void SetAnchors(TAnchors Value);
+  bool MouseInControl() const { return FMouseInControl; }
+
+  TControlState ControlState() const { return FControlState; }
+  void SetControlState(TControlState Value) { FControlState = Value; }
+  TControlStyle ControlStyle() const { return FControlStyle; }
+  void SetControlStyle(TControlStyle Value) { FControlStyle = Value; }
+
+  // Message delivery.
+  std::function<void(TMessage&)> WindowProc;
+  LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
+  virtual void DefaultHandler(TMessage& Message);
+
+  virtual void Invalidate();
+  virtual void Update();
+  virtual void Repaint();
+  void Refresh() { Repaint(); }
+  void BringToFront();
+  void SendToBack();
+
+  // Paints the control (and its children) into DC at X, Y with csPaintCopy set.
+  virtual void PaintTo(HDC DC, int X, int Y);
+
+  // Density: the control's current pixels per inch (96 until scaled).
+  int CurrentPPI() const { return FCurrentPPI; }
+  // Scales positions, sizes and fonts from CurrentPPI to NewPPI, children too.
+  virtual void ScaleForPPI(int NewPPI);
+
+  TNotifyEvent OnClick;
+  TNotifyEvent OnDblClick;
+  TNotifyEvent OnMouseEnter;
+  TNotifyEvent OnMouseLeave;
+  TMouseEvent OnMouseDown;
+  TMouseEvent OnMouseUp;
+  TMouseMoveEvent OnMouseMove;
+
+  virtual void Click();
+
+  static void PublishProperties(TPublisher& P);
+
+protected:
+  virtual void WndProc(TMessage& Message);
+  virtual std::wstring GetText() const { return FText; }
+  virtual void SetTextValue(const std::wstring& Value);  // stores; windowed controls update the window
+  virtual void ChangeScale(int M, int D);
+  virtual void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y);
+  virtual void MouseMove(TShiftState Shift, int X, int Y);
+  virtual void FontChanged();
+  virtual void VisibleChanging() {}
+  void Loaded() override;
+  void SetCurrentPPI(int Value) { FCurrentPPI = Value; }
+  // Whether font/colour follow the parent's now (ParentFont / ParentColor).
+  void SyncWithParent();
+  void InvalidateRect(const TRect& R);
+
+  TWinControl* FParent = nullptr;
+  int FLeft = 0, FTop = 0, FWidth = 0, FHeight = 0;
+  std::wstring FText;
+  TControlState FControlState = 0;
+  TControlStyle FControlStyle = csCaptureMouse | csClickEvents | csSetCaption;
+  bool FMouseInControl = false;
+
+private:
+  friend class TWinControl;
+  void HandleMouse(TMessage& Message);
+  void FontOnChange();
+  bool FVisible = true;
+  bool FEnabled = true;
+  std::unique_ptr<TFont> FFont;
+  bool FParentFont = true;
+  bool FParentColor = false;
+  bool FSyncingFont = false;
+  TColor FColor = clBtnFace;
+  TCursor FCursor = crDefault;
+  TAlign FAlign = alNone;
+  TAnchors FAnchors = akLeft | akTop;
+  int FCurrentPPI = DesignPPI;
+  // Distance to the parent's right and bottom edges, for akRight/akBottom.
+  int FAnchorRight = 0, FAnchorBottom = 0;
+  bool FAnchorsKnown = false;
+  friend class TCustomForm;
+};
+
+// Parameters of CreateWindowExW, adjusted by CreateParams overrides.
+struct TCreateParams {
+  std::wstring Caption;
+  DWORD Style = 0;
+  DWORD ExStyle = 0;
+  int X = 0, Y = 0, Width = 0, Height = 0;
+  HWND WndParent = nullptr;
+  void* Param = nullptr;
+  WNDCLASSEXW WindowClass{};
+  std::wstring WinClassName;        // the class registered for this control
+  std::wstring SysClassName;        // non-empty: a system class (BUTTON...) taken over
+};
+
+class TWinControl : public TControl {
+  CB_CLASS(TWinControl, TControl)
+public:
+  explicit TWinControl(TComponent* AOwner);
+  ~TWinControl() override;
+
+  HWND Handle();                        // creates the window (and parents) on demand
+  bool HandleAllocated() const { return FHandle != nullptr; }
+  void HandleNeeded() { Handle(); }
+  void DestroyHandle();
+  void RecreateWnd();                   // through CM_RECREATEWND
+
+  int ControlCount() const { return static_cast<int>(FControls.size()); }
+  TControl* Controls(int Index) const { return FControls[Index]; }
+  void InsertControl(TControl* AControl);
+  void RemoveControl(TControl* AControl);
+  void GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) override;
+  // The windowless or windowed child whose area holds P (client coordinates).
+  TControl* ControlAtPos(TPoint P, bool AllowDisabled = false, bool AllowWinControls = false) const;
+  // Sends Message to every child until one sets Result.
+  void Broadcast(TMessage& Message);
+
+  int TabOrder() const { return FTabOrder; }
+  void SetTabOrder(int Value);
+  bool TabStop() const { return FTabStop; }
+  void SetTabStop(bool Value);
+  bool Focused() const;
+  bool CanFocus() const;
+  virtual void SetFocus();
+
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+  TRect ClientRect() const override;
+  bool Showing() const override;
+  void Invalidate() override;
+  void Update() override;
+  void Repaint() override;
+  void PaintTo(HDC DC, int X, int Y) override;
+  void ScaleForPPI(int NewPPI) override;
+
+  // Arranges aligned and anchored children; runs after size changes.
+  void Realign();
+  void DisableAlign() { ++FAlignLevel; }
+  void EnableAlign();
+
+  // The windowless child under the mouse (nullptr: none).
+  TControl* HoverControl() const { return FHoverControl; }
+  // The windowless child holding the mouse while a button is down.
+  TControl* CaptureControl() const { return FCaptureControl; }
+
+  // The control that owns a window of this framework; nullptr for foreign windows.
+  static TWinControl* FindControl(HWND Wnd);
+  // The control whose window is being created right now on this thread (its
+  // handle is known from the creation hook on; for hooks that see the window
+  // before CreateWindowExW returns).
+  static TWinControl* CreatingControl();
+
+protected:
+  void WndProc(TMessage& Message) override;
+  void DefaultHandler(TMessage& Message) override;
+  virtual void CreateParams(TCreateParams& Params);
+  virtual void CreateWnd();      // registers the class, creates the window, children
+  virtual void CreateWindowHandle(const TCreateParams& Params);
+  virtual void DestroyWnd();
+  virtual void CreateHandle();
+  virtual void PaintWindow(HDC DC);  // the control's own picture; default: the class procedure
+  void PaintHandler(TMessage& Message);
+  void PaintControls(HDC DC, TControl* First);
+  void SetTextValue(const std::wstring& Value) override;
+  std::wstring GetText() const override;
+  void ChangeScale(int M, int D) override;
+  virtual void AlignControls(TRect& Rect);
+  void Loaded() override;
+  void UpdateShowing();
+  // Whether the window itself should be visible now.
+  virtual bool WantsVisibleWindow() const;
+  WNDPROC DefWndProc() const { return FDefWndProc; }
+
+  HWND FHandle = nullptr;
+
+private:
+  friend LRESULT CALLBACK ControlWndProc(HWND, UINT, WPARAM, LPARAM);
+  friend LRESULT CALLBACK CreationHookProc(int, WPARAM, LPARAM);
+  void AttachHandle(HWND Wnd);
+  void RouteMouse(TMessage& Message);
+  bool RouteToChild(TMessage& Message);
+  void SetHover(TControl* C);
+  bool HandleSetCursor(TMessage& Message);
+  std::vector<TControl*> FControls;  // z-order: first painted first
+  TControl* FHoverControl = nullptr;
+  TControl* FCaptureControl = nullptr;
+  bool FTrackingLeave = false;
+  int FTabOrder = -1;
+  bool FTabStop = false;
+  int FAlignLevel = 0;
+  WNDPROC FDefWndProc = nullptr;
+  friend class TControl;
+};
+
+// A windowless control painted by its parent window.
+class TGraphicControl : public TControl {
+  CB_CLASS(TGraphicControl, TControl)
+public:
+  explicit TGraphicControl(TComponent* AOwner);
+  ~TGraphicControl() override;
+  TCanvas* Canvas() const { return FCanvas.get(); }
+
+protected:
+  void WndProc(TMessage& Message) override;
+  virtual void Paint() {}
+
+private:
+  std::unique_ptr<TCanvas> FCanvas;
+};
+
+// A windowed control of its own class that paints itself through Paint().
+class TCustomControl : public TWinControl {
+  CB_CLASS(TCustomControl, TWinControl)
+public:
+  explicit TCustomControl(TComponent* AOwner);
+  ~TCustomControl() override;
+  TCanvas* Canvas() const { return FCanvas.get(); }
+
+protected:
+  void PaintWindow(HDC DC) override;
+  virtual void Paint();  // default: fills with Color
+
+private:
+  std::unique_ptr<TCanvas> FCanvas;
+};
+
+// The form a control sits on (nullptr when it has none).
+TCustomForm* GetParentForm(const TControl* Control);
+// Shift state from the message's key flags.
+TShiftState KeysToShiftState(WPARAM Keys);
+HCURSOR CursorHandle(TCursor Cursor);
