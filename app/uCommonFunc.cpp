@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "ui/Forms.h"
 
 namespace clearbay {
 
@@ -77,6 +78,11 @@ int32_t RunProcess(const std::wstring& CommandLine, uint16_t ShowWindow, bool Wa
 bool OpenUrl(const std::wstring& Url) {
   if (!IsWebAddress(U(Url))) return false;
   return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", Url.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+}
+
+bool ShowMsg(const std::wstring& Text, const std::wstring& Caption, bool AskYesNo) {
+  if (AskYesNo) return Application->MessageBox(Text, Caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+  return Application->MessageBox(Text, Caption, MB_OK | MB_ICONINFORMATION) != 0;
 }
 
 void DeletePath(const std::wstring& Path, bool IsDirectory) {

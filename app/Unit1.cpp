@@ -1,0 +1,188 @@
+#include "Unit1.h"
+
+#include "Commands.h"
+#include "Unit2.h"
+#include "Unit3.h"
+#include "ui/Threads.h"
+#include "uCommonFunc.h"
+#include "uUpdate.h"
+
+namespace clearbay {
+
+TForm1* Form1 = nullptr;
+
+void TWindowLink::PostNotice(std::unique_ptr<TStrMsgObject> Msg) {
+  std::lock_guard<std::mutex> guard(Lock);
+  // Posting under the lock: the window drains its queue only after it has
+  // closed the link, so every posted object is either shown or freed.
+  if (Wnd && PostMessageW(Wnd, WM_USER, 0, reinterpret_cast<LPARAM>(Msg.get()))) Msg.release();
+}
+
+void TWindowLink::SetCursor(TCursor Cursor) {
+  // Window properties belong to the GUI thread.
+  TThread::Queue(
+      [self = this, Cursor] {
+        if (self->Form) self->Form->SetCursor(Cursor);
+      },
+      this);
+}
+
+TForm1::TForm1(TComponent* AOwner) : TForm(AOwner), FLink(std::make_shared<TWindowLink>()) {
+  FLink->Form = this;
+  for (const auto& b : kAppButtons) {
+    std::wstring name(b.name, b.name + strlen(b.name));
+    RegisterField(name.c_str(), AppButtons[size_t(b.tag)]);
+  }
+  RegisterField(L"btn23", btn23);
+  RegisterField(L"btn24", btn24);
+  RegisterField(L"btn25", btn25);
+  RegisterField(L"lbl1", lbl1);
+  RegisterField(L"lbl2", lbl2);
+  RegisterField(L"sSlider1", sSlider1);
+  RegisterField(L"pm1", pm1);
+  RegisterField(L"p1", p1);
+  RegisterField(L"N1", N1);
+  RegisterMethod(L"FormCreate", &TForm1::FormCreate);
+  RegisterMethod(L"FormShow", &TForm1::FormShow);
+  RegisterMethod(L"FormClose", &TForm1::FormClose);
+  RegisterMethod(L"btn1Click", &TForm1::btn1Click);
+  RegisterMethod(L"btn23Click", &TForm1::btn23Click);
+  RegisterMethod(L"btn24Click", &TForm1::btn24Click);
+  RegisterMethod(L"btn25Click", &TForm1::btn25Click);
+  RegisterMethod(L"lbl1Click", &TForm1::lbl1Click);
+  RegisterMethod(L"p1Click", &TForm1::p1Click);
+  RegisterMethod(L"N1Click", &TForm1::N1Click);
+  InitializeForm();
+  FLink->Wnd = Handle();
+  if (sSlider1) {
+    FLink->NoticesOn = sSlider1->SliderOn();
+    sSlider1->OnChange = [this](TObject*) { FLink->NoticesOn = sSlider1->SliderOn(); };
+  }
+}
+
+TForm1::~TForm1() { CloseLink(); }
+
+void TForm1::CloseLink() {
+  if (!FLink) return;
+  HWND wnd;
+  {
+    std::lock_guard<std::mutex> guard(FLink->Lock);
+    wnd = FLink->Wnd;
+    FLink->Wnd = nullptr;
+    FLink->Form = nullptr;
+  }
+  TThread::RemoveQueuedEvents(FLink.get());
+  // Notices that were posted but not shown are freed here, not lost.
+  MSG msg;
+  if (wnd)
+    while (PeekMessageW(&msg, wnd, WM_USER, WM_USER, PM_REMOVE))
+      delete reinterpret_cast<TStrMsgObject*>(msg.lParam);
+}
+
+void TForm1::FormCreate(TObject*) {
+  sApplst = std::make_unique<TStringList>();
+  sApplst->SetDelimiter(u',');
+  sApplst->SetDelimitedText(kCatalogueText);
+}
+
+void TForm1::FormShow(TObject*) {
+  if (ProUpdate()) Application->Terminate();
+}
+
+void TForm1::FormClose(TObject*, TCloseAction&) {
+  sApplst.reset();
+  // Workers still running must not reach this window any more.
+  CloseLink();
+}
+
+void TForm1::btn1Click(TObject* Sender) {
+  auto* button = dynamic_cast<TControl*>(Sender);
+  if (!button || !sApplst) return;
+  POINT p{};
+  GetCursorPos(&p);
+  // The chosen item runs only after Popup has returned (posted command), so
+  // these are always the values of this click.
+  pm1->Popup(p.x - 30, p.y + 12);
+  intptr_t tag = static_cast<TComponent*>(button)->Tag();
+  if (tag >= 0 && tag < sApplst->Count()) {
+    const std::u16string& key = (*sApplst)[int(tag)];
+    sAppName.assign(key.begin(), key.end());
+  }
+  sDisName = button->Caption();
+}
+
+void TForm1::p1Click(TObject*) {
+  if (sAppName.empty()) return;
+  std::u16string command = UninstallCommand(U(sAppName));
+  int32_t code = command.empty() ? -1 : RunProcess(WS(command), SW_HIDE, true);
+  if (sSlider1->SliderOn()) ShowMsg(WS(UninstallNotice(U(sDisName), RunSucceeded(code))), WS(kNoticeCaption), false);
+}
+
+void TForm1::N1Click(TObject*) {
+  bool ok = RunScriptResource(sAppName);
+  if (sSlider1->SliderOn()) ShowMsg(WS(InstallNotice(U(sDisName), ok)), WS(kNoticeCaption), false);
+}
+
+void TForm1::btn23Click(TObject*) {
+  auto link = FLink;
+  TThread::CreateAnonymousThread([link] { RemoveALl(link); })->Start();
+}
+
+void TForm1::btn24Click(TObject*) {
+  auto link = FLink;
+  TThread::CreateAnonymousThread([link] { InstallALL(link); })->Start();
+}
+
+void TForm1::RemoveALl(const std::shared_ptr<TWindowLink>& Link) {
+  Link->SetCursor(crHourGlass);
+  int32_t code = RunProcess(WS(kUninstallAllCommand), SW_HIDE, true);
+  Link->SetCursor(crDefault);
+  if (Link->NoticesOn)
+    Link->PostNotice(std::make_unique<TStrMsgObject>(WS(UninstallAllNotice(RunSucceeded(code)))));
+}
+
+void TForm1::InstallALL(const std::shared_ptr<TWindowLink>& Link) {
+  // Opening the resource and writing the file come first: when they fail the
+  // thread ends here, silently, with the pointer left as it was.
+  TScriptRun run(L"installallapp");
+  Link->SetCursor(crHourGlass);
+  bool ok = run.Run();
+  Link->SetCursor(crDefault);
+  if (Link->NoticesOn) Link->PostNotice(std::make_unique<TStrMsgObject>(WS(InstallAllNotice(ok))));
+}
+
+void TForm1::WndProc(TMessage& Message) {
+  if (Message.Msg == WM_USER) {
+    WMStringMessage(Message);
+    return;
+  }
+  inherited::WndProc(Message);
+}
+
+void TForm1::WMStringMessage(TMessage& Message) {
+  std::unique_ptr<TStrMsgObject> msg(reinterpret_cast<TStrMsgObject*>(Message.LParam));
+  if (!msg) return;
+  std::wstring text;
+  if (Message.WParam == 0)
+    text = msg->fMsg;
+  else if (Message.WParam == 1)
+    text += msg->fMsg;
+  ShowMsg(text, WS(kNoticeCaption), false);
+}
+
+void TForm1::btn25Click(TObject*) { Form2->ShowModal(); }
+
+void TForm1::lbl1Click(TObject*) { OpenUrl(kMakerPageUrl); }
+
+bool TForm1::ProUpdate() {
+  TUrlUpdate update(2, u'&');
+  if (!update.IsHasNet()) return false;
+  bool need = update.IsNeedUpdate();
+  if (need) {
+    const auto& c = update.RemoteContent();
+    ShowNewVersion(WS(c.N_Ver), WS(c.L_Ver), WS(c.D_Url));
+  }
+  return need;
+}
+
+}  // namespace clearbay

@@ -1,0 +1,106 @@
+// The main window: one button per app, the app menu, the bulk commands, the
+// notice switch, and the update check when first shown.
+#pragma once
+#include <array>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "Catalogue.h"
+#include "base/StringList.h"
+#include "ui/Buttons.h"
+#include "ui/Forms.h"
+#include "ui/Menus.h"
+#include "ui/SliderStandIn.h"
+#include "ui/StdCtrls.h"
+
+namespace clearbay {
+
+// A notice on its way from a worker thread to the main window.
+class TStrMsgObject {
+ public:
+  explicit TStrMsgObject(const std::wstring& aMsg) : fMsg(aMsg) { ++FLive; }
+  ~TStrMsgObject() { --FLive; }
+  TStrMsgObject(const TStrMsgObject&) = delete;
+  TStrMsgObject& operator=(const TStrMsgObject&) = delete;
+  std::wstring fMsg;
+  // Objects not yet freed; a notice must never be lost in a dead queue.
+  static int Live() { return FLive.load(); }
+
+ private:
+  static inline std::atomic<int> FLive{0};
+};
+
+class TForm1;
+
+// What a bulk worker may touch of the main window. It outlives the window, so
+// a worker that finishes after the window has gone finds it closed instead of
+// reading freed memory or posting into a destroyed window.
+struct TWindowLink {
+  std::mutex Lock;
+  HWND Wnd = nullptr;       // null once the window is going
+  TForm1* Form = nullptr;   // read on the GUI thread only
+  std::atomic<bool> NoticesOn{true};
+
+  // Posts the notice when the window is still there; frees it otherwise.
+  void PostNotice(std::unique_ptr<TStrMsgObject> Msg);
+  // Sets the window's pointer shape on the GUI thread.
+  void SetCursor(TCursor Cursor);
+};
+
+class TForm1 : public TForm {
+  CB_CLASS(TForm1, TForm)
+ public:
+  explicit TForm1(TComponent* AOwner);
+  ~TForm1() override;
+
+  // Components of the stored description.
+  std::array<TSpeedButton*, kAppCount> AppButtons{};  // by Tag
+  TSpeedButton* btn23 = nullptr;
+  TSpeedButton* btn24 = nullptr;
+  TSpeedButton* btn25 = nullptr;
+  TLabel* lbl1 = nullptr;
+  TLabel* lbl2 = nullptr;
+  TsSlider* sSlider1 = nullptr;
+  TPopupMenu* pm1 = nullptr;
+  TMenuItem* p1 = nullptr;
+  TMenuItem* N1 = nullptr;
+
+  void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void btn1Click(TObject* Sender);
+  void btn23Click(TObject* Sender);
+  void btn24Click(TObject* Sender);
+  void btn25Click(TObject* Sender);
+  void lbl1Click(TObject* Sender);
+  void p1Click(TObject* Sender);
+  void N1Click(TObject* Sender);
+  bool ProUpdate();
+
+  // The bulk operations, run by worker threads. They reach the window only
+  // through the link, which they hold for their whole run.
+  static void RemoveALl(const std::shared_ptr<TWindowLink>& Link);
+  static void InstallALL(const std::shared_ptr<TWindowLink>& Link);
+
+  const std::wstring& AppName() const { return sAppName; }
+  const std::wstring& DisName() const { return sDisName; }
+  const TStringList* AppList() const { return sApplst.get(); }
+
+ protected:
+  void WndProc(TMessage& Message) override;
+  void WMStringMessage(TMessage& Message);
+
+ private:
+  void CloseLink();
+
+  std::unique_ptr<TStringList> sApplst;
+  std::wstring sAppName;
+  std::wstring sDisName;
+  std::shared_ptr<TWindowLink> FLink;
+};
+
+extern TForm1* Form1;
+
+}  // namespace clearbay

@@ -1,0 +1,26 @@
+// The new-version dialog, shown when the update check finds a newer version.
+#pragma once
+#include <string>
+
+#include "ui/Forms.h"
+#include "ui/StdCtrls.h"
+
+namespace clearbay {
+
+class TfrmVer : public TForm {
+  CB_CLASS(TfrmVer, TForm)
+ public:
+  explicit TfrmVer(TComponent* AOwner);
+
+  TLabel* lbl1 = nullptr;
+  TLabel* lbl2 = nullptr;
+  TButton* btn1 = nullptr;
+  std::wstring FUrl;
+
+  void btn1Click(TObject* Sender);
+};
+
+// Creates, fills, shows modally and frees the dialog.
+void ShowNewVersion(const std::wstring& ServerVer, const std::wstring& LocalVer, const std::wstring& Url);
+
+}  // namespace clearbay
