@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "Commands.h"
-#include "IniFile.h"
+#include "base/IniFile.h"
 #include "uCommonFunc.h"
 
 namespace clearbay {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "StringList.h"
+#include "base/StringList.h"
 
 namespace clearbay {
 
