@@ -1,0 +1,532 @@
+#include "skin/paint/PixelOps.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "skin/paint/Resample.h"
+#include "skin/paint/SkinColors.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define CB_PIXEL_SSE2 1
+#endif
+
+namespace {
+
+using u8 = std::uint8_t;
+using u32 = std::uint32_t;
+
+inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+inline u32 Ch(u32 p, int shift) { return (p >> shift) & 0xFF; }
+
+// Source piece placed at a target point, clipped to both bitmaps.
+struct Clip {
+  int dx, dy, sx, sy, w, h;
+};
+
+// SrcRect includes its right and bottom edges.
+bool ClipPiece(const Bitmap32& dst, BmpPoint dp, const Bitmap32& src, const BmpRect& r, Clip& c) {
+  if (dst.Empty() || src.Empty()) return false;
+  long long dx = dp.X, dy = dp.Y, sx = r.Left, sy = r.Top, sr = r.Right, sb = r.Bottom;
+  if (dx < 0) { sx -= dx; dx = 0; }
+  if (dy < 0) { sy -= dy; dy = 0; }
+  if (sx < 0) { dx -= sx; sx = 0; }
+  if (sy < 0) { dy -= sy; sy = 0; }
+  if (sr < sx || sb < sy) return false;
+  if (sx >= src.Width() || sy >= src.Height() || dx >= dst.Width() || dy >= dst.Height()) return false;
+  sr = std::min<long long>(sr, src.Width() - 1);
+  sb = std::min<long long>(sb, src.Height() - 1);
+  long long w = std::min<long long>(sr - sx + 1, dst.Width() - dx);
+  long long h = std::min<long long>(sb - sy + 1, dst.Height() - dy);
+  if (w <= 0 || h <= 0) return false;
+  c = {int(dx), int(dy), int(sx), int(sy), int(w), int(h)};
+  return true;
+}
+
+// Half-open rectangle clipped to the bitmap.
+bool ClipFill(const Bitmap32& bmp, const BmpRect& r, BmpRect& out) {
+  if (bmp.Empty()) return false;
+  out.Left = std::max(r.Left, 0);
+  out.Top = std::max(r.Top, 0);
+  out.Right = std::min(r.Right, bmp.Width());
+  out.Bottom = std::min(r.Bottom, bmp.Height());
+  return out.Left < out.Right && out.Top < out.Bottom;
+}
+
+inline u32* Px(const Bitmap32& b, int x, int y) { return b.Line(y) + x; }
+
+// ---- row kernels --------------------------------------------------------
+// Every kernel computes, per byte lane, (s * ws + d * wd) >> 8 with
+// ws + wd <= 256 so that the sum fits 16 bits; the SSE2 path and the scalar
+// tail give the same bits.
+
+// Per-pixel alpha: a = sA (G = 255) or sA * G >> 8; colour lanes
+// (s * a + d * (256 - a)) >> 8, alpha lane the same with s = a, then
+// max(dA, that); an opaque source pixel (G = 255) gives alpha 255.
+inline u32 AlphaPixel(u32 s, u32 d, int g) {
+  u32 sa = s >> 24;
+  u32 a = g == 255 ? sa : (sa * u32(g)) >> 8;
+  u32 ia = 256 - a;
+  u32 b = (Ch(s, 0) * a + Ch(d, 0) * ia) >> 8;
+  u32 gg = (Ch(s, 8) * a + Ch(d, 8) * ia) >> 8;
+  u32 r = (Ch(s, 16) * a + Ch(d, 16) * ia) >> 8;
+  u32 al = (a * a + Ch(d, 24) * ia) >> 8;
+  al = std::max(al, d >> 24);
+  if (g == 255 && sa == 255) al = 255;
+  return b | (gg << 8) | (r << 16) | (al << 24);
+}
+
+void AlphaRow(u32* d, const u32* s, int n, int g) {
+  int i = 0;
+#ifdef CB_PIXEL_SSE2
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i c256 = _mm_set1_epi16(256);
+  const __m128i alphaLanes16 = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
+  const __m128i alphaBytes = _mm_set1_epi32(int(0xFF000000u));
+  const __m128i gv = _mm_set1_epi16(short(g));
+  for (; i + 4 <= n; i += 4) {
+    __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    __m128i s16[2] = {_mm_unpacklo_epi8(sv, zero), _mm_unpackhi_epi8(sv, zero)};
+    __m128i d16[2] = {_mm_unpacklo_epi8(dv, zero), _mm_unpackhi_epi8(dv, zero)};
+    __m128i r16[2];
+    for (int k = 0; k < 2; ++k) {
+      __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16[k], 0xFF), 0xFF);
+      if (g != 255) {
+        a = _mm_srli_epi16(_mm_mullo_epi16(a, gv), 8);
+        s16[k] = _mm_or_si128(_mm_andnot_si128(alphaLanes16, s16[k]), _mm_and_si128(alphaLanes16, a));
+      }
+      __m128i ia = _mm_sub_epi16(c256, a);
+      r16[k] = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(s16[k], a), _mm_mullo_epi16(d16[k], ia)), 8);
+    }
+    __m128i res = _mm_packus_epi16(r16[0], r16[1]);
+    res = _mm_max_epu8(res, _mm_and_si128(dv, alphaBytes));
+    if (g == 255) {
+      __m128i opaque = _mm_cmpeq_epi32(_mm_and_si128(sv, alphaBytes), alphaBytes);
+      res = _mm_or_si128(res, _mm_and_si128(opaque, alphaBytes));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), res);
+  }
+#endif
+  for (; i < n; ++i) d[i] = AlphaPixel(s[i], d[i], g);
+}
+
+// (s * ws + d * (256 - ws)) >> 8 on all four bytes; ws in 0..255.
+inline u32 MixPixel(u32 s, u32 d, u32 ws) {
+  u32 wd = 256 - ws;
+  u32 out = 0;
+  for (int sh = 0; sh < 32; sh += 8) out |= ((Ch(s, sh) * ws + Ch(d, sh) * wd) >> 8) << sh;
+  return out;
+}
+
+// out = MixPixel(s, d, ws) for a row; out may alias s or d.
+void MixRow(u32* out, const u32* s, const u32* d, int n, int ws) {
+  int i = 0;
+#ifdef CB_PIXEL_SSE2
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i wsv = _mm_set1_epi16(short(ws));
+  const __m128i wdv = _mm_set1_epi16(short(256 - ws));
+  for (; i + 4 <= n; i += 4) {
+    __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(sv, zero), wsv),
+                                              _mm_mullo_epi16(_mm_unpacklo_epi8(dv, zero), wdv)), 8);
+    __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(sv, zero), wsv),
+                                              _mm_mullo_epi16(_mm_unpackhi_epi8(dv, zero), wdv)), 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; i < n; ++i) out[i] = MixPixel(s[i], d[i], u32(ws));
+}
+
+// Colour lanes (c * a + k) >> 8 with k = colour channel * (255 - a); alpha kept.
+void TintRow(u32* d, int n, int a, u32 kb, u32 kg, u32 kr) {
+  int i = 0;
+#ifdef CB_PIXEL_SSE2
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i av = _mm_set_epi16(256, short(a), short(a), short(a), 256, short(a), short(a), short(a));
+  const __m128i kv = _mm_set_epi16(0, short(kr), short(kg), short(kb), 0, short(kr), short(kg), short(kb));
+  for (; i + 4 <= n; i += 4) {
+    __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(dv, zero), av), kv), 8);
+    __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(dv, zero), av), kv), 8);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; i < n; ++i) {
+    u32 p = d[i];
+    d[i] = ((Ch(p, 0) * u32(a) + kb) >> 8) | (((Ch(p, 8) * u32(a) + kg) >> 8) << 8) |
+           (((Ch(p, 16) * u32(a) + kr) >> 8) << 16) | (p & 0xFF000000u);
+  }
+}
+
+inline int ClampWeight(int a) { return a < 0 ? 0 : (a > 255 ? 255 : a); }
+
+// Round-half-to-even of (299 R + 587 G + 114 B) / 1000.
+inline int Luma(u32 p) {
+  int l = 299 * int(Ch(p, 16)) + 587 * int(Ch(p, 8)) + 114 * int(Ch(p, 0));
+  int q = l / 1000, rem = l % 1000;
+  if (rem > 500 || (rem == 500 && (q & 1))) ++q;
+  return q;
+}
+
+u32 TonePixel(u32 p, u32 tone) {
+  u32 m = std::max({Ch(p, 0), Ch(p, 8), Ch(p, 16)});
+  u32 r = (Ch(tone, 0) * m) >> 8, g = (Ch(tone, 8) * m) >> 8, b = (Ch(tone, 16) * m) >> 8;
+  return b | (g << 8) | (r << 16) | (p & 0xFF000000u);
+}
+
+u32 BrightPixel(u32 p, int v) {
+  if (v == 0) return p;
+  u32 out = p & 0xFF000000u;
+  int av = v < 0 ? -v : v;
+  for (int sh = 0; sh < 24; sh += 8) {
+    int c = int(Ch(p, sh));
+    int n = v > 0 ? std::min(255, c + ((c * av) >> 8)) : std::max(0, c - ((c * av) >> 8));
+    out |= u32(n) << sh;
+  }
+  return out;
+}
+
+u32 SatPixel(u32 p, int s) {
+  if (s == 0) return p;
+  long long grey = Luma(p);
+  u32 out = p & 0xFF000000u;
+  for (int sh = 0; sh < 24; sh += 8) {
+    long long c = Ch(p, sh);
+    long long v = ((s + 255LL) * c - grey * s) >> 8;  // arithmetic shift: floor
+    out |= u32(v < 0 ? 0 : (v > 255 ? 255 : v)) << sh;
+  }
+  return out;
+}
+
+// HSV round trip in integers: V = max, S * V = max - min, the six-sector
+// hue as a fraction N / delta, back-conversion values truncated.
+u32 HuePixel(u32 p, int h) {
+  int r = int(Ch(p, 16)), g = int(Ch(p, 8)), b = int(Ch(p, 0));
+  int mx = std::max({r, g, b}), mn = std::min({r, g, b});
+  if (mx == mn) return p;  // grey (also black): unchanged
+  long long delta = mx - mn, n;
+  if (mx == r) {
+    n = 60LL * (g - b);
+    if (n < 0) n += 360 * delta;
+  } else if (mx == g) {
+    n = 120 * delta + 60LL * (b - r);
+  } else {
+    n = 240 * delta + 60LL * (r - g);
+  }
+  long long t = (n + (long long)h * delta) / delta;  // Trunc, toward zero
+  int hue = int(((t % 360) + 360) % 360);
+  int sector = hue / 60, rem = hue % 60;
+  int down = int((delta * rem + 59) / 60);  // ceil: Trunc(V - delta * f)
+  int up = int((delta * rem) / 60);         // floor: Trunc(min + delta * f)
+  int q = mx - down, tt = mn + up;
+  int nr, ng, nb;
+  switch (sector) {
+    case 0: nr = mx; ng = tt; nb = mn; break;
+    case 1: nr = q; ng = mx; nb = mn; break;
+    case 2: nr = mn; ng = mx; nb = tt; break;
+    case 3: nr = mn; ng = q; nb = mx; break;
+    case 4: nr = tt; ng = mn; nb = mx; break;
+    default: nr = mx; ng = mn; nb = q; break;
+  }
+  return u32(nb) | (u32(ng) << 8) | (u32(nr) << 16) | (p & 0xFF000000u);
+}
+
+}  // namespace
+
+// ---- fills ----------------------------------------------------------------
+
+void FillPixels32(const Bitmap32& Bmp, const BmpRect& R, std::uint32_t Color, std::uint8_t Alpha) {
+  BmpRect c;
+  if (!ClipFill(Bmp, R, c)) return;
+  const u32 v = ColorToPixel(FillColorOf(Color), Alpha);
+  const int n = c.Width();
+  for (int y = c.Top; y < c.Bottom; ++y) std::fill_n(Px(Bmp, c.Left, y), n, v);
+}
+
+void FillBand32(const Bitmap32& Bmp, const BmpRect& Outer, const BmpRect& Inner, std::uint8_t Alpha,
+                std::uint32_t Color) {
+  FillPixels32(Bmp, BmpRect(Outer.Left, Outer.Top, Outer.Right, Inner.Top), Color, Alpha);
+  FillPixels32(Bmp, BmpRect(Outer.Left, Inner.Top, Inner.Left, Inner.Bottom), Color, Alpha);
+  FillPixels32(Bmp, BmpRect(Inner.Right, Inner.Top, Outer.Right, Inner.Bottom), Color, Alpha);
+  FillPixels32(Bmp, BmpRect(Outer.Left, Inner.Bottom, Outer.Right, Outer.Bottom), Color, Alpha);
+}
+
+void TintRect32(const Bitmap32& Bmp, const BmpRect& R, int A, std::uint32_t Color) {
+  BmpRect c;
+  if (!ClipFill(Bmp, R, c)) return;
+  A = ClampWeight(A);
+  const u32 col = FillColorOf(Color);  // 0x00BBGGRR
+  const u32 inv = u32(255 - A);
+  const u32 kr = (col & 0xFF) * inv, kg = ((col >> 8) & 0xFF) * inv, kb = ((col >> 16) & 0xFF) * inv;
+  for (int y = c.Top; y < c.Bottom; ++y) TintRow(Px(Bmp, c.Left, y), c.Width(), A, kb, kg, kr);
+}
+
+// ---- copies and blends ----------------------------------------------------
+
+void BlendBitmapConst(const Bitmap32& Dst, const Bitmap32& Src, int A, BmpPoint DstPt, const BmpRect& SrcRect) {
+  Clip c;
+  if (!ClipPiece(Dst, DstPt, Src, SrcRect, c)) return;
+  A = ClampWeight(A);
+  // (A * dst + (256 - A) * src) >> 8
+  for (int y = 0; y < c.h; ++y) {
+    u32* d = Px(Dst, c.dx, c.dy + y);
+    MixRow(d, d, Px(Src, c.sx, c.sy + y), c.w, A);
+  }
+}
+
+void BlendPieceAlpha(const Bitmap32& Dst, const Bitmap32& Src, const BmpRect& SrcRect, int G, BmpPoint DstPt) {
+  Clip c;
+  if (!ClipPiece(Dst, DstPt, Src, SrcRect, c)) return;
+  G = ClampWeight(G);
+  for (int y = 0; y < c.h; ++y) AlphaRow(Px(Dst, c.dx, c.dy + y), Px(Src, c.sx, c.sy + y), c.w, G);
+}
+
+void StretchPieceAlpha(const Bitmap32& Dst, int X, int Y, int G, int SrcH, int SrcW, int SrcY, int SrcX,
+                       const Bitmap32& Src, int DstH, int DstW) {
+  if (Dst.Empty() || Src.Empty() || SrcW <= 0 || SrcH <= 0 || DstW <= 0 || DstH <= 0) return;
+  if (SrcX < 0 || SrcY < 0 || SrcX >= Src.Width() || SrcY >= Src.Height()) return;
+  if (X >= Dst.Width() || Y >= Dst.Height() || X + DstW <= 0 || Y + DstH <= 0) return;
+  if (std::int64_t(DstW) * DstH > Bitmap32::kMaxPixels) return;
+  SrcW = std::min(SrcW, Src.Width() - SrcX);
+  SrcH = std::min(SrcH, Src.Height() - SrcY);
+  Bitmap32 tmp(DstW, DstH);
+  Bitmap32 piece = Src.View(BmpRect(SrcX, SrcY, SrcX + SrcW, SrcY + SrcH));
+  bool done = false;
+  if (SrcX == 0 && SrcY == 0) done = Resample(piece, tmp, DstW, rfMitchell, DstH);
+  if (!done) StretchNearest(tmp, tmp.Bounds(), piece, piece.Bounds());
+  BlendPieceAlpha(Dst, tmp, BmpRect(0, 0, DstW - 1, DstH - 1), G, BmpPoint(X, Y));
+}
+
+void CopyPieceKeyed(const Bitmap32& Dst, const Bitmap32& Src, int X, bool OverParent, const TCacheInfo& ParentBG,
+                    std::uint32_t Key, const BmpRect& SrcRect, int Y) {
+  Clip c;
+  if (!ClipPiece(Dst, BmpPoint(X, Y), Src, SrcRect, c)) return;
+  const u32 key = KeyToPixel(Key);
+  const Bitmap32* parent = ParentBG.Bmp;
+  const bool intoParent = parent && parent->Row0() == Dst.Row0();
+  const bool fromParent = OverParent && ParentBG.Ready && parent && !intoParent && !parent->Empty();
+  const bool fillKey = !ParentBG.Ready && ParentBG.FillColor != clKeyColor;
+  const u32 fill = ColorToPixel(FillColorOf(ParentBG.FillColor), 255);
+  const u32 setAlpha = intoParent ? 0xFF000000u : 0;
+  for (int y = 0; y < c.h; ++y) {
+    u32* d = Px(Dst, c.dx, c.dy + y);
+    const u32* s = Px(Src, c.sx, c.sy + y);
+    const int py = ParentBG.Y + c.dy + y;
+    for (int x = 0; x < c.w; ++x) {
+      u32 p = s[x];
+      if (p != key) {
+        d[x] = p | setAlpha;
+      } else if (fromParent) {
+        const int px = ParentBG.X + c.dx + x;
+        if (px >= 0 && py >= 0 && px < parent->Width() && py < parent->Height()) d[x] = parent->Pixel(px, py);
+      } else if (fillKey) {
+        d[x] = fill;
+      }
+    }
+  }
+}
+
+void CopyKeyedOpaque(const Bitmap32& Dst, const Bitmap32& Src, int X, std::uint32_t Key, int Y) {
+  Clip c;
+  if (!ClipPiece(Dst, BmpPoint(X, Y), Src, BmpRect(0, 0, Src.Width() - 1, Src.Height() - 1), c)) return;
+  const u32 key = KeyToPixel(Key & 0xFFFFFFu);
+  for (int y = 0; y < c.h; ++y) {
+    u32* d = Px(Dst, c.dx, c.dy + y);
+    const u32* s = Px(Src, c.sx, c.sy + y);
+    for (int x = 0; x < c.w; ++x)
+      if (s[x] != key) d[x] = s[x] | 0xFF000000u;
+  }
+}
+
+void BlendKeyed(const Bitmap32& Dst, int X, int Y, std::uint32_t Key, int A, const BmpRect& SrcRect,
+                const Bitmap32& Src) {
+  Clip c;
+  if (!ClipPiece(Dst, BmpPoint(X, Y), Src, SrcRect, c)) return;
+  A = ClampWeight(A);
+  const u32 key = KeyToPixel(Key);
+  for (int y = 0; y < c.h; ++y) {
+    u32* d = Px(Dst, c.dx, c.dy + y);
+    const u32* s = Px(Src, c.sx, c.sy + y);
+    for (int x = 0; x < c.w; ++x) {
+      if (s[x] == key) continue;
+      u32 o = 0;
+      for (int sh = 0; sh < 32; sh += 8)
+        o |= ((Ch(s[x], sh) * u32(255 - A) + Ch(d[x], sh) * u32(A)) >> 8) << sh;
+      d[x] = o;
+    }
+  }
+}
+
+void BlendByOwnAlpha(const Bitmap32& Dst, const Bitmap32& Src) {
+  if (Dst.Empty() || Dst.Width() != Src.Width() || Dst.Height() != Src.Height()) return;
+  for (int y = 0; y < Dst.Height(); ++y) {
+    u32* d = Dst.Line(y);
+    const u32* s = Src.Line(y);
+    for (int x = 0; x < Dst.Width(); ++x) {
+      const u32 a = s[x] >> 24, ia = 256 - a;
+      u32 o = d[x] & 0xFF000000u;
+      for (int sh = 0; sh < 24; sh += 8) o |= ((Ch(s[x], sh) * a + Ch(d[x], sh) * ia) >> 8) << sh;
+      d[x] = o;
+    }
+  }
+}
+
+void CrossFade(const Bitmap32& Out, const Bitmap32& A, const Bitmap32& B, int W) {
+  if (Out.Empty() || Out.Width() != A.Width() || Out.Height() != A.Height() || A.Width() != B.Width() ||
+      A.Height() != B.Height())
+    return;
+  W = ClampWeight(W);
+  // (W * b + (256 - W) * a) >> 8
+  for (int y = 0; y < Out.Height(); ++y) MixRow(Out.Line(y), B.Line(y), A.Line(y), Out.Width(), W);
+}
+
+void MaskWithColour(const Bitmap32& Dst, const Bitmap32& Mask, std::uint32_t Color) {
+  if (Dst.Empty() || Dst.Width() != Mask.Width() || Dst.Height() != Mask.Height()) return;
+  const u32 col = ColorToPixel(FillColorOf(Color), 0);
+  for (int y = 0; y < Dst.Height(); ++y) {
+    u32* d = Dst.Line(y);
+    const u32* m = Mask.Line(y);
+    for (int x = 0; x < Dst.Width(); ++x) {
+      u32 o = d[x] & 0xFF000000u;
+      for (int sh = 0; sh < 24; sh += 8) {
+        const u32 mc = Ch(m[x], sh);
+        o |= ((Ch(d[x], sh) * mc + Ch(col, sh) * (256 - mc)) >> 8) << sh;
+      }
+      d[x] = o;
+    }
+  }
+}
+
+// ---- colour effects -------------------------------------------------------
+
+std::uint32_t ApplyPixelOp(std::uint32_t Pixel, TPixelOp Op, int Value) {
+  switch (Op) {
+    case TPixelOp::Tone: return TonePixel(Pixel, u32(Value));
+    case TPixelOp::Brightness: return BrightPixel(Pixel, std::clamp(Value, -255, 255));
+    case TPixelOp::Saturation: return SatPixel(Pixel, Value);
+    case TPixelOp::Hue: return HuePixel(Pixel, Value);
+    case TPixelOp::Opaque: return Pixel | 0xFF000000u;
+  }
+  return Pixel;
+}
+
+void ForEachPixel(const Bitmap32& Bmp, TPixelOp Op, int Value, std::uint32_t Key) {
+  if (Bmp.Empty()) return;
+  if (Op == TPixelOp::Tone) Value = int(FillColorOf(u32(Value)));
+  const bool useKey = Key != clNoColor;
+  const u32 key = KeyToPixel(Key);
+  for (int y = 0; y < Bmp.Height(); ++y) {
+    u32* p = Bmp.Line(y);
+    for (int x = 0; x < Bmp.Width(); ++x)
+      if (!useKey || p[x] != key) p[x] = ApplyPixelOp(p[x], Op, Value);
+  }
+}
+
+std::uint32_t ChangeColorHue(std::uint32_t Color, int Degrees) {
+  return SwapRB(HuePixel(SwapRB(Color), Degrees));
+}
+std::uint32_t ChangeColorSaturation(std::uint32_t Color, int Value) {
+  return SwapRB(SatPixel(SwapRB(Color), Value));
+}
+std::uint32_t ChangeColorBrightness(std::uint32_t Color, int Value) {
+  return SwapRB(BrightPixel(SwapRB(Color), std::clamp(Value, -255, 255)));
+}
+
+std::uint8_t GreyOf(std::uint32_t Pixel) { return std::uint8_t(Luma(Pixel)); }
+
+namespace {
+void Grey(const Bitmap32& Bmp, bool skip, u32 skipPixel) {
+  for (int y = 0; y < Bmp.Height(); ++y) {
+    u32* p = Bmp.Line(y);
+    for (int x = 0; x < Bmp.Width(); ++x) {
+      if (skip && p[x] == skipPixel) continue;
+      const u32 g = u32(Luma(p[x]));
+      p[x] = (p[x] & 0xFF000000u) | g | (g << 8) | (g << 16);
+    }
+  }
+}
+}  // namespace
+
+void Greyscale32(const Bitmap32& Bmp) { Grey(Bmp, false, 0); }
+void Greyscale32(const Bitmap32& Bmp, std::uint32_t SkipPixel) { Grey(Bmp, true, SkipPixel); }
+
+// ---- disabled look ----------------------------------------------------------
+
+TacDisabledSettings& DisabledSettings() {
+  static TacDisabledSettings settings;
+  return settings;
+}
+
+void DrawDisabled(const Bitmap32& Bmp, unsigned Kinds, const std::function<std::uint32_t()>& ParentColor,
+                  BmpPoint Offset, const TCacheInfo& ParentBG) {
+  if (Bmp.Empty()) return;
+  const TacDisabledSettings& s = DisabledSettings();
+  if (Kinds & dkGrayed) {
+    if (s.Saturation == -100)
+      Greyscale32(Bmp);
+    else
+      ForEachPixel(Bmp, TPixelOp::Saturation, s.Saturation * 255 / 100);
+  }
+  if (Kinds & dkBlended) {
+    if (ParentBG.Ready && ParentBG.Bmp) {
+      const int px = ParentBG.X + Offset.X, py = ParentBG.Y + Offset.Y;
+      BlendKeyed(Bmp, 0, 0, clKeyColor, s.Blend, BmpRect(px, py, px + Bmp.Width() - 1, py + Bmp.Height() - 1),
+                 *ParentBG.Bmp);
+    } else {
+      u32 color = ParentBG.FillColor;
+      if (color == clKeyColor) color = ParentColor ? ParentColor() : 0xFFFFFF;
+      TintRect32(Bmp, Bmp.Bounds(), s.Blend, color);
+    }
+  }
+}
+
+// ---- image preparation ------------------------------------------------------
+
+void MakeKeyTransparent(const Bitmap32& Bmp, std::uint32_t Key) {
+  const u32 key = SwapRB(Key) & 0xFFFFFFu;
+  for (int y = 0; y < Bmp.Height(); ++y) {
+    u32* p = Bmp.Line(y);
+    for (int x = 0; x < Bmp.Width(); ++x) p[x] = (p[x] & 0xFFFFFFu) == key ? key : (p[x] | 0xFF000000u);
+  }
+}
+
+void PremultiplyAlpha(const Bitmap32& Bmp, bool LimitBright) {
+  for (int y = 0; y < Bmp.Height(); ++y) {
+    u32* p = Bmp.Line(y);
+    for (int x = 0; x < Bmp.Width(); ++x) {
+      const u32 v = p[x];
+      if (v == 0x00FFFFFFu) {
+        p[x] = 0;
+        continue;
+      }
+      const u32 a = v >> 24;
+      u32 b = (Ch(v, 0) * a) >> 8, g = (Ch(v, 8) * a) >> 8, r = (Ch(v, 16) * a) >> 8;
+      if (LimitBright && b >= 245 && g >= 245 && r >= 245) b = g = r = 244;
+      p[x] = b | (g << 8) | (r << 16) | (a << 24);
+    }
+  }
+}
+
+void StretchNearest(const Bitmap32& Dst, const BmpRect& DstRect, const Bitmap32& Src, const BmpRect& SrcRect) {
+  const int dw = DstRect.Width(), dh = DstRect.Height(), sw = SrcRect.Width(), sh = SrcRect.Height();
+  if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || Dst.Empty() || Src.Empty()) return;
+  for (int y = std::max(0, -DstRect.Top); y < dh && DstRect.Top + y < Dst.Height(); ++y) {
+    const int sy = SrcRect.Top + int((2LL * y + 1) * sh / (2LL * dh));
+    if (sy < 0 || sy >= Src.Height()) continue;
+    const u32* s = Src.Line(sy);
+    u32* d = Dst.Line(DstRect.Top + y);
+    for (int x = std::max(0, -DstRect.Left); x < dw && DstRect.Left + x < Dst.Width(); ++x) {
+      const int sx = SrcRect.Left + int((2LL * x + 1) * sw / (2LL * dw));
+      if (sx >= 0 && sx < Src.Width()) d[DstRect.Left + x] = s[sx];
+    }
+  }
+}
+
+void CopyPiece(const Bitmap32& Dst, BmpPoint DstPt, const Bitmap32& Src, const BmpRect& SrcRect) {
+  Clip c;
+  if (!ClipPiece(Dst, DstPt, Src, BmpRect(SrcRect.Left, SrcRect.Top, SrcRect.Right - 1, SrcRect.Bottom - 1), c))
+    return;
+  for (int y = 0; y < c.h; ++y) std::memmove(Px(Dst, c.dx, c.dy + y), Px(Src, c.sx, c.sy + y), std::size_t(c.w) * 4);
+}

@@ -1,0 +1,176 @@
+#include "skin/paint/Resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double Support(int filter) {
+  switch (filter) {
+    case rfBox: return 0.5;
+    case rfTriangle: case rfHermite: return 1.0;
+    case rfBell: return 1.5;
+    case rfBSpline: case rfMitchell: return 2.0;
+    case rfSinc: return 3.0;
+    default: return 0.0;
+  }
+}
+
+double Sinc(double x) {
+  if (x == 0.0) return 1.0;
+  x *= kPi;
+  return std::sin(x) / x;
+}
+
+double FilterValue(int filter, double x) {
+  x = std::fabs(x);
+  switch (filter) {
+    case rfBox: return x <= 0.5 ? 1.0 : 0.0;
+    case rfTriangle: return x < 1.0 ? 1.0 - x : 0.0;
+    case rfHermite: return x < 1.0 ? (2.0 * x - 3.0) * x * x + 1.0 : 0.0;
+    case rfBell:
+      if (x < 0.5) return 0.75 - x * x;
+      if (x < 1.5) return (x - 1.5) * (x - 1.5) / 2.0;
+      return 0.0;
+    case rfBSpline:
+      if (x < 1.0) return (0.5 * x - 1.0) * x * x + 2.0 / 3.0;
+      if (x < 2.0) { x = 2.0 - x; return x * x * x / 6.0; }
+      return 0.0;
+    case rfSinc: return x < 3.0 ? Sinc(x) * Sinc(x / 3.0) : 0.0;
+    case rfMitchell:
+      if (x < 1.0) return (7.0 / 6.0) * x * x * x - 2.0 * x * x + 8.0 / 9.0;
+      if (x < 2.0) return (-7.0 / 18.0) * x * x * x + 2.0 * x * x - (10.0 / 3.0) * x + 16.0 / 9.0;
+      return 0.0;
+    default: return 0.0;
+  }
+}
+
+constexpr int kShift = 14;
+constexpr int kOne = 1 << kShift;
+
+// Contributions of source pixels to each target pixel, in fixed point.
+struct Weights {
+  std::vector<int> start;         // first entry of target i in idx/w
+  std::vector<int> count;
+  std::vector<int> idx;           // source index (mirrored into the image)
+  std::vector<std::int16_t> w;    // weight, Q14; each target's weights sum to 1
+};
+
+Weights Build(int src, int dst, int filter) {
+  Weights out;
+  out.start.resize(std::size_t(dst));
+  out.count.resize(std::size_t(dst));
+  const double scale = double(dst) / src;
+  const double f = scale < 1.0 ? scale : 1.0;
+  const double radius = Support(filter) / f;
+  std::vector<double> tmp;
+  std::vector<int> tmpIdx;
+  for (int i = 0; i < dst; ++i) {
+    const double center = (i + 0.5) / scale - 0.5;
+    const int left = int(std::ceil(center - radius)), right = int(std::floor(center + radius));
+    tmp.clear();
+    tmpIdx.clear();
+    double sum = 0;
+    for (int j = left; j <= right; ++j) {
+      const double v = FilterValue(filter, (center - j) * f);
+      if (v == 0.0) continue;
+      int n = j < 0 ? -j : (j >= src ? 2 * src - j - 1 : j);
+      n = std::clamp(n, 0, src - 1);
+      tmp.push_back(v);
+      tmpIdx.push_back(n);
+      sum += v;
+    }
+    if (tmp.empty() || sum == 0.0) {  // nothing in reach: nearest pixel
+      tmp.assign(1, 1.0);
+      tmpIdx.assign(1, std::clamp(int(std::lround(center)), 0, src - 1));
+      sum = 1.0;
+    }
+    out.start[std::size_t(i)] = int(out.idx.size());
+    out.count[std::size_t(i)] = int(tmp.size());
+    int total = 0;
+    std::size_t big = 0;
+    for (std::size_t k = 0; k < tmp.size(); ++k) {
+      const int q = int(std::lround(tmp[k] / sum * kOne));
+      out.w.push_back(std::int16_t(q));
+      out.idx.push_back(tmpIdx[k]);
+      total += q;
+      if (std::fabs(tmp[k]) > std::fabs(tmp[big])) big = k;
+    }
+    out.w[out.start[std::size_t(i)] + big] = std::int16_t(out.w[out.start[std::size_t(i)] + big] + (kOne - total));
+  }
+  return out;
+}
+
+inline std::uint32_t Pack(const int acc[4]) {
+  std::uint32_t p = 0;
+  for (int c = 0; c < 4; ++c) {
+    int v = (acc[c] + (kOne >> 1)) >> kShift;
+    p |= std::uint32_t(v < 0 ? 0 : (v > 255 ? 255 : v)) << (8 * c);
+  }
+  return p;
+}
+
+void Horizontal(const Bitmap32& src, const Bitmap32& dst, const Weights& wt) {
+  for (int y = 0; y < src.Height(); ++y) {
+    const std::uint8_t* s = src.Row(y);
+    std::uint32_t* d = dst.Line(y);
+    for (int x = 0; x < dst.Width(); ++x) {
+      int acc[4] = {0, 0, 0, 0};
+      const int st = wt.start[std::size_t(x)], n = wt.count[std::size_t(x)];
+      for (int k = 0; k < n; ++k) {
+        const std::uint8_t* p = s + std::ptrdiff_t(wt.idx[std::size_t(st + k)]) * 4;
+        const int w = wt.w[std::size_t(st + k)];
+        acc[0] += p[0] * w;
+        acc[1] += p[1] * w;
+        acc[2] += p[2] * w;
+        acc[3] += p[3] * w;
+      }
+      d[x] = Pack(acc);
+    }
+  }
+}
+
+void Vertical(const Bitmap32& src, const Bitmap32& dst, const Weights& wt) {
+  const int bytes = dst.Width() * 4;
+  std::vector<int> acc(static_cast<std::size_t>(bytes));
+  for (int y = 0; y < dst.Height(); ++y) {
+    std::fill(acc.begin(), acc.end(), kOne >> 1);
+    const int st = wt.start[std::size_t(y)], n = wt.count[std::size_t(y)];
+    for (int k = 0; k < n; ++k) {
+      const std::uint8_t* s = src.Row(wt.idx[std::size_t(st + k)]);
+      const int w = wt.w[std::size_t(st + k)];
+      for (int i = 0; i < bytes; ++i) acc[std::size_t(i)] += s[i] * w;
+    }
+    std::uint8_t* d = dst.Row(y);
+    for (int i = 0; i < bytes; ++i) {
+      const int v = acc[std::size_t(i)] >> kShift;
+      d[i] = std::uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+    }
+  }
+}
+
+}  // namespace
+
+bool Resample(const Bitmap32& Src, Bitmap32& Dst, int Width, int Filter, int Height) {
+  if (Src.Width() < 2 || Src.Height() < 2 || Width <= 0 || Height <= 0) return false;
+  if (Support(Filter) == 0.0) return false;
+  if (std::int64_t(Width) * Height > Bitmap32::kMaxPixels ||
+      std::int64_t(Width) * Src.Height() > Bitmap32::kMaxPixels)
+    return false;
+  if (Dst.Width() != Width || Dst.Height() != Height) {
+    if (!Dst.OwnsPixels() && !Dst.Empty()) return false;
+    Dst.SetSize(Width, Height);
+  }
+  if (Width == Src.Width() && Height == Src.Height()) {
+    for (int y = 0; y < Height; ++y) std::memmove(Dst.Row(y), Src.Row(y), std::size_t(Width) * 4);
+    return true;
+  }
+  Bitmap32 mid(Width, Src.Height());
+  Horizontal(Src, mid, Build(Src.Width(), Width, Filter));
+  Vertical(mid, Dst, Build(Src.Height(), Height, Filter));
+  return true;
+}

@@ -1,0 +1,96 @@
+#include "skin/paint/Shadows.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Column or row of the (2R + 1) core that an image coordinate repeats: the
+// 2S lines between the two corner centres repeat the centre line.
+int CoreCoord(int v, int r, int s) {
+  if (v <= r) return v;
+  if (v <= r + 2 * s) return r;
+  return v - 2 * s;
+}
+
+}  // namespace
+
+Bitmap32 MakeWindowShadow(std::uint32_t Color, int Radius, int Offset, int Size) {
+  const int r = std::clamp(Radius, 0, 1024), o = std::clamp(Offset, 0, 1024), s = std::clamp(Size, 0, 1024);
+  const int w = 2 * r + 2 * s + 1;
+  Bitmap32 bmp(w, w + o);
+  const std::uint32_t opacity = Color >> 24;
+  const std::uint32_t rgb = SwapRB(Color) & 0xFFFFFFu;  // pixel order
+  // Opacity of a core pixel by its distance from the centre (R, R).
+  auto level = [r](int cx, int cy) -> int {
+    const double dx = cx - r, dy = cy - r;
+    const double e = std::sqrt(dx * dx + dy * dy);
+    if (e > r) return 0;
+    if (r == 0) return 255;
+    const double p = std::nearbyint(255.0 * (r + 1 - e) * (1.0 - e / r) / r);
+    return int(std::clamp(p, 0.0, 255.0));
+  };
+  for (int y = 0; y < w; ++y) {
+    std::uint32_t* line = bmp.Line(y + o);
+    const int cy = CoreCoord(y, r, s);
+    for (int x = 0; x < w; ++x) {
+      const std::uint32_t a = (opacity * std::uint32_t(level(CoreCoord(x, r, s), cy))) >> 8;
+      std::uint32_t px = a << 24;
+      for (int sh = 0; sh < 24; sh += 8) px |= ((((rgb >> sh) & 0xFF) * a) >> 8) << sh;
+      line[x] = px;
+    }
+  }
+  return bmp;
+}
+
+BmpRect WindowShadowMargins(int Offset, int Size) {
+  return BmpRect(Size, std::max(0, Size - Offset), Size, std::max(0, Size + Offset));
+}
+
+Bitmap32 MakeBlurredShape(int Width, int Height, const BmpRect& Shape, int Radius, int Blur,
+                          const ShadowShapeColors& Colors) {
+  if (Width <= 0 || Height <= 0 || std::int64_t(Width) * Height * 2 > Bitmap32::kMaxPixels) return Bitmap32();
+  Bitmap32 bmp(Width, 2 * Height);
+  const double blur = std::max(0, Blur);
+  // Solid part: the rectangle with rounded corners; a pixel's distance from
+  // it is that from the rectangle shrunk by the radius, less the radius.
+  const double l = Shape.Left, t = Shape.Top, rr = Shape.Right, b = Shape.Bottom;
+  const double cx = (l + rr) / 2, cy = (t + b) / 2;
+  const double hw = std::max(0.0, (rr - l) / 2), hh = std::max(0.0, (b - t) / 2);
+  const double rad = std::clamp(double(Radius), 0.0, std::min(hw, hh));
+  const std::uint32_t sideColor[4] = {Colors.Left, Colors.Top, Colors.Right, Colors.Bottom};
+  for (int y = 0; y < Height; ++y) {
+    std::uint32_t* img = bmp.Line(y);
+    std::uint32_t* mask = bmp.Line(y + Height);
+    for (int x = 0; x < Width; ++x) {
+      const double px = x + 0.5, py = y + 0.5;
+      const double qx = std::fabs(px - cx) - (hw - rad), qy = std::fabs(py - cy) - (hh - rad);
+      const double ox = std::max(qx, 0.0), oy = std::max(qy, 0.0);
+      const double dist = std::sqrt(ox * ox + oy * oy) + std::min(std::max(qx, qy), 0.0) - rad;
+      int level;
+      if (dist <= 0) {
+        level = 255;
+      } else if (blur > 0) {
+        const double k = 1.0 - dist / blur;
+        level = k <= 0 ? 0 : int(std::lround(255.0 * k * k));
+      } else {
+        level = dist < 1.0 ? int(std::lround(255.0 * (1.0 - dist))) : 0;
+      }
+      // The side this pixel lies beyond.
+      const double beyond[4] = {l - px, t - py, px - rr, py - b};
+      int side = 0;
+      for (int k : {2, 1, 3})
+        if (beyond[k] > beyond[side]) side = k;
+      const std::uint32_t c = sideColor[side];
+      if ((c & 0xFFFFFFu) == 0xFF00FF) {
+        img[x] = 0x00FF00FFu;
+        mask[x] = 0xFFFFFFFFu;
+      } else {
+        img[x] = ColorToPixel(c, 255);
+        const std::uint32_t m = std::uint32_t(255 - level);
+        mask[x] = 0xFF000000u | m | (m << 8) | (m << 16);
+      }
+    }
+  }
+  return bmp;
+}
