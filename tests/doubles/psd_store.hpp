@@ -1,0 +1,56 @@
+#pragma once
+// The package store of the PowerShell double: a small INI-like text file that
+// tests seed and read.
+//
+//   [settings]
+//   ExecutionPolicy=Restricted
+//   [delay_ms]
+//   after_read=500
+//   [package Microsoft.BingNews_4.7.28.0_x64__8wekyb3d8bbwe]
+//   InstallLocation=C:\Program Files\WindowsApps\Microsoft.BingNews_4.7.28.0_x64__8wekyb3d8bbwe
+//   CurrentUser=1
+//   Unremovable=0
+//   Broken=0
+//
+// Every [package] section is a package known to the machine (what
+// Get-AppxPackage -AllUsers lists); CurrentUser says whether the current user
+// has it installed.
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace psd {
+
+struct StoreError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Package {
+  std::string fullName;
+  std::string installLocation;
+  bool currentUser = false;
+  bool unremovable = false;
+  bool broken = false;
+
+  // The package name: the full name up to its first underscore.
+  std::string name() const;
+};
+
+struct Store {
+  std::string executionPolicy = "Restricted";
+  std::map<std::string, int> delayMs;  // key -> milliseconds
+  std::vector<Package> packages;
+
+  static Store parse(std::string_view text);  // throws StoreError
+  std::string serialize() const;
+
+  int delay(const std::string& key) const;
+  Package* find(std::string_view fullName);
+};
+
+// Largest store file and script file the double reads.
+constexpr size_t kMaxFileBytes = 16u << 20;
+
+}  // namespace psd

@@ -1,0 +1,404 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "psd_argv.hpp"
+#include "psd_engine.hpp"
+
+namespace {
+
+std::string lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+const char* kForEach =
+    " | ForEach {Add-AppxPackage -DisableDevelopmentMode -Register \"$($_.InstallLocation)\\AppXManifest.xml\"}";
+
+struct FakeHost : psd::Host {
+  psd::Store store;
+  std::map<std::string, std::string> files;  // lower-case path -> bytes
+  std::set<std::string> heldForWriting;      // lower-case paths
+  std::string cwd = "C:\\Work";
+  std::string out, err;
+  std::vector<int> sleeps;
+  std::vector<std::string> reads;
+
+  FakeHost() {
+    store.packages = {
+        pkg("Microsoft.People_10.1909.12456.0_x64__8wekyb3d8bbwe", true),
+        pkg("Microsoft.Windows.PeopleExperienceHost_10.0.19041.1_neutral_neutral_cw5n1h2txyewy", true, true),
+        pkg("Microsoft.WindowsCalculator_10.1906.55.0_x64__8wekyb3d8bbwe", true),
+        pkg("Microsoft.3DBuilder_13.0.10349.0_x64__8wekyb3d8bbwe", false),
+        pkg("Microsoft.ScreenSketch_10.1907.2471.0_x64__8wekyb3d8bbwe", false),
+        pkg("Microsoft.WindowsSoundRecorder_10.1906.1972.0_x64__8wekyb3d8bbwe", false),
+        pkg("Microsoft.WindowsStore_11910.1002.5.0_x64__8wekyb3d8bbwe", true),
+        pkg("Microsoft.VCLibs.140.00_14.0.27323.0_x64__8wekyb3d8bbwe", true, true),
+    };
+  }
+  static psd::Package pkg(std::string full, bool current, bool unremovable = false) {
+    psd::Package p;
+    p.fullName = full;
+    p.installLocation = "C:\\Program Files\\WindowsApps\\" + full;
+    p.currentUser = current;
+    p.unremovable = unremovable;
+    return p;
+  }
+  psd::Package& byName(const std::string& name) {
+    for (auto& p : store.packages) {
+      if (p.name() == name) return p;
+    }
+    throw std::runtime_error("no package " + name);
+  }
+  void script(const std::string& path, std::string text) { files[lower(path)] = std::move(text); }
+
+  psd::Store loadStore() override { return store; }
+  void updateStore(const std::function<void(psd::Store&)>& change) override { change(store); }
+  bool isFile(const std::string& path) override { return files.count(lower(path)) != 0; }
+  psd::FileRead readFile(const std::string& path) override {
+    reads.push_back(path);
+    psd::FileRead r;
+    auto it = files.find(lower(path));
+    if (it == files.end()) r.status = psd::ReadStatus::NotFound;
+    else if (heldForWriting.count(lower(path))) r.status = psd::ReadStatus::SharingViolation;
+    else {
+      r.status = psd::ReadStatus::Ok;
+      r.bytes = it->second;
+    }
+    return r;
+  }
+  std::string currentDirectory() override { return cwd; }
+  void sleepMs(int ms) override {
+    if (ms) sleeps.push_back(ms);
+  }
+  void writeOut(std::string_view t) override { out += t; }
+  void writeErr(std::string_view t) override { err += t; }
+
+  psd::Outcome line(const std::string& commandLine) { return psd::run(psd::splitCommandLine(commandLine), *this); }
+  std::vector<std::string> currentUser() const {
+    std::vector<std::string> v;
+    for (const auto& p : store.packages) {
+      if (p.currentUser) v.push_back(p.name());
+    }
+    return v;
+  }
+};
+
+using V = std::vector<std::string>;
+
+TEST(DoublePolicy, SetBypassAndRestrictedAsTheProgramWritesThem) {
+  FakeHost h;
+  auto o = h.line("powershell.exe set-executionpolicy Bypass -Confirm:$false");
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_EQ(o.kind, "set-policy");
+  EXPECT_EQ(o.mode, "command");
+  EXPECT_EQ(o.policyBefore, "Restricted");
+  EXPECT_EQ(o.policyAfter, "Bypass");
+  EXPECT_EQ(h.store.executionPolicy, "Bypass");
+  o = h.line("powershell.exe set-ExecutionPolicy RESTRICTED");
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_EQ(h.store.executionPolicy, "Restricted");
+  EXPECT_EQ(o.policyBefore, "Bypass");
+}
+
+TEST(DoublePolicy, BadValuesAndParametersFailWithoutChange) {
+  FakeHost h;
+  auto o = h.line("powershell.exe Set-ExecutionPolicy Sometimes");
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(h.store.executionPolicy, "Restricted");
+  EXPECT_NE(h.err.find("Unable to match the identifier name Sometimes"), std::string::npos);
+  o = h.line("powershell.exe Set-ExecutionPolicy Bypass -Confirm:maybe");
+  EXPECT_EQ(o.exitCode, 1);
+  o = h.line("powershell.exe Set-ExecutionPolicy Bypass -Colour red");
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(h.store.executionPolicy, "Restricted");
+  // Parameter names are prefixes without regard to case; WhatIf changes nothing.
+  o = h.line("powershell.exe set-executionpolicy -executionp bypass -wh");
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_EQ(h.store.executionPolicy, "Restricted");
+  o = h.line("powershell.exe Set-ExecutionPolicy Default");
+  EXPECT_EQ(h.store.executionPolicy, "Restricted");
+  o = h.line("powershell.exe Set-ExecutionPolicy -Scope CurrentUser Bypass");
+  EXPECT_EQ(o.exitCode, 1);
+}
+
+TEST(DoubleRemove, OneAppByWildcardWithoutRegardToCase) {
+  FakeHost h;
+  auto o = h.line("PowerShell.exe Get-AppxPackage *WINDOWScalculator* | Remove-AppxPackage");
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_EQ(o.kind, "remove");
+  EXPECT_EQ(o.removed, (V{"Microsoft.WindowsCalculator_10.1906.55.0_x64__8wekyb3d8bbwe"}));
+  EXPECT_FALSE(h.byName("Microsoft.WindowsCalculator").currentUser);
+  EXPECT_TRUE(h.byName("Microsoft.People").currentUser);
+  // The package stays known to the machine, so the restore script finds it.
+  o = h.line("powershell.exe Get-AppxPackage -AllUsers *calculator*");
+  EXPECT_NE(h.out.find("Microsoft.WindowsCalculator_"), std::string::npos);
+}
+
+TEST(DoubleRemove, NothingMatchingSucceedsAndASystemPackageFails) {
+  FakeHost h;
+  auto o = h.line("PowerShell.exe Get-AppxPackage *bingsports* | Remove-AppxPackage");
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_TRUE(o.removed.empty());
+  EXPECT_TRUE(o.errors.empty());
+  // Only the current user's packages are candidates: 3D Builder is not installed for this user.
+  o = h.line("PowerShell.exe Get-AppxPackage *3dbuilder* | Remove-AppxPackage");
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_TRUE(o.removed.empty());
+  // "people" also matches a part of Windows that cannot be removed.
+  o = h.line("PowerShell.exe Get-AppxPackage *people* | Remove-AppxPackage");
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(o.removed, (V{"Microsoft.People_10.1909.12456.0_x64__8wekyb3d8bbwe"}));
+  ASSERT_EQ(o.errors.size(), 1u);
+  EXPECT_NE(o.errors[0].find("0x80073CFA"), std::string::npos);
+  EXPECT_TRUE(h.byName("Microsoft.Windows.PeopleExperienceHost").currentUser);
+}
+
+TEST(DoubleRemove, EveryPackageOfTheCurrentUser) {
+  FakeHost h;
+  auto o = h.line("powershell.exe Get-AppxPackage | Remove-AppxPackage");
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(o.removed.size(), 3u);
+  EXPECT_EQ(o.errors.size(), 2u);
+  EXPECT_EQ(h.currentUser(), (V{"Microsoft.Windows.PeopleExperienceHost", "Microsoft.VCLibs.140.00"}));
+  // With only removable packages left to remove, the run succeeds.
+  for (auto& p : h.store.packages) p.unremovable = false;
+  o = h.line("powershell.exe Get-AppxPackage | Remove-AppxPackage");
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_TRUE(h.currentUser().empty());
+}
+
+TEST(DoubleScript, TheFiveFormsRegisterFromEveryUsersList) {
+  struct Case {
+    std::string text;
+    V registered;
+  };
+  const std::vector<Case> cases = {
+      {std::string("Get-AppxPackage -AllUsers \"Microsoft.3DBuilder\"") + kForEach + "\r\n",
+       {"Microsoft.3DBuilder_13.0.10349.0_x64__8wekyb3d8bbwe"}},
+      {std::string("Get-AppxPackage -AllUsers *ScreenSketch*") + kForEach,
+       {"Microsoft.ScreenSketch_10.1907.2471.0_x64__8wekyb3d8bbwe"}},
+      {"Get-AppXPackage *soundrecorder* -AllUsers | Foreach {Add-AppxPackage -DisableDevelopmentMode -Register "
+       "\"$($_.InstallLocation)\\AppXManifest.xml\"}\r\n",
+       {"Microsoft.WindowsSoundRecorder_10.1906.1972.0_x64__8wekyb3d8bbwe"}},
+      {"Get-AppXPackage -AllUsers *WindowsStore* | Foreach {Add-AppxPackage -DisableDevelopmentMode -Register "
+       "\"$($_.InstallLocation)\\AppXManifest.xml\"}",
+       {"Microsoft.WindowsStore_11910.1002.5.0_x64__8wekyb3d8bbwe"}},
+  };
+  for (const Case& c : cases) {
+    FakeHost h;
+    h.store.executionPolicy = "Bypass";
+    h.script("C:\\Temp\\ps.ps1", c.text);
+    auto o = h.line("powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"");
+    EXPECT_EQ(o.exitCode, 0) << c.text << h.err;
+    EXPECT_EQ(o.kind, "script");
+    EXPECT_EQ(o.registered, c.registered) << c.text;
+    ASSERT_EQ(o.scripts.size(), 1u);
+    EXPECT_EQ(o.scripts[0].status, "read");
+    EXPECT_EQ(o.scripts[0].bytes, c.text);
+    for (const auto& full : c.registered) EXPECT_TRUE(h.store.find(full)->currentUser);
+  }
+  FakeHost h;
+  h.store.executionPolicy = "Bypass";
+  h.script("C:\\Temp\\ps.ps1",
+           "Get-AppxPackage -AllUsers| Foreach {Add-AppxPackage -DisableDevelopmentMode -Register "
+           "\"$($_.InstallLocation)\\AppXManifest.xml\"}");
+  auto o = h.line("powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  EXPECT_EQ(o.registered.size(), h.store.packages.size());
+  EXPECT_EQ(h.currentUser().size(), h.store.packages.size());
+}
+
+TEST(DoubleScript, BrokenPackageMakesTheCommandFail) {
+  FakeHost h;
+  h.store.executionPolicy = "Bypass";
+  h.byName("Microsoft.ScreenSketch").broken = true;
+  h.script("C:\\Temp\\ps.ps1", std::string("Get-AppxPackage -AllUsers") + kForEach);
+  auto o = h.line("powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(o.registered.size(), h.store.packages.size() - 1);
+  EXPECT_FALSE(h.byName("Microsoft.ScreenSketch").currentUser);
+  ASSERT_EQ(o.errors.size(), 1u);
+  EXPECT_NE(o.errors[0].find("0x80073CF6"), std::string::npos);
+  // Run with -File, errors that do not stop the script leave the exit code at 0.
+  o = h.line("powershell.exe -File C:\\Temp\\ps.ps1");
+  EXPECT_EQ(o.mode, "file");
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_EQ(o.errors.size(), 1u);
+}
+
+TEST(DoubleScript, RefusedWhileRestrictedWithoutReading) {
+  FakeHost h;
+  h.script("C:\\Temp\\ps.ps1", std::string("Get-AppxPackage -AllUsers") + kForEach);
+  auto o = h.line("powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 1);
+  ASSERT_EQ(o.scripts.size(), 1u);
+  EXPECT_EQ(o.scripts[0].status, "refused");
+  EXPECT_TRUE(h.reads.empty());
+  EXPECT_TRUE(o.registered.empty());
+  EXPECT_NE(h.err.find("cannot be loaded because running scripts is disabled on this system"), std::string::npos);
+  o = h.line("powershell.exe -File C:\\Temp\\ps.ps1");
+  EXPECT_EQ(o.exitCode, 1);
+  // AllSigned refuses an unsigned script too; a process-wide override lets it run.
+  h.store.executionPolicy = "AllSigned";
+  EXPECT_EQ(h.line("powershell.exe C:\\Temp\\ps.ps1").exitCode, 1);
+  o = h.line("powershell.exe -ExecutionPolicy Bypass -File C:\\Temp\\ps.ps1");
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_FALSE(o.registered.empty());
+  EXPECT_EQ(h.store.executionPolicy, "AllSigned");
+}
+
+TEST(DoubleScript, PathsWithBlanksAndQuotes) {
+  FakeHost h;
+  h.store.executionPolicy = "Bypass";
+  const std::string body = std::string("Get-AppxPackage -AllUsers *ScreenSketch*") + kForEach;
+  h.script("C:\\Temp\\ps.ps1", body);
+  h.script("C:\\Users\\Jo Ann\\Temp\\ps.ps1", body);
+  h.script("C:\\Users\\it's\\ps.ps1", body);
+  h.script("C:\\Users\\O\xE2\x80\x99" "Brien\\ps.ps1", body);
+
+  // The legacy unquoted form works without blanks...
+  auto o = h.line("powershell.exe C:\\Temp\\ps.ps1");
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  EXPECT_EQ(o.commandText, "C:\\Temp\\ps.ps1");
+  EXPECT_EQ(o.registered.size(), 1u);
+  // ...and breaks at a blank, quoted or not.
+  for (const char* line : {"powershell.exe C:\\Users\\Jo Ann\\Temp\\ps.ps1",
+                           "powershell.exe \"C:\\Users\\Jo Ann\\Temp\\ps.ps1\""}) {
+    h.err.clear();
+    o = h.line(line);
+    EXPECT_EQ(o.exitCode, 1) << line;
+    EXPECT_TRUE(o.scripts.empty());
+    EXPECT_NE(h.err.find("The term 'C:\\Users\\Jo' is not recognized"), std::string::npos) << h.err;
+  }
+  // The call operator with a single-quoted path runs it, quotes doubled inside.
+  o = h.line("powershell.exe -Command \"& 'C:\\Users\\Jo Ann\\Temp\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  ASSERT_EQ(o.scripts.size(), 1u);
+  EXPECT_EQ(o.scripts[0].path, "C:\\Users\\Jo Ann\\Temp\\ps.ps1");
+  o = h.line("powershell.exe -Command \"& 'C:\\Users\\it''s\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  // A typographic apostrophe ends the string too, so doubling only ASCII quotes is not enough.
+  o = h.line("powershell.exe -Command \"& 'C:\\Users\\O\xE2\x80\x99" "Brien\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 1);
+  o = h.line("powershell.exe -Command \"& 'C:\\Users\\O\xE2\x80\x99\xE2\x80\x99" "Brien\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  // A quoted path without the call operator is only a string that PowerShell prints.
+  h.out.clear();
+  o = h.line("powershell.exe -Command \"'C:\\Temp\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_TRUE(o.scripts.empty());
+  EXPECT_EQ(h.out, "C:\\Temp\\ps.ps1\r\n");
+  // Relative paths resolve against the current directory.
+  h.cwd = "C:\\Temp";
+  o = h.line("powershell.exe -File ps.ps1");
+  EXPECT_EQ(o.exitCode, 0);
+  o = h.line("powershell.exe .\\ps.ps1");
+  EXPECT_EQ(o.exitCode, 0);
+  o = h.line("powershell.exe ps.ps1");
+  EXPECT_EQ(o.exitCode, 1);
+}
+
+TEST(DoubleScript, FileErrors) {
+  FakeHost h;
+  h.store.executionPolicy = "Bypass";
+  auto o = h.line("powershell.exe -File C:\\Temp\\missing.ps1");
+  EXPECT_EQ(o.exitCode, psd::kBadCommandLine);
+  EXPECT_EQ(o.exitCode, -196608);
+  h.script("C:\\Temp\\x.txt", "Get-AppxPackage");
+  EXPECT_EQ(h.line("powershell.exe -File C:\\Temp\\x.txt").exitCode, psd::kBadCommandLine);
+  EXPECT_EQ(h.line("powershell.exe -File").exitCode, psd::kBadCommandLine);
+  o = h.line("powershell.exe -Command \"& 'C:\\Temp\\missing.ps1'\"");
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_NE(h.err.find("& : The term 'C:\\Temp\\missing.ps1' is not recognized"), std::string::npos);
+
+  h.script("C:\\Temp\\ps.ps1", std::string("Get-AppxPackage -AllUsers") + kForEach);
+  h.heldForWriting.insert("c:\\temp\\ps.ps1");
+  o = h.line("powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 1);
+  ASSERT_EQ(o.scripts.size(), 1u);
+  EXPECT_EQ(o.scripts[0].status, "sharing_violation");
+  EXPECT_TRUE(o.registered.empty());
+  EXPECT_NE(h.err.find("because it is being used by another process"), std::string::npos);
+}
+
+TEST(DoubleScript, OtherScriptTextsFail) {
+  for (const char* text : {"Write-Host hello", "Get-AppxPackage -AllUsers | Foreach {Remove-Item C:\\}",
+                           "Get-AppxPackage -AllUsers | Foreach {Add-AppxPackage C:\\x.appx}",
+                           "Get-AppxPackage -AllUsers \"Microsoft.3DBuilder | ForEach {", "Get-AppxPackage [x"}) {
+    FakeHost h;
+    h.store.executionPolicy = "Bypass";
+    h.script("C:\\Temp\\ps.ps1", text);
+    auto o = h.line("powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"");
+    EXPECT_EQ(o.exitCode, 1) << text;
+    EXPECT_TRUE(o.registered.empty()) << text;
+    EXPECT_FALSE(o.errors.empty()) << text;
+  }
+}
+
+TEST(DoubleScript, EncodingsAndRecursion) {
+  FakeHost h;
+  h.store.executionPolicy = "Bypass";
+  const std::string text = "Get-AppxPackage -AllUsers *ScreenSketch* | % {Add-AppxPackage -Register \"$($_.InstallLocation)\\AppXManifest.xml\"}";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : text) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  h.script("C:\\Temp\\ps.ps1", utf16);
+  auto o = h.line("powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  EXPECT_EQ(o.registered.size(), 1u);
+  // A script that runs itself stops at the call depth limit instead of looping.
+  h.script("C:\\Temp\\self.ps1", "& 'C:\\Temp\\self.ps1'");
+  o = h.line("powershell.exe -Command \"& 'C:\\Temp\\self.ps1'\"");
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_NE(h.err.find("call depth overflow"), std::string::npos);
+}
+
+TEST(DoubleHost, ParametersCommandTextAndDelays) {
+  FakeHost h;
+  h.store.delayMs = {{"set-policy", 40}, {"all", 5}, {"after_read", 70}, {"before_read", 20}};
+  auto o = h.line("powershell.exe -NoProfile -nonint -Command Set-ExecutionPolicy Bypass");
+  EXPECT_EQ(o.commandText, "Set-ExecutionPolicy Bypass");
+  EXPECT_EQ(h.sleeps, (std::vector<int>{45}));
+  h.sleeps.clear();
+  h.script("C:\\Temp\\ps.ps1", std::string("Get-AppxPackage -AllUsers *ScreenSketch*") + kForEach);
+  o = h.line("powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"");
+  EXPECT_EQ(h.sleeps, (std::vector<int>{20, 70, 5}));
+  // -EncodedCommand carries UTF-16 text in base64: "Get-ExecutionPolicy".
+  h.out.clear();
+  o = h.line("powershell.exe -enc RwBlAHQALQBFAHgAZQBjAHUAdABpAG8AbgBQAG8AbABpAGMAeQA=");
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  EXPECT_EQ(h.out, "Bypass\r\n");
+  EXPECT_EQ(h.line("powershell.exe -enc %%%").exitCode, psd::kBadCommandLine);
+  EXPECT_EQ(h.line("powershell.exe").exitCode, 1);
+  // An unknown host parameter starts the command text, which then fails.
+  o = h.line("powershell.exe -Bogus x");
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_EQ(o.commandText, "-Bogus x");
+  // Parameter binding of the cmdlets: unique prefixes, no ambiguity, no stray arguments.
+  EXPECT_EQ(h.line("powershell.exe Get-AppxPackage -all *x*").exitCode, 0);
+  EXPECT_EQ(h.line("powershell.exe Get-AppxPackage -P x").exitCode, 1);
+  EXPECT_EQ(h.line("powershell.exe Get-AppxPackage a b c").exitCode, 1);
+  EXPECT_EQ(h.line("powershell.exe Get-AppxPackage -AllUsers -AllUsers").exitCode, 1);
+  // Only the last statement decides the exit code.
+  EXPECT_EQ(h.line("powershell.exe Nope; Get-ExecutionPolicy").exitCode, 0);
+  EXPECT_EQ(h.line("powershell.exe Get-ExecutionPolicy; Nope").exitCode, 1);
+}
+
+struct BrokenStoreHost : FakeHost {
+  psd::Store loadStore() override { throw psd::StoreError("store line 1: bad"); }
+};
+
+TEST(DoubleHost, AnUnreadableStoreIsReportedNotGuessed) {
+  BrokenStoreHost h;
+  auto o = h.line("powershell.exe Get-AppxPackage | Remove-AppxPackage");
+  EXPECT_EQ(o.exitCode, 3);
+  ASSERT_EQ(o.errors.size(), 1u);
+  EXPECT_NE(o.errors[0].find("store line 1: bad"), std::string::npos);
+}
+
+}  // namespace
