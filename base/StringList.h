@@ -65,7 +65,7 @@ public:
   std::u16string Text() const;
   void SetText(std::u16string_view Value);
   const std::u16string& LineBreak() const { return FLineBreak; }
-  void SetLineBreak(std::u16string_view Value) { FLineBreak = Value; }
+  void SetLineBreak(std::u16string_view Value);
 
   // Delimited text. The setter follows the ordinary rules (see SetDelimitedText); the
   // getter quotes every item the setter would otherwise split or trim, so that

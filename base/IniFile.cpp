@@ -1,0 +1,295 @@
+#include "IniFile.h"
+
+#include <system_error>
+
+#include "Errors.h"
+#include "Stream.h"
+#include "StringList.h"
+
+namespace {
+
+bool HasLineBreak(std::u16string_view S) {
+  return S.find(u'\r') != std::u16string_view::npos || S.find(u'\n') != std::u16string_view::npos;
+}
+
+bool IsAscii(std::u16string_view S) {
+  for (char16_t C : S)
+    if (C >= 0x80) return false;
+  return true;
+}
+
+bool IsQuoted(std::u16string_view S) {
+  return S.size() >= 2 && S.front() == S.back() && (S.front() == u'"' || S.front() == u'\'');
+}
+
+} // namespace
+
+TMemIniFile::TMemIniFile(const std::filesystem::path& FileName, bool CaseSensitive)
+    : FCaseSensitive(CaseSensitive) {
+  LoadFromFile(FileName);
+}
+
+std::unique_ptr<TMemIniFile> TMemIniFile::Create(const std::filesystem::path& FileName) {
+  return std::make_unique<TMemIniFile>(FileName);
+}
+
+std::unique_ptr<TMemIniFile> TMemIniFile::FromBuffer(const void* Data, std::size_t Size) {
+  auto Ini = std::make_unique<TMemIniFile>();
+  Ini->LoadFromBuffer(Data, Size);
+  return Ini;
+}
+
+std::unique_ptr<TMemIniFile> TMemIniFile::FromText(std::u16string_view Text) {
+  auto Ini = std::make_unique<TMemIniFile>();
+  Ini->SetText(Text);
+  return Ini;
+}
+
+void TMemIniFile::SetCaseSensitive(bool Value) {
+  if (Value == FCaseSensitive) return;
+  FCaseSensitive = Value;
+  Reindex();
+}
+
+std::u16string TMemIniFile::Fold(std::u16string_view S) const {
+  return FCaseSensitive ? std::u16string(S) : UpperCase(S);
+}
+
+void TMemIniFile::Reindex() {
+  FIndex.clear();
+  for (std::size_t I = 0; I < FSections.size(); ++I) {
+    TSection& Sec = FSections[I];
+    FIndex.emplace(Fold(Sec.Name), I); // emplace keeps the first
+    Sec.Index.clear();
+    for (std::size_t K = 0; K < Sec.Keys.size(); ++K) Sec.Index.emplace(Fold(Sec.Keys[K].Name), K);
+  }
+}
+
+void TMemIniFile::LoadFromFile(const std::filesystem::path& FileName) {
+  FFileName = FileName;
+  std::error_code Ec;
+  if (!std::filesystem::exists(FileName, Ec)) {
+    Clear();
+    return;
+  }
+  std::string Bytes;
+  try {
+    Bytes = ReadFileBytes(FileName, MaxIniSize);
+  } catch (const EStreamError& E) {
+    throw EIniFileError(std::string("INI file not loaded: ") + E.what());
+  }
+  LoadFromBuffer(Bytes.data(), Bytes.size());
+}
+
+void TMemIniFile::LoadFromBuffer(const void* Data, std::size_t Size) {
+  if (Size > MaxIniSize)
+    throw EIniFileError("INI text of " + std::to_string(Size) + " bytes exceeds the limit of " +
+                        std::to_string(MaxIniSize) + " bytes");
+  TDecodedText D = DecodeTextEx(Data, Size);
+  ParseText(D.Text);
+  FEncoding = D.Encoding;
+}
+
+void TMemIniFile::SetText(std::u16string_view Text) {
+  if (Text.size() > MaxIniSize)
+    throw EIniFileError("INI text of " + std::to_string(Text.size()) + " characters exceeds the limit of " +
+                        std::to_string(MaxIniSize));
+  ParseText(Text);
+}
+
+void TMemIniFile::SetStrings(const TStringList& Lines) { SetText(Lines.Text()); }
+
+void TMemIniFile::Clear() {
+  FSections.clear();
+  FIndex.clear();
+}
+
+void TMemIniFile::ParseText(std::u16string_view Text) {
+  Clear();
+  TSection* Cur = nullptr;
+  std::size_t I = 0;
+  while (I < Text.size()) {
+    std::size_t J = I;
+    while (J < Text.size() && Text[J] != u'\r' && Text[J] != u'\n') ++J;
+    const std::u16string Line = Trim(Text.substr(I, J - I));
+    if (J < Text.size() && Text[J] == u'\r') ++J;
+    if (J < Text.size() && Text[J] == u'\n') ++J;
+    I = J;
+
+    if (Line.empty() || Line[0] == u';') continue;
+    if (Line[0] == u'[') {
+      const auto Close = Line.find(u']');
+      if (Close == std::u16string::npos) {
+        Cur = nullptr; // a broken header: keys under it belong to no section
+        continue;
+      }
+      FSections.push_back(TSection{Trim(std::u16string_view(Line).substr(1, Close - 1)), {}, {}});
+      Cur = &FSections.back();
+      continue;
+    }
+    if (!Cur) continue;
+    const auto Eq = Line.find(u'=');
+    if (Eq == std::u16string::npos) continue;
+    std::u16string Name = TrimRight(std::u16string_view(Line).substr(0, Eq));
+    if (Name.empty()) continue;
+    Cur->Keys.push_back(TKey{std::move(Name), TrimLeft(std::u16string_view(Line).substr(Eq + 1))});
+  }
+  Reindex();
+}
+
+std::u16string TMemIniFile::GetText() const {
+  std::u16string R;
+  for (const TSection& Sec : FSections) {
+    R += u'[';
+    R += Sec.Name;
+    R += u"]\r\n";
+    for (const TKey& K : Sec.Keys) {
+      R += K.Name;
+      R += u'=';
+      R += K.Raw;
+      R += u"\r\n";
+    }
+    R += u"\r\n";
+  }
+  return R;
+}
+
+void TMemIniFile::GetStrings(TStringList& Lines) const { Lines.SetText(GetText()); }
+
+void TMemIniFile::UpdateFile() const {
+  if (FFileName.empty()) throw EIniFileError("INI file has no file name");
+  const std::u16string Text = GetText();
+  std::string Bytes;
+  if (FEncoding == TTextEncoding::teUtf16LE || FEncoding == TTextEncoding::teUtf16BE)
+    Bytes = EncodeText(Text, FEncoding, true);
+  else
+    Bytes = EncodeText(Text, TTextEncoding::teUtf8, !IsAscii(Text));
+  try {
+    WriteFileBytes(FFileName, Bytes.data(), Bytes.size());
+  } catch (const EStreamError& E) {
+    throw EIniFileError(std::string("INI file not written: ") + E.what());
+  }
+}
+
+const TMemIniFile::TSection* TMemIniFile::FindSection(std::u16string_view Section) const {
+  const auto It = FIndex.find(Fold(Section));
+  return It == FIndex.end() ? nullptr : &FSections[It->second];
+}
+
+const TMemIniFile::TKey* TMemIniFile::FindKey(std::u16string_view Section, std::u16string_view Ident) const {
+  const TSection* Sec = FindSection(Section);
+  if (!Sec) return nullptr;
+  const auto It = Sec->Index.find(Fold(Ident));
+  return It == Sec->Index.end() ? nullptr : &Sec->Keys[It->second];
+}
+
+std::u16string TMemIniFile::Cook(const std::u16string& Raw) const {
+  if (FStripQuotes && IsQuoted(Raw)) return Raw.substr(1, Raw.size() - 2);
+  return Raw;
+}
+
+std::u16string TMemIniFile::ReadString(std::u16string_view Section, std::u16string_view Ident,
+                                       std::u16string_view Default) const {
+  const TKey* K = FindKey(Section, Ident);
+  return K ? Cook(K->Raw) : std::u16string(Default);
+}
+
+std::int32_t TMemIniFile::ReadInteger(std::u16string_view Section, std::u16string_view Ident,
+                                      std::int32_t Default) const {
+  const TKey* K = FindKey(Section, Ident);
+  return K ? StrToIntDef(Cook(K->Raw), Default) : Default;
+}
+
+bool TMemIniFile::ReadBool(std::u16string_view Section, std::u16string_view Ident, bool Default) const {
+  const TKey* K = FindKey(Section, Ident);
+  if (!K) return Default;
+  const std::u16string V = Cook(K->Raw);
+  std::int32_t N;
+  if (TryStrToInt(V, N)) return N != 0;
+  if (SameText(V, u"true")) return true;
+  if (SameText(V, u"false")) return false;
+  return Default;
+}
+
+bool TMemIniFile::SectionExists(std::u16string_view Section) const { return FindSection(Section) != nullptr; }
+
+bool TMemIniFile::ValueExists(std::u16string_view Section, std::u16string_view Ident) const {
+  return FindKey(Section, Ident) != nullptr;
+}
+
+void TMemIniFile::ReadSection(std::u16string_view Section, TStringList& Strings) const {
+  Strings.Clear();
+  const TSection* Sec = FindSection(Section);
+  if (!Sec) return;
+  for (std::size_t K = 0; K < Sec->Keys.size(); ++K)
+    if (Sec->Index.at(Fold(Sec->Keys[K].Name)) == K) Strings.Add(Sec->Keys[K].Name);
+}
+
+void TMemIniFile::ReadSections(TStringList& Strings) const {
+  Strings.Clear();
+  for (std::size_t I = 0; I < FSections.size(); ++I)
+    if (FIndex.at(Fold(FSections[I].Name)) == I) Strings.Add(FSections[I].Name);
+}
+
+void TMemIniFile::ReadSectionValues(std::u16string_view Section, TStringList& Strings) const {
+  Strings.Clear();
+  const TSection* Sec = FindSection(Section);
+  if (!Sec) return;
+  for (std::size_t K = 0; K < Sec->Keys.size(); ++K)
+    if (Sec->Index.at(Fold(Sec->Keys[K].Name)) == K)
+      Strings.Add(Sec->Keys[K].Name + u"=" + Cook(Sec->Keys[K].Raw));
+}
+
+void TMemIniFile::WriteString(std::u16string_view Section, std::u16string_view Ident, std::u16string_view Value) {
+  if (HasLineBreak(Section) || Section.find(u']') != std::u16string_view::npos || Trim(Section) != Section)
+    throw EIniFileError("Invalid INI section name '" + Utf16ToUtf8(Section) + "'");
+  if (Ident.empty() || HasLineBreak(Ident) || Ident.find(u'=') != std::u16string_view::npos ||
+      Trim(Ident) != Ident || Ident[0] == u';' || Ident[0] == u'[')
+    throw EIniFileError("Invalid INI key name '" + Utf16ToUtf8(Ident) + "'");
+  if (HasLineBreak(Value)) throw EIniFileError("INI value for '" + Utf16ToUtf8(Ident) + "' holds a line break");
+
+  // Store what reads back as Value: blanks at the ends and a quoted-looking value
+  // survive only inside quotes.
+  std::u16string Raw(Value);
+  if (FStripQuotes && (IsQuoted(Value) || (!Value.empty() && (Value.front() <= 32 || Value.back() <= 32))))
+    Raw = u"\"" + Raw + u"\"";
+
+  const std::u16string SecKey = Fold(Section);
+  auto SIt = FIndex.find(SecKey);
+  if (SIt == FIndex.end()) {
+    FSections.push_back(TSection{std::u16string(Section), {}, {}});
+    SIt = FIndex.emplace(SecKey, FSections.size() - 1).first;
+  }
+  TSection& Sec = FSections[SIt->second];
+  const std::u16string KeyKey = Fold(Ident);
+  const auto KIt = Sec.Index.find(KeyKey);
+  if (KIt != Sec.Index.end()) {
+    Sec.Keys[KIt->second].Raw = std::move(Raw);
+  } else {
+    Sec.Keys.push_back(TKey{std::u16string(Ident), std::move(Raw)});
+    Sec.Index.emplace(KeyKey, Sec.Keys.size() - 1);
+  }
+}
+
+void TMemIniFile::WriteInteger(std::u16string_view Section, std::u16string_view Ident, std::int32_t Value) {
+  WriteString(Section, Ident, IntToStr(Value));
+}
+
+void TMemIniFile::WriteBool(std::u16string_view Section, std::u16string_view Ident, bool Value) {
+  WriteString(Section, Ident, Value ? u"1" : u"0");
+}
+
+void TMemIniFile::EraseSection(std::u16string_view Section) {
+  const std::u16string Key = Fold(Section);
+  std::erase_if(FSections, [&](const TSection& S) { return Fold(S.Name) == Key; });
+  Reindex();
+}
+
+void TMemIniFile::DeleteKey(std::u16string_view Section, std::u16string_view Ident) {
+  const auto SIt = FIndex.find(Fold(Section));
+  if (SIt == FIndex.end()) return;
+  TSection& Sec = FSections[SIt->second];
+  const std::u16string Key = Fold(Ident);
+  std::erase_if(Sec.Keys, [&](const TKey& K) { return Fold(K.Name) == Key; });
+  Reindex();
+}

@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include "base/Geometry.h"
+
+namespace {
+
+TEST(Rect, HalfOpenContainsAndIntersect) {
+  const TRect R(10, 20, 30, 40);
+  EXPECT_EQ(R.Width(), 20);
+  EXPECT_EQ(R.Height(), 20);
+  EXPECT_TRUE(R.Contains(TPoint(10, 20)));
+  EXPECT_FALSE(R.Contains(TPoint(30, 39))); // right edge is outside
+  EXPECT_FALSE(R.Contains(TPoint(29, 40))); // bottom edge is outside
+  EXPECT_TRUE(R.Contains(TRect(10, 20, 30, 40)));
+  EXPECT_FALSE(R.Contains(TRect(9, 20, 30, 40)));
+
+  TRect A = R;
+  EXPECT_TRUE(A.Intersect(TRect(25, 0, 100, 25)));
+  EXPECT_EQ(A, TRect(25, 20, 30, 25));
+  // Touching edges share nothing; an empty result is all zeros.
+  EXPECT_FALSE(R.IntersectsWith(TRect(30, 20, 40, 40)));
+  TRect B = R;
+  EXPECT_FALSE(B.Intersect(TRect(30, 20, 40, 40)));
+  EXPECT_EQ(B, TRect());
+  EXPECT_TRUE(TRect(5, 5, 5, 9).IsEmpty());
+  EXPECT_TRUE(TRect(5, 5, 4, 9).IsEmpty());
+}
+
+TEST(Rect, MoveAndGrow) {
+  TRect R = Bounds(1, 2, 3, 4);
+  EXPECT_EQ(R, TRect(1, 2, 4, 6));
+  R.Offset(-1, 10);
+  EXPECT_EQ(R, TRect(0, 12, 3, 16));
+  R.Inflate(2, 1);
+  EXPECT_EQ(R, TRect(-2, 11, 5, 17));
+  EXPECT_EQ(R.Size(), TSize(7, 6));
+  EXPECT_EQ(R.TopLeft(), TPoint(-2, 11));
+  EXPECT_EQ(R.BottomRight(), TPoint(5, 17));
+  static_assert(sizeof(TRect) == 16 && sizeof(TPoint) == 8 && sizeof(TSize) == 8);
+}
+
+TEST(Color, ValuesAndParts) {
+  EXPECT_EQ(MakeColor(0xDA, 0xA9, 0x00), 0x00A9DAu); // red in the low byte
+  EXPECT_EQ(ColorR(14330112), 0x00);
+  EXPECT_EQ(ColorG(14330112), 0xA9);
+  EXPECT_EQ(ColorB(14330112), 0xDA);
+  EXPECT_TRUE(IsSystemColor(clBtnFace));
+  EXPECT_EQ(clBtnFace, 0xFF00000Fu);
+  EXPECT_EQ(SystemColorIndex(clWindowText), 8);
+  EXPECT_FALSE(IsSystemColor(clNone));
+  EXPECT_FALSE(IsSystemColor(clFuchsia));
+  EXPECT_EQ(static_cast<TColor>(-263173), 0xFFFBFBFBu); // an opaque colour read as a negative integer
+}
+
+} // namespace
