@@ -88,7 +88,8 @@ void DecodeRle(const u8* p, const u8* end, int bpp, const std::vector<u32>& pal,
 }  // namespace
 
 TDecodedImage DecodeBmp(const std::uint8_t* data, std::size_t size) {
-  if (!data || size < 26 || data[0] != 'B' || data[1] != 'M') Fail("Data is not a BMP image");
+  if (!data || size < 2 || data[0] != 'B' || data[1] != 'M') Fail("Data is not a BMP image");
+  if (size < 18) Fail("BMP header is truncated");
   const u32 offBits = Le32(data + 10);
   const u32 hsize = Le32(data + 14);
   if (hsize != 12 && (hsize < 40 || hsize > 124)) Fail("BMP header of unknown kind");

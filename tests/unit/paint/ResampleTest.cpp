@@ -1,0 +1,90 @@
+#include "skin/paint/Resample.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+TEST(Resample, RefusesTinySourcesAndBadSizes) {
+  Bitmap32 dst;
+  EXPECT_FALSE(Resample(Bitmap32(1, 5), dst, 4, rfMitchell, 4));
+  EXPECT_FALSE(Resample(Bitmap32(5, 1), dst, 4, rfMitchell, 4));
+  EXPECT_FALSE(Resample(Bitmap32(5, 5), dst, 0, rfMitchell, 4));
+  EXPECT_FALSE(Resample(Bitmap32(5, 5), dst, 4, 17, 4));
+  EXPECT_TRUE(dst.Empty());
+  std::uint32_t mem[4] = {};
+  Bitmap32 wrapped = Bitmap32::Wrap(mem, 2, 2, 8);
+  EXPECT_FALSE(Resample(Bitmap32(5, 5), wrapped, 3, rfMitchell, 3));  // foreign memory of another size
+  EXPECT_TRUE(Resample(Bitmap32(5, 5), wrapped, 2, rfMitchell, 2));
+}
+
+TEST(Resample, EqualSizeCopies) {
+  Bitmap32 src(3, 2);
+  for (int i = 0; i < 6; ++i) src.SetPixel(i % 3, i / 3, 0x01020304u * std::uint32_t(i + 1));
+  Bitmap32 dst;
+  ASSERT_TRUE(Resample(src, dst, 3, rfMitchell, 2));
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(dst.Pixel(i % 3, i / 3), src.Pixel(i % 3, i / 3));
+}
+
+TEST(Resample, FlatImagesStayFlatWithEveryFilter) {
+  Bitmap32 src(7, 5);
+  src.Fill(0x80C86432u);
+  for (int f = rfBox; f <= rfMitchell; ++f)
+    for (auto [w, h] : {std::pair{13, 9}, std::pair{3, 2}, std::pair{1, 1}, std::pair{20, 3}}) {
+      Bitmap32 dst;
+      ASSERT_TRUE(Resample(src, dst, w, f, h));
+      ASSERT_EQ(dst.Width(), w);
+      ASSERT_EQ(dst.Height(), h);
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) ASSERT_EQ(dst.Pixel(x, y), 0x80C86432u) << "filter " << f;
+    }
+}
+
+TEST(Resample, BoxHalvingAveragesPairs) {
+  Bitmap32 src(4, 2);
+  const std::uint32_t v[4] = {0, 100, 200, 50};
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 4; ++x) src.SetPixel(x, y, 0xFF000000u | v[x]);
+  Bitmap32 dst;
+  ASSERT_TRUE(Resample(src, dst, 2, rfBox, 1));
+  EXPECT_EQ(dst.Pixel(0, 0), 0xFF000032u);  // (0 + 100) / 2
+  EXPECT_EQ(dst.Pixel(1, 0), 0xFF00007Du);  // (200 + 50) / 2
+}
+
+TEST(Resample, MitchellEnlargesAStepSymmetricallyWithinRange) {
+  // A dark-light-dark bar: the enlarged picture must be mirror-symmetric and
+  // rise to the light value in the middle, with no wrap-around of bytes.
+  Bitmap32 src(6, 2);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 6; ++x) src.SetPixel(x, y, (x == 2 || x == 3) ? 0xFFFFFFFFu : 0xFF000000u);
+  Bitmap32 dst;
+  ASSERT_TRUE(Resample(src, dst, 24, rfMitchell, 4));
+  for (int x = 0; x < 12; ++x) EXPECT_EQ(dst.Pixel(x, 1), dst.Pixel(23 - x, 1)) << x;
+  EXPECT_EQ(dst.Pixel(11, 2), 0xFFFFFFFFu);
+  EXPECT_EQ(dst.Pixel(0, 0) & 0xFF, 0u);
+  int prev = -1;
+  for (int x = 0; x < 12; ++x) {  // the Mitchell lobes may dip, but never wrap
+    const int v = int(dst.Pixel(x, 0) & 0xFF);
+    if (x >= 5) {
+      EXPECT_GE(v, prev) << x;
+    }
+    prev = v;
+  }
+}
+
+TEST(Resample, ShrinkingKeepsTheMeanOfNoise) {
+  std::mt19937 rng(5);
+  Bitmap32 src(64, 64);
+  long long sum = 0;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x) {
+      const std::uint32_t g = rng() & 0xFF;
+      sum += g;
+      src.SetPixel(x, y, 0xFF000000u | g | (g << 8) | (g << 16));
+    }
+  Bitmap32 dst;
+  ASSERT_TRUE(Resample(src, dst, 16, rfMitchell, 16));
+  long long dsum = 0;
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) dsum += dst.Pixel(x, y) & 0xFF;
+  EXPECT_NEAR(double(dsum) / 256, double(sum) / 4096, 2.0);
+}
