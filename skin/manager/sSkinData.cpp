@@ -1,0 +1,792 @@
+#include "sSkinData.h"
+
+#include <algorithm>
+#include <climits>
+#include <unordered_set>
+
+#include "sSkinManagerCore.h"
+#include "skin/paint/ImageDecoders.h"
+#include "skin/paint/PixelOps.h"
+#include "skin/paint/Resample.h"
+#include "skin/paint/Shadows.h"
+
+namespace cb {
+
+const char* const acSectionNames[ssSectionCount] = {
+    "MENUITEM", "CHECKBOX", "SPEEDBUTTON", "SPEEDBUTTON_SMALL", "TOOLBUTTON", "TRANSPARENT", "GROUPBOX", "DIVIDER",
+    "WEBBUTTON", "BUTTON", "COMBONOEDIT", "BUTTON_HUGE", "TOOLBAR", "EDIT", "GAUGE", "SELECTION", "STATUSBAR",
+    "PANEL", "PANEL_LOW", "TRACKBAR", "PROGRESSV", "DRAGBAR", "GRIPH", "GRIPV", "PROGRESSH", "TABSHEET", "UPDOWNBTN",
+    "COMBOBOX", "CAPTION", "MAINMENU", "SPLITTER", "COMBOBTN", "FORMTITLE", "HINT", "DIVIDERV", "PAGECONTROL",
+    "TABTOP", "BARPANEL", "BARTITLE", "MENUCAPTION", "DIALOGTITLE", "MENUBTN", "MENULINE", "FORMHEADER", "TB_BTN",
+    "TB_MENUBTN", "TB_TAB", "COLHEADER", "COLHEADERA", "COLHEADERL", "COLHEADERR", "SLIDER_OFF", "SLIDER_ON"};
+
+namespace {
+
+const char* const kGlobal = "GLOBALINFO";
+
+// Fallback entry of the sections from ssMenuCaption on (-1: none).
+int FallbackOf(int s) {
+  switch (s) {
+    case ssMenuCaption: return ssToolBar;
+    case ssDialogTitle: return ssFormTitle;
+    case ssMenuButton: return ssSpeedButton;
+    case ssTBBtn: return ssToolButton;
+    case ssTBTab: return ssTabTop;
+    case ssColHeader: return ssButton;
+    case ssColHeaderA:
+    case ssColHeaderL:
+    case ssColHeaderR: return ssColHeader;
+    case ssSlider_Off:
+    case ssSlider_On: return ssPanelLow;
+    default: return -1;
+  }
+}
+
+uint16_t U16(int v) { return static_cast<uint16_t>(std::clamp(v, 0, 0xFFFF)); }
+
+bool IsEmptyRect(const TacRect& r) { return r.Left == 0 && r.Top == 0 && r.Right == 0 && r.Bottom == 0; }
+
+// Scales a bitmap by mul/div: smoothly or by nearest pixels.
+Bitmap32 ScaleBitmap(const Bitmap32& src, int mul, int div, bool smooth) {
+  int w = std::max(1, static_cast<int>(static_cast<int64_t>(src.Width()) * mul / div));
+  int h = std::max(1, static_cast<int>(static_cast<int64_t>(src.Height()) * mul / div));
+  Bitmap32 dst;
+  if (smooth && Resample(src, dst, w, rfMitchell, h)) return dst;
+  dst = Bitmap32(w, h);
+  StretchNearest(dst, dst.Bounds(), src, src.Bounds());
+  return dst;
+}
+
+}  // namespace
+
+TacSkinData::TacSkinData(TacSkinManagerCore* owner, int aPPI) : FOwner(owner) {
+  TitleGlyphs.fill(-1);
+  SetPPI(aPPI);
+}
+
+void TacSkinData::SetPPI(int aPPI) {
+  PPI = aPPI;
+  ScalePercent = aPPI * 100 / 96;
+  ScaleValue = ScaleIndexOfPPI(aPPI);
+}
+
+void TacSkinData::Init() {
+  struct Flag {
+    bool& f;
+    ~Flag() { f = false; }
+  } guard{Initializing};
+  Initializing = true;
+  FOwner->ReloadSkin(*this);
+}
+
+void TacSkinData::Reset() {
+  BmpArray.clear();
+  gd.clear();
+  ma.clear();
+  oe = {};
+  rsta.reset();
+  rsti.reset();
+  ShdaTemplate.reset();
+  ShdiTemplate.reset();
+}
+
+const Bitmap32* TacSkinData::MaskBitmap(int i) const {
+  if (i < 0 || i >= static_cast<int>(ma.size())) return nullptr;
+  return ma[static_cast<size_t>(i)].Bmp ? ma[static_cast<size_t>(i)].Bmp : FOwner->MasterBitmap.get();
+}
+
+int TacSkinData::GlobalInt(const std::string& key, int def) const {
+  return FOwner->OptionsDat.ReadInteger(kGlobal, key, def);
+}
+
+int TacSkinData::ScaledGlobalInt(const std::string& key, int def) const {
+  const TacMemIni& ini = FOwner->OptionsDat;
+  int v;
+  bool asItStands = true;
+  if (ScaleValue == 0) {
+    v = ini.ReadInteger(kGlobal, key, def);
+  } else if (ini.ValueExists(kGlobal, key + ScaleSuffix(ScaleValue))) {
+    v = ini.ReadInteger(kGlobal, key + ScaleSuffix(ScaleValue), def);
+  } else {
+    v = ini.ReadInteger(kGlobal, key, def);
+    if (v > 0) v = ScaleIntValue(v);
+    asItStands = false;
+  }
+  if (asItStands && FOwner->CustomPPIMode && FOwner->PixelsPerInch < 96 && v > 0) v = ScaleIntValue(v);
+  return v;
+}
+
+int TacSkinData::BorderScaledGlobalInt(const std::string& key, int def) const {
+  if (ExBorder < 0) return ScaledGlobalInt(key, def);
+  const TacMemIni& ini = FOwner->OptionsDat;
+  int variant = std::max(ExBorderVariant, 0);
+  std::string k = key + ScaleSuffix(variant);
+  if (ini.ValueExists(kGlobal, k)) return ini.ReadInteger(kGlobal, k, def) * PPI / PPIOfScaleIndex(variant);
+  return ini.ReadInteger(kGlobal, key, def) * PPI / 96;
+}
+
+void TacSkinData::LoadParams() {
+  Spacing = ScaleIntValue(4);
+  LineWidth = ScaleIntValue(2);
+  ArrowSize = ScaleIntValue(5);
+  SmallArrowSize = ScaleIntValue(4);
+  int arrow = FOwner->Host.ScrollArrowWidth(96);
+  ScrollBtnLength = ScaleIntValue(arrow > 0 ? arrow : 16);
+  Shadow1Blur = ScaledGlobalInt("SHADOW1BLUR", -1);
+  Shadow1Offset = ScaledGlobalInt("SHADOW1OFFSET", 0);
+  Shadow1Transparency = GlobalInt("SHADOW1TRANSPARENCY", 0);
+}
+
+void TacSkinData::ScaleBorders(TsMaskData& md, int mul, int div) {
+  if (mul != div && div > 0) {
+    md.WL = U16(md.WL * mul / div);
+    md.WT = U16(md.WT * mul / div);
+    md.WR = U16(md.WR * mul / div);
+    md.WB = U16(md.WB * mul / div);
+  }
+  int frameW = md.R.Width() / std::max<int>(1, md.ImageCount);
+  int frameH = md.R.Height() / (md.MaskType + 1);
+  md.WR = U16(std::min<int>(md.WR, frameW - md.WL - 1));
+  md.WB = U16(std::min<int>(md.WB, frameH - md.WT - 1));
+}
+
+bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const std::string& key) {
+  TacSectionReader reader(FOwner->OptionsDat);
+  int variant = 0;
+  auto value = reader.ChooseVariant(section, key, ScaleValue, PPI, variant);
+  if (!value || !IsImageReference(*value)) return false;
+  TacImageRef ref = ParseCanonicalImageRef(CanonicalImageRef(*value));
+  TsMaskData md;
+  md.ClassName = section;
+  md.PropertyName = key;
+  md.SkinIndex = sectionIndex;
+  md.Manager = FOwner;
+  md.R = {ref.Left, ref.Top, ref.Right, ref.Bottom};
+  md.ImageCount = U16(ref.ImageCount);
+  md.MaskType = U16(ref.MaskType);
+  md.DrawMode = U16(ref.DrawMode);
+  md.ImgType = ref.ImgType;
+  md.WL = U16(ref.WL);
+  md.WT = U16(ref.WT);
+  md.WR = U16(ref.WR);
+  md.WB = U16(ref.WB);
+  md.MulPPi = PPI;
+  md.DivPPI = PPIOfScaleIndex(variant);
+  bool smooth = md.ImgType == itisaTexture || md.ImgType == itisaPngGlyph;
+  bool scale = md.MulPPi != md.DivPPI && !(md.DrawMode & 8);
+
+  if (!ref.FileName.empty()) {
+    TacBmpData* found = nullptr;
+    for (auto& b : BmpArray)
+      if (b->FileName == ref.FileName) {
+        found = b.get();
+        break;
+      }
+    if (found) {
+      md.Bmp = &found->Bmp;
+      md.R = {0, 0, found->Bmp.Width(), found->Bmp.Height()};
+      ScaleBorders(md, found->MulPPI, found->DivPPI);
+    } else {
+      Bitmap32 img;
+      bool hasAlpha = false;
+      if (!FOwner->LoadSkinImage(ref.FileName, img, hasAlpha) || img.Empty()) return false;
+      if (FOwner->Brightness <= 0 && md.ImgType != itisaBorder)
+        PremultiplyAlpha(img, !FOwner->Host.CompositionEnabled());
+      // A rectangle in a separate file is a part of it; none means all of it.
+      TacRect part = IsEmptyRect(md.R) ? TacRect{0, 0, img.Width(), img.Height()} : md.R;
+      if (part.Left < 0 || part.Top < 0 || part.Right > img.Width() || part.Bottom > img.Height() ||
+          part.Width() <= 0 || part.Height() <= 0)
+        return false;
+      auto b = std::make_unique<TacBmpData>();
+      b->Path = section + "-" + key;
+      b->FileName = ref.FileName;
+      b->MaskType = md.MaskType;
+      b->SrcRect = {0, 0, img.Width(), img.Height()};
+      if (scale) {
+        b->Bmp = ScaleBitmap(img, md.MulPPi, md.DivPPI, smooth);
+        b->MulPPI = md.MulPPi;
+        b->DivPPI = md.DivPPI;
+        part = {part.Left * md.MulPPi / md.DivPPI, part.Top * md.MulPPi / md.DivPPI,
+                std::min(b->Bmp.Width(), part.Right * md.MulPPi / md.DivPPI),
+                std::min(b->Bmp.Height(), part.Bottom * md.MulPPi / md.DivPPI)};
+      } else {
+        b->Bmp = std::move(img);
+        b->MulPPI = b->DivPPI = md.DivPPI;
+      }
+      b->R = {0, 0, b->Bmp.Width(), b->Bmp.Height()};
+      md.Bmp = &b->Bmp;
+      md.R = part;
+      ScaleBorders(md, b->MulPPI, b->DivPPI);
+      BmpArray.push_back(std::move(b));
+    }
+  } else {
+    const Bitmap32* master = FOwner->MasterBitmap.get();
+    if (!master || master->Empty()) return false;
+    if (md.R.Left < 0 || md.R.Top < 0 || md.R.Width() <= 0 || md.R.Height() <= 0 || md.R.Right > master->Width() ||
+        md.R.Bottom > master->Height())
+      return false;
+    if (scale) {
+      TacBmpData* found = nullptr;
+      for (auto& b : BmpArray)
+        if (b->FileName.empty() && b->SrcRect == md.R && b->MulPPI == md.MulPPi && b->DivPPI == md.DivPPI) {
+          found = b.get();
+          break;
+        }
+      if (!found) {
+        auto b = std::make_unique<TacBmpData>();
+        b->Path = section + "-" + key;
+        b->MaskType = md.MaskType;
+        b->SrcRect = md.R;
+        Bitmap32 piece = master->View(BmpRect(md.R.Left, md.R.Top, md.R.Right, md.R.Bottom)).Clone();
+        b->Bmp = ScaleBitmap(piece, md.MulPPi, md.DivPPI, smooth);
+        b->MulPPI = md.MulPPi;
+        b->DivPPI = md.DivPPI;
+        b->R = {0, 0, b->Bmp.Width(), b->Bmp.Height()};
+        found = b.get();
+        BmpArray.push_back(std::move(b));
+      }
+      md.Bmp = &found->Bmp;
+      md.R = {0, 0, found->Bmp.Width(), found->Bmp.Height()};
+      ScaleBorders(md, found->MulPPI, found->DivPPI);
+    }
+  }
+
+  if (md.ImgType == itisaBorder) {
+    // Corner areas holding the key colour need keyed painting.
+    const Bitmap32* img = md.Bmp ? md.Bmp : FOwner->MasterBitmap.get();
+    int fw = md.R.Width() / std::max<int>(1, md.ImageCount), fh = md.R.Height() / (md.MaskType + 1);
+    auto keyIn = [&](int x0, int y0, int w, int h) {
+      for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x)
+          if ((img->Pixel(x, y) & 0xFFFFFF) == 0xFF00FF) return true;
+      return false;
+    };
+    int wl = std::min<int>(md.WL, fw), wr = std::min<int>(md.WR, fw), wt = std::min<int>(md.WT, fh),
+        wb = std::min<int>(md.WB, fh);
+    int l = md.R.Left, t = md.R.Top;
+    if (keyIn(l, t, wl, wt) || keyIn(l + fw - wr, t, wr, wt) || keyIn(l, t + fh - wb, wl, wb) ||
+        keyIn(l + fw - wr, t + fh - wb, wr, wb))
+      md.Cfg |= 1;
+    if (section == "BUTTON_HUGE" && key == "BORDERSMASK" && FOwner->SkinCommonInfo.Sections[ssButtonHuge] >= 0)
+      md.Cfg |= 2;
+  }
+  if (section == kGlobal && key == "EXBORDER") ExBorderVariant = variant;
+  ma.push_back(std::move(md));
+  return true;
+}
+
+void TacSkinData::LoadAllMasks() {
+  BmpArray.clear();
+  ma.clear();
+  ExBorderVariant = -1;
+  const TacMemIni& ini = FOwner->OptionsDat;
+  FOwner->Palette[pcMainColor] =
+      static_cast<uint32_t>(ini.ReadInteger(kGlobal, "COLOR", static_cast<int32_t>(FOwner->Host.SysColor(scBtnFace))));
+  const auto& sections = ini.Sections();
+  for (size_t si = 0; si < sections.size(); ++si) {
+    const auto& s = sections[si];
+    for (const auto& kv : s.Keys) {
+      if (kv.first.find('*') != std::string::npos) continue;
+      if (s.Name == kGlobal && kv.first == "MASTERBITMAP") continue;
+      if (s.Index.at(kv.first) != static_cast<size_t>(&kv - s.Keys.data())) continue;  // repeated key
+      if (!IsImageReference(kv.second)) continue;
+      AddMask(s.Name, static_cast<int>(si), kv.first);
+    }
+  }
+  // Image files named by the common sections.
+  TacMemIni common(FOwner->CommonSections);
+  for (const auto& s : common.Sections()) {
+    if (s.Name == kGlobal) continue;
+    for (const auto& kv : s.Keys) {
+      if (AnsiUpper(kv.second).find(".BMP") == std::string::npos) continue;
+      std::u16string path = FOwner->Host.FromAnsi(kv.second);
+      bool absolute = path.find(u':') != std::u16string::npos || (!path.empty() && path[0] == u'\\');
+      if (!absolute) path = FOwner->SkinPath + path;
+      std::vector<uint8_t> bytes;
+      if (!FOwner->Host.FileExists(path) || !FOwner->Host.ReadWholeFile(path, bytes)) continue;
+      Bitmap32 img;
+      try {
+        TDecodedImage d = DecodeImage(bytes.data(), bytes.size(), TImageFormat::Bmp);
+        img = std::move(d.Bmp);
+        if (!d.HasAlpha) MakeKeyTransparent(img);
+      } catch (const std::exception&) {
+        continue;
+      }
+      if (img.Width() < 1) continue;
+      auto b = std::make_unique<TacBmpData>();
+      b->Path = AnsiUpper(s.Name) + "-" + AnsiUpper(kv.first);
+      b->FileName = AnsiUpper(kv.second);
+      b->Bmp = std::move(img);
+      b->R = b->SrcRect = {0, 0, b->Bmp.Width(), b->Bmp.Height()};
+      TsMaskData md;
+      md.Bmp = &b->Bmp;
+      md.ClassName = AnsiUpper(s.Name);
+      md.PropertyName = AnsiUpper(kv.first);
+      md.R = b->R;
+      md.ImageCount = 1;
+      md.ImgType = itisaTexture;
+      md.Manager = FOwner;
+      md.MulPPi = md.DivPPI = PPI;
+      md.SkinIndex = ini.SectionIndex(md.ClassName);
+      BmpArray.push_back(std::move(b));
+      ma.push_back(std::move(md));
+    }
+  }
+}
+
+void TacSkinData::ReadSection(TsGeneralData& g, const std::string& section) {
+  TacSectionReader r(FOwner->OptionsDat);
+  g.ClassName = section;
+  g.ParentClass = FOwner->OptionsDat.ReadString(section, "PARENTCLASS", "");
+  g.States = r.ReadInt(section, "STATES", 3, 255);
+  g.UseState2 = r.ReadInt(section, "USESTATE2", 0, INT_MAX) == 1;
+  g.ReservedBoolean = r.ReadFlag(section, "RESERVEDBOOLEAN", false);
+  g.GiveOwnFont = r.ReadFlag(section, "GIVEOWNFONT", false);
+  g.ShiftOnClick = r.ReadFlag(section, "SHIFTCLICK", false);
+  g.GlowCount = r.ReadInt(section, "GLOW", 0, 255);
+  g.GlowMargin = r.ReadInt(section, "GLOWMARGIN", 0, 255);
+  if (!ma.empty()) g.GlowMargin = ScaleIntValue(g.GlowMargin);
+  g.OuterMode = r.ReadInt(section, "OUTERMODE", 2, INT_MAX);
+  auto offs = [&](const char* key) {
+    int v = r.ReadInt(section, key, -1, 255);
+    return v < 0 ? -1 : ScaleIntValue(v);
+  };
+  g.OuterOffset = {offs("OUTOFFSL"), offs("OUTOFFST"), offs("OUTOFFSR"), offs("OUTOFFSB")};
+  g.OuterOpacity = r.ReadInt(section, "OUTOPACITY", 200, 255);
+  g.OuterBlur = ScaleIntValue(r.ReadInt(section, "OUTBLUR", 9, 30));
+  g.OuterRadius = ScaleIntValue(r.ReadInt(section, "OUTRADIUS", 9, 60));
+  g.OuterColorL = r.ReadColor(section, "OUTCOLL", 0);
+  g.OuterColorT = r.ReadColor(section, "OUTCOLT", 0);
+  g.OuterColorR = r.ReadColor(section, "OUTCOLR", 0);
+  g.OuterColorB = r.ReadColor(section, "OUTCOLB", 0);
+  g.BorderIndex = 0;
+  g.ImgTL = g.ImgTR = g.ImgBL = g.ImgBR = -1;
+
+  static const char* const keys[3][16] = {
+      {"COLOR", "FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM", "GCOL", "GSIZE", "GRADIENTPERCENT",
+       "GRADIENTDATA", "IMAGEPERCENT", "TRANSPARENCY"},
+      {"HOTCOLOR", "HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT", "HOTTCBOTTOM", "HGCOL", "HGSIZE",
+       "HOTGRADIENTPERCENT", "HOTGRADIENTDATA", "HOTIMAGEPERCENT", "HOTTRANSPARENCY"},
+      {"COLOR2", "FONTCOLOR2", "TCLEFT2", "TCTOP2", "TCRIGHT2", "TCBOTTOM2", "GCOL2", "GSIZE2", "GRADIENTPERCENT2",
+       "GRADIENTDATA2", "IMAGEPERCENT2", "TRANSPARENCY2"}};
+  auto readState = [&](int s) {
+    TsGenState st;
+    const char* const* k = keys[s];
+    st.Color = r.ReadColor(section, k[0], 0xFFFFFF);
+    st.FontColor.Color = r.ReadColor(section, k[1], 0);
+    st.FontColor.Left = r.ReadColor(section, k[2], -1);
+    st.FontColor.Top = r.ReadColor(section, k[3], -1);
+    st.FontColor.Right = r.ReadColor(section, k[4], -1);
+    st.FontColor.Bottom = r.ReadColor(section, k[5], -1);
+    st.GlowColor = r.ReadColor(section, k[6], 0xFFFFFF);
+    st.GlowSize = r.ReadInt(section, k[7], 0, INT_MAX);
+    st.GradientPercent = r.ReadInt(section, k[8], 0, INT_MAX);
+    st.GradientArray = ParseGradientData(r.ReadText(section, k[9], ""));
+    st.ImagePercent = r.ReadInt(section, k[10], 0, INT_MAX);
+    st.Transparency = r.ReadInt(section, k[11], 0, INT_MAX);
+    return st;
+  };
+  g.Props[0] = readState(0);
+  g.Props[1] = g.States >= 2 ? readState(1) : g.Props[0];
+  g.Props[2] = g.UseState2 ? readState(2) : g.Props[1];
+}
+
+void TacSkinData::LayCommonSections() {
+  TacMemIni common(FOwner->CommonSections);
+  for (const auto& cs : common.Sections()) {
+    if (FOwner->GetSkinIndex(cs.Name, this) >= 0) continue;
+    auto val = [&](const char* key) { return common.Value(cs.Name, key); };
+    TsGeneralData g;
+    g.OuterMode = 0;
+    g.OuterOpacity = 0;
+    g.OuterBlur = g.OuterRadius = 0;
+    g.ClassName = cs.Name;
+    auto parent = val("PARENTCLASS");
+    g.ParentClass = parent ? AnsiUpper(*parent) : "-1";
+    int pi = FOwner->GetSkinIndex(g.ParentClass, this);
+    TsGeneralData base;
+    if (pi >= 0) base = gd[static_cast<size_t>(pi)];
+    auto intOr = [&](const char* key, int def) {
+      auto v = val(key);
+      int32_t x;
+      return v && TryStrToInt(*v, x) ? x : def;
+    };
+    auto flagOr = [&](const char* key, bool def) {
+      auto v = val(key);
+      if (!v) return def;
+      std::string up = AnsiUpper(*v);
+      return up == "TRUE" || up == "1";
+    };
+    g.States = std::min(intOr("STATES", base.States), 255);
+    g.UseState2 = val("USESTATE2") ? intOr("USESTATE2", 0) == 1 : base.UseState2;
+    g.ReservedBoolean = flagOr("RESERVEDBOOLEAN", base.ReservedBoolean);
+    g.GiveOwnFont = flagOr("GIVEOWNFONT", base.GiveOwnFont);
+    g.GlowCount = intOr("GLOW", base.GlowCount);
+    g.GlowMargin = intOr("GLOWMARGIN", base.GlowMargin);
+    static const char* const keys[3][10] = {
+        {"COLOR", "FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM", "GRADIENTPERCENT", "GRADIENTDATA",
+         "IMAGEPERCENT", "TRANSPARENCY"},
+        {"HOTCOLOR", "HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT", "HOTTCBOTTOM", "HOTGRADIENTPERCENT",
+         "HOTGRADIENTDATA", "HOTIMAGEPERCENT", "HOTTRANSPARENCY"},
+        {"COLOR2", "FONTCOLOR2", "TCLEFT2", "TCTOP2", "TCRIGHT2", "TCBOTTOM2", "GRADIENTPERCENT2", "GRADIENTDATA2",
+         "IMAGEPERCENT2", "TRANSPARENCY2"}};
+    for (int s = 0; s < 3; ++s) {
+      const TsGenState& b = base.Props[static_cast<size_t>(s)];
+      TsGenState st = b;
+      st.TextureIndex = -1;
+      st.Color = intOr(keys[s][0], b.Color);
+      st.FontColor.Color = intOr(keys[s][1], b.FontColor.Color);
+      st.FontColor.Left = intOr(keys[s][2], b.FontColor.Left);
+      st.FontColor.Top = intOr(keys[s][3], b.FontColor.Top);
+      st.FontColor.Right = intOr(keys[s][4], b.FontColor.Right);
+      st.FontColor.Bottom = intOr(keys[s][5], b.FontColor.Bottom);
+      st.GradientPercent = intOr(keys[s][6], b.GradientPercent);
+      if (auto gdText = val(keys[s][7])) st.GradientArray = ParseGradientData(*gdText);
+      st.ImagePercent = intOr(keys[s][8], b.ImagePercent);
+      st.Transparency = intOr(keys[s][9], b.Transparency);
+      g.Props[static_cast<size_t>(s)] = st;
+    }
+    auto border = val("BORDERSMASK");
+    g.BorderIndex = border && border->size() < 5 ? -2 : 0;
+    gd.push_back(std::move(g));
+  }
+}
+
+void TacSkinData::ReadOuterEffect(int index, const std::string& p) {
+  TacOutEffData& e = oe[static_cast<size_t>(index)];
+  bool sh = index == 1;
+  auto color = [&](const char* side, int32_t def) { return GlobalInt(p + "_COLOR" + side, def); };
+  if (sh) {
+    e.ColorL = color("L", 0);
+    e.ColorT = e.ColorR = e.ColorB = 0xFF00FF;
+  } else {
+    e.ColorL = color("L", 0xFFFFFF);
+    e.ColorT = color("T", 0);
+    e.ColorR = color("R", 0xFFFFFF);
+    e.ColorB = color("B", 0xFFFFFF);
+  }
+  e.OffsetL = ScaledGlobalInt(p + "_OFFSETL", sh ? 3 : 2);
+  e.OffsetT = ScaledGlobalInt(p + "_OFFSETT", 2);
+  e.OffsetR = ScaledGlobalInt(p + "_OFFSETR", sh ? 3 : 2);
+  e.OffsetB = ScaledGlobalInt(p + "_OFFSETB", sh ? 5 : 4);
+  e.Radius = ScaledGlobalInt(p + "_RADIUS_OE", 9);
+  e.Blur = ScaledGlobalInt(p + "_BLUR_OE", 5);
+  e.Opacity = GlobalInt(p + "_OPACITY", sh ? 60 : 200);
+  e.Source = GlobalInt(p + "_SOURCE", 2);
+  e.Mask = e.Source == 1 ? FOwner->GetMaskIndex(kGlobal, p + "_MASK", this) : -1;
+  const TsMaskData* m = e.Mask >= 0 ? &ma[static_cast<size_t>(e.Mask)] : nullptr;
+  auto width = [&](const char* side, int border) {
+    int v = GlobalInt(p + "_WIDTH" + side, -1);
+    if (v >= 0) return ScaleIntValue(v);
+    return m ? border : -1;
+  };
+  e.WidthL = width("L", m ? m->WL : 0);
+  e.WidthT = width("T", m ? m->WT : 0);
+  e.WidthR = width("R", m ? m->WR : 0);
+  e.WidthB = width("B", m ? m->WB : 0);
+}
+
+void TacSkinData::LoadAllGeneralData() {
+  const TacMemIni& ini = FOwner->OptionsDat;
+  TacSectionReader r(ini);
+  gd.clear();
+  TabsCovering = static_cast<uint8_t>(r.ReadInt("TABTOP", "TABSCOVERING", 0, 255));
+  RibbonCovering = static_cast<uint8_t>(r.ReadInt("RIBBONTAB", "TABSCOVERING", 0, 255));
+  for (const auto& s : ini.Sections()) {
+    TsGeneralData g;
+    ReadSection(g, s.Name);
+    gd.push_back(std::move(g));
+  }
+  LayCommonSections();
+  for (TsMaskData& m : ma)
+    if (m.SkinIndex < 0) m.SkinIndex = FOwner->GetSkinIndex(m.ClassName, this);
+  auto addPlain = [&](const char* name, int32_t color, int transparency) {
+    if (FOwner->GetSkinIndex(name, this) >= 0) return;
+    TsGeneralData g;
+    g.ClassName = name;
+    g.States = 1;
+    g.BorderIndex = -1;
+    for (TsGenState& st : g.Props) {
+      st.Color = color;
+      st.Transparency = transparency;
+      st.FontColor = {static_cast<int32_t>(FOwner->Palette[pcLabelText]), -1, -1, -1, -1};
+    }
+    gd.push_back(std::move(g));
+  };
+  addPlain("TRANSPARENT", 0xFFFFFF, 100);
+  addPlain("MAINCOLOR", static_cast<int32_t>(FOwner->Palette[pcMainColor]), 0);
+
+  ExDrawMode = GlobalInt("BORDERMODE", 0);
+  ExShadowOffs = ScaledGlobalInt("ALIGNOFFSET", 0);
+  auto alignSide = [&](const char* key) {
+    return ini.ValueExists(kGlobal, key) ? ScaledGlobalInt(key, ExShadowOffs) : ExShadowOffs;
+  };
+  ExShadowOffsR = alignSide("ALIGNOFFSETR");
+  ExShadowOffsT = alignSide("ALIGNOFFSETT");
+  ExShadowOffsB = alignSide("ALIGNOFFSETB");
+  WndShadowRadius = ScaledGlobalInt("WSHRAD", 17);
+  WndShadowOffset = ScaledGlobalInt("WSHOFFS", 2);
+  WndShadowSize = ScaledGlobalInt("WSHSIZE", 13);
+  WndShadowColorN = static_cast<uint32_t>(GlobalInt("WSHCOLN", 0x44000000));
+  WndShadowColorA = static_cast<uint32_t>(GlobalInt("WSHCOLA", static_cast<int32_t>(0x99000000u)));
+  BISpacing = ScaledGlobalInt("BISPACE", 0);
+  BIRightMargin = ScaledGlobalInt("BIRIGHT", 0);
+  BILeftMargin = ScaledGlobalInt("BILEFT", 0);
+  BITopMargin = ScaledGlobalInt("BITOP", 0);
+  static const char* const glowMargins[5] = {"BICLOSEALONEGLOWMARGIN", "BICONCLOSEGLOWMARGIN", "BICONMAXGLOWMARGIN",
+                                             "BICONMINGLOWMARGIN", "BICONNORMGLOWMARGIN"};
+  for (int i = 0; i < 5; ++i) GlowMargins[static_cast<size_t>(i)] = ScaledGlobalInt(glowMargins[i], 0);
+  BIGlowCount = std::clamp(GlobalInt("BICONCLOSEGLOW", 0), 0, 255);
+  ComboBoxMargin = GlobalInt("COMBOMARGIN", 2);
+  if (ComboBoxMargin == 1 && PPI > 143) ComboBoxMargin = 2;
+  SliderMargin = GlobalInt("SLIDERMARGIN", 1);
+  ReadOuterEffect(0, "LO");
+  ReadOuterEffect(1, "SH");
+}
+
+void TacSkinData::FillElement(TacConstElementData& e, std::initializer_list<const char*> names) {
+  e = TacConstElementData{};
+  for (const char* n : names) {
+    int i = FOwner->GetSkinIndex(n, this);
+    if (i >= 0) {
+      e.SkinIndex = i;
+      e.SkinSection = n;
+      break;
+    }
+  }
+  if (e.SkinIndex < 0) return;
+  e.MaskIndex = FOwner->GetMaskIndex(e.SkinIndex, "BORDERSMASK", this);
+  e.GlyphIndex = FOwner->GetMaskIndex(e.SkinIndex, "GLYPHMASK", this);
+  e.BGIndex[0] = FOwner->GetTextureIndex(e.SkinIndex, "PATTERN", this);
+  e.BGIndex[1] = FOwner->GetTextureIndex(e.SkinIndex, "HOTPATTERN", this);
+}
+
+void TacSkinData::InitConstantIndexes() {
+  TsSkinCommonInfo& ci = FOwner->SkinCommonInfo;
+  ci.IndexGlobalInfo = FOwner->GetSkinIndex(kGlobal, this);
+  for (int s = 0; s < ssSectionCount; ++s) {
+    int idx = FOwner->GetSkinIndex(acSectionNames[s], this);
+    int fb = FallbackOf(s);
+    if (idx < 0 && fb >= 0 && ci.Sections[static_cast<size_t>(fb)] >= 0) {
+      idx = ci.Sections[static_cast<size_t>(fb)];
+      TsGeneralData copy = gd[static_cast<size_t>(idx)];
+      // The copy reaches its original's images through the parent chain.
+      copy.ParentClass = copy.ClassName;
+      copy.ClassName = acSectionNames[s];
+      gd.push_back(std::move(copy));
+    }
+    ci.Sections[static_cast<size_t>(s)] = idx;
+  }
+  int g = ci.IndexGlobalInfo;
+  auto gm = [&](const std::string& name) { return FOwner->GetMaskIndex(kGlobal, name, this); };
+  (void)g;
+  CheckBox = {gm("BOXUNCHECKED"), gm("BOXCHECKED"), gm("BOXGRAYED")};
+  SmallCheckBox = {gm("SMALLUNCHECKED"), gm("SMALLCHECKED"), gm("SMALLGRAYED")};
+  RadioButton = {gm("RADIOUNCHECKED"), gm("RADIOCHECKED")};
+  ExBorder = gm("EXBORDER");
+  GripRightBottom = gm("GRIPIMAGE");
+  GripHorizontal = gm("GRIPHORZ");
+  GripVertical = gm("GRIPVERT");
+
+  FillElement(MenuItem, {"MENUITEM"});
+  FillElement(ComboBtn, {"COMBOBTN"});
+  ComboBtn.GlyphIndex = FOwner->GetMaskIndex(FOwner->GetSkinIndex("COMBOBOX", this), "GLYPHMASK", this);
+  static const char* const sides[4] = {"LEFT", "TOP", "RIGHT", "BOTTOM"};
+  static const char* const layouts[4] = {"FIRST", "LAST", "MIDDLE", ""};
+  for (int l = 0; l < 4; ++l)
+    for (int s = 0; s < 4; ++s) {
+      std::string name = std::string("TAB") + sides[s] + layouts[l];
+      FillElement(Tabs[static_cast<size_t>(l)][static_cast<size_t>(s)], {name.c_str()});
+    }
+  FillElement(Sliders[0], {"SCROLLSLIDERH"});
+  FillElement(Sliders[1], {"SCROLLSLIDERV"});
+  static const char* const scrollBtns[4] = {"SCROLLBTNLEFT", "SCROLLBTNTOP", "SCROLLBTNRIGHT", "SCROLLBTNBOTTOM"};
+  static const char* const scrolls[4] = {"SCROLLBAR1H", "SCROLLBAR1V", "SCROLLBAR2H", "SCROLLBAR2V"};
+  static const char* const upDowns[4] = {"UPDOWNBTN_LEFT", "UPDOWNBTN_TOP", "UPDOWNBTNRIGHT", "UPDOWNBTN_BOTTOM"};
+  for (size_t s = 0; s < 4; ++s) {
+    FillElement(ScrollBtns[s], {scrollBtns[s]});
+    FillElement(Scrolls[s], {scrolls[s]});
+    FillElement(UpDownBtns[s], {upDowns[s], "UPDOWNBTN", "BUTTON"});
+  }
+  int tb = FOwner->GetSkinIndex("TRACKBAR", this);
+  for (int v = 0; v < 2; ++v) {
+    TacTrackBarData& t = TrackBar[static_cast<size_t>(v)];
+    t = TacTrackBarData{};
+    t.SkinIndex = tb;
+    if (tb < 0) continue;
+    bool vertical = v == 0;
+    t.MaskIndex = FOwner->GetMaskIndex(tb, "BORDERSMASK", this);
+    t.SliderIndex = vertical ? FOwner->GetMaskIndex(tb, "SLIDERVMASK", this) : -1;
+    if (t.SliderIndex < 0) t.SliderIndex = FOwner->GetMaskIndex(tb, "SLIDERMASK", this);
+    t.BGIndex = {FOwner->GetTextureIndex(tb, "PATTERN", this), FOwner->GetTextureIndex(tb, "HOTPATTERN", this)};
+    t.TickIndex = FOwner->GetMaskIndex(tb, vertical ? "TICKVERT" : "TICKHORZ", this);
+    t.ProgIndex = FOwner->GetMaskIndex(tb, vertical ? "PROGVERT" : "PROGHORZ", this);
+    t.ChannelIndex = FOwner->GetMaskIndex(tb, "SLIDERCHANNEL", this);
+  }
+
+  static const char* const glyphs[12] = {"BICLOSEALONE", "BICONCLOSE", "BICONMAX",  "BICONMIN",
+                                         "BICONNORM",    "BICONHELP",  "SICONCLOSE", "SICONMAX",
+                                         "SICONMIN",     "SICONNORM",  "SICONHELP",  "TITLEBUTTON"};
+  for (size_t i = 0; i < 12; ++i) TitleGlyphs[i] = gm(glyphs[i]);
+  TitleGlyphs[tgNone] = -1;
+  if (TitleGlyphs[tgCloseAlone] < 0) TitleGlyphs[tgCloseAlone] = TitleGlyphs[tgClose];
+  for (size_t i = tgSmallClose; i <= tgSmallHelp; ++i)
+    if (TitleGlyphs[i] < 0) TitleGlyphs[i] = TitleGlyphs[i - 5];
+  for (auto& v : TitleGlows) v.clear();
+  for (size_t i = 0; i < 5; ++i)
+    for (int n = 0; n < BIGlowCount; ++n)
+      TitleGlows[i].push_back(gm(std::string(glyphs[i]) + "GLOW" + std::to_string(n)));
+  if (TitleGlyphs[tgCloseAlone] == TitleGlyphs[tgClose]) {
+    GlowMargins[0] = GlowMargins[1];
+    TitleGlows[0].assign(TitleGlows[1].size(), TitleGlows[1].empty() ? -1 : TitleGlows[1][0]);
+  }
+}
+
+int TacSkinData::AddComputedOuterMask(int si) {
+  const TsGeneralData& g = gd[static_cast<size_t>(si)];
+  int l = std::max(0, g.OuterOffset.Left), t = std::max(0, g.OuterOffset.Top);
+  int r = std::max(0, g.OuterOffset.Right), b = std::max(0, g.OuterOffset.Bottom);
+  int w = l + r, h = t + b;
+  if (w <= 0 || h <= 0) return -1;
+  ShadowShapeColors colors;
+  colors.Left = static_cast<uint32_t>(g.OuterColorL);
+  if (g.OuterMode == 3) {
+    colors.Top = colors.Right = colors.Bottom = 0xFF00FF;
+  } else {
+    colors.Top = static_cast<uint32_t>(g.OuterColorT);
+    colors.Right = static_cast<uint32_t>(g.OuterColorR);
+    colors.Bottom = static_cast<uint32_t>(g.OuterColorB);
+  }
+  // The solid part is the control, which the border painting stretches from
+  // a point: the image is only the ring around it.
+  Bitmap32 img = MakeBlurredShape(w, h, BmpRect(l, t, l, t), g.OuterRadius, g.OuterBlur, colors);
+  if (img.Empty()) return -1;
+  int index = static_cast<int>(ma.size());
+  auto bd = std::make_unique<TacBmpData>();
+  bd->FileName = "Outer" + std::to_string(index);
+  bd->Path = g.ClassName + "-OUTERMASK";
+  bd->MaskType = 1;
+  bd->Bmp = std::move(img);
+  bd->R = bd->SrcRect = {0, 0, bd->Bmp.Width(), bd->Bmp.Height()};
+  TsMaskData md;
+  md.Bmp = &bd->Bmp;
+  md.ClassName = g.ClassName;
+  md.PropertyName = "OUTERMASK";
+  md.R = bd->R;
+  md.ImageCount = 1;
+  md.MaskType = 1;
+  md.DrawMode = 1;
+  md.ImgType = itisaBorder;
+  md.Manager = FOwner;
+  md.MulPPi = md.DivPPI = PPI;
+  md.SkinIndex = si;
+  int W = bd->Bmp.Width();
+  md.WL = U16((W + l - r) / 2);
+  md.WR = U16((W + r - l) / 2);
+  md.WT = U16((h + t - b) / 2);
+  md.WB = U16((h + b - t) / 2);
+  BmpArray.push_back(std::move(bd));
+  ma.push_back(std::move(md));
+  return index;
+}
+
+void TacSkinData::InitMaskIndexes() {
+  for (size_t i = 0; i < gd.size(); ++i) {
+    TsGeneralData& g = gd[i];
+    if (g.ClassName == kGlobal) continue;
+    int si = static_cast<int>(i);
+    if (g.BorderIndex == 0) g.BorderIndex = FOwner->GetMaskIndex(si, "BORDERSMASK", this);
+    g.ImgTL = FOwner->GetMaskIndex(si, "IMGTOPLEFT", this);
+    g.ImgTR = FOwner->GetMaskIndex(si, "IMGTOPRIGHT", this);
+    g.ImgBL = FOwner->GetMaskIndex(si, "IMGBTMLEFT", this);
+    g.ImgBR = FOwner->GetMaskIndex(si, "IMGBTMRIGHT", this);
+    switch (g.OuterMode) {
+      case 1:
+      case 2: g.OuterMask = FOwner->GetMaskIndex(si, "OUTERMASK", this); break;
+      case 3:
+      case 4:
+        g.OuterMask = FOwner->GetMaskIndex(si, "OUTERMASK", this);
+        if (g.OuterMask < 0) g.OuterMask = AddComputedOuterMask(si);
+        break;
+      default: g.OuterMask = -1;
+    }
+    TsGeneralData& gg = gd[i];  // the mask list may have grown, the records not
+    gg.Props[0].TextureIndex = FOwner->GetTextureIndex(si, "PATTERN", this);
+    gg.Props[1].TextureIndex = gg.States > 1 ? FOwner->GetTextureIndex(si, "HOTPATTERN", this) : -1;
+    gg.Props[2].TextureIndex = gg.States > 2 && gg.UseState2 ? FOwner->GetTextureIndex(si, "PATTERN2", this)
+                                                             : gg.Props[1].TextureIndex;
+    if (gg.BorderIndex < 0) {
+      gg.ScrollBorderOffset = -2;
+    } else {
+      const TsMaskData& m = ma[static_cast<size_t>(gg.BorderIndex)];
+      bool ones = m.WL == 1 && m.WT == 1 && m.WR == 1 && m.WB == 1;
+      gg.ScrollBorderOffset = (gg.ClassName == "EDIT" || gg.ClassName == "ALPHAEDIT") && ones ? -1 : 0;
+    }
+  }
+  for (TsMaskData& m : ma) {
+    m.Width = m.ImageCount > 0 ? m.R.Width() / m.ImageCount : m.R.Width();
+    m.Height = m.R.Height() / (m.MaskType + 1);
+    if (m.ImageCount == 0) {
+      if (m.WT <= 0) m.WT = U16((m.Height - 1) / (2 * (m.MaskType + 1)));
+      if (m.WB <= 0) m.WB = U16((m.Height - 1) / (2 * (m.MaskType + 1)));
+      if (m.WL <= 0) m.WL = U16((m.Width - 1) / 2);
+      if (m.WR <= 0) m.WR = U16((m.Width - 1) / 2);
+      m.ImageCount = 1;
+    }
+  }
+}
+
+void TacSkinData::InitMaskParams() {
+  ExBorderWidth = std::max(1, BorderScaledGlobalInt("BORDERWIDTH", 4));
+  ExContentOffs = BorderScaledGlobalInt("FORMOFFSET", FOwner->Host.SizingFrameWidth(96));
+  ExTitleHeight = BorderScaledGlobalInt("TITLEHEIGHT", 30);
+  if (ExTitleHeight <= 0) ExTitleHeight = ScaleIntValue(30);
+  ExMaxHeight = BorderScaledGlobalInt("MAXHEIGHT", 0);
+  if (ExMaxHeight <= 0) ExMaxHeight = ExTitleHeight;
+  ExCenterOffs = BorderScaledGlobalInt("CENTEROFFSET", 0);
+}
+
+const Bitmap32& TacSkinData::GetActiveShadow() {
+  if (!rsta)
+    rsta = std::make_unique<Bitmap32>(
+        MakeWindowShadow(WndShadowColorA, WndShadowRadius, WndShadowOffset, WndShadowSize));
+  return *rsta;
+}
+
+const Bitmap32& TacSkinData::GetPassiveShadow() {
+  if (!rsti)
+    rsti = std::make_unique<Bitmap32>(
+        MakeWindowShadow(WndShadowColorN, WndShadowRadius, WndShadowOffset, WndShadowSize));
+  return *rsti;
+}
+
+void TacSkinData::CheckShadows() {
+  ShdaTemplate.reset();
+  ShdiTemplate.reset();
+  FormShadowSize = {};
+  if (!FOwner->Active() || !FOwner->ExtendedBorders) return;
+  if (ExBorder >= 0) {
+    const TsMaskData& m = ma[static_cast<size_t>(ExBorder)];
+    const Bitmap32* src = MaskBitmap(ExBorder);
+    auto frame = [&](int k) {
+      auto b = std::make_unique<Bitmap32>(m.Width, m.Height);
+      CopyPiece(*b, BmpPoint(0, 0), *src,
+                BmpRect(m.R.Left + k * m.Width, m.R.Top, m.R.Left + (k + 1) * m.Width, m.R.Top + m.Height));
+      return b;
+    };
+    ShdiTemplate = frame(0);
+    ShdaTemplate = frame(m.ImageCount > 1 ? 1 : 0);
+    if (ExDrawMode != 0)
+      FormShadowSize = {ExContentOffs, ExContentOffs, ExContentOffs, ExContentOffs};
+    else
+      FormShadowSize = {std::max(0, m.WL - ExContentOffs), std::max(0, m.WT - ExContentOffs),
+                        std::max(0, m.WR - ExContentOffs), std::max(0, m.WB - ExContentOffs)};
+  } else {
+    ShdaTemplate = std::make_unique<Bitmap32>(GetActiveShadow().Clone());
+    ShdiTemplate = std::make_unique<Bitmap32>(GetPassiveShadow().Clone());
+    FormShadowSize = {WndShadowSize, std::max(0, WndShadowSize - WndShadowOffset), WndShadowSize,
+                      std::max(0, WndShadowSize + WndShadowOffset)};
+  }
+}
+
+}  // namespace cb

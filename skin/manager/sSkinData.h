@@ -1,0 +1,213 @@
+#pragma once
+// The skin as painting reads it, once per density: section records, image
+// (mask) records, outer effects, the sections and images needed by role,
+// metrics and window shadows.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sSkinOptions.h"
+#include "skin/paint/Bitmap32.h"
+
+namespace cb {
+
+class TacSkinManagerCore;
+
+struct TacRect {
+  int Left = 0, Top = 0, Right = 0, Bottom = 0;
+  int Width() const { return Right - Left; }
+  int Height() const { return Bottom - Top; }
+  friend bool operator==(const TacRect&, const TacRect&) = default;
+};
+
+struct TsFontColor {
+  int32_t Color = 0, Left = -1, Top = -1, Right = -1, Bottom = -1;
+  friend bool operator==(const TsFontColor&, const TsFontColor&) = default;
+};
+
+struct TsGenState {
+  int GlowSize = 0;
+  int ImagePercent = 0;
+  int TextureIndex = -1;
+  int Transparency = 0;
+  int GradientPercent = 0;
+  int32_t Color = 0xFFFFFF;
+  int32_t GlowColor = 0xFFFFFF;
+  TsFontColor FontColor;
+  std::vector<TsGradPoint> GradientArray;
+};
+
+struct TsGeneralData {
+  std::string ParentClass;
+  std::string ClassName;
+  std::array<TsGenState, 3> Props;
+  bool UseState2 = false;
+  bool GiveOwnFont = false;
+  bool ShiftOnClick = false;
+  bool ReservedBoolean = false;
+  int States = 3;
+  int ScrollBorderOffset = 0;
+  int GlowCount = 0;
+  int GlowMargin = 0;
+  int GlowSize = 0, HotGlowSize = 0;
+  int BorderIndex = 0;
+  int ImgTL = -1, ImgTR = -1, ImgBL = -1, ImgBR = -1;
+  int32_t HotGlowColor = 0, GlowColor = 0;
+  int OuterMode = 2;
+  int OuterMask = -1;
+  int OuterOpacity = 200;
+  TacRect OuterOffset{-1, -1, -1, -1};
+  int OuterBlur = 9, OuterRadius = 9;
+  int32_t OuterColorL = 0, OuterColorT = 0, OuterColorR = 0, OuterColorB = 0;
+};
+
+struct TsMaskData {
+  Bitmap32* Bmp = nullptr;  // borrowed from the skin data's BmpArray; null: the master image
+  std::string ClassName;
+  std::string PropertyName;
+  TacRect R;
+  uint16_t ImageCount = 0;
+  uint16_t MaskType = 0;
+  uint16_t DrawMode = 0;
+  TacImgType ImgType = itisaBorder;
+  TacSkinManagerCore* Manager = nullptr;
+  uint16_t WL = 0, WT = 0, WR = 0, WB = 0;
+  int Cfg = 0;
+  int MulPPi = 96, DivPPI = 96;
+  int SkinIndex = -1;
+  int Width = 0, Height = 0;
+};
+
+struct TacOutEffData {
+  int32_t ColorL = 0, ColorT = 0, ColorR = 0, ColorB = 0;
+  int OffsetL = 0, OffsetT = 0, OffsetR = 0, OffsetB = 0;
+  int WidthL = -1, WidthT = -1, WidthR = -1, WidthB = -1;
+  int Blur = 0, Radius = 0, Mask = -1, Source = 0, Opacity = 0;
+};
+
+struct TacBmpData {
+  int MulPPI = 96, DivPPI = 96, MaskType = 0;
+  std::string Path;
+  std::string FileName;
+  Bitmap32 Bmp;
+  TacRect R;
+  TacRect SrcRect;
+};
+
+struct TacConstElementData {
+  int SkinIndex = -1;
+  int MaskIndex = -1;
+  int GlyphIndex = -1;
+  std::array<int, 3> BGIndex{-1, -1, -1};
+  std::string SkinSection;
+};
+
+struct TacTrackBarData {
+  int SkinIndex = -1, MaskIndex = -1, SliderIndex = -1;
+  std::array<int, 2> BGIndex{-1, -1};
+  int TickIndex = -1, ProgIndex = -1, ChannelIndex = -1;
+};
+
+// Sections needed by role, in this order.
+enum TacSection {
+  ssMenuItem, ssCheckBox, ssSpeedButton, ssSpeedButton_Small, ssToolButton, ssTransparent, ssGroupBox, ssDivider,
+  ssWebBtn, ssButton, ssComboNoEdit, ssButtonHuge, ssToolBar, ssEdit, ssGauge, ssSelection, ssStatusBar, ssPanel,
+  ssPanelLow, ssTrackBar, ssProgressV, ssDragBar, ssGripH, ssGripV, ssProgressH, ssTabSheet, ssUpDown, ssComboBox,
+  ssCaption, ssMainMenu, ssSplitter, ssComboBtn, ssFormTitle, ssHint, ssDividerV, ssPageControl, ssTabTop,
+  ssBarPanel, ssBarTitle, ssMenuCaption, ssDialogTitle, ssMenuButton, ssMenuLine, ssFormHeader, ssTBBtn,
+  ssTBMenuBtn, ssTBTab, ssColHeader, ssColHeaderA, ssColHeaderL, ssColHeaderR, ssSlider_Off, ssSlider_On,
+  ssSectionCount
+};
+static_assert(ssSectionCount == 53);
+extern const char* const acSectionNames[ssSectionCount];
+
+// Title bar glyph slots, in this order.
+enum TacTitleGlyph {
+  tgCloseAlone, tgClose, tgMax, tgMin, tgNormal, tgHelp, tgSmallClose, tgSmallMax, tgSmallMin, tgSmallNormal,
+  tgSmallHelp, tgTitleButton, tgNone
+};
+
+class TacSkinData {
+public:
+  TacSkinData(TacSkinManagerCore* owner, int aPPI);
+  TacSkinData(const TacSkinData&) = delete;
+  TacSkinData& operator=(const TacSkinData&) = delete;
+
+  void SetPPI(int aPPI);
+  // Loading steps, in the order the manager runs them.
+  void LoadParams();
+  void LoadAllMasks();
+  void LoadAllGeneralData();
+  void InitConstantIndexes();
+  void InitMaskIndexes();
+  void InitMaskParams();
+  void CheckShadows();
+  void Reset();
+  // Has the manager load the skin into this object at its density.
+  void Init();
+
+  int ScaleIntValue(int value) const { return value * PPI / 96; }
+  const Bitmap32& GetActiveShadow();
+  const Bitmap32& GetPassiveShadow();
+  bool Active() const { return !gd.empty(); }
+
+  // Image (and mask rows) of a mask: its own bitmap or the master image.
+  const Bitmap32* MaskBitmap(int maskIndex) const;
+
+  std::unique_ptr<Bitmap32> rsta, rsti;
+  bool Initializing = false;
+  std::vector<std::unique_ptr<TacBmpData>> BmpArray;
+  TacSkinManagerCore* FOwner;
+  int ScaleValue = 0;
+  int ScalePercent = 100;
+  int PPI = 96;
+
+  int Spacing = 4, LineWidth = 2, ArrowSize = 5, SmallArrowSize = 4, ScrollBtnLength = 16;
+  int Shadow1Blur = -1, Shadow1Offset = 0, Shadow1Transparency = 0;
+  int ExBorderWidth = 4, ExTitleHeight = 30, ExMaxHeight = 0, ExContentOffs = 0, ExCenterOffs = 0;
+  int ExShadowOffs = 0, ExShadowOffsR = 0, ExShadowOffsT = 0, ExShadowOffsB = 0;
+  int BIRightMargin = 0, BILeftMargin = 0, BITopMargin = 0, BISpacing = 0;
+  int WndShadowRadius = 17, WndShadowSize = 13, WndShadowOffset = 2;
+  uint32_t WndShadowColorN = 0x44000000, WndShadowColorA = 0x99000000;
+  int ExDrawMode = 0;
+  int ComboBoxMargin = 2, SliderMargin = 1;
+  uint8_t TabsCovering = 0, RibbonCovering = 0;
+  int BIGlowCount = 0;
+
+  std::array<TacConstElementData, 4> Scrolls, ScrollBtns, UpDownBtns;
+  std::array<TacConstElementData, 2> Sliders;
+  TacConstElementData MenuItem, ComboBtn;
+  std::array<std::vector<int>, 7> TitleGlows;
+  std::array<int, 7> GlowMargins{};
+  std::array<int, 13> TitleGlyphs;
+  std::array<int, 2> RadioButton{-1, -1};
+  std::array<int, 3> CheckBox{-1, -1, -1}, SmallCheckBox{-1, -1, -1};
+  std::array<TacTrackBarData, 2> TrackBar;  // [vertical, horizontal]
+  std::array<std::array<TacConstElementData, 4>, 4> Tabs;  // [first, last, middle, single][side]
+  int ExBorder = -1;
+  int ExBorderVariant = -1;  // scale index of the EXBORDER variant that was taken
+  int GripVertical = -1, GripHorizontal = -1, GripRightBottom = -1;
+  std::unique_ptr<Bitmap32> ShdaTemplate, ShdiTemplate;
+  TacRect FormShadowSize;
+
+  std::vector<TsMaskData> ma;
+  std::array<TacOutEffData, 2> oe;
+  std::vector<TsGeneralData> gd;
+
+private:
+  friend class TacSkinManagerCore;
+  int GlobalInt(const std::string& key, int def) const;
+  int ScaledGlobalInt(const std::string& key, int def) const;
+  int BorderScaledGlobalInt(const std::string& key, int def) const;
+  bool AddMask(const std::string& section, int sectionIndex, const std::string& key);
+  void ScaleBorders(TsMaskData& md, int mul, int div);
+  void ReadSection(TsGeneralData& g, const std::string& section);
+  void LayCommonSections();
+  void ReadOuterEffect(int index, const std::string& prefix);
+  int AddComputedOuterMask(int sectionIndex);
+  void FillElement(TacConstElementData& e, std::initializer_list<const char*> names);
+};
+
+}  // namespace cb

@@ -1,0 +1,599 @@
+#include <gtest/gtest.h>
+
+#include "FakeHost.h"
+#include "SkinImages.h"
+#include "acSkinArchive.h"
+#include "sSkinManagerCore.h"
+
+using namespace cb;
+using namespace cbtest;
+
+namespace {
+
+const char* const kOptions =
+    "[GLOBALINFO]\n"
+    "MASTERBITMAP=MASTER.BMP\n"
+    "VERSION=14.01\n"
+    "AUTHOR=Tester\n"
+    "COLOR=14330112\n"
+    "FONTCOLOR=255\n"
+    "BORDERCOLOR=4210752\n"
+    "FORMOFFSET=1\n"
+    "BORDERWIDTH=5\n"
+    "TITLEHEIGHT=20\n"
+    "TITLEHEIGHT*200=33\n"
+    "WSHSIZE*150=20\n"
+    "SHADOW1BLUR=3\n"
+    "BOXCHECKED=@0000@0000@0010@0010@1@0\n"
+    "BOXCHECKED*200=@0010@0000@0030@0020@1@0\n"
+    "EXBORDER=^0000^0010^0020^0020^0003^0003^0003^0003^2^0^1\n"
+    "EXBORDER*200=^0000^0000^0040^0020^0006^0006^0006^0006^2^0^1\n"
+    "BICONCLOSE=@0000@0000@0005@0005@1@0\n"
+    "BICONCLOSEGLOW=2\n"
+    "BICONCLOSEGLOW0=@0005@0000@0010@0005@1@0\n"
+    "BICONCLOSEGLOWMARGIN=3\n"
+    "BTNCOLOR2NORMAL=4294704123\n"
+    "COLORTONEBLUETEXTActive=12345\n"
+    "[BUTTON]\n"
+    "COLOR=100\n"
+    "HOTCOLOR=200\n"
+    "BORDERSMASK=^0020^0000^0040^0020^0002^0002^0002^0002^1^1^1\n"
+    "IMGTOPRIGHT=^0000^0000^0010^0010^0001^0001^0001^0001^1^0^8\n"
+    "PATTERN=~0000~0010~0010~0020~00\n"
+    "GLYPHMASK=!MISSING.BMP!1!0!2\n"
+    "IMGTOPLEFT=@0050@0000@0060@0010@1@0\n"
+    "GRADIENTDATA=183902;14854402;97;1;0;14854402;14854402;0;1;0\n"
+    "[SPEEDBUTTON]\n"
+    "PARENTCLASS=BUTTON\n"
+    "USESTATE2=1\n"
+    "COLOR2=300\n"
+    "[EDIT]\n"
+    "COLOR=16777215\n"
+    "FONTCOLOR=0\n"
+    "BORDERSMASK=!edge.bmp!1!0!0!1!1!1!1!0\n"
+    "[SELECTION]\n"
+    "COLOR=5\n"
+    "FONTCOLOR=-1\n"
+    "[MENUITEM]\n"
+    "STATES=2\n"
+    "HOTCOLOR=77\n"
+    "HOTFONTCOLOR=88\n"
+    "[FORMTITLE]\n"
+    "COLOR=1\n"
+    "STATES=1\n"
+    "HOTPATTERN=~0000~0010~0010~0020~00\n"
+    "[TOOLBAR]\n"
+    "COLOR=2\n"
+    "[TABTOP]\n"
+    "TABSCOVERING=3\n"
+    "[PANEL_LOW]\n"
+    "OUTERMODE=3\n"
+    "OUTOFFSL=4\n"
+    "OUTOFFST=2\n"
+    "OUTOFFSR=6\n"
+    "OUTOFFSB=8\n"
+    "OUTCOLL=255\n"
+    "[A]\nPARENTCLASS=B\n[B]\nPARENTCLASS=C\n[C]\nPARENTCLASS=A\nCOLOR=7\n";
+
+uint32_t MasterPixel(int x, int y) {
+  if (x == 20 && y == 0) return 0xFF00FF;
+  return static_cast<uint32_t>(x * 5) << 16 | static_cast<uint32_t>(y * 10) << 8 | 100;
+}
+
+std::vector<uint8_t> SkinArchive(const std::string& options = kOptions) {
+  return WriteSkinArchive({{"OPTIONS.DAT", Bytes(options)},
+                           {"MASTER.BMP", MakeBmp24(40, 20, MasterPixel)},
+                           {"EDGE.BMP", MakeBmp24(3, 3, [](int, int) { return 0x808080u; })}});
+}
+
+struct Loaded {
+  FakeHost host;
+  TacSkinManagerCore mgr{host};
+  explicit Loaded(const std::string& options = kOptions, bool extended = true) {
+    mgr.ExtendedBorders = extended;
+    mgr.SkinName = u"Test";
+    TsStoredSkin& s = mgr.InternalSkins.Add();
+    s.Name = u"Test";
+    s.PackedData.Data = SkinArchive(options);
+  }
+  TacSkinData& At(int ppi) { return *mgr.CommonSkinData(ppi); }
+  int Sec(TacSkinData& d, const char* name) { return mgr.GetSkinIndex(name, &d); }
+  const TsMaskData& Mask(TacSkinData& d, const char* section, const char* prop) {
+    int i = mgr.GetMaskIndex(section, prop, &d);
+    EXPECT_GE(i, 0) << section << "." << prop;
+    return d.ma.at(static_cast<size_t>(i < 0 ? 0 : i));
+  }
+};
+
+}  // namespace
+
+TEST(SkinData, SectionsStatesInheritanceAndAppendedSections) {
+  Loaded s;
+  TacSkinData& d = s.At(96);
+  ASSERT_TRUE(d.Active());
+  std::vector<std::string> names = s.mgr.GetSkinSections(&d);
+  std::vector<std::string> expect = {"GLOBALINFO", "BUTTON", "SPEEDBUTTON", "EDIT", "SELECTION", "MENUITEM",
+                                     "FORMTITLE", "TOOLBAR", "TABTOP", "PANEL_LOW", "A", "B", "C",
+                                     "TRANSPARENT", "MAINCOLOR", "MENUCAPTION", "DIALOGTITLE", "MENUBTN", "TB_TAB",
+                                     "COLHEADER", "COLHEADERA", "COLHEADERL", "COLHEADERR", "SLIDER_OFF",
+                                     "SLIDER_ON"};
+  EXPECT_EQ(names, expect);
+  const auto& sec = s.mgr.SkinCommonInfo.Sections;
+  EXPECT_EQ(sec[ssDialogTitle], sec[ssFormTitle]);
+  EXPECT_EQ(sec[ssColHeaderA], sec[ssButton]);
+  EXPECT_EQ(sec[ssFormHeader], -1);
+  EXPECT_EQ(sec[ssTBBtn], -1);  // no TOOLBUTTON to fall back on
+  EXPECT_EQ(sec[ssTransparent], s.Sec(d, "TRANSPARENT"));
+  EXPECT_EQ(s.mgr.SkinCommonInfo.IndexGlobalInfo, 0);
+
+  const TsGeneralData& button = d.gd[1];
+  const TsGeneralData& speed = d.gd[2];
+  EXPECT_EQ(button.Props[0].Color, 100);
+  EXPECT_EQ(button.Props[1].Color, 200);
+  EXPECT_EQ(button.Props[2].Color, 200);  // pressed copies hot without USESTATE2
+  EXPECT_EQ(speed.Props[0].Color, 100);
+  EXPECT_EQ(speed.Props[1].Color, 200);
+  EXPECT_EQ(speed.Props[2].Color, 300);
+  EXPECT_EQ(speed.Props[0].FontColor, (TsFontColor{0, -1, -1, -1, -1}));
+  ASSERT_EQ(button.Props[0].GradientArray.size(), 2u);
+  EXPECT_EQ(button.Props[0].GradientArray[1].Percent, 100);
+  EXPECT_EQ(speed.Props[0].GradientArray.size(), 2u);  // texts inherit too
+  EXPECT_EQ(button.States, 3);
+  const TsGeneralData& title = d.gd[static_cast<size_t>(s.Sec(d, "FORMTITLE"))];
+  EXPECT_EQ(title.Props[1].Color, 1);
+  EXPECT_EQ(title.Props[1].TextureIndex, -1);  // one state: no hot texture
+  const TsGeneralData& menu = d.gd[static_cast<size_t>(s.Sec(d, "MENUITEM"))];
+  EXPECT_EQ(menu.Props[1].Color, 77);
+  EXPECT_EQ(menu.Props[2].FontColor.Color, 88);
+  const TsGeneralData& transparent = d.gd[static_cast<size_t>(s.Sec(d, "TRANSPARENT"))];
+  EXPECT_EQ(transparent.States, 1);
+  EXPECT_EQ(transparent.Props[2].Transparency, 100);
+  EXPECT_EQ(transparent.Props[0].FontColor.Color, 0);  // the label colour is read later in the load
+  const TsGeneralData& mainColor = d.gd[static_cast<size_t>(s.Sec(d, "MAINCOLOR"))];
+  EXPECT_EQ(mainColor.Props[0].Color, 14330112);
+  EXPECT_EQ(mainColor.Props[0].Transparency, 0);
+  EXPECT_EQ(d.TabsCovering, 3);
+  // A parent loop through three sections ends.
+  EXPECT_EQ(d.gd[static_cast<size_t>(s.Sec(d, "A"))].Props[0].Color, 7);
+  EXPECT_EQ(s.mgr.GetMaskIndex(s.Sec(d, "A"), "NOTHING", &d), -1);
+}
+
+TEST(SkinData, MasksAtEveryDensity) {
+  Loaded s;
+  TacSkinData& d96 = s.At(96);
+  const TsMaskData& box96 = s.Mask(d96, "GLOBALINFO", "BOXCHECKED");
+  EXPECT_EQ(box96.Bmp, nullptr);
+  EXPECT_EQ(box96.R, (TacRect{0, 0, 10, 10}));
+  EXPECT_EQ(box96.DivPPI, 96);
+  EXPECT_EQ(box96.ImgType, itisaGlyph);
+  EXPECT_EQ(d96.CheckBox[1], s.mgr.GetMaskIndex("GLOBALINFO", "BOXCHECKED", &d96));
+
+  TacSkinData& d192 = s.At(192);
+  const TsMaskData& box192 = s.Mask(d192, "GLOBALINFO", "BOXCHECKED");
+  EXPECT_EQ(box192.Bmp, nullptr);
+  EXPECT_EQ(box192.R, (TacRect{10, 0, 30, 20}));
+  EXPECT_EQ(box192.DivPPI, 192);
+  EXPECT_EQ(box192.MulPPi, 192);
+
+  TacSkinData& d120 = s.At(120);
+  const TsMaskData& box120 = s.Mask(d120, "GLOBALINFO", "BOXCHECKED");
+  ASSERT_NE(box120.Bmp, nullptr);
+  EXPECT_EQ(box120.DivPPI, 192);
+  EXPECT_EQ(box120.MulPPi, 120);
+  EXPECT_EQ(box120.R, (TacRect{0, 0, 12, 12}));
+  EXPECT_EQ(box120.Width, 12);
+
+  // The border image: a rectangle of the master image at 100 %, a scaled copy at 150 %.
+  const TsMaskData& b96 = s.Mask(d96, "BUTTON", "BORDERSMASK");
+  EXPECT_EQ(b96.Width, 20);
+  EXPECT_EQ(b96.Height, 10);
+  EXPECT_EQ(b96.WL, 2);
+  EXPECT_EQ(b96.Cfg & 1, 1);  // magenta in the top-left corner
+  TacSkinData& d144 = s.At(144);
+  const TsMaskData& b144 = s.Mask(d144, "BUTTON", "BORDERSMASK");
+  ASSERT_NE(b144.Bmp, nullptr);
+  EXPECT_EQ(b144.R, (TacRect{0, 0, 30, 30}));
+  EXPECT_EQ(b144.Width, 30);
+  EXPECT_EQ(b144.Height, 15);
+  EXPECT_EQ(b144.WL, 3);
+  EXPECT_EQ(b144.WB, 3);
+  EXPECT_EQ(b144.Bmp->Pixel(29, 29), 0xFF000000u | MasterPixel(39, 19));
+  // Draw mode bit 3 keeps a master-image piece at its drawn size.
+  const TsMaskData& kept = s.Mask(d144, "BUTTON", "IMGTOPRIGHT");
+  EXPECT_EQ(kept.Bmp, nullptr);
+  EXPECT_EQ(kept.R, (TacRect{0, 0, 10, 10}));
+  EXPECT_EQ(kept.WL, 1);
+
+  // Images that cannot be found leave no record.
+  int button = s.Sec(d96, "BUTTON");
+  EXPECT_EQ(s.mgr.GetMaskIndex(button, "GLYPHMASK", &d96), -1);
+  EXPECT_EQ(d96.gd[static_cast<size_t>(button)].ImgTL, -1);  // rectangle outside the master image
+
+  // A separate file, found in the archive by its upper-cased name.
+  int edit = s.Sec(d96, "EDIT");
+  const TsMaskData& edge = d96.ma[static_cast<size_t>(d96.gd[static_cast<size_t>(edit)].BorderIndex)];
+  ASSERT_NE(edge.Bmp, nullptr);
+  EXPECT_EQ(edge.R, (TacRect{0, 0, 3, 3}));
+  EXPECT_EQ(edge.Bmp->Pixel(1, 1), 0xFF808080u);
+  EXPECT_EQ(d96.gd[static_cast<size_t>(edit)].ScrollBorderOffset, -1);
+  EXPECT_EQ(d96.gd[static_cast<size_t>(button)].ScrollBorderOffset, 0);
+}
+
+TEST(SkinData, LookupsFollowParentsAsEachFormSays) {
+  Loaded s;
+  TacSkinData& d = s.At(96);
+  int button = s.Sec(d, "BUTTON"), speed = s.Sec(d, "SPEEDBUTTON");
+  int border = s.mgr.GetMaskIndex(button, "BORDERSMASK", &d);
+  ASSERT_GE(border, 0);
+  EXPECT_EQ(s.mgr.GetMaskIndex(speed, "BORDERSMASK", &d), border);
+  EXPECT_EQ(s.mgr.GetMaskIndex(speed, "SPEEDBUTTON", "BORDERSMASK", &d), border);
+  EXPECT_EQ(s.mgr.GetMaskIndex(speed, "BUTTON", "BORDERSMASK", &d), -1);
+  EXPECT_EQ(s.mgr.GetMaskIndex("SPEEDBUTTON", "BORDERSMASK", &d), -1);
+  EXPECT_EQ(s.mgr.GetMaskIndex(-1, "BORDERSMASK", &d), -1);
+  EXPECT_EQ(d.gd[static_cast<size_t>(speed)].BorderIndex, border);
+  int pattern = s.mgr.GetTextureIndex(button, "PATTERN", &d);
+  ASSERT_GE(pattern, 0);
+  EXPECT_EQ(d.gd[static_cast<size_t>(speed)].Props[0].TextureIndex, pattern);
+  EXPECT_EQ(s.mgr.GetTextureIndex(speed, "SPEEDBUTTON", "PATTERN", &d), pattern);
+  EXPECT_EQ(s.mgr.GetTextureIndex(speed, "BUTTON", "PATTERN", &d), pattern);  // by name, directly
+  EXPECT_EQ(s.mgr.GetTextureIndex(s.Sec(d, "EDIT"), "EDIT", "PATTERN", &d), -1);
+  EXPECT_EQ(s.mgr.GetTextureIndex(button, "BORDERSMASK", &d), -1);  // not a texture
+  EXPECT_EQ(s.mgr.GetSkinIndex("button", &d), -1);
+  EXPECT_EQ(s.mgr.GetSkinIndex("", &d), -1);
+  // A section appended as a copy finds its original's images.
+  EXPECT_EQ(s.mgr.GetMaskIndex(s.Sec(d, "COLHEADER"), "BORDERSMASK", &d), border);
+  EXPECT_TRUE(s.mgr.IsValidSkinIndex(button));
+  EXPECT_FALSE(s.mgr.IsValidImgIndex(static_cast<int>(d.ma.size())));
+}
+
+TEST(SkinData, TitleGlyphsGlowsAndOuterImages) {
+  Loaded s;
+  TacSkinData& d = s.At(96);
+  int close = s.mgr.GetMaskIndex("GLOBALINFO", "BICONCLOSE", &d);
+  int glow0 = s.mgr.GetMaskIndex("GLOBALINFO", "BICONCLOSEGLOW0", &d);
+  ASSERT_GE(close, 0);
+  EXPECT_EQ(d.TitleGlyphs[tgClose], close);
+  EXPECT_EQ(d.TitleGlyphs[tgCloseAlone], close);
+  EXPECT_EQ(d.TitleGlyphs[tgSmallClose], close);
+  EXPECT_EQ(d.TitleGlyphs[tgMax], -1);
+  EXPECT_EQ(d.TitleGlyphs[tgNone], -1);
+  EXPECT_EQ(d.TitleGlows[1], (std::vector<int>{glow0, -1}));
+  EXPECT_EQ(d.TitleGlows[0], (std::vector<int>{glow0, glow0}));
+  EXPECT_EQ(d.GlowMargins[0], 3);
+  EXPECT_EQ(d.GlowMargins[1], 3);
+
+  int panel = s.Sec(d, "PANEL_LOW");
+  int outer = d.gd[static_cast<size_t>(panel)].OuterMask;
+  ASSERT_GE(outer, 0);
+  const TsMaskData& m = d.ma[static_cast<size_t>(outer)];
+  EXPECT_EQ(m.R, (TacRect{0, 0, 10, 20}));
+  EXPECT_EQ(m.MaskType, 1);
+  EXPECT_EQ(m.DrawMode, 1);
+  EXPECT_EQ(m.WL, 4);
+  EXPECT_EQ(m.WR, 6);
+  EXPECT_EQ(m.WT, 2);
+  EXPECT_EQ(m.WB, 8);
+  bool tagged = false;
+  for (const auto& b : d.BmpArray) tagged |= b->FileName == "Outer" + std::to_string(outer);
+  EXPECT_TRUE(tagged);
+  EXPECT_EQ(d.gd[static_cast<size_t>(s.Sec(d, "BUTTON"))].OuterMask, -1);  // mode 2 without OUTERMASK
+}
+
+TEST(SkinData, MetricsFollowTheBorderImageVariant) {
+  Loaded s;
+  TacSkinData& d96 = s.At(96);
+  EXPECT_EQ(d96.ExTitleHeight, 20);
+  EXPECT_EQ(d96.ExMaxHeight, 20);
+  EXPECT_EQ(d96.ExBorderWidth, 5);
+  EXPECT_EQ(d96.ExContentOffs, 1);
+  EXPECT_EQ(d96.WndShadowRadius, 17);
+  EXPECT_EQ(d96.Shadow1Blur, 3);
+  TacSkinData& d192 = s.At(192);
+  EXPECT_EQ(d192.ExTitleHeight, 33);
+  EXPECT_EQ(d192.ExBorderWidth, 10);
+  EXPECT_EQ(d192.ExContentOffs, 2);
+  EXPECT_EQ(d192.Shadow1Blur, 6);
+  EXPECT_EQ(d192.Spacing, 8);
+  TacSkinData& d144 = s.At(144);
+  EXPECT_EQ(d144.ExTitleHeight, 24);  // 33 drawn for 192, at 144
+  EXPECT_EQ(d144.ExBorderWidth, 7);
+  EXPECT_EQ(d144.WndShadowSize, 20);   // its own "*150" value as it stands
+  EXPECT_EQ(d144.WndShadowRadius, 25);  // 17 x 144 / 96
+  EXPECT_EQ(d144.ComboBoxMargin, 2);
+
+  // Window shadow templates come from the border image's frames.
+  ASSERT_TRUE(d96.ShdiTemplate && d96.ShdaTemplate);
+  EXPECT_EQ(d96.ShdiTemplate->Width(), 10);
+  EXPECT_EQ(d96.ShdiTemplate->Pixel(0, 0), 0xFF000000u | MasterPixel(0, 10));
+  EXPECT_EQ(d96.ShdaTemplate->Pixel(0, 0), 0xFF000000u | MasterPixel(10, 10));
+  EXPECT_EQ(d96.FormShadowSize, (TacRect{2, 2, 2, 2}));
+  EXPECT_EQ(d192.FormShadowSize, (TacRect{4, 4, 4, 4}));
+}
+
+TEST(SkinData, ComputedShadowsWithoutBorderImageAndNoneWithoutExtendedBorders) {
+  std::string opts = kOptions;
+  opts.replace(opts.find("EXBORDER="), 8, "XXBORDER");
+  opts.replace(opts.find("EXBORDER*200"), 8, "XXBORDER");
+  Loaded s(opts);
+  TacSkinData& d = s.At(96);
+  EXPECT_EQ(d.ExBorder, -1);
+  EXPECT_EQ(d.FormShadowSize, (TacRect{13, 11, 13, 15}));
+  ASSERT_TRUE(d.ShdaTemplate);
+  EXPECT_EQ(d.ShdaTemplate->Width(), d.GetActiveShadow().Width());
+  Loaded plain(kOptions, false);
+  TacSkinData& p = plain.At(96);
+  EXPECT_FALSE(p.ShdaTemplate);
+  EXPECT_EQ(p.FormShadowSize, TacRect{});
+}
+
+TEST(SkinData, Palette) {
+  Loaded s;
+  s.At(96);
+  const auto& P = s.mgr.Palette;
+  EXPECT_EQ(P[pcMainColor], 14330112u);
+  EXPECT_EQ(P[pcLabelText], 255u);
+  EXPECT_EQ(P[pcWebText], 0xFF0000u);
+  EXPECT_EQ(P[pcEditBG], 0xFFFFFFu);
+  EXPECT_EQ(P[pcEditText], 0u);
+  // The selection has no usable text colour: the menu item's hot colours stand in.
+  EXPECT_EQ(P[pcSelectionBG], 77u);
+  EXPECT_EQ(P[pcSelectionText], 88u);
+  // Its hot state has the default text colour 0, which is usable.
+  EXPECT_EQ(P[pcSelectionBG_Focused], 0xFFFFFFu);
+  EXPECT_EQ(P[pcSelectionText_Focused], 0u);
+  EXPECT_EQ(P[pcEditBG_Inverted], 0u);
+  EXPECT_EQ(P[pcEditText_Inverted], 0xFFFFFFu);
+  EXPECT_EQ(P[pcEditBG_EvenRow], 0xF1F1F1u);
+  EXPECT_EQ(P[pcGrid], 0xE0E0E0u);
+  EXPECT_EQ(P[pcEditText_Caution], 0x6Cu);
+  EXPECT_EQ(P[pcBtnColor1Active], 0xFFE4C24Du);
+  EXPECT_EQ(P[pcBtnColor2Active], 0xFFDAA900u);
+  EXPECT_EQ(P[pcBtnColor2Normal], 0xFFFBFBFBu);
+  EXPECT_EQ(P[pcBtnBorderPressed], 4210752u);
+  EXPECT_EQ(P[pcBtnFontNormal], 255u);
+  EXPECT_EQ(P[pcBtnToneGreenActive], 0xE1FFD2u);
+  EXPECT_EQ(P[pcBtnBlueTextActive], 12345u);
+  EXPECT_EQ(P[pcBtnYellowTextActive], 0xA5D7u);
+  EXPECT_EQ(P[pcHintBG], 0xE1FFFFu);  // no HINT section: the system's colours
+  EXPECT_EQ(s.mgr.SkinCommonInfo.Author, "Tester");
+  EXPECT_DOUBLE_EQ(s.mgr.SkinCommonInfo.Version, 14.01);
+  EXPECT_TRUE(s.host.messages.empty());
+}
+
+TEST(SkinData, CommonSectionsAreLaidOver) {
+  Loaded s;
+  s.mgr.CommonSections =
+      "; laid over every skin\n[MYSECTION]\nPARENTCLASS=button\nCOLOR=0x10\nSTATES=2\nGIVEOWNFONT=true\n"
+      "BORDERSMASK=N/A\n[BUTTON]\nCOLOR=999\n";
+  TacSkinData& d = s.At(96);
+  int mine = s.Sec(d, "MYSECTION");
+  ASSERT_GE(mine, 0);
+  const TsGeneralData& g = d.gd[static_cast<size_t>(mine)];
+  EXPECT_EQ(g.ParentClass, "BUTTON");
+  EXPECT_EQ(g.Props[0].Color, 16);
+  EXPECT_EQ(g.Props[1].Color, 200);  // from the parent record
+  EXPECT_EQ(g.States, 2);
+  EXPECT_TRUE(g.GiveOwnFont);
+  EXPECT_EQ(g.BorderIndex, -2);
+  EXPECT_EQ(g.ScrollBorderOffset, -2);
+  EXPECT_EQ(d.gd[static_cast<size_t>(s.Sec(d, "BUTTON"))].Props[0].Color, 100);
+}
+
+TEST(SkinData, VersionWarningAndEmptyDataWhileInactive) {
+  std::string opts = kOptions;
+  opts.replace(opts.find("VERSION=14.01"), 13, "VERSION=15.50");
+  Loaded s(opts);
+  s.At(96);
+  ASSERT_EQ(s.host.messages.size(), 1u);
+  EXPECT_EQ(s.host.messages[0].first,
+            "This version of the skin has not complete support by used Lumiskin package release.\r\n"
+            "Components must be updated to latest version for using this skin.");
+  Loaded preview(opts);
+  preview.mgr.PreviewMode = true;
+  preview.At(96);
+  EXPECT_TRUE(preview.host.messages.empty());
+
+  FakeHost host;
+  TacSkinManagerCore none(host);
+  none.SkinName = u"Nothing";
+  TacSkinData* d = none.CommonSkinData(96);
+  EXPECT_FALSE(d->Active());
+  EXPECT_FALSE(none.Active());  // no skin anywhere: switched off
+  EXPECT_EQ(none.CommonSkinData(150)->PPI, 150);
+  EXPECT_TRUE(none.GetSkinSections().empty());
+}
+
+TEST(SkinData, ScaledMaskDataPrefersTheLargerImage) {
+  Loaded s;
+  s.At(96);
+  TsMaskData md;
+  std::unique_ptr<Bitmap32> own;
+  EXPECT_EQ(s.mgr.GetScaledMaskData("GLOBALINFO", "BOXCHECKED", md, 96, own), 96);
+  EXPECT_EQ(md.DivPPI, 192);
+  EXPECT_EQ(md.MulPPi, 96);
+  EXPECT_EQ(md.R, (TacRect{0, 0, 10, 10}));
+  ASSERT_TRUE(own);
+  EXPECT_EQ(md.Bmp, own.get());
+  EXPECT_EQ(s.mgr.GetScaledMaskData("GLOBALINFO", "BOXCHECKED", md, 192, own), 192);
+  EXPECT_EQ(md.DivPPI, 192);
+  EXPECT_EQ(md.R, (TacRect{0, 0, 20, 20}));
+  EXPECT_EQ(own->Pixel(0, 0), 0xFF000000u | MasterPixel(10, 0));
+  EXPECT_EQ(s.mgr.GetScaledMaskData("BUTTON", "BORDERSMASK", md, 96, own), 96);
+  EXPECT_EQ(md.Cfg & 1, 1);
+  EXPECT_EQ(md.Height, 10);
+  EXPECT_EQ(s.mgr.GetScaledMaskData("BUTTON", "NOPE", md, 96, own), -1);
+  EXPECT_EQ(s.mgr.GetScaledMaskData("BUTTON", "GLYPHMASK", md, 96, own), -1);
+  s.mgr.FActive = false;
+  EXPECT_EQ(s.mgr.GetScaledMaskData("GLOBALINFO", "BOXCHECKED", md, 96, own), -1);
+}
+
+TEST(SkinData, MasterPngKeyPixelsBecomeTransparent) {
+  FakeHost host;
+  TacSkinManagerCore mgr(host);
+  mgr.SkinName = u"P";
+  auto& item = mgr.InternalSkins.Add();
+  item.Name = u"P";
+  item.PackedData.Data = WriteSkinArchive(
+      {{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nMASTERBITMAP=M.PNG\n[X]\nGLYPHMASK=@0@0@2@1@1@0\n")},
+       {"m.png", MakePngRgba(2, 1, [](int x, int) { return x == 0 ? 0xFFFF00FFu : 0x80102030u; })}});
+  mgr.CommonSkinData(96);
+  ASSERT_TRUE(mgr.MasterBitmap);
+  EXPECT_EQ(mgr.MasterBitmap->Pixel(0, 0), 0x00FF00FFu);
+  EXPECT_EQ(mgr.MasterBitmap->Pixel(1, 0), 0x80102030u);
+  EXPECT_GE(mgr.GetMaskIndex("X", "GLYPHMASK", mgr.CommonSkinData(96)), 0);
+}
+
+// Where a skin comes from.
+TEST(SkinFiles, SkinDirectoryForms) {
+  FakeHost host;
+  TacSkinManagerCore m(host);
+  auto full = [&](const char16_t* dir) {
+    m.SkinDirectory = dir;
+    return A(m.GetFullSkinDirectory());
+  };
+  EXPECT_EQ(full(u"Skins"), "C:\\App\\Skins\\");
+  EXPECT_EQ(full(u"..\\Skins"), "C:\\Skins\\");
+  EXPECT_EQ(full(u"D"), "D:\\");
+  EXPECT_EQ(full(u".\\Sub"), "C:\\App\\Sub\\");
+  EXPECT_EQ(full(u"./Sub/"), "C:\\App\\Sub\\");
+  EXPECT_EQ(full(u"."), "C:\\App\\");
+  EXPECT_EQ(full(u"c:\\Skins"), "c:\\Skins\\");
+  EXPECT_EQ(full(u"\\\\server\\skins\\"), "\\\\server\\skins\\");
+  EXPECT_EQ(A(TacSkinManagerCore::NormalizeDir(u"")), "");
+  EXPECT_EQ(A(TacSkinManagerCore::NameWithoutAsz(u"Dark.ASZ")), "Dark");
+  EXPECT_EQ(A(TacSkinManagerCore::NameWithoutAsz(u".asz")), ".asz");
+  EXPECT_EQ(A(TacSkinManagerCore::NameWithoutAsz(u"Dark.zip")), "Dark.zip");
+}
+
+TEST(SkinFiles, ResolutionOrder) {
+  FakeHost host;
+  TacSkinManagerCore m(host);
+  m.SkinDirectory = u"C:\\Skins";
+  auto& item = m.InternalSkins.Add();
+  item.Name = u"MetroUI (internal)";
+  item.PackedData.Data = WriteSkinArchive({{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nAUTHOR=internal\n")}});
+
+  // Internal: an unknown name falls back to the first stored skin.
+  m.SkinName = u"MetroUI";
+  ASSERT_TRUE(m.InitSkinFile());
+  EXPECT_EQ(A(m.SkinName), "MetroUI (internal)");
+  EXPECT_TRUE(m.SkinIsPacked);
+  EXPECT_EQ(m.SkinPath, u"");
+  EXPECT_EQ(m.OptionsDat.ReadString("GLOBALINFO", "AUTHOR", ""), "internal");
+  EXPECT_EQ(item.PackedData.Size(), m.InternalSkins.Items(0).PackedData.Size());
+  EXPECT_EQ(m.sc->PackedData, nullptr);  // the stream was only lent
+
+  // A packed file beats the stored skin, an unpacked directory beats both.
+  m.SkinName = u"MetroUI (internal)";
+  host.files[u"C:\\Skins\\MetroUI (internal).asz"] =
+      WriteSkinArchive({{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nAUTHOR=packed\n")}});
+  ASSERT_TRUE(m.InitSkinFile());
+  EXPECT_EQ(m.OptionsDat.ReadString("GLOBALINFO", "AUTHOR", ""), "packed");
+  EXPECT_EQ(A(m.SkinPath), "C:\\Skins\\MetroUI (internal)\\");
+  host.files[u"C:\\Skins\\MetroUI (internal)\\Options.dat"] = Bytes("[GLOBALINFO]\nAUTHOR=unpacked\n");
+  ASSERT_TRUE(m.InitSkinFile());
+  EXPECT_FALSE(m.SkinIsPacked);
+  EXPECT_EQ(m.OptionsDat.ReadString("GLOBALINFO", "AUTHOR", ""), "unpacked");
+  // A pending preview text beats everything.
+  m.PreviewPending = true;
+  m.PreviewText = "[GLOBALINFO]\nAUTHOR=preview\n";
+  ASSERT_TRUE(m.InitSkinFile());
+  EXPECT_EQ(m.OptionsDat.ReadString("GLOBALINFO", "AUTHOR", ""), "preview");
+  EXPECT_EQ(m.SkinFile, &m.OptionsDat);
+  EXPECT_TRUE(host.messages.empty());
+}
+
+TEST(SkinFiles, FailuresAndTheirMessages) {
+  FakeHost host;
+  TacSkinManagerCore m(host);
+  m.SkinDirectory = u"C:\\Skins";
+  m.SkinName = u"Blue";
+  host.files[u"C:\\Skins\\Blue.asz"] = WriteSkinArchive({{"A.BMP", Bytes("a")}});
+  EXPECT_FALSE(m.InitSkinFile());
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].first,
+            "Internal format error in the \"Blue\" skin. Please, update this skin to latest version.");
+  host.messages.clear();
+  host.files[u"C:\\Skins\\Blue.asz"] = Bytes("PK not ours");
+  EXPECT_FALSE(m.InitSkinFile());
+  ASSERT_EQ(host.messages.size(), 2u);
+  EXPECT_EQ(host.messages[0].first, "Loaded data is not a packed Lumiskin file");
+  // Damaged archives raise a clear error for the caller to show.
+  auto cut = WriteSkinArchive({{"OPTIONS.DAT", Bytes("[GLOBALINFO]\n")}});
+  cut.resize(cut.size() - 3);
+  host.files[u"C:\\Skins\\Blue.asz"] = cut;
+  EXPECT_THROW(m.InitSkinFile(), EacSkinArchiveError);
+  // No source at all: the manager switches itself off without a message.
+  host.files.clear();
+  host.messages.clear();
+  EXPECT_FALSE(m.InitSkinFile());
+  EXPECT_FALSE(m.FActive);
+  EXPECT_TRUE(host.messages.empty());
+  // A stored skin without archive bytes keeps the previous options.
+  m.FActive = true;
+  m.OptionsDat.SetText("[KEEP]\n");
+  m.InternalSkins.Add().Name = u"Blue";
+  EXPECT_TRUE(m.InitSkinFile());
+  EXPECT_FALSE(m.SkinIsPacked);
+  EXPECT_TRUE(m.OptionsDat.SectionExists("KEEP"));
+}
+
+TEST(SkinFiles, ExtractingStoredSkins) {
+  FakeHost host;
+  TacSkinManagerCore m(host);
+  auto& a = m.InternalSkins.Add();
+  a.Name = u"Dup";
+  a.PackedData.Data = Bytes("first");
+  auto& b = m.InternalSkins.Add();
+  b.Name = u"Dup";
+  b.PackedData.Data = Bytes("second");
+  host.dirs.insert(u"D:\\Out");
+  m.ExtractInternalSkin(u"Dup", u"D:\\Out");
+  EXPECT_EQ(host.files[u"D:\\Out\\Dup extracted.asz"], Bytes("second"));
+  EXPECT_TRUE(host.messages.empty());
+  m.ExtractInternalSkin(u"dup", u"D:\\Out");
+  m.ExtractInternalSkin(u"Dup", u"D:\\Missing");
+  ASSERT_EQ(host.messages.size(), 3u);
+  EXPECT_EQ(host.messages[0].first, "Skin does not exists.");
+  EXPECT_EQ(host.messages[1].first, "Directory does not exists.");
+  m.ExtractByIndex(0, u"E:\\New");
+  EXPECT_EQ(host.files[u"E:\\New\\Dup extracted.asz"], Bytes("first"));
+  host.failCreateDir = true;
+  m.ExtractByIndex(0, u"F:\\No/");
+  EXPECT_EQ(host.messages.back().first, "F:\\No\\ directory creation error.");
+}
+
+TEST(StoredSkins, AssignIndexOfAndNotifications) {
+  TsStoredSkins skins;
+  int created = 0, changed = 0;
+  skins.OnItemCreated = [&] { ++created; };
+  skins.OnSkinListChanged = [&] { ++changed; };
+  TsStoredSkin& a = skins.Add();
+  a.Name = u"One";
+  a.Version = 14.01;
+  a.Author = u"me";
+  a.OrigName = u"One.asz";
+  a.Shadow1Blur = 4;
+  a.BorderColor = 7;
+  a.PackedData.Data = Bytes("bytes");
+  a.MasterBitmap = Bitmap32(2, 2);
+  TsStoredSkin& b = skins.Add();
+  EXPECT_EQ(created, 2);
+  EXPECT_EQ(changed, 2);
+  EXPECT_EQ(b.Shadow1Blur, -1);
+  EXPECT_EQ(b.BorderColor, 0xFF00FF);
+  b.OrigName = u"keep";
+  b.Assign(&a);
+  EXPECT_EQ(b.Name, u"One");
+  EXPECT_EQ(b.PackedData.Data, Bytes("bytes"));
+  EXPECT_EQ(b.MasterBitmap.Width(), 2);
+  EXPECT_EQ(b.Shadow1Blur, 4);
+  EXPECT_EQ(b.BorderColor, 7);
+  EXPECT_DOUBLE_EQ(b.Version, 14.01);
+  EXPECT_EQ(b.OrigName, u"keep");
+  EXPECT_THROW(b.Assign(nullptr), std::invalid_argument);
+  EXPECT_EQ(skins.IndexOf(u"One"), 0);
+  EXPECT_EQ(skins.IndexOf(u"one"), -1);
+  EXPECT_EQ(skins.IndexOf(u"Two"), -1);
+  EXPECT_THROW(skins.Delete(5), std::out_of_range);
+}
