@@ -16,7 +16,6 @@ namespace {
 using u8 = std::uint8_t;
 using u32 = std::uint32_t;
 
-inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
 inline u32 Ch(u32 p, int shift) { return (p >> shift) & 0xFF; }
 
 // Source piece placed at a target point, clipped to both bitmaps.
