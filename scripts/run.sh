@@ -6,14 +6,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 ./scripts/setup.sh
 ./scripts/build.sh win32 --target Clearbay >/dev/null
-./scripts/build.sh win64 --target Clearbay --target powershell_double >/dev/null
+./scripts/build.sh win64 --target Clearbay --target cb_psdouble >/dev/null
 
 run="$root/build/run"
 mkdir -p "$run"
-cp -f build/win64/bin/Clearbay.exe "$run/"
-cp -f build/win64/bin/powershell.exe "$run/"
-[ -f "$run/psdouble-state.ini" ] || python3 tests/e2e/store.py seed "$run/psdouble-state.ini"
-echo "The 32-bit Clearbay.exe for Windows: $root/build/win32/bin/Clearbay.exe"
+cp -f build/win64/app/Clearbay.exe build/win64/tests/doubles/powershell.exe "$run/"
+[ -f "$run/psdouble-state.ini" ] || python3 tests/e2e/psstore.py seed "$run"
+echo "The 32-bit Clearbay.exe for Windows: $root/build/win32/app/Clearbay.exe"
 echo "Running the 64-bit build under Wine; PowerShell calls go to the double:"
 echo "  store $run/psdouble-state.ini, log $run/psdouble.log"
 . scripts/wine-env.sh build/win64

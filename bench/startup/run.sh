@@ -8,7 +8,7 @@ build=$(cd "$1" && pwd)
 runs=${2:-7}
 work="$build/bench-startup"
 mkdir -p "$work"
-cp -f "$build/bin/Clearbay.exe" "$build/bin/minimal_window.exe" "$build/bin/startup_launcher.exe" "$work/"
+cp -f "$build/app/Clearbay.exe" "$build/bin/minimal_window.exe" "$build/bin/startup_launcher.exe" "$work/"
 measure() {
   . "$root/scripts/wine-env.sh" "$build"
   cd "$work"

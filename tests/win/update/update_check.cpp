@@ -1,5 +1,6 @@
 // Runs the program's update check once, against the real descriptor address,
-// and prints what it found as one JSON line for the end-to-end tests.
+// and writes what it found as one JSON line (to the file named by the first
+// argument, else to standard output) for the end-to-end tests.
 #include <windows.h>
 
 #include <cstdio>
@@ -29,17 +30,20 @@ static std::string Json(const std::u16string& s) {
   return out + "\"";
 }
 
-int main() {
+int wmain(int argc, wchar_t** argv) {
   TUrlUpdate update(2, u'&');
   const auto& c = update.RemoteContent();
   std::string detail = "[";
   for (int i = 0; i < c.Detail->Count(); ++i) detail += (i ? "," : "") + Json((*c.Detail)[i]);
   detail += "]";
   DWORD left = GetFileAttributesW(W(DescriptorTempPath()));
-  printf("{\"has_net\": %s, \"l_ver\": %s, \"n_ver\": %s, \"d_url\": %s, \"detail\": %s, \"need_update\": %s, "
+  FILE* out = stdout;
+  if (argc > 1 && _wfopen_s(&out, argv[1], L"wb") != 0) return 2;
+  fprintf(out, "{\"has_net\": %s, \"l_ver\": %s, \"n_ver\": %s, \"d_url\": %s, \"detail\": %s, \"need_update\": %s, "
          "\"descriptor_left\": %s}\n",
          update.IsHasNet() ? "true" : "false", Json(update.L_Ver()).c_str(), Json(c.N_Ver).c_str(),
          Json(c.D_Url).c_str(), detail.c_str(), update.IsNeedUpdate() ? "true" : "false",
          left == INVALID_FILE_ATTRIBUTES ? "false" : "true");
+  if (out != stdout) fclose(out);
   return 0;
 }
