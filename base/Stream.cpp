@@ -12,6 +12,8 @@
 namespace {
 
 constexpr std::size_t CopyBlock = 64 * 1024;
+// Far beyond any real use; larger requests are refused before the allocator sees them.
+constexpr std::uint64_t MaxMemoryStreamSize = sizeof(void*) >= 8 ? (std::uint64_t(1) << 40) : 0x7FFFFFFFu;
 
 std::string PathText(const std::filesystem::path& P) {
   const auto U = P.u8string();
@@ -143,7 +145,8 @@ std::int64_t TMemoryStream::Seek(std::int64_t Offset, TSeekOrigin Origin) {
 
 void TMemoryStream::SetSize(std::int64_t NewSize) {
   if (NewSize < 0) throw EStreamError("Negative stream size");
-  if (static_cast<std::uint64_t>(NewSize) > FData.max_size())
+  if (static_cast<std::uint64_t>(NewSize) > MaxMemoryStreamSize ||
+      static_cast<std::uint64_t>(NewSize) > FData.max_size())
     throw EStreamError("Out of memory while expanding memory stream");
   try {
     // Grow geometrically so that many small writes stay linear overall.

@@ -43,7 +43,8 @@ public:
   std::string ReadAll();
 };
 
-// Owns a growable buffer. Seeking past the end is allowed; a write there fills the
+// Owns a growable buffer (at most 1 TiB, or 2 GiB in 32-bit builds; more raises
+// EStreamError). Seeking past the end is allowed; a write there fills the
 // gap with zeros.
 class TMemoryStream : public TStream {
 public:
