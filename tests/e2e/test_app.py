@@ -1,0 +1,227 @@
+"""Clearbay.exe as a user runs it: real clicks on a composited display, the
+PowerShell double behind every command, texts read with the probe."""
+from __future__ import annotations
+
+import base64
+import time
+import unittest
+
+import harness
+import psstore
+from harness import ROOT, Session, winpath
+
+# Client-area centres of the controls used here (96 DPI layout of the main window).
+BUTTONS = {
+    "计算器": (109 + 87 // 2, 175 + 11),
+    "人脉": (88 + 66 // 2, 64 + 11),
+    "相机": (88 + 63 // 2, 8 + 11),
+    "卸载全部": (308 + 85 // 2, 36 + 11),
+    "安装全部": (308 + 85 // 2, 64 + 11),
+    "关于": (308 + 85 // 2, 203 + 11),
+}
+SLIDER = (347 + 16, 176 + 7)
+UNINSTALL_CALC = "PowerShell.exe Get-AppxPackage *windowscalculator* | Remove-AppxPackage"
+
+
+class App(unittest.TestCase):
+    """One program per test; the network is off so the update check says "no network"."""
+
+    def setUp(self):
+        if harness.in_private_network():
+            harness.set_hosts(())
+        self.s = Session(self.id().rsplit(".", 1)[-1], temp_name="Temp Dir")
+        self.s.start_app()
+        self.main = self.s.wait_window("TForm1", "Clearbay", timeout=60)
+
+    def tearDown(self):
+        self.s.close()
+
+    # --- helpers ---------------------------------------------------------------------------------
+
+    def click(self, what: str, button: int = 1):
+        x, y = BUTTONS[what]
+        self.s.click(self.main, x, y, button)
+
+    def menu(self) -> dict:
+        return self.s.wait_window("#32768", timeout=10)
+
+    def choose(self, item: int):
+        """Clicks item 0 ("卸载") or 1 ("安装") of the open app menu."""
+        m = self.menu()
+        left, top, right, bottom = m["rect"]
+        height = (bottom - top) / 2
+        self.s.click_screen(left + (right - left) // 2, int(top + height * item + height / 2))
+
+    def notice(self, timeout: float = 60) -> str:
+        box = self.s.wait_message_box("提示", timeout=timeout)
+        texts = [t for t in self.s.texts(box) if t not in ("确定", "OK")]
+        self.s.press(box, "确定" if "确定" in self.s.texts(box) else "OK")
+        self.s.wait_gone("#32770", "提示", timeout=10)
+        return texts[-1] if texts else ""
+
+    def no_notice(self, seconds: float = 3):
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            self.assertFalse(self.s.windows("#32770", pid=self.s.app_pid), "a notice appeared")
+            time.sleep(0.5)
+
+    def wait_log(self, count: int, timeout: float = 30) -> list[dict]:
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            log = self.s.log()
+            if len(log) >= count:
+                return log
+            time.sleep(0.2)
+        self.fail(f"expected {count} PowerShell calls, saw {len(self.s.log())}")
+
+    # --- tests ---------------------------------------------------------------------------------------
+
+    def test_main_window_looks_right(self):
+        w = self.main
+        left, top, right, bottom = w["client"]
+        self.assertEqual((right - left, bottom - top), (412, 290))
+        self.assertTrue(w["visible"])
+        shot = self.s.screenshot("main")
+        self.assertTrue(shot.exists())
+
+    def test_uninstall_one_app_with_notice(self):
+        self.click("计算器")
+        self.choose(0)
+        self.assertEqual(self.notice(), "计算器 卸载完成！")
+        log = self.s.log()
+        self.assertEqual(len(log), 1)
+        self.assertEqual(log[0]["command_line"], UNINSTALL_CALC)
+        self.assertEqual(log[0]["startup"], {"dwFlags": 0x41, "wShowWindow": 0})
+        self.assertFalse(log[0]["console"]["visible"])
+        self.assertFalse(self.s.store().package("Microsoft.WindowsCalculator").current_user)
+        # Not installed any more: the command finds nothing and still succeeds.
+        self.click("计算器")
+        self.choose(0)
+        self.assertEqual(self.notice(), "计算器 卸载完成！")
+
+    def test_failed_uninstall_is_not_reported_as_done(self):
+        # "*people*" also matches a part of Windows that cannot be removed.
+        self.click("人脉")
+        self.choose(0)
+        self.assertEqual(self.notice(), "人脉 卸载失败！")
+
+    def test_switch_off_silences_notices(self):
+        self.s.click(self.main, *SLIDER)
+        time.sleep(0.5)
+        self.click("计算器")
+        self.choose(0)
+        self.wait_log(1)
+        self.no_notice()
+        self.assertFalse(self.s.store().package("Microsoft.WindowsCalculator").current_user)
+        self.click("计算器")
+        self.choose(1)
+        self.wait_log(4)
+        self.no_notice()
+
+    def test_install_one_app_runs_its_script_between_policy_changes(self):
+        self.s.write_store(packages=[p if p.name != "Microsoft.WindowsCalculator" else
+                                     psstore.Package(p.full_name, p.install_location, current_user=False)
+                                     for p in psstore.default_packages()])
+        self.click("计算器")
+        self.choose(1)
+        self.assertEqual(self.notice(), "计算器 安装完成！")
+        log = self.s.log()
+        self.assertEqual([e["kind"] for e in log], ["set-policy", "script", "set-policy"])
+        self.assertEqual(log[0]["command_line"], "powershell.exe set-executionpolicy Bypass -Confirm:$false")
+        self.assertEqual(log[2]["command_line"], "powershell.exe set-ExecutionPolicy RESTRICTED")
+        script = log[1]["scripts"][0]
+        self.assertEqual(script["status"], "read")
+        self.assertIn(" ", script["path"], "the temporary path has a blank in this test")
+        expected = (ROOT / "resources" / "scripts" / "WINDOWSCALCULATOR.ps1").read_bytes()
+        self.assertEqual(base64.b64decode(script["bytes_b64"]), expected)
+        self.assertEqual(log[1]["exit_code"], 0)
+        state = self.s.store()
+        self.assertTrue(state.package("Microsoft.WindowsCalculator").current_user)
+        self.assertEqual(state.policy, "Restricted")
+        self.assertFalse((self.s.temp_dir / "ps.ps1").exists())
+
+    def test_menu_acts_on_the_last_clicked_button(self):
+        self.click("相机")
+        self.menu()
+        self.s.key("Escape")
+        self.s.wait_gone("#32768", timeout=10)
+        self.click("计算器")
+        self.choose(0)
+        self.assertEqual(self.notice(), "计算器 卸载完成！")
+        self.assertEqual([e["command_line"] for e in self.s.log()], [UNINSTALL_CALC])
+
+    def test_right_click_opens_nothing(self):
+        self.click("计算器", button=3)
+        time.sleep(1)
+        self.assertFalse(self.s.windows("#32768"))
+
+    def test_bulk_uninstall_keeps_the_window_responsive(self):
+        self.s.write_store(delays={"remove": 4000})
+        self.click("卸载全部")
+        # The hourglass shows over the window while the command runs.
+        self.s.move(self.main, 200, 140)
+        time.sleep(1)
+        self.assertEqual(self.s.probe("cursor")["current"], "wait")
+        # While PowerShell works, the About dialog still opens and closes.
+        self.click("关于")
+        about = self.s.wait_window("TForm2", "关于", timeout=3)
+        self.s.press(about, "确定")
+        self.s.wait_gone("TForm2", timeout=10)
+        self.assertEqual(self.notice(timeout=60), "卸载结束，部分应用未能卸载！")
+        self.no_notice(2)
+        log = self.s.log()
+        self.assertEqual([e["command_line"] for e in log], ["powershell.exe Get-AppxPackage | Remove-AppxPackage"])
+
+    def test_bulk_uninstall_of_removable_apps_reports_done(self):
+        packages = [p for p in psstore.default_packages() if not p.unremovable]
+        self.s.write_store(packages=packages)
+        self.click("卸载全部")
+        self.assertEqual(self.notice(), "全部卸载完成！")
+        self.no_notice(2)
+        self.assertEqual(self.s.store().current_user(), [])
+
+    def test_bulk_install_registers_every_app_once(self):
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+        self.s.write_store(packages=packages)
+        self.click("安装全部")
+        self.assertEqual(self.notice(), "全部安装完成！")
+        self.no_notice(2)
+        log = self.s.log()
+        self.assertEqual([e["kind"] for e in log], ["set-policy", "script", "set-policy"])
+        self.assertEqual(len(self.s.store().current_user()), len(packages))
+
+    def test_about_dialog(self):
+        self.click("关于")
+        about = self.s.wait_window("TForm2", "关于", timeout=10)
+        self.assertIn("确定", self.s.texts(about))
+        self.s.screenshot("about")
+        self.s.press(about, "确定")
+        self.s.wait_gone("TForm2", timeout=10)
+
+
+class UpdateDialog(unittest.TestCase):
+    def setUp(self):
+        harness.require_private_network()
+        self.server = harness.update_server()
+        self.server.set_descriptor("[MAIN]\r\nVER=1.1\r\nURL=http://www.declutra.com/download\r\n")
+        self.s = Session("update_dialog")
+
+    def tearDown(self):
+        self.s.close()
+        self.server.stop()
+
+    def test_newer_version_shows_dialog_and_program_ends(self):
+        self.s.start_app()
+        dlg = self.s.wait_window("TfrmVer", timeout=60)
+        self.assertIn("立即更新", self.s.texts(dlg))
+        self.s.screenshot("update")
+        self.s.probe("close", "--hwnd", str(dlg["hwnd"]))
+        self.s.wait_gone("TfrmVer", timeout=10)
+        self.s.wait_gone("TForm1", timeout=20)
+        self.assertFalse(self.s.windows(pid=self.s.app_pid))
+
+
+if __name__ == "__main__":
+    unittest.main()
