@@ -4,7 +4,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-fuzz_seconds=${CB_FUZZ_SECONDS:-40}
+fuzz_seconds=${CB_FUZZ_SECONDS:-30}
 failed=()
 declare -A took
 tier() { # name, command...
@@ -28,7 +28,7 @@ run_fuzz() {
   local rc=0
   for s in fuzz/*/run.sh; do
     [ -f "$s" ] || continue
-    CB_FUZZ_BUILD="$root/build/fuzz" bash "$s" "$fuzz_seconds" || rc=1
+    CB_FUZZ_BUILD="$root/build/fuzz" FUZZ_BUILD="$root/build/fuzz" bash "$s" "$fuzz_seconds" || rc=1
   done
   return $rc
 }
