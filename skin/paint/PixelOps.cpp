@@ -75,37 +75,63 @@ inline u32 AlphaPixel(u32 s, u32 d, int g) {
   return b | (gg << 8) | (r << 16) | (al << 24);
 }
 
+#ifdef CB_PIXEL_SSE2
+// Two pixels in 16-bit lanes: (s * a + d * (256 - a)) >> 8 computed as
+// ((d << 8) + (s - d) * a) >> 8, exact modulo 2^16 because the true value
+// lies in 0..65280; a is the source alpha lane broadcast.
+inline __m128i AlphaHalf(__m128i s16, __m128i d16) {
+  const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
+  const __m128i t = _mm_add_epi16(_mm_slli_epi16(d16, 8), _mm_mullo_epi16(_mm_sub_epi16(s16, d16), a));
+  return _mm_srli_epi16(t, 8);
+}
+
+template <bool kFull>
+void AlphaRowSse2(u32* d, const u32* s, int n, int g, int& done) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ones = _mm_set1_epi32(-1);
+  const __m128i colourBytes = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i alphaBytes = _mm_set1_epi32(int(0xFF000000u));
+  const __m128i gv = _mm_set1_epi32(g);
+  int i = 0;
+#pragma GCC unroll 2
+  for (; i + 4 <= n; i += 4) {
+    __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    // Four fully transparent source pixels leave the target as it is.
+    if ((_mm_movemask_epi8(_mm_cmpeq_epi8(sv, zero)) & 0x8888) == 0x8888) continue;
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    __m128i floorA = dv;
+    if (kFull) {
+      const __m128i full = _mm_cmpeq_epi8(sv, ones);
+      if ((_mm_movemask_epi8(full) & 0x8888) == 0x8888) {
+        // Four opaque source pixels: (255 s + d) >> 8 = s - (d < s), alpha 255.
+        const __m128i dGeS = _mm_cmpeq_epi8(_mm_max_epu8(sv, dv), dv);
+        const __m128i res = _mm_or_si128(_mm_add_epi8(sv, _mm_xor_si128(dGeS, ones)), alphaBytes);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), res);
+        continue;
+      }
+      floorA = _mm_or_si128(floorA, full);  // 255 under an opaque source
+    } else {
+      // The source alpha becomes a = sA * G >> 8 (fits the low 16 bits).
+      const __m128i a = _mm_srli_epi32(_mm_mullo_epi16(_mm_srli_epi32(sv, 24), gv), 8);
+      sv = _mm_or_si128(_mm_and_si128(sv, colourBytes), _mm_slli_epi32(a, 24));
+    }
+    const __m128i lo = AlphaHalf(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero));
+    const __m128i hi = AlphaHalf(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero));
+    // Alpha: at least the target's.
+    const __m128i res = _mm_max_epu8(_mm_packus_epi16(lo, hi), _mm_and_si128(floorA, alphaBytes));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), res);
+  }
+  done = i;
+}
+#endif
+
 void AlphaRow(u32* d, const u32* s, int n, int g) {
   int i = 0;
 #ifdef CB_PIXEL_SSE2
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i c256 = _mm_set1_epi16(256);
-  const __m128i alphaLanes16 = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
-  const __m128i alphaBytes = _mm_set1_epi32(int(0xFF000000u));
-  const __m128i gv = _mm_set1_epi16(short(g));
-  for (; i + 4 <= n; i += 4) {
-    __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-    __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-    __m128i s16[2] = {_mm_unpacklo_epi8(sv, zero), _mm_unpackhi_epi8(sv, zero)};
-    __m128i d16[2] = {_mm_unpacklo_epi8(dv, zero), _mm_unpackhi_epi8(dv, zero)};
-    __m128i r16[2];
-    for (int k = 0; k < 2; ++k) {
-      __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16[k], 0xFF), 0xFF);
-      if (g != 255) {
-        a = _mm_srli_epi16(_mm_mullo_epi16(a, gv), 8);
-        s16[k] = _mm_or_si128(_mm_andnot_si128(alphaLanes16, s16[k]), _mm_and_si128(alphaLanes16, a));
-      }
-      __m128i ia = _mm_sub_epi16(c256, a);
-      r16[k] = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(s16[k], a), _mm_mullo_epi16(d16[k], ia)), 8);
-    }
-    __m128i res = _mm_packus_epi16(r16[0], r16[1]);
-    res = _mm_max_epu8(res, _mm_and_si128(dv, alphaBytes));
-    if (g == 255) {
-      __m128i opaque = _mm_cmpeq_epi32(_mm_and_si128(sv, alphaBytes), alphaBytes);
-      res = _mm_or_si128(res, _mm_and_si128(opaque, alphaBytes));
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), res);
-  }
+  if (g == 255)
+    AlphaRowSse2<true>(d, s, n, g, i);
+  else
+    AlphaRowSse2<false>(d, s, n, g, i);
 #endif
   for (; i < n; ++i) d[i] = AlphaPixel(s[i], d[i], g);
 }
@@ -241,7 +267,21 @@ void FillPixels32(const Bitmap32& Bmp, const BmpRect& R, std::uint32_t Color, st
   if (!ClipFill(Bmp, R, c)) return;
   const u32 v = ColorToPixel(FillColorOf(Color), Alpha);
   const int n = c.Width();
-  for (int y = c.Top; y < c.Bottom; ++y) std::fill_n(Px(Bmp, c.Left, y), n, v);
+  for (int y = c.Top; y < c.Bottom; ++y) {
+    u32* p = Px(Bmp, c.Left, y);
+    int i = 0;
+#ifdef CB_PIXEL_SSE2
+    const __m128i vv = _mm_set1_epi32(int(v));
+    for (; i + 16 <= n; i += 16) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), vv);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 4), vv);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 8), vv);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 12), vv);
+    }
+    for (; i + 4 <= n; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), vv);
+#endif
+    for (; i < n; ++i) p[i] = v;
+  }
 }
 
 void FillBand32(const Bitmap32& Bmp, const BmpRect& Outer, const BmpRect& Inner, std::uint8_t Alpha,

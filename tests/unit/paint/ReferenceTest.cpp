@@ -82,6 +82,27 @@ TEST(Reference, BlendPieceAlphaMatchesScalarOnRandomImages) {
   }
 }
 
+TEST(Reference, BlendPieceAlphaMatchesScalarOnClearAndOpaqueRuns) {
+  // Runs of four and more clear or opaque pixels take the block shortcuts.
+  std::mt19937 rng(77);
+  for (int round = 0; round < 20; ++round) {
+    const int w = 8 + int(rng() % 40), h = 1 + int(rng() % 4);
+    Image src = Random(rng, w, h), dst = Random(rng, w, h);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const std::uint32_t p = src.bmp.Pixel(x, y) & 0xFFFFFFu;
+        const int run = (x / 5 + round) % 3;
+        src.bmp.SetPixel(x, y, run == 0 ? p : (run == 1 ? p | 0xFF000000u : src.bmp.Pixel(x, y)));
+      }
+    const Bitmap32 before = dst.bmp.Clone();
+    const int g = round % 2 ? 255 : 200;
+    BlendPieceAlpha(dst.bmp, src.bmp, BmpRect(0, 0, w - 1, h - 1), g, BmpPoint(0, 0));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        ASSERT_EQ(dst.bmp.Pixel(x, y), RefAlpha(src.bmp.Pixel(x, y), before.Pixel(x, y), g)) << round << " " << x;
+  }
+}
+
 TEST(Reference, ConstantBlendCrossFadeAndTintMatchScalar) {
   std::mt19937 rng(99);
   for (int round = 0; round < 30; ++round) {
