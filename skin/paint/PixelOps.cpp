@@ -473,6 +473,13 @@ std::uint32_t ChangeColorBrightness(std::uint32_t Color, int Value) {
   return SwapRB(BrightPixel(SwapRB(Color), std::clamp(Value, -255, 255)));
 }
 
+void ApplyColourEffects(const Bitmap32& Bmp, std::uint32_t ColorTone, int HueOffset, int Saturation,
+                        const ISkinColorSource* Manager) {
+  if (ColorTone != clNoColor) ForEachPixel(Bmp, TPixelOp::Tone, int(SkinColorToRGB(ColorTone, Manager)), clKeyColor);
+  if (HueOffset != 0) ForEachPixel(Bmp, TPixelOp::Hue, HueOffset, clKeyColor);
+  if (Saturation != 0) ForEachPixel(Bmp, TPixelOp::Saturation, Saturation, clKeyColor);
+}
+
 std::uint8_t GreyOf(std::uint32_t Pixel) { return std::uint8_t(Luma(Pixel)); }
 
 namespace {

@@ -65,6 +65,13 @@ std::uint32_t ChangeColorHue(std::uint32_t Color, int Degrees);
 std::uint32_t ChangeColorSaturation(std::uint32_t Color, int Value);
 std::uint32_t ChangeColorBrightness(std::uint32_t Color, int Value);
 
+// Colour effects of a control after its section is painted: tone (unless
+// 0x1FFFFFFF; converted by SkinColorToRGB with Manager), hue offset and
+// saturation (each unless 0), all skipping the key pixel 0x00FF00FF.
+class ISkinColorSource;
+void ApplyColourEffects(const Bitmap32& Bmp, std::uint32_t ColorTone, int HueOffset, int Saturation,
+                        const ISkinColorSource* Manager = nullptr);
+
 // c = Round(0.299 R + 0.587 G + 0.114 B) (ties to even) in B, G and R.
 void Greyscale32(const Bitmap32& Bmp);
 // As above, leaving pixels equal to SkipPixel (a whole 0xAARRGGBB value).

@@ -158,6 +158,12 @@ void Vertical(const Bitmap32& src, const Bitmap32& dst, const Weights& wt) {
 bool Resample(const Bitmap32& Src, Bitmap32& Dst, int Width, int Filter, int Height) {
   if (Src.Width() < 2 || Src.Height() < 2 || Width <= 0 || Height <= 0) return false;
   if (Support(Filter) == 0.0) return false;
+  if (&Src == &Dst) {  // resizing Dst would free the source
+    Bitmap32 out;
+    if (!Resample(Src, out, Width, Filter, Height)) return false;
+    Dst = std::move(out);
+    return true;
+  }
   if (std::int64_t(Width) * Height > Bitmap32::kMaxPixels ||
       std::int64_t(Width) * Src.Height() > Bitmap32::kMaxPixels)
     return false;

@@ -279,6 +279,22 @@ TEST(Effects, ForEachPixelSkipsOnlyTheTransparentKey) {
   EXPECT_EQ(all.Pixel(0, 0), 0xFFFF00FFu);
 }
 
+TEST(Effects, ControlColourEffectsInOrderSkippingTheKey) {
+  Bitmap32 b(2, 1);
+  b.SetPixel(0, 0, 0x00FF00FFu);
+  b.SetPixel(1, 0, 0xFF3080C0u);
+  ApplyColourEffects(b, 0x0000FF, 120, -100);
+  std::uint32_t want = ApplyPixelOp(0xFF3080C0u, TPixelOp::Tone, 0x0000FF);
+  want = ApplyPixelOp(want, TPixelOp::Hue, 120);
+  want = ApplyPixelOp(want, TPixelOp::Saturation, -100);
+  EXPECT_EQ(b.Pixel(1, 0), want);
+  EXPECT_EQ(b.Pixel(0, 0), 0x00FF00FFu);
+  Bitmap32 c(1, 1);
+  c.SetPixel(0, 0, 0xFF3080C0u);
+  ApplyColourEffects(c, 0x1FFFFFFF, 0, 0);  // nothing set: unchanged
+  EXPECT_EQ(c.Pixel(0, 0), 0xFF3080C0u);
+}
+
 TEST(Effects, OneRowBitmapIsProcessed) {
   std::uint32_t mem[3] = {0x10000000u, 0x20000000u, 0x30000000u};
   Bitmap32 b = Bitmap32::Wrap(mem, 3, 1, 12345);  // the stride of one row does not matter

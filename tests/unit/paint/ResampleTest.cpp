@@ -17,6 +17,15 @@ TEST(Resample, RefusesTinySourcesAndBadSizes) {
   EXPECT_TRUE(Resample(Bitmap32(5, 5), wrapped, 2, rfMitchell, 2));
 }
 
+TEST(Resample, IntoItself) {
+  Bitmap32 b(4, 4);
+  b.Fill(0xFF102030u);
+  ASSERT_TRUE(Resample(b, b, 8, rfMitchell, 6));
+  EXPECT_EQ(b.Width(), 8);
+  EXPECT_EQ(b.Height(), 6);
+  EXPECT_EQ(b.Pixel(7, 5), 0xFF102030u);
+}
+
 TEST(Resample, EqualSizeCopies) {
   Bitmap32 src(3, 2);
   for (int i = 0; i < 6; ++i) src.SetPixel(i % 3, i / 3, 0x01020304u * std::uint32_t(i + 1));
