@@ -314,48 +314,50 @@ class TPublisher {
 public:
   explicit TPublisher(TClassInfo& Info) : FInfo(Info) {}
 
-  template <class C, class G, class S>
-  TPropInfo& Int(const wchar_t* Name, G (C::*Get)() const, void (C::*Set)(S), std::int64_t Default = 0) {
+  // Getter and setter may come from different classes of the chain (a setter
+  // that a descendant overrides).
+  template <class CG, class G, class CS, class S>
+  TPropInfo& Int(const wchar_t* Name, G (CG::*Get)() const, void (CS::*Set)(S), std::int64_t Default = 0) {
     TPropInfo& P = Add(Name, TPropKind::Integer);
     P.IntDefault = Default;
-    P.GetInt = [Get](const TPersistent* O) { return static_cast<std::int64_t>((static_cast<const C*>(O)->*Get)()); };
+    P.GetInt = [Get](const TPersistent* O) { return static_cast<std::int64_t>((static_cast<const CG*>(O)->*Get)()); };
     P.SetInt = [Set](TPersistent* O, std::int64_t V) {
-      (static_cast<C*>(O)->*Set)(static_cast<std::remove_cvref_t<S>>(V));
+      (static_cast<CS*>(O)->*Set)(static_cast<std::remove_cvref_t<S>>(V));
     };
     return P;
   }
-  template <class C, class S>
-  TPropInfo& Bool(const wchar_t* Name, bool (C::*Get)() const, void (C::*Set)(S), bool Default) {
+  template <class CG, class CS, class S>
+  TPropInfo& Bool(const wchar_t* Name, bool (CG::*Get)() const, void (CS::*Set)(S), bool Default) {
     TPropInfo& P = Add(Name, TPropKind::Bool);
     P.IntDefault = Default;
-    P.GetInt = [Get](const TPersistent* O) { return std::int64_t((static_cast<const C*>(O)->*Get)()); };
-    P.SetInt = [Set](TPersistent* O, std::int64_t V) { (static_cast<C*>(O)->*Set)(V != 0); };
+    P.GetInt = [Get](const TPersistent* O) { return std::int64_t((static_cast<const CG*>(O)->*Get)()); };
+    P.SetInt = [Set](TPersistent* O, std::int64_t V) { (static_cast<CS*>(O)->*Set)(V != 0); };
     return P;
   }
-  template <class C, class S>
-  TPropInfo& Color(const wchar_t* Name, TColor (C::*Get)() const, void (C::*Set)(S), TColor Default) {
+  template <class CG, class CS, class S>
+  TPropInfo& Color(const wchar_t* Name, TColor (CG::*Get)() const, void (CS::*Set)(S), TColor Default) {
     TPropInfo& P = Int(Name, Get, Set, Default);
     P.Kind = TPropKind::Color;
     return P;
   }
-  template <class C, class G, class S>
-  TPropInfo& Str(const wchar_t* Name, G (C::*Get)() const, void (C::*Set)(S), const wchar_t* Default = L"") {
+  template <class CG, class G, class CS, class S>
+  TPropInfo& Str(const wchar_t* Name, G (CG::*Get)() const, void (CS::*Set)(S), const wchar_t* Default = L"") {
     TPropInfo& P = Add(Name, TPropKind::String);
     P.StrDefault = Default;
-    P.GetStr = [Get](const TPersistent* O) { return std::wstring((static_cast<const C*>(O)->*Get)()); };
-    P.SetStr = [Set](TPersistent* O, const std::wstring& V) { (static_cast<C*>(O)->*Set)(V); };
+    P.GetStr = [Get](const TPersistent* O) { return std::wstring((static_cast<const CG*>(O)->*Get)()); };
+    P.SetStr = [Set](TPersistent* O, const std::wstring& V) { (static_cast<CS*>(O)->*Set)(V); };
     return P;
   }
-  template <class C, class E, class S>
-  TPropInfo& Enum(const wchar_t* Name, E (C::*Get)() const, void (C::*Set)(S), const TIdentNames& Names, E Default) {
+  template <class CG, class E, class CS, class S>
+  TPropInfo& Enum(const wchar_t* Name, E (CG::*Get)() const, void (CS::*Set)(S), const TIdentNames& Names, E Default) {
     TPropInfo& P = Int(Name, Get, Set, static_cast<std::int64_t>(Default));
     P.Kind = TPropKind::Enum;
     P.Names = Names;
     return P;
   }
   // A set is a bit mask; bit i is named Names[i].
-  template <class C, class G, class S>
-  TPropInfo& Set(const wchar_t* Name, G (C::*Get)() const, void (C::*Set)(S), const TIdentNames& Names,
+  template <class CG, class G, class CS, class S>
+  TPropInfo& Set(const wchar_t* Name, G (CG::*Get)() const, void (CS::*Set)(S), const TIdentNames& Names,
                  std::uint32_t Default) {
     TPropInfo& P = Int(Name, Get, Set, Default);
     P.Kind = TPropKind::Set;
@@ -376,23 +378,23 @@ public:
     return P;
   }
   // A reference to another component of the same root, resolved after reading.
-  template <class C, class T>
-  TPropInfo& Component(const wchar_t* Name, T* (C::*Get)() const, void (C::*Set)(T*)) {
+  template <class CG, class T, class CS>
+  TPropInfo& Component(const wchar_t* Name, T* (CG::*Get)() const, void (CS::*Set)(T*)) {
     TPropInfo& P = Add(Name, TPropKind::Component);
-    P.GetComponent = [Get](const TPersistent* O) -> TComponent* { return (static_cast<const C*>(O)->*Get)(); };
-    P.SetComponent = [Set, PName = std::wstring(Name)](TPersistent* O, TComponent* V) {
+    P.GetComponent = [Get](const TPersistent* O) -> TComponent* { return (static_cast<const CG*>(O)->*Get)(); };
+    P.SetComponent = [Set](TPersistent* O, TComponent* V) {
       T* Typed = dynamic_cast<T*>(V);
       if (V && !Typed) throw EComponentError("the component does not fit this property");
-      (static_cast<C*>(O)->*Set)(Typed);
+      (static_cast<CS*>(O)->*Set)(Typed);
     };
     return P;
   }
   // A list of texts (string list values).
-  template <class C, class G, class S>
-  TPropInfo& Lines(const wchar_t* Name, G (C::*Get)() const, void (C::*Set)(S)) {
+  template <class CG, class G, class CS, class S>
+  TPropInfo& Lines(const wchar_t* Name, G (CG::*Get)() const, void (CS::*Set)(S)) {
     TPropInfo& P = Add(Name, TPropKind::Lines);
-    P.GetLines = [Get](const TPersistent* O) { return std::vector<std::wstring>((static_cast<const C*>(O)->*Get)()); };
-    P.SetLines = [Set](TPersistent* O, const std::vector<std::wstring>& V) { (static_cast<C*>(O)->*Set)(V); };
+    P.GetLines = [Get](const TPersistent* O) { return std::vector<std::wstring>((static_cast<const CG*>(O)->*Get)()); };
+    P.SetLines = [Set](TPersistent* O, const std::vector<std::wstring>& V) { (static_cast<CS*>(O)->*Set)(V); };
     return P;
   }
   // An event field of type std::function<F>; bound by method name.

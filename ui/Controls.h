@@ -7,6 +7,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -118,7 +119,8 @@ public:
   void SetColor(TColor Value);
   bool ParentColor() const { return FParentColor; }
   void SetParentColor(bool Value);
-  TCursor Cursor() const { return FCursor; }
+  TCursor Cursor() const { return FCursor.load(); }
+  // May be set from any thread; the pointer changes on the GUI thread.
   void SetCursor(TCursor Value);
   TAlign Align() const { return FAlign; }
   void SetAlign(TAlign Value);
@@ -175,6 +177,9 @@ protected:
   virtual void VisibleChanging() {}
   void Loaded() override;
   void SetCurrentPPI(int Value) { FCurrentPPI = Value; }
+  void Destroying() { SetComponentStateFlag(csDestroying, true); }
+  // Records the distances that akRight / akBottom keep to the parent's edges.
+  void UpdateAnchorRules();
   // Whether font/colour follow the parent's now (ParentFont / ParentColor).
   void SyncWithParent();
   void InvalidateRect(const TRect& R);
@@ -197,7 +202,7 @@ private:
   bool FParentColor = false;
   bool FSyncingFont = false;
   TColor FColor = clBtnFace;
-  TCursor FCursor = crDefault;
+  std::atomic<TCursor> FCursor{crDefault};
   TAlign FAlign = alNone;
   TAnchors FAnchors = akLeft | akTop;
   int FCurrentPPI = DesignPPI;
@@ -228,6 +233,7 @@ public:
 
   HWND Handle();                        // creates the window (and parents) on demand
   bool HandleAllocated() const { return FHandle != nullptr; }
+  HWND WindowHandle() const { return FHandle; }  // nullptr while there is no window; never creates
   void HandleNeeded() { Handle(); }
   void DestroyHandle();
   void RecreateWnd();                   // through CM_RECREATEWND

@@ -19,6 +19,7 @@
 #pragma once
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -234,7 +235,8 @@ public:
   TCustomForm* FormOfHandle(HWND Wnd) const;
 
   // Overrides every control's shape while not crDefault.
-  TCursor Cursor() const { return FCursor; }
+  TCursor Cursor() const { return FCursor.load(); }
+  // May be set from any thread; the pointer changes on the GUI thread.
   void SetCursor(TCursor Value);
   HCURSOR Cursors(TCursor Value) const { return CursorHandle(Value); }
 
@@ -252,7 +254,7 @@ public:
 private:
   std::vector<TCustomForm*> FForms;
   TCustomForm* FActiveForm = nullptr;
-  TCursor FCursor = crDefault;
+  std::atomic<TCursor> FCursor{crDefault};
 };
 
 extern TApplication* Application;

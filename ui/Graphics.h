@@ -91,6 +91,7 @@ public:
   TPenStyle Style() const { return FStyle; }
   void SetStyle(TPenStyle Value);
   HPEN Handle();
+  TNotifyEvent OnChange;
 
 private:
   void Changed();

@@ -15,5 +15,7 @@ public:
   TResourceStream(HINSTANCE Instance, const std::wstring& Name, const wchar_t* Type);
 };
 
+// FindResourceW that also matches names and types spelled in another case.
+HRSRC FindResourceNoCase(HINSTANCE Instance, const std::wstring& Name, const std::wstring& Type);
 // Whether the resource exists.
 bool ResourceExists(HINSTANCE Instance, const std::wstring& Name, const std::wstring& Type);

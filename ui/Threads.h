@@ -56,6 +56,7 @@ private:
   std::atomic<bool> FFinished{false};
   bool FFreeOnTerminate = false;
   bool FStarted = false;
+  bool FAbandoned = false;
   int FReturnValue = 0;
   std::wstring FFatalException;
 };

@@ -1,0 +1,742 @@
+#include "ui/Controls.h"
+
+#include <algorithm>
+#include <map>
+#include <mutex>
+
+#include "ui/Forms.h"
+#include "ui/Threads.h"
+#include "ui/UiText.h"
+
+namespace {
+
+const wchar_t ControlProp[] = L"ClearbayControl";
+
+thread_local TWinControl* tCreating = nullptr;
+
+// Original procedures of system classes taken over under our own class names.
+std::map<std::wstring, WNDPROC>& SuperClasses() {
+  static std::map<std::wstring, WNDPROC> M;
+  return M;
+}
+std::mutex& ClassLock() {
+  static std::mutex M;
+  return M;
+}
+
+UINT NextControlId() {
+  static std::atomic<UINT> Id{1000};
+  return Id++;
+}
+
+
+}  // namespace
+
+LRESULT CALLBACK ControlWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  auto* C = static_cast<TWinControl*>(GetPropW(Wnd, ControlProp));
+  if (!C) {
+    C = tCreating;
+    if (!C || C->FHandle) return DefWindowProcW(Wnd, Msg, WParam, LParam);
+    C->AttachHandle(Wnd);
+  }
+  TMessage M{Msg, WParam, LParam, 0};
+  try {
+    C->WindowProc(M);
+  } catch (...) {
+    // Never let an exception unwind through the system's frames.
+    if (Application) Application->HandleException(C);
+  }
+  if (Msg == WM_NCDESTROY) {
+    RemovePropW(Wnd, ControlProp);
+    if (C->FHandle == Wnd) C->FHandle = nullptr;
+  }
+  return M.Result;
+}
+
+LRESULT CALLBACK CreationHookProc(int Code, WPARAM WParam, LPARAM LParam) {
+  if (Code == HCBT_CREATEWND && tCreating && !tCreating->FHandle) {
+    auto* CW = reinterpret_cast<CBT_CREATEWNDW*>(LParam);
+    if (CW->lpcs && CW->lpcs->lpCreateParams == tCreating) tCreating->AttachHandle(reinterpret_cast<HWND>(WParam));
+  }
+  return CallNextHookEx(nullptr, Code, WParam, LParam);
+}
+
+TWinControl* TWinControl::FindControl(HWND Wnd) {
+  return Wnd ? static_cast<TWinControl*>(GetPropW(Wnd, ControlProp)) : nullptr;
+}
+
+TWinControl* TWinControl::CreatingControl() { return tCreating; }
+
+TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
+  FControlStyle &= ~csClickEvents;
+}
+
+TWinControl::~TWinControl() {
+  Destroying();
+  // Children that outlive this window (owned elsewhere) lose their parent now,
+  // while this object is still whole.
+  while (!FControls.empty()) RemoveControl(FControls.back());
+  DestroyHandle();
+}
+
+void TWinControl::AttachHandle(HWND Wnd) {
+  FHandle = Wnd;
+  SetPropW(Wnd, ControlProp, this);
+}
+
+HWND TWinControl::Handle() {
+  if (!FHandle) CreateHandle();
+  return FHandle;
+}
+
+void TWinControl::CreateHandle() {
+  if (FHandle) return;
+  if (ComponentState() & csDestroying) throw EInvalidOperation("Cannot create a window while destroying");
+  CreateWnd();
+}
+
+void TWinControl::CreateParams(TCreateParams& P) {
+  P.Caption = FText;
+  P.Style = WS_CHILD | WS_CLIPSIBLINGS;
+  if (Visible()) P.Style |= WS_VISIBLE;
+  if (!Enabled()) P.Style |= WS_DISABLED;
+  if (FTabStop) P.Style |= WS_TABSTOP;
+  P.X = FLeft;
+  P.Y = FTop;
+  P.Width = FWidth;
+  P.Height = FHeight;
+  P.WndParent = FParent ? FParent->Handle() : nullptr;
+  P.Param = this;
+  P.WindowClass.cbSize = sizeof(WNDCLASSEXW);
+  P.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  P.WindowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  P.WinClassName = ClassName();
+}
+
+void TWinControl::CreateWnd() {
+  TCreateParams P;
+  CreateParams(P);
+  if ((P.Style & WS_CHILD) && !P.WndParent) {
+    throw EInvalidOperation("Control " + WideToUtf8(Name()) + " has no parent window");
+  }
+  {
+    std::lock_guard<std::mutex> L(ClassLock());
+    WNDCLASSEXW Existing{};
+  Existing.cbSize = sizeof Existing;
+    bool Registered = GetClassInfoExW(HInstance, P.WinClassName.c_str(), &Existing) != 0;
+    if (!P.SysClassName.empty()) {
+      auto It = SuperClasses().find(P.WinClassName);
+      if (It == SuperClasses().end()) {
+        WNDCLASSEXW Sys{};
+  Sys.cbSize = sizeof Sys;
+        if (!GetClassInfoExW(nullptr, P.SysClassName.c_str(), &Sys))
+          throw EComponentError("System window class " + WideToUtf8(P.SysClassName) + " not found");
+        SuperClasses()[P.WinClassName] = Sys.lpfnWndProc;
+        FDefWndProc = Sys.lpfnWndProc;
+        if (!Registered) {
+          Sys.cbSize = sizeof(WNDCLASSEXW);
+          Sys.hInstance = HInstance;
+          Sys.lpszClassName = P.WinClassName.c_str();
+          Sys.lpfnWndProc = ControlWndProc;
+          Sys.style &= ~CS_GLOBALCLASS;
+          if (!RegisterClassExW(&Sys)) throw EComponentError("Cannot register window class " + WideToUtf8(P.WinClassName));
+        }
+      } else {
+        FDefWndProc = It->second;
+      }
+    } else {
+      FDefWndProc = DefWindowProcW;
+      if (!Registered) {
+        WNDCLASSEXW WC = P.WindowClass;
+        WC.cbSize = sizeof(WNDCLASSEXW);
+        WC.hInstance = HInstance;
+        WC.lpszClassName = P.WinClassName.c_str();
+        WC.lpfnWndProc = ControlWndProc;
+        if (!RegisterClassExW(&WC)) throw EComponentError("Cannot register window class " + WideToUtf8(P.WinClassName));
+      }
+    }
+  }
+  FControlState |= csCreating;
+  try {
+    CreateWindowHandle(P);
+  } catch (...) {
+    FControlState &= ~csCreating;
+    throw;
+  }
+  FControlState &= ~csCreating;
+  SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), FALSE);
+  // Windowed children, in tab order, so the window order follows it.
+  std::vector<TWinControl*> Kids;
+  for (TControl* C : FControls)
+    if (auto* W = dynamic_cast<TWinControl*>(C)) Kids.push_back(W);
+  std::stable_sort(Kids.begin(), Kids.end(), [](TWinControl* A, TWinControl* B) { return A->FTabOrder < B->FTabOrder; });
+  for (TWinControl* W : Kids) W->HandleNeeded();
+  Realign();
+}
+
+void TWinControl::CreateWindowHandle(const TCreateParams& P) {
+  TWinControl* Prev = tCreating;
+  tCreating = this;
+  // The handle is known from the very first hook the new window meets, so any
+  // later creation hook can match it to this control.
+  HHOOK Hook = SetWindowsHookExW(WH_CBT, CreationHookProc, nullptr, GetCurrentThreadId());
+  HMENU Id = (P.Style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<UINT_PTR>(NextControlId())) : nullptr;
+  HWND Wnd = CreateWindowExW(P.ExStyle, P.WinClassName.c_str(), P.Caption.c_str(), P.Style, P.X, P.Y, P.Width,
+                             P.Height, P.WndParent, Id, HInstance, P.Param);
+  if (Hook) UnhookWindowsHookEx(Hook);
+  tCreating = Prev;
+  if (!Wnd) {
+    FHandle = nullptr;
+    throw EComponentError("Cannot create the window of " + WideToUtf8(ClassName()) + " (error " +
+                          std::to_string(GetLastError()) + ")");
+  }
+  if (!FHandle) AttachHandle(Wnd);
+}
+
+void TWinControl::DestroyHandle() {
+  if (!FHandle) return;
+  FControlState |= csDestroyingHandle;
+  DestroyWnd();
+  FControlState &= ~csDestroyingHandle;
+}
+
+void TWinControl::DestroyWnd() {
+  HWND W = FHandle;
+  if (!W) return;
+  DestroyWindow(W);
+  if (FHandle == W) {
+    // The window was not ours to destroy (another thread); forget it anyway.
+    RemovePropW(W, ControlProp);
+    FHandle = nullptr;
+  }
+}
+
+void TWinControl::RecreateWnd() {
+  if (FHandle) Perform(CM_RECREATEWND);
+}
+
+void TWinControl::InsertControl(TControl* AControl) {
+  if (!AControl) return;
+  Perform(CM_CONTROLCHANGE, reinterpret_cast<WPARAM>(AControl), 1);
+  FControls.push_back(AControl);
+  AControl->FParent = this;
+  if (auto* W = dynamic_cast<TWinControl*>(AControl)) {
+    if (W->FTabOrder < 0) {
+      int N = 0;
+      for (TControl* C : FControls)
+        if (C != AControl && dynamic_cast<TWinControl*>(C)) ++N;
+      W->FTabOrder = N;
+    }
+    if (FHandle) W->HandleNeeded();
+  } else if (FHandle && AControl->Visible()) {
+    AControl->Invalidate();
+  }
+  Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(AControl), 1);
+  if (AControl->Align() != alNone) Realign();
+}
+
+void TWinControl::RemoveControl(TControl* AControl) {
+  auto It = std::find(FControls.begin(), FControls.end(), AControl);
+  if (It == FControls.end()) return;
+  if (!(ComponentState() & csDestroying)) Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(AControl), 0);
+  if (auto* W = dynamic_cast<TWinControl*>(AControl)) {
+    W->DestroyHandle();
+  } else if (AControl->Visible() && FHandle && !(ComponentState() & csDestroying)) {
+    AControl->Invalidate();
+  }
+  if (FHoverControl == AControl) FHoverControl = nullptr;
+  if (FCaptureControl == AControl) {
+    FCaptureControl = nullptr;
+    if (FHandle && GetCapture() == FHandle) ReleaseCapture();
+  }
+  It = std::find(FControls.begin(), FControls.end(), AControl);
+  if (It != FControls.end()) FControls.erase(It);
+  AControl->FParent = nullptr;
+  if (!(ComponentState() & csDestroying)) Perform(CM_CONTROLCHANGE, reinterpret_cast<WPARAM>(AControl), 0);
+}
+
+void TWinControl::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) {
+  for (TControl* C : FControls)
+    if (C->Owner() == Root) Proc(C);
+  TComponent::GetChildren(Proc, Root);
+}
+
+TControl* TWinControl::ControlAtPos(TPoint P, bool AllowDisabled, bool AllowWinControls) const {
+  for (auto It = FControls.rbegin(); It != FControls.rend(); ++It) {
+    TControl* C = *It;
+    bool Windowed = dynamic_cast<TWinControl*>(C) != nullptr;
+    if (Windowed && !AllowWinControls) continue;
+    if (!C->Visible() || (!C->Enabled() && !AllowDisabled)) continue;
+    if (!C->BoundsRect().Contains(P)) continue;
+    if (C->Perform(CM_HITTEST, 0, MAKELPARAM(P.X - C->Left(), P.Y - C->Top())) == 0) continue;
+    return C;
+  }
+  return nullptr;
+}
+
+void TWinControl::Broadcast(TMessage& M) {
+  for (size_t i = 0; i < FControls.size(); ++i) {
+    FControls[i]->WindowProc(M);
+    if (M.Result != 0) return;
+  }
+}
+
+void TWinControl::SetTabOrder(int Value) { FTabOrder = Value; }
+
+void TWinControl::SetTabStop(bool Value) {
+  if (Value == FTabStop) return;
+  FTabStop = Value;
+  if (FHandle) {
+    LONG_PTR S = GetWindowLongPtrW(FHandle, GWL_STYLE);
+    SetWindowLongPtrW(FHandle, GWL_STYLE, Value ? (S | WS_TABSTOP) : (S & ~static_cast<LONG_PTR>(WS_TABSTOP)));
+  }
+}
+
+bool TWinControl::Focused() const { return FHandle && GetFocus() == FHandle; }
+
+bool TWinControl::CanFocus() const {
+  for (const TControl* C = this; C; C = C->Parent())
+    if (!C->Visible() || !C->Enabled()) return false;
+  return true;
+}
+
+void TWinControl::SetFocus() {
+  if (!CanFocus()) throw EInvalidOperation("Cannot focus a disabled or invisible window");
+  ::SetFocus(Handle());
+}
+
+void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  if (AWidth < 0) AWidth = 0;
+  if (AHeight < 0) AHeight = 0;
+  if (ALeft == FLeft && ATop == FTop && AWidth == FWidth && AHeight == FHeight) return;
+  FLeft = ALeft;
+  FTop = ATop;
+  FWidth = AWidth;
+  FHeight = AHeight;
+  if (FHandle) SetWindowPos(FHandle, nullptr, ALeft, ATop, AWidth, AHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+  if (FParent && FParent->FAlignLevel == 0) UpdateAnchorRules();
+  if (FParent && Align() != alNone) FParent->Realign();
+  if (!FHandle) Realign();
+}
+
+TRect TWinControl::ClientRect() const {
+  if (FHandle) {
+    RECT R;
+    GetClientRect(FHandle, &R);
+    return FromRECT(R);
+  }
+  return TRect(0, 0, FWidth, FHeight);
+}
+
+bool TWinControl::Showing() const { return FHandle && IsWindowVisible(FHandle); }
+
+bool TWinControl::WantsVisibleWindow() const { return Visible(); }
+
+void TWinControl::UpdateShowing() {
+  if (!FHandle) return;
+  bool Want = WantsVisibleWindow();
+  if (Want == (IsWindowVisible(FHandle) != 0) && (GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_VISIBLE) == (Want ? WS_VISIBLE : 0))
+    return;
+  Perform(CM_SHOWINGCHANGED, Want);
+  ShowWindow(FHandle, Want ? SW_SHOWNA : SW_HIDE);
+}
+
+void TWinControl::Invalidate() {
+  if (FHandle) ::InvalidateRect(FHandle, nullptr, TRUE);
+}
+
+void TWinControl::Update() {
+  if (FHandle) UpdateWindow(FHandle);
+}
+
+void TWinControl::Repaint() {
+  if (FHandle) RedrawWindow(FHandle, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+void TWinControl::PaintTo(HDC DC, int X, int Y) {
+  TControlState Old = FControlState;
+  FControlState |= csPaintCopy;
+  int Saved = SaveDC(DC);
+  try {
+    OffsetViewportOrgEx(DC, X, Y, nullptr);
+    TRect R = ClientRect();
+    IntersectClipRect(DC, 0, 0, R.Width(), R.Height());
+    Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(DC), 0);
+    Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+    for (TControl* C : FControls)
+      if (auto* W = dynamic_cast<TWinControl*>(C); W && W->Visible()) W->PaintTo(DC, W->Left(), W->Top());
+  } catch (...) {
+    RestoreDC(DC, Saved);
+    FControlState = Old;
+    throw;
+  }
+  RestoreDC(DC, Saved);
+  FControlState = Old;
+}
+
+void TWinControl::ScaleForPPI(int NewPPI) {
+  if (NewPPI <= 0 || NewPPI == CurrentPPI()) return;
+  int Old = CurrentPPI();
+  FControlState |= csScaling;
+  DisableAlign();
+  try {
+    ChangeScale(NewPPI, Old);
+  } catch (...) {
+    --FAlignLevel;
+    FControlState &= ~csScaling;
+    throw;
+  }
+  --FAlignLevel;
+  FControlState &= ~csScaling;
+  Perform(CM_SCALECHANGED, static_cast<WPARAM>(Old), NewPPI);
+}
+
+void TWinControl::ChangeScale(int M, int D) {
+  ++FAlignLevel;
+  TControl::ChangeScale(M, D);
+  for (size_t i = 0; i < FControls.size(); ++i) FControls[i]->ChangeScale(M, D);
+  --FAlignLevel;
+  for (TControl* C : FControls) C->UpdateAnchorRules();
+}
+
+void TWinControl::EnableAlign() {
+  if (FAlignLevel > 0 && --FAlignLevel == 0) Realign();
+}
+
+void TWinControl::Realign() {
+  if (FAlignLevel > 0) return;
+  TRect R = ClientRect();
+  ++FAlignLevel;
+  try {
+    AlignControls(R);
+  } catch (...) {
+    --FAlignLevel;
+    throw;
+  }
+  --FAlignLevel;
+}
+
+void TWinControl::AlignControls(TRect& R) {
+  const TAlign Order[] = {alTop, alBottom, alLeft, alRight, alClient};
+  for (TAlign A : Order)
+    for (TControl* C : FControls) {
+      if (C->Align() != A || !C->Visible()) continue;
+      switch (A) {
+        case alTop:
+          C->SetBounds(R.Left, R.Top, R.Width(), C->Height());
+          R.Top += C->Height();
+          break;
+        case alBottom:
+          C->SetBounds(R.Left, R.Bottom - C->Height(), R.Width(), C->Height());
+          R.Bottom -= C->Height();
+          break;
+        case alLeft:
+          C->SetBounds(R.Left, R.Top, C->Width(), R.Height());
+          R.Left += C->Width();
+          break;
+        case alRight:
+          C->SetBounds(R.Right - C->Width(), R.Top, C->Width(), R.Height());
+          R.Right -= C->Width();
+          break;
+        default:
+          C->SetBounds(R.Left, R.Top, R.Width(), R.Height());
+          break;
+      }
+    }
+  // Anchored controls keep their distances to the edges they are tied to.
+  TRect Client = ClientRect();
+  for (TControl* C : FControls) {
+    if (C->Align() != alNone || !C->FAnchorsKnown) continue;
+    TAnchors A = C->Anchors();
+    int L = C->Left(), T = C->Top(), W = C->Width(), H = C->Height();
+    if (A & akRight) {
+      if (A & akLeft)
+        W = Client.Width() - C->FAnchorRight - L;
+      else
+        L = Client.Width() - C->FAnchorRight - W;
+    }
+    if (A & akBottom) {
+      if (A & akTop)
+        H = Client.Height() - C->FAnchorBottom - T;
+      else
+        T = Client.Height() - C->FAnchorBottom - H;
+    }
+    C->SetBounds(L, T, W, H);
+  }
+}
+
+void TWinControl::Loaded() {
+  TControl::Loaded();
+  Realign();
+}
+
+void TWinControl::SetTextValue(const std::wstring& Value) {
+  FText = Value;
+  if (FHandle) SetWindowTextW(FHandle, Value.c_str());
+}
+
+std::wstring TWinControl::GetText() const { return FText; }
+
+void TWinControl::PaintWindow(HDC DC) {
+  // A system class draws itself; our own classes have only the erased background.
+  if (FDefWndProc && FDefWndProc != DefWindowProcW) {
+    TMessage M{WM_PAINT, reinterpret_cast<WPARAM>(DC), 0, 0};
+    DefaultHandler(M);
+  }
+}
+
+void TWinControl::PaintControls(HDC DC, TControl* First) {
+  bool Started = First == nullptr;
+  for (size_t i = 0; i < FControls.size(); ++i) {
+    TControl* C = FControls[i];
+    if (!Started) {
+      Started = C == First;
+      if (!Started) continue;
+    }
+    if (dynamic_cast<TWinControl*>(C) || !C->Visible()) continue;
+    RECT Area{C->Left(), C->Top(), C->Left() + C->Width(), C->Top() + C->Height()};
+    if (!RectVisible(DC, &Area)) continue;
+    int Saved = SaveDC(DC);
+    OffsetViewportOrgEx(DC, C->Left(), C->Top(), nullptr);
+    IntersectClipRect(DC, 0, 0, C->Width(), C->Height());
+    try {
+      C->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+    } catch (...) {
+      RestoreDC(DC, Saved);
+      throw;
+    }
+    RestoreDC(DC, Saved);
+  }
+}
+
+void TWinControl::PaintHandler(TMessage& M) {
+  HDC DC = reinterpret_cast<HDC>(M.WParam);
+  PAINTSTRUCT PS{};
+  bool Own = DC == nullptr;
+  if (Own) DC = BeginPaint(FHandle, &PS);
+  try {
+    int Saved = SaveDC(DC);
+    PaintWindow(DC);
+    RestoreDC(DC, Saved);
+    PaintControls(DC, nullptr);
+  } catch (...) {
+    if (Own) EndPaint(FHandle, &PS);
+    throw;
+  }
+  if (Own) EndPaint(FHandle, &PS);
+}
+
+void TWinControl::DefaultHandler(TMessage& M) {
+  if (!FHandle) return;
+  WNDPROC Proc = FDefWndProc ? FDefWndProc : DefWindowProcW;
+  M.Result = CallWindowProcW(Proc, FHandle, M.Msg, M.WParam, M.LParam);
+}
+
+void TWinControl::SetHover(TControl* C) {
+  if (C == FHoverControl) return;
+  TControl* Old = FHoverControl;
+  FHoverControl = C;
+  if (Old) Old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(Old));
+  if (C) C->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(C));
+}
+
+bool TWinControl::RouteToChild(TMessage& M) {
+  TPoint P(static_cast<short>(LOWORD(M.LParam)), static_cast<short>(HIWORD(M.LParam)));
+  TControl* Target = FCaptureControl;
+  bool Down = M.Msg == WM_LBUTTONDOWN || M.Msg == WM_RBUTTONDOWN || M.Msg == WM_MBUTTONDOWN ||
+              M.Msg == WM_LBUTTONDBLCLK || M.Msg == WM_RBUTTONDBLCLK || M.Msg == WM_MBUTTONDBLCLK;
+  bool Up = M.Msg == WM_LBUTTONUP || M.Msg == WM_RBUTTONUP || M.Msg == WM_MBUTTONUP;
+  if (!Target) {
+    Target = ControlAtPos(P);
+    if (M.Msg == WM_MOUSEMOVE) SetHover(Target);
+    if (!Target) return false;
+    if (Down && (Target->ControlStyle() & csCaptureMouse)) {
+      FCaptureControl = Target;
+      SetCapture(FHandle);
+    }
+  }
+  TMessage CM = M;
+  CM.LParam = MAKELPARAM(P.X - Target->Left(), P.Y - Target->Top());
+  if (Up && FCaptureControl == Target &&
+      !(M.WParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON))) {
+    FCaptureControl = nullptr;
+    if (GetCapture() == FHandle) ReleaseCapture();
+  }
+  Target->WindowProc(CM);
+  M.Result = CM.Result;
+  if (Up && !FCaptureControl && M.Msg != WM_MOUSEMOVE) SetHover(ControlAtPos(P));
+  return true;
+}
+
+bool TWinControl::HandleSetCursor(TMessage& M) {
+  if (LOWORD(M.LParam) != HTCLIENT) return false;
+  TCursor C = Screen ? Screen->Cursor() : crDefault;
+  HWND Over = reinterpret_cast<HWND>(M.WParam);
+  if (C == crDefault) {
+    if (Over == FHandle) {
+      POINT P;
+      GetCursorPos(&P);
+      ::ScreenToClient(FHandle, &P);
+      TControl* Child = FCaptureControl ? FCaptureControl : ControlAtPos(TPoint(P.x, P.y));
+      if (Child) C = Child->Cursor();
+    } else if (TWinControl* W = FindControl(Over)) {
+      if (W->Cursor() != crDefault) return false;
+    }
+    if (C == crDefault) C = Cursor();
+  }
+  if (C == crDefault) return false;
+  ::SetCursor(CursorHandle(C));
+  M.Result = TRUE;
+  return true;
+}
+
+void TWinControl::WndProc(TMessage& M) {
+  switch (M.Msg) {
+    case WM_PAINT:
+      if ((FDefWndProc == DefWindowProcW) || std::any_of(FControls.begin(), FControls.end(), [](TControl* C) {
+            return !dynamic_cast<TWinControl*>(C) && C->Visible();
+          })) {
+        PaintHandler(M);
+        return;
+      }
+      DefaultHandler(M);
+      return;
+    case WM_ERASEBKGND:
+      if (FDefWndProc == DefWindowProcW) {
+        HDC DC = reinterpret_cast<HDC>(M.WParam);
+        HBRUSH B = CreateSolidBrush(ColorToRGB(Color()));
+        RECT R;
+        if (FHandle && !(FControlState & csPaintCopy))
+          GetClientRect(FHandle, &R);
+        else
+          R = ToRECT(ClientRect());
+        FillRect(DC, &R, B);
+        DeleteObject(B);
+        M.Result = 1;
+        return;
+      }
+      break;
+    case WM_MOUSEMOVE:
+      if (!FTrackingLeave && FHandle) {
+        TRACKMOUSEEVENT T{sizeof T, TME_LEAVE, FHandle, 0};
+        FTrackingLeave = TrackMouseEvent(&T) != 0;
+        if (!FMouseInControl) Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(this));
+      }
+      if (RouteToChild(M)) return;
+      break;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      if (RouteToChild(M)) return;
+      break;
+    case WM_MOUSELEAVE:
+      FTrackingLeave = false;
+      if (!FCaptureControl) SetHover(nullptr);
+      if (FMouseInControl) {
+        // Over a windowed child the pointer is still inside this control.
+        POINT P;
+        GetCursorPos(&P);
+        HWND Under = WindowFromPoint(P);
+        if (!(Under && Under != FHandle && IsChild(FHandle, Under))) Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(this));
+      }
+      break;
+    case WM_CAPTURECHANGED:
+      if (FCaptureControl && reinterpret_cast<HWND>(M.LParam) != FHandle) {
+        TControl* C = FCaptureControl;
+        FCaptureControl = nullptr;
+        C->Perform(WM_CANCELMODE);
+      }
+      break;
+    case WM_SETCURSOR:
+      if (HandleSetCursor(M)) return;
+      break;
+    case WM_COMMAND:
+      if (M.LParam) {
+        if (TWinControl* C = FindControl(reinterpret_cast<HWND>(M.LParam)); C && C != this) {
+          M.Result = C->Perform(CN_COMMAND, M.WParam, M.LParam);
+          return;
+        }
+      }
+      break;
+    case WM_NOTIFY: {
+      auto* H = reinterpret_cast<NMHDR*>(M.LParam);
+      if (H && H->hwndFrom != FHandle)
+        if (TWinControl* C = FindControl(H->hwndFrom)) {
+          M.Result = C->Perform(CN_NOTIFY, M.WParam, M.LParam);
+          return;
+        }
+      break;
+    }
+    case WM_DRAWITEM: {
+      auto* D = reinterpret_cast<DRAWITEMSTRUCT*>(M.LParam);
+      if (D && D->CtlType != ODT_MENU)
+        if (TWinControl* C = FindControl(D->hwndItem); C && C != this) {
+          M.Result = C->Perform(CN_DRAWITEM, M.WParam, M.LParam);
+          return;
+        }
+      break;
+    }
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+      if (TWinControl* C = FindControl(reinterpret_cast<HWND>(M.LParam)); C && C != this) {
+        LRESULT R = C->Perform(M.Msg == WM_CTLCOLORBTN ? CN_CTLCOLORBTN : CN_CTLCOLORSTATIC, M.WParam, M.LParam);
+        if (R) {
+          M.Result = R;
+          return;
+        }
+      }
+      break;
+    case WM_SIZE:
+      DefaultHandler(M);
+      Realign();
+      return;
+    case WM_WINDOWPOSCHANGED: {
+      auto* WP = reinterpret_cast<WINDOWPOS*>(M.LParam);
+      if (FHandle && !(WP->flags & SWP_NOSIZE && WP->flags & SWP_NOMOVE) && !IsIconic(FHandle)) {
+        RECT R;
+        GetWindowRect(FHandle, &R);
+        HWND P = GetParent(FHandle);
+        if (P && (GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_CHILD)) MapWindowPoints(nullptr, P, reinterpret_cast<POINT*>(&R), 2);
+        FLeft = R.left;
+        FTop = R.top;
+        FWidth = R.right - R.left;
+        FHeight = R.bottom - R.top;
+      }
+      break;
+    }
+    case CM_ENABLEDCHANGED:
+      if (FHandle) EnableWindow(FHandle, Enabled());
+      Invalidate();
+      return;
+    case CM_VISIBLECHANGED:
+      UpdateShowing();
+      return;
+    case CM_TEXTCHANGED:
+      Invalidate();
+      return;
+    case CM_FONTCHANGED:
+      if (FHandle) SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE);
+      for (size_t i = 0; i < FControls.size(); ++i) FControls[i]->Perform(CM_PARENTFONTCHANGED);
+      Invalidate();
+      return;
+    case CM_COLORCHANGED:
+      for (size_t i = 0; i < FControls.size(); ++i) FControls[i]->Perform(CM_PARENTCOLORCHANGED);
+      Invalidate();
+      return;
+    case CM_RECREATEWND:
+      if (FHandle) {
+        DestroyHandle();
+        CreateHandle();
+      }
+      return;
+    default:
+      break;
+  }
+  TControl::WndProc(M);
+}
