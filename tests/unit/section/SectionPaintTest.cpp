@@ -1,0 +1,233 @@
+// Exact-pixel rules of the section painter on small hand-made skins.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "SkinFixture.h"
+#include "SkinRender.h"
+#include "sGraphUtils.h"
+#include "skin/paint/PixelOps.h"
+
+using namespace cb;
+
+namespace {
+
+constexpr std::uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;
+
+// A manager core with an empty skin data of our own making.
+struct Skin {
+  skintool::MemoryHost host;
+  TacSkinManagerCore mgr{host};
+  TacSkinData sd{&mgr, 96};
+
+  Skin() { mgr.MasterBitmap = std::make_unique<Bitmap32>(64, 32); }
+  Bitmap32& Master() { return *mgr.MasterBitmap; }
+  int AddSection(int states, std::uint32_t c0, std::uint32_t c1 = 0, std::uint32_t c2 = 0) {
+    TsGeneralData g;
+    g.ClassName = "S" + std::to_string(sd.gd.size());
+    g.States = states;
+    g.BorderIndex = -1;
+    g.Props[0].Color = std::int32_t(c0);
+    g.Props[1].Color = std::int32_t(c1);
+    g.Props[2].Color = std::int32_t(c2);
+    sd.gd.push_back(g);
+    return int(sd.gd.size()) - 1;
+  }
+  int AddMask(TacRect r, int count, int wl, int wt, int wr, int wb, int drawMode, int maskType = 0) {
+    TsMaskData m;
+    m.Manager = &mgr;
+    m.R = r;
+    m.ImageCount = std::uint16_t(count);
+    m.MaskType = std::uint16_t(maskType);
+    m.WL = std::uint16_t(wl), m.WT = std::uint16_t(wt), m.WR = std::uint16_t(wr), m.WB = std::uint16_t(wb);
+    m.DrawMode = std::uint16_t(drawMode);
+    m.Width = r.Width() / count;
+    m.Height = r.Height() / (maskType + 1);
+    sd.ma.push_back(m);
+    return int(sd.ma.size()) - 1;
+  }
+};
+
+std::uint32_t Px(std::uint32_t colour) { return ColorToPixel(colour, 255); }
+
+TCacheInfo FillBG(std::uint32_t colour) {
+  TCacheInfo bg;
+  bg.FillColor = colour;
+  return bg;
+}
+
+}  // namespace
+
+TEST(DrawBorderMask, BorderWidthsAreCutForNarrowRectangles) {
+  Skin s;
+  // 5 x 5 cell, each column its own grey level so the source column shows.
+  for (int x = 0; x < 5; ++x)
+    for (int y = 0; y < 5; ++y) s.Master().SetPixel(x, y, 0xFF000000u | std::uint32_t(10 * (x + 1)) * 0x010101u);
+  auto col = [](const Bitmap32& b, int x) { return b.Pixel(x, 2) & 0xFF; };
+  {
+    const int mi = s.AddMask({0, 0, 5, 5}, 1, 2, 2, 2, 2, 0);
+    Bitmap32 b(3, 5);
+    DrawBorderMask(b, b.Bounds(), FillBG(kWhite), false, 1, s.sd.ma[size_t(mi)]);
+    // d = 1, h = 0: WL stays 2, WR loses the odd pixel.
+    EXPECT_EQ(col(b, 0), 10u);
+    EXPECT_EQ(col(b, 1), 20u);
+    EXPECT_EQ(col(b, 2), 50u);
+  }
+  {
+    const int mi = s.AddMask({0, 0, 5, 5}, 1, 3, 1, 3, 1, 0);
+    Bitmap32 b(2, 5);
+    DrawBorderMask(b, b.Bounds(), FillBG(kWhite), false, 1, s.sd.ma[size_t(mi)]);
+    // d = 4, h = 2: one pixel each side; CW = 5 - 1 - 1.
+    EXPECT_EQ(col(b, 0), 10u);
+    EXPECT_EQ(col(b, 1), 50u);
+  }
+}
+
+TEST(DrawBorderMask, TilesSidesAndStretchesWithBitZero) {
+  Skin s;
+  // Cell 4 x 3: left border 1 (red), top/bottom 0, two centre columns blue/green, right 1 (red).
+  const std::uint32_t cols[4] = {kRed, kBlue, kGreen, kRed};
+  for (int x = 0; x < 4; ++x)
+    for (int y = 0; y < 3; ++y) s.Master().SetPixel(x, y, Px(cols[x]));
+  const int tiled = s.AddMask({0, 0, 4, 3}, 1, 1, 0, 1, 0, 4);
+  const int stretched = s.AddMask({0, 0, 4, 3}, 1, 1, 0, 1, 0, 5);
+  Bitmap32 b(7, 3);
+  DrawBorderMask(b, b.Bounds(), FillBG(kWhite), false, 0, s.sd.ma[size_t(tiled)]);
+  const std::uint32_t want[7] = {kRed, kBlue, kGreen, kBlue, kGreen, kBlue, kRed};
+  for (int x = 0; x < 7; ++x) EXPECT_EQ(b.Pixel(x, 1), Px(want[x])) << x;
+  Bitmap32 c(6, 3);
+  DrawBorderMask(c, c.Bounds(), FillBG(kWhite), false, 0, s.sd.ma[size_t(stretched)]);
+  const std::uint32_t want2[6] = {kRed, kBlue, kBlue, kGreen, kGreen, kRed};
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(c.Pixel(x, 1), Px(want2[x])) << x;
+}
+
+TEST(PaintSection, StateIsClampedToTheSectionsStates) {
+  Skin s;
+  const int si = s.AddSection(2, kRed, kGreen, kBlue);
+  Bitmap32 b(4, 4);
+  PaintSectionByIndex(si, FillBG(kWhite), -1, -1, &s.sd, b, {}, b.Bounds(), 3);
+  EXPECT_EQ(b.Pixel(1, 1), Px(kGreen));
+  const int three = s.AddSection(3, kRed, kGreen, kBlue);
+  PaintSectionByIndex(three, FillBG(kWhite), -1, -1, &s.sd, b, {}, b.Bounds(), 7);
+  EXPECT_EQ(b.Pixel(1, 1), Px(kBlue));
+  // A rectangle that leaves the bitmap paints nothing.
+  b.Fill(0);
+  PaintSectionByIndex(si, FillBG(kWhite), -1, -1, &s.sd, b, {}, BmpRect(0, 0, 6, 4), 0);
+  EXPECT_EQ(b.Pixel(0, 0), 0u);
+}
+
+TEST(PaintSection, BorderWithBitOneIsAbsentInStateZero) {
+  Skin s;
+  for (int x = 0; x < 6; ++x)
+    for (int y = 0; y < 3; ++y) s.Master().SetPixel(x, y, Px(kBlue));
+  const int si = s.AddSection(2, kWhite, kWhite);
+  s.sd.gd[size_t(si)].BorderIndex = s.AddMask({0, 0, 6, 3}, 2, 1, 1, 1, 1, 3);
+  skintool::FixedBinding bind(&s.sd, si);
+  Bitmap32 b(8, 8);
+  PaintSection(bind, FillBG(kWhite), false, 0, b, {}, b.Bounds());
+  EXPECT_EQ(b.Pixel(0, 0), Px(kWhite));
+  PaintSection(bind, FillBG(kWhite), false, 1, b, {}, b.Bounds());
+  EXPECT_EQ(b.Pixel(0, 0), Px(kBlue));
+  EXPECT_EQ(b.Pixel(7, 4), Px(kBlue));
+  EXPECT_EQ(b.Pixel(4, 4), Px(kWhite));  // no centre without bit 2
+}
+
+TEST(PaintSection, FullTransparencyReproducesTheParent) {
+  Skin s;
+  const int si = s.AddSection(1, kRed);
+  s.sd.gd[size_t(si)].Props[0].Transparency = 100;
+  Bitmap32 parent(20, 20);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) parent.SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 12 + y));
+  TCacheInfo bg = MakeCacheInfo(parent);
+  Bitmap32 b(6, 5);
+  PaintSectionByIndex(si, bg, -1, -1, &s.sd, b, BmpPoint(7, 9), b.Bounds(), 0);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 6; ++x) ASSERT_EQ(b.Pixel(x, y), parent.Pixel(7 + x, 9 + y));
+  // Half transparency over a plain parent colour: the colour mix.
+  s.sd.gd[size_t(si)].Props[0].Transparency = 50;
+  PaintSectionByIndex(si, FillBG(kBlue), -1, -1, &s.sd, b, {}, b.Bounds(), 0);
+  EXPECT_EQ(b.Pixel(2, 2), Px(MixTwoColours(kBlue, kRed, 127) & 0xFFFFFF));
+}
+
+TEST(PaintSection, KeyedCornerOverReadyParentShowsTheParent) {
+  Skin s;
+  for (int x = 0; x < 3; ++x)
+    for (int y = 0; y < 3; ++y) s.Master().SetPixel(x, y, Px(kBlue));
+  s.Master().SetPixel(0, 0, 0x00FF00FF);  // transparent corner pixel
+  const int si = s.AddSection(1, kWhite);
+  const int mi = s.AddMask({0, 0, 3, 3}, 1, 1, 1, 1, 1, 1);
+  s.sd.ma[size_t(mi)].Cfg = 1;
+  s.sd.gd[size_t(si)].BorderIndex = mi;
+  Bitmap32 parent(30, 30);
+  parent.Fill(Px(kGreen));
+  Bitmap32 b(10, 10);
+  PaintSectionByIndex(si, MakeCacheInfo(parent), -1, -1, &s.sd, b, BmpPoint(5, 5), b.Bounds(), 0);
+  EXPECT_EQ(b.Pixel(0, 0), Px(kGreen));
+  EXPECT_EQ(b.Pixel(1, 0), Px(kBlue));
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 10; ++x) ASSERT_NE(b.Pixel(x, y) & 0xFFFFFF, 0xFF00FFu);
+}
+
+TEST(DrawTexture, ModeTwoFillsOneRowAndReportsTheRest) {
+  Skin s;
+  for (int x = 0; x < 4; ++x)
+    for (int y = 0; y < 10; ++y) s.Master().SetPixel(x, y, Px(kGreen));
+  const int si = s.AddSection(1, kRed);
+  const int ti = s.AddMask({0, 0, 4, 10}, 1, 0, 0, 0, 0, 2);
+  s.sd.ma[size_t(ti)].ImgType = itisaTexture;
+  s.sd.gd[size_t(si)].Props[0].TextureIndex = ti;
+  s.sd.gd[size_t(si)].Props[0].ImagePercent = 100;
+  Bitmap32 b(9, 30);
+  PaintSectionByIndex(si, FillBG(kWhite), -1, -1, &s.sd, b, {}, b.Bounds(), 0);
+  for (int y = 0; y < 30; ++y) EXPECT_EQ(b.Pixel(8, y), Px(y < 10 ? kGreen : kRed)) << y;
+  BmpRect r(0, 0, 9, 30);
+  DrawTexture(b, r, 2, s.sd.ma[size_t(ti)]);
+  EXPECT_EQ(r, BmpRect(0, 10, 9, 30));
+  r = BmpRect(0, 0, 9, 30);
+  DrawTexture(b, r, 0, s.sd.ma[size_t(ti)]);
+  EXPECT_EQ(r, BmpRect(-1, -1, -1, -1));
+}
+
+TEST(PaintGradient, VerticalAndHorizontalBands) {
+  std::vector<TsGradPoint> pts(2);
+  pts[0].Color = 0xFF000000;  // black, top byte as the loader leaves it
+  pts[1].Color = 0xFF0000C8;  // red 200
+  pts[1].Percent = 100;
+  Bitmap32 b(3, 5);
+  PaintGradient(b, b.Bounds(), pts);
+  // 5 rows: step 40 per row.
+  for (int y = 0; y < 5; ++y) EXPECT_EQ(b.Pixel(1, y), 0xFF000000u | std::uint32_t(40 * y) << 16) << y;
+  pts[0].Mode = pts[1].Mode = 1;
+  Bitmap32 h(4, 2);
+  PaintGradient(h, h.Bounds(), pts);
+  for (int x = 0; x < 4; ++x) EXPECT_EQ(h.Pixel(x, 1), 0xFF000000u | std::uint32_t(50 * x) << 16) << x;
+  // Gradient at 60 % tinted towards the colour for the remaining 40 %.
+  Skin s;
+  const int si = s.AddSection(1, kWhite);
+  s.sd.gd[size_t(si)].Props[0].GradientPercent = 60;
+  s.sd.gd[size_t(si)].Props[0].GradientArray = {pts[0], pts[1]};
+  s.sd.gd[size_t(si)].Props[0].GradientArray[0].Mode = 0;
+  s.sd.gd[size_t(si)].Props[0].GradientArray[1].Mode = 0;
+  Bitmap32 g(2, 5);
+  PaintSectionByIndex(si, FillBG(kWhite), -1, -1, &s.sd, g, {}, g.Bounds(), 0);
+  const int a = 60 * 255 / 100;
+  EXPECT_EQ(g.Pixel(0, 0), 0xFF000000u | std::uint32_t((255 * (255 - a)) >> 8) * 0x010101u);
+}
+
+TEST(PaintSection, ColourEffectsSkipKeyPixelsAndApplyWhenOpaque) {
+  Skin s;
+  const int si = s.AddSection(1, kWhite);
+  struct Toned : skintool::FixedBinding {
+    using FixedBinding::FixedBinding;
+    std::uint32_t ColorTone() const override { return kRed; }
+  } bind(&s.sd, si);
+  Bitmap32 b(4, 4);
+  PaintSection(bind, FillBG(kWhite), false, 0, b, {}, BmpRect(0, 0, 4, 2));
+  EXPECT_EQ(b.Pixel(0, 0), ApplyPixelOp(Px(kWhite), TPixelOp::Tone, int(kRed)));
+  // Transparent sections get no effects.
+  s.sd.gd[size_t(si)].Props[0].Transparency = 100;
+  b.Fill(Px(kGreen));
+  PaintSection(bind, FillBG(kGreen), false, 0, b, {}, b.Bounds());
+  EXPECT_EQ(b.Pixel(1, 1), Px(kGreen));
+}
