@@ -417,6 +417,7 @@ png_bytep* PrepareJpeg(JpegJob* job) {
 
 TDecodedImage DecodeJpeg(const std::uint8_t* data, std::size_t size) {
   if (!data || size < 4 || data[0] != 0xFF || data[1] != 0xD8) Fail("Data is not a JPEG image");
+  if (size > 0x7FFFFFFFu) Fail("JPEG data is too large");  // the library counts in long
   PngTarget target;
   JpegJob job{data, size};
   job.prepare = PrepareJpeg;

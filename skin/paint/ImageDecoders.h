@@ -27,7 +27,7 @@ struct TDecodedImage {
 
 // Largest width or height accepted, and largest pixel count.
 inline constexpr int kMaxImageSide = 16384;
-inline constexpr std::int64_t kMaxImagePixels = std::int64_t(1) << 25;
+inline constexpr std::int64_t kMaxImagePixels = std::int64_t(1) << 24;
 
 // Images without alpha come out with alpha 255 in every pixel.
 TDecodedImage DecodeBmp(const std::uint8_t* data, std::size_t size);

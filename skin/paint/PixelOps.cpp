@@ -6,7 +6,8 @@
 #include "skin/paint/Resample.h"
 #include "skin/paint/SkinColors.h"
 
-#if defined(__SSE2__)
+// CB_NO_SIMD builds the plain scalar code, which the tests also run.
+#if defined(__SSE2__) && !defined(CB_NO_SIMD)
 #include <emmintrin.h>
 #define CB_PIXEL_SSE2 1
 #endif

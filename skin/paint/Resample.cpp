@@ -5,6 +5,12 @@
 #include <cstring>
 #include <vector>
 
+// CB_NO_SIMD builds the plain scalar code, which the tests also run.
+#if defined(__SSE2__) && !defined(CB_NO_SIMD)
+#include <emmintrin.h>
+#define CB_RESAMPLE_SSE2 1
+#endif
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -58,6 +64,7 @@ struct Weights {
   std::vector<int> count;
   std::vector<int> idx;           // source index (mirrored into the image)
   std::vector<std::int16_t> w;    // weight, Q14; each target's weights sum to 1
+  std::vector<std::int32_t> pair; // weights k and k + 1 of a target as one 32-bit value
 };
 
 Weights Build(int src, int dst, int filter) {
@@ -101,10 +108,19 @@ Weights Build(int src, int dst, int filter) {
       if (std::fabs(tmp[k]) > std::fabs(tmp[big])) big = k;
     }
     out.w[out.start[std::size_t(i)] + big] = std::int16_t(out.w[out.start[std::size_t(i)] + big] + (kOne - total));
+    if (tmp.size() & 1) {  // an even count lets the vector code take weights in pairs
+      out.w.push_back(0);
+      out.idx.push_back(tmpIdx.back());
+      ++out.count[std::size_t(i)];
+    }
   }
+  out.pair.resize(out.w.size() / 2);
+  for (std::size_t k = 0; k + 1 < out.w.size(); k += 2)
+    out.pair[k / 2] = std::int32_t((std::uint32_t(std::uint16_t(out.w[k + 1])) << 16) | std::uint16_t(out.w[k]));
   return out;
 }
 
+#ifndef CB_RESAMPLE_SSE2
 inline std::uint32_t Pack(const int acc[4]) {
   std::uint32_t p = 0;
   for (int c = 0; c < 4; ++c) {
@@ -113,23 +129,43 @@ inline std::uint32_t Pack(const int acc[4]) {
   }
   return p;
 }
+#endif
 
+// Integer sums are exact in any order, so the vector paths give the bits of
+// the scalar ones.
 void Horizontal(const Bitmap32& src, const Bitmap32& dst, const Weights& wt) {
   for (int y = 0; y < src.Height(); ++y) {
     const std::uint8_t* s = src.Row(y);
     std::uint32_t* d = dst.Line(y);
     for (int x = 0; x < dst.Width(); ++x) {
-      int acc[4] = {0, 0, 0, 0};
       const int st = wt.start[std::size_t(x)], n = wt.count[std::size_t(x)];
-      for (int k = 0; k < n; ++k) {
-        const std::uint8_t* p = s + std::ptrdiff_t(wt.idx[std::size_t(st + k)]) * 4;
-        const int w = wt.w[std::size_t(st + k)];
-        acc[0] += p[0] * w;
-        acc[1] += p[1] * w;
-        acc[2] += p[2] * w;
-        acc[3] += p[3] * w;
+      const int* idx = wt.idx.data() + st;
+#ifdef CB_RESAMPLE_SSE2
+      const __m128i zero = _mm_setzero_si128();
+      const std::int32_t* pw = wt.pair.data() + st / 2;
+      __m128i acc = _mm_set1_epi32(kOne >> 1);
+      for (int k = 0; k < n; k += 2) {
+        std::uint32_t pa, pb;
+        std::memcpy(&pa, s + std::ptrdiff_t(idx[k]) * 4, 4);
+        std::memcpy(&pb, s + std::ptrdiff_t(idx[k + 1]) * 4, 4);
+        const __m128i v = _mm_unpacklo_epi8(
+            _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(pa)), _mm_cvtsi32_si128(int(pb))), zero);
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(v, _mm_set1_epi32(pw[k / 2])));
       }
-      d[x] = Pack(acc);
+      const __m128i v16 = _mm_packs_epi32(_mm_srai_epi32(acc, kShift), zero);
+      d[x] = std::uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(v16, zero)));
+#else
+      const std::int16_t* w = wt.w.data() + st;
+      int a[4] = {0, 0, 0, 0};
+      for (int k = 0; k < n; ++k) {
+        const std::uint8_t* p = s + std::ptrdiff_t(idx[k]) * 4;
+        a[0] += p[0] * w[k];
+        a[1] += p[1] * w[k];
+        a[2] += p[2] * w[k];
+        a[3] += p[3] * w[k];
+      }
+      d[x] = Pack(a);
+#endif
     }
   }
 }
@@ -137,18 +173,42 @@ void Horizontal(const Bitmap32& src, const Bitmap32& dst, const Weights& wt) {
 void Vertical(const Bitmap32& src, const Bitmap32& dst, const Weights& wt) {
   const int bytes = dst.Width() * 4;
   std::vector<int> acc(static_cast<std::size_t>(bytes));
+  std::vector<const std::uint8_t*> rows;
   for (int y = 0; y < dst.Height(); ++y) {
-    std::fill(acc.begin(), acc.end(), kOne >> 1);
     const int st = wt.start[std::size_t(y)], n = wt.count[std::size_t(y)];
-    for (int k = 0; k < n; ++k) {
-      const std::uint8_t* s = src.Row(wt.idx[std::size_t(st + k)]);
-      const int w = wt.w[std::size_t(st + k)];
-      for (int i = 0; i < bytes; ++i) acc[std::size_t(i)] += s[i] * w;
-    }
+    const std::int16_t* w = wt.w.data() + st;
+    rows.resize(std::size_t(n));
+    for (int k = 0; k < n; ++k) rows[std::size_t(k)] = src.Row(wt.idx[std::size_t(st + k)]);
     std::uint8_t* d = dst.Row(y);
-    for (int i = 0; i < bytes; ++i) {
-      const int v = acc[std::size_t(i)] >> kShift;
-      d[i] = std::uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+    int i = 0;
+#ifdef CB_RESAMPLE_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i round = _mm_set1_epi32(kOne >> 1);
+    for (; i + 16 <= bytes; i += 16) {
+      __m128i a0 = round, a1 = round, a2 = round, a3 = round;
+      for (int k = 0; k < n; k += 2) {  // counts are even
+        const __m128i ra = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[std::size_t(k)] + i));
+        const __m128i rb = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows[std::size_t(k + 1)] + i));
+        const __m128i ww = _mm_set1_epi32(wt.pair[std::size_t(st + k) / 2]);
+        const __m128i lo = _mm_unpacklo_epi8(ra, rb), hi = _mm_unpackhi_epi8(ra, rb);
+        a0 = _mm_add_epi32(a0, _mm_madd_epi16(_mm_unpacklo_epi8(lo, zero), ww));
+        a1 = _mm_add_epi32(a1, _mm_madd_epi16(_mm_unpackhi_epi8(lo, zero), ww));
+        a2 = _mm_add_epi32(a2, _mm_madd_epi16(_mm_unpacklo_epi8(hi, zero), ww));
+        a3 = _mm_add_epi32(a3, _mm_madd_epi16(_mm_unpackhi_epi8(hi, zero), ww));
+      }
+      const __m128i p01 = _mm_packs_epi32(_mm_srai_epi32(a0, kShift), _mm_srai_epi32(a1, kShift));
+      const __m128i p23 = _mm_packs_epi32(_mm_srai_epi32(a2, kShift), _mm_srai_epi32(a3, kShift));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(p01, p23));
+    }
+#endif
+    for (int j = i; j < bytes; ++j) acc[std::size_t(j)] = kOne >> 1;
+    for (int k = 0; k < n; ++k) {
+      const std::uint8_t* s = rows[std::size_t(k)];
+      for (int j = i; j < bytes; ++j) acc[std::size_t(j)] += s[j] * w[k];
+    }
+    for (int j = i; j < bytes; ++j) {
+      const int v = acc[std::size_t(j)] >> kShift;
+      d[j] = std::uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
     }
   }
 }
