@@ -334,8 +334,7 @@ void TacSkinData::LoadAllMasks() {
   }
 }
 
-void TacSkinData::ReadSection(TsGeneralData& g, const std::string& section) {
-  TacSectionReader r(FOwner->OptionsDat);
+void TacSkinData::ReadSection(TsGeneralData& g, const std::string& section, const TacSectionReader& r) {
   g.ClassName = section;
   g.ParentClass = FOwner->OptionsDat.ReadString(section, "PARENTCLASS", "");
   g.States = r.ReadInt(section, "STATES", 3, 255);
@@ -494,7 +493,7 @@ void TacSkinData::LoadAllGeneralData() {
   RibbonCovering = static_cast<uint8_t>(r.ReadInt("RIBBONTAB", "TABSCOVERING", 0, 255));
   for (const auto& s : ini.Sections()) {
     TsGeneralData g;
-    ReadSection(g, s.Name);
+    ReadSection(g, s.Name, r);
     gd.push_back(std::move(g));
   }
   LayCommonSections();
@@ -693,7 +692,10 @@ int TacSkinData::AddComputedOuterMask(int si) {
 void TacSkinData::InitMaskIndexes() {
   for (size_t i = 0; i < gd.size(); ++i) {
     TsGeneralData& g = gd[i];
-    if (g.ClassName == kGlobal) continue;
+    if (g.ClassName == kGlobal) {
+      g.BorderIndex = -1;  // never a border: 0 would name the first mask
+      continue;
+    }
     int si = static_cast<int>(i);
     if (g.BorderIndex == 0) g.BorderIndex = FOwner->GetMaskIndex(si, "BORDERSMASK", this);
     g.ImgTL = FOwner->GetMaskIndex(si, "IMGTOPLEFT", this);

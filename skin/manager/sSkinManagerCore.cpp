@@ -176,10 +176,15 @@ bool TacSkinManagerCore::ReadSkinFile(const std::string& upperName, std::vector<
 
 bool TacSkinManagerCore::LoadSkinImage(const std::string& upperName, Bitmap32& out, bool& hasAlpha) const {
   std::vector<uint8_t> bytes;
-  if (!ReadSkinFile(upperName, bytes)) return false;
+  const std::vector<uint8_t>* data = &bytes;
+  const TacFileItem* f = SkinIsPacked && sc ? sc->FindByUpperName(upperName) : nullptr;
+  if (f)
+    data = &f->Stream->Data;  // decoded in place, not copied
+  else if (!ReadSkinFile(upperName, bytes))
+    return false;
   try {
     TImageFormat fmt = ImageFormatFromName(upperName);
-    TDecodedImage d = DecodeImage(bytes.data(), bytes.size(), fmt);
+    TDecodedImage d = DecodeImage(data->data(), data->size(), fmt);
     hasAlpha = d.HasAlpha;
     out = std::move(d.Bmp);
   } catch (const std::exception&) {
@@ -194,20 +199,17 @@ void TacSkinManagerCore::LoadCommonData() {
   std::string master = OptionsDat.ReadString(kGlobal, "MASTERBITMAP", "");
   if (!master.empty()) {
     std::vector<uint8_t> bytes;
-    bool have = false;
+    const std::vector<uint8_t>* data = nullptr;
     if (SkinIsPacked && sc) {
-      if (const TacFileItem* f = sc->FindByUpperName(master)) {
-        bytes = f->Stream->Data;
-        have = true;
-      }
+      if (const TacFileItem* f = sc->FindByUpperName(master)) data = &f->Stream->Data;
     } else if (!SkinPath.empty()) {
       std::u16string path = SkinPath + Host.FromAnsi(master);
-      have = Host.FileExists(path) && Host.ReadWholeFile(path, bytes);
+      if (Host.FileExists(path) && Host.ReadWholeFile(path, bytes)) data = &bytes;
     }
-    if (have) {
+    if (data) {
       bool png = AnsiUpper(master).find(".PNG") != std::string::npos;
       try {
-        TDecodedImage d = png ? DecodePng(bytes.data(), bytes.size()) : DecodeBmp(bytes.data(), bytes.size());
+        TDecodedImage d = png ? DecodePng(data->data(), data->size()) : DecodeBmp(data->data(), data->size());
         auto bmp = std::make_unique<Bitmap32>(std::move(d.Bmp));
         if (d.HasAlpha) {
           for (int y = 0; y < bmp->Height(); ++y) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "acMemIni.h"
@@ -80,7 +81,10 @@ public:
                                            int& variantIndex) const;
 
 private:
+  // The sections of a chain, worked out once per section.
+  const std::vector<const TacMemIni::Section*>& ChainOf(const std::string& section) const;
   const TacMemIni& FIni;
+  mutable std::unordered_map<std::string, std::vector<const TacMemIni::Section*>> FChains;
 };
 
 }  // namespace cb
