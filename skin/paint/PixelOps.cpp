@@ -273,11 +273,14 @@ void FillPixels32(const Bitmap32& Bmp, const BmpRect& R, std::uint32_t Color, st
     int i = 0;
 #ifdef CB_PIXEL_SSE2
     const __m128i vv = _mm_set1_epi32(int(v));
-    for (; i + 16 <= n; i += 16) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), vv);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 4), vv);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 8), vv);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 12), vv);
+    if ((reinterpret_cast<std::uintptr_t>(p) & 3) == 0) {  // pixels are 4-byte aligned in practice
+      for (; i < n && (reinterpret_cast<std::uintptr_t>(p + i) & 15) != 0; ++i) p[i] = v;
+      for (; i + 16 <= n; i += 16) {
+        _mm_store_si128(reinterpret_cast<__m128i*>(p + i), vv);
+        _mm_store_si128(reinterpret_cast<__m128i*>(p + i + 4), vv);
+        _mm_store_si128(reinterpret_cast<__m128i*>(p + i + 8), vv);
+        _mm_store_si128(reinterpret_cast<__m128i*>(p + i + 12), vv);
+      }
     }
     for (; i + 4 <= n; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), vv);
 #endif
