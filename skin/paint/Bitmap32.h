@@ -39,6 +39,9 @@ struct BmpPoint {
   friend constexpr bool operator==(const BmpPoint&, const BmpPoint&) = default;
 };
 
+// Constness is that of the handle (size and memory), not of the pixels:
+// routines take their targets as const references, so that views such as
+// View() can be passed directly.
 class Bitmap32 {
  public:
   // Pixel memory released by a wrapping bitmap when it dies (for example the
