@@ -9,7 +9,7 @@ packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev python3
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
   libz-mingw-w64-dev
-  wine wine64 xvfb xcompmgr xdotool x11-utils imagemagick
+  wine wine64 xvfb xcompmgr xdotool x11-utils imagemagick iproute2
   fonts-wqy-microhei fonts-font-awesome fonts-dejavu-core
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libpixman-1-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
