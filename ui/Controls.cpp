@@ -144,6 +144,12 @@ void TControl::SetAlign(TAlign Value) {
   if (FParent) FParent->Realign();
 }
 
+void TControl::SetBiDiMode(TBiDiMode Value) {
+  if (Value == FBiDiMode) return;
+  FBiDiMode = Value;
+  Perform(CM_BIDIMODECHANGED);
+}
+
 void TControl::SetAnchors(TAnchors Value) {
   FAnchors = Value;
   UpdateAnchorRules();
@@ -178,6 +184,11 @@ void TControl::SetClientWidth(int Value) { SetWidth(Value); }
 void TControl::SetClientHeight(int Value) { SetHeight(Value); }
 
 TPoint TControl::ClientOrigin() const {
+  if (auto* W = dynamic_cast<const TWinControl*>(this); W && W->WindowHandle()) {
+    POINT P{0, 0};
+    ::ClientToScreen(W->WindowHandle(), &P);
+    return TPoint(P.x, P.y);
+  }
   if (!FParent) return TPoint(FLeft, FTop);
   TPoint P = FParent->ClientOrigin();
   return TPoint(P.X + FLeft, P.Y + FTop);
@@ -427,6 +438,8 @@ void TControl::PublishProperties(TPublisher& P) {
          {L"alNone", L"alTop", L"alBottom", L"alLeft", L"alRight", L"alClient", L"alCustom"}, alNone);
   P.Set(L"Anchors", &TControl::Anchors, &TControl::SetAnchors, {L"akLeft", L"akTop", L"akRight", L"akBottom"},
         akLeft | akTop);
+  P.Enum(L"BiDiMode", &TControl::BiDiMode, &TControl::SetBiDiMode,
+         {L"bdLeftToRight", L"bdRightToLeft", L"bdRightToLeftNoAlign", L"bdRightToLeftReadingOnly"}, bdLeftToRight);
   P.Str(L"Caption", &TControl::Caption, &TControl::SetCaption);
   P.Color(L"Color", &TControl::Color, &TControl::SetColor, clBtnFace).Stored = [](const TPersistent* O) {
     return !static_cast<const TControl*>(O)->ParentColor();

@@ -22,6 +22,7 @@ class TCustomForm;
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TTextLayout { tlTop, tlCenter, tlBottom };
+enum TBiDiMode { bdLeftToRight, bdRightToLeft, bdRightToLeftNoAlign, bdRightToLeftReadingOnly };
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
 using TAnchors = std::uint32_t;
 constexpr TAnchors akLeft = 1, akTop = 2, akRight = 4, akBottom = 8;
@@ -127,6 +128,8 @@ public:
   TAnchors Anchors() const { return FAnchors; }
   void SetAnchors(TAnchors Value);
   bool MouseInControl() const { return FMouseInControl; }
+  TBiDiMode BiDiMode() const { return FBiDiMode; }
+  void SetBiDiMode(TBiDiMode Value);
 
   TControlState ControlState() const { return FControlState; }
   void SetControlState(TControlState Value) { FControlState = Value; }
@@ -205,6 +208,7 @@ private:
   std::atomic<TCursor> FCursor{crDefault};
   TAlign FAlign = alNone;
   TAnchors FAnchors = akLeft | akTop;
+  TBiDiMode FBiDiMode = bdLeftToRight;
   int FCurrentPPI = DesignPPI;
   // Distance to the parent's right and bottom edges, for akRight/akBottom.
   int FAnchorRight = 0, FAnchorBottom = 0;

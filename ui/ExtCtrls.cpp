@@ -102,7 +102,7 @@ void TTimer::UpdateTimer() {
     KillTimer(FWindow, 1);
     FRunning = false;
   }
-  if (FEnabled && FInterval > 0 && OnTimer) FRunning = SetTimer(FWindow, 1, FInterval, nullptr) != 0;
+  if (FEnabled && FInterval > 0) FRunning = SetTimer(FWindow, 1, FInterval, nullptr) != 0;
 }
 
 void TTimer::PublishProperties(TPublisher& P) {

@@ -4,7 +4,8 @@
 
 #include "ui/Controls.h"
 
-// Fires OnTimer every Interval milliseconds on the GUI thread while Enabled.
+// Fires OnTimer every Interval milliseconds on the GUI thread while Enabled
+// (OnTimer may be assigned at any time).
 class TTimer : public TComponent {
   CB_CLASS(TTimer, TComponent)
 public:

@@ -436,6 +436,8 @@ void TCustomForm::WndProc(TMessage& M) {
         return;
       }
       break;
+    case CM_VISIBLECHANGED:
+      return;  // a form shows its window itself, after OnShow
     case WM_DPICHANGED: {
       ScaleForPPI(LOWORD(M.WParam));
       auto* R = reinterpret_cast<RECT*>(M.LParam);

@@ -499,12 +499,17 @@ void TWinControl::PaintControls(HDC DC, TControl* First) {
     int Saved = SaveDC(DC);
     OffsetViewportOrgEx(DC, C->Left(), C->Top(), nullptr);
     IntersectClipRect(DC, 0, 0, C->Width(), C->Height());
+    // A copy into another context is a copy for the windowless children too.
+    TControlState Old = C->ControlState();
+    if (FControlState & csPaintCopy) C->SetControlState(Old | csPaintCopy);
     try {
       C->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
     } catch (...) {
+      C->SetControlState(Old);
       RestoreDC(DC, Saved);
       throw;
     }
+    C->SetControlState(Old);
     RestoreDC(DC, Saved);
   }
 }

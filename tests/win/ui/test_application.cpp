@@ -1,0 +1,66 @@
+// A whole run of the message loop: the main form's OnShow before any input,
+// and closing the main form ending the run.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ui/Forms.h"
+
+namespace {
+
+class TMainForm : public TForm {
+  CB_CLASS(TMainForm, TForm)
+public:
+  using TForm::TForm;
+  std::vector<std::wstring>* Log = nullptr;
+
+protected:
+  void WndProc(TMessage& M) override {
+    if (M.Msg == WM_USER) {
+      Log->push_back(L"input");
+      Close();
+      return;
+    }
+    TForm::WndProc(M);
+  }
+};
+
+TEST(Run, OnShowOfTheMainFormRunsBeforeQueuedInputAndClosingItEndsTheRun) {
+  std::vector<std::wstring> Log;
+  Application->Initialize();
+  Application->SetMainFormOnTaskBar(true);
+  TMainForm* Main = nullptr;
+  Application->CreateForm(Main);
+  Main->Log = &Log;
+  ASSERT_EQ(Application->MainForm(), Main);
+  PostMessageW(Main->Handle(), WM_USER, 0, 0);  // waiting before the loop starts
+  Main->OnShow = [&](TObject*) { Log.push_back(L"show"); };
+  Main->OnClose = [&](TObject*, TCloseAction&) { Log.push_back(L"close"); };
+  Application->Run();
+  EXPECT_EQ(Log, (std::vector<std::wstring>{L"show", L"input", L"close"}));
+  EXPECT_TRUE(Application->Terminated());
+  EXPECT_FALSE(IsWindowVisible(Main->Handle()));
+  EXPECT_TRUE(GetWindowLongPtrW(Main->Handle(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+
+  // A second form belongs to the main form's window.
+  TForm* Second = nullptr;
+  Application->CreateForm(Second);
+  EXPECT_EQ(GetWindow(Second->Handle(), GW_OWNER), Main->Handle());
+
+  // Terminate inside OnShow: the loop handles nothing more.
+  Log.clear();
+  PostMessageW(Main->Handle(), WM_USER, 0, 0);
+  Main->OnShow = [&](TObject*) {
+    Log.push_back(L"show");
+    Application->Terminate();
+  };
+  Application->Run();
+  EXPECT_EQ(Log, (std::vector<std::wstring>{L"show"}));
+
+  // Freeing the main form clears it.
+  delete Main;
+  EXPECT_EQ(Application->MainForm(), nullptr);
+}
+
+}  // namespace
