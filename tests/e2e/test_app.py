@@ -161,7 +161,7 @@ class App(unittest.TestCase):
         # The hourglass shows over the window while the command runs.
         self.s.move(self.main, 200, 140)
         time.sleep(1)
-        self.assertEqual(self.s.probe("cursor")["current"], "wait")
+        self.assertEqual(self.s.cursor(), "wait")
         # While PowerShell works, the About dialog still opens and closes.
         self.click("关于")
         about = self.s.wait_window("TForm2", "关于", timeout=3)
