@@ -184,7 +184,15 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
       }
     if (found) {
       md.Bmp = &found->Bmp;
-      md.R = {0, 0, found->Bmp.Width(), found->Bmp.Height()};
+      if (IsEmptyRect(md.R) || found->MulPPI == found->DivPPI) {
+        if (IsEmptyRect(md.R)) md.R = {0, 0, found->Bmp.Width(), found->Bmp.Height()};
+      } else {
+        md.R = {md.R.Left * found->MulPPI / found->DivPPI, md.R.Top * found->MulPPI / found->DivPPI,
+                md.R.Right * found->MulPPI / found->DivPPI, md.R.Bottom * found->MulPPI / found->DivPPI};
+      }
+      if (md.R.Left < 0 || md.R.Top < 0 || md.R.Width() <= 0 || md.R.Height() <= 0 ||
+          md.R.Right > found->Bmp.Width() || md.R.Bottom > found->Bmp.Height())
+        return false;
       ScaleBorders(md, found->MulPPI, found->DivPPI);
     } else {
       Bitmap32 img;
@@ -472,7 +480,15 @@ void TacSkinData::ReadOuterEffect(int index, const std::string& p) {
   e.Blur = ScaledGlobalInt(p + "_BLUR_OE", 5);
   e.Opacity = GlobalInt(p + "_OPACITY", sh ? 60 : 200);
   e.Source = GlobalInt(p + "_SOURCE", 2);
-  e.Mask = e.Source == 1 ? FOwner->GetMaskIndex(kGlobal, p + "_MASK", this) : -1;
+  e.Mask = -1;
+  if (e.Source == 1) {
+    e.Mask = FOwner->GetMaskIndex(kGlobal, p + "_MASK", this);
+  } else if (e.Source == 2) {
+    int g = FOwner->GetSkinIndex(kGlobal, this);
+    e.Mask = AddComputedShape(g, kGlobal, p + "_CALC", "OuterCalc", {e.OffsetL, e.OffsetT, e.OffsetR, e.OffsetB},
+                              e.Radius, e.Blur, static_cast<uint32_t>(e.ColorL), static_cast<uint32_t>(e.ColorT),
+                              static_cast<uint32_t>(e.ColorR), static_cast<uint32_t>(e.ColorB));
+  }
   const TsMaskData* m = e.Mask >= 0 ? &ma[static_cast<size_t>(e.Mask)] : nullptr;
   auto width = [&](const char* side, int border) {
     int v = GlobalInt(p + "_WIDTH" + side, -1);
@@ -643,34 +659,43 @@ void TacSkinData::InitConstantIndexes() {
 
 int TacSkinData::AddComputedOuterMask(int si) {
   const TsGeneralData& g = gd[static_cast<size_t>(si)];
-  int l = std::max(0, g.OuterOffset.Left), t = std::max(0, g.OuterOffset.Top);
-  int r = std::max(0, g.OuterOffset.Right), b = std::max(0, g.OuterOffset.Bottom);
+  bool leftOnly = g.OuterMode == 3;
+  uint32_t key = 0xFF00FF;
+  return AddComputedShape(si, g.ClassName, "OUTERMASK", "Outer" + std::to_string(ma.size()), g.OuterOffset,
+                          g.OuterRadius, g.OuterBlur, static_cast<uint32_t>(g.OuterColorL),
+                          leftOnly ? key : static_cast<uint32_t>(g.OuterColorT),
+                          leftOnly ? key : static_cast<uint32_t>(g.OuterColorR),
+                          leftOnly ? key : static_cast<uint32_t>(g.OuterColorB));
+}
+
+int TacSkinData::AddComputedShape(int si, const std::string& className, const std::string& propertyName,
+                                  const std::string& tag, TacRect offsets, int radius, int blur, uint32_t colorL,
+                                  uint32_t colorT, uint32_t colorR, uint32_t colorB) {
+  int l = std::max(0, offsets.Left), t = std::max(0, offsets.Top);
+  int r = std::max(0, offsets.Right), b = std::max(0, offsets.Bottom);
   int w = l + r, h = t + b;
   if (w <= 0 || h <= 0) return -1;
   ShadowShapeColors colors;
-  colors.Left = static_cast<uint32_t>(g.OuterColorL);
-  if (g.OuterMode == 3) {
-    colors.Top = colors.Right = colors.Bottom = 0xFF00FF;
-  } else {
-    colors.Top = static_cast<uint32_t>(g.OuterColorT);
-    colors.Right = static_cast<uint32_t>(g.OuterColorR);
-    colors.Bottom = static_cast<uint32_t>(g.OuterColorB);
-  }
+  colors.Left = colorL;
+  colors.Top = colorT;
+  colors.Right = colorR;
+  colors.Bottom = colorB;
   // The solid part is the control, which the border painting stretches from
   // a point: the image is only the ring around it.
-  Bitmap32 img = MakeBlurredShape(w, h, BmpRect(l, t, l, t), g.OuterRadius, g.OuterBlur, colors);
+  Bitmap32 img = MakeBlurredShape(w, h, BmpRect(l, t, l, t), radius, blur, colors);
   if (img.Empty()) return -1;
   int index = static_cast<int>(ma.size());
   auto bd = std::make_unique<TacBmpData>();
-  bd->FileName = "Outer" + std::to_string(index);
-  bd->Path = g.ClassName + "-OUTERMASK";
+  bd->FileName = tag;
+  bd->Path = className + "-" + propertyName;
   bd->MaskType = 1;
+  bd->MulPPI = bd->DivPPI = PPI;
   bd->Bmp = std::move(img);
   bd->R = bd->SrcRect = {0, 0, bd->Bmp.Width(), bd->Bmp.Height()};
   TsMaskData md;
   md.Bmp = &bd->Bmp;
-  md.ClassName = g.ClassName;
-  md.PropertyName = "OUTERMASK";
+  md.ClassName = className;
+  md.PropertyName = propertyName;
   md.R = bd->R;
   md.ImageCount = 1;
   md.MaskType = 1;

@@ -207,6 +207,11 @@ private:
   void LayCommonSections();
   void ReadOuterEffect(int index, const std::string& prefix);
   int AddComputedOuterMask(int sectionIndex);
+  // A blurred shape around a point, as a one-frame border image with its mask
+  // rows; the offsets are the room on each side.
+  int AddComputedShape(int sectionIndex, const std::string& className, const std::string& propertyName,
+                       const std::string& tag, TacRect offsets, int radius, int blur, uint32_t colorL,
+                       uint32_t colorT, uint32_t colorR, uint32_t colorB);
   void FillElement(TacConstElementData& e, std::initializer_list<const char*> names);
 };
 

@@ -194,6 +194,35 @@ bool TacSkinManagerCore::LoadSkinImage(const std::string& upperName, Bitmap32& o
   return !out.Empty();
 }
 
+std::vector<TacSkinFont> TacSkinManagerCore::CollectSkinFonts() const {
+  std::vector<TacSkinFont> fonts;
+  int count = std::clamp(OptionsDat.ReadInteger(kGlobal, "FontCount", 0), 0, 256);
+  auto file = [&](int n) { return OptionsDat.ReadString(kGlobal, "FontFile" + std::to_string(n), ""); };
+  auto face = [&](int n) { return OptionsDat.ReadString(kGlobal, "FontName" + std::to_string(n), ""); };
+  if (SkinIsPacked && sc) {
+    for (int i = 0; i < std::min<int>(sc->FileCount, static_cast<int>(sc->Files.size())); ++i) {
+      const TacFileItem& f = sc->Files[static_cast<size_t>(i)];
+      if (f.FileType != ftFont) continue;
+      TacSkinFont font{f.AnsiName, "", f.Stream->Data};
+      for (int n = 0; n < count; ++n)
+        if (file(n) == f.AnsiName) {
+          font.FaceName = face(n);
+          break;
+        }
+      fonts.push_back(std::move(font));
+    }
+  } else if (!SkinPath.empty()) {
+    for (int n = 0; n < count; ++n) {
+      std::string name = file(n);
+      std::vector<uint8_t> bytes;
+      std::u16string path = SkinPath + Host.FromAnsi(name);
+      if (!name.empty() && Host.FileExists(path) && Host.ReadWholeFile(path, bytes))
+        fonts.push_back({name, face(n), std::move(bytes)});
+    }
+  }
+  return fonts;
+}
+
 void TacSkinManagerCore::LoadCommonData() {
   MasterBitmap.reset();
   std::string master = OptionsDat.ReadString(kGlobal, "MASTERBITMAP", "");

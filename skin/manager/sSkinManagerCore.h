@@ -31,6 +31,13 @@ struct TsSkinCommonInfo {
   TsSkinCommonInfo() { Sections.fill(-1); }
 };
 
+// A font carried by a skin, for the platform to register while the skin is in use.
+struct TacSkinFont {
+  std::string FileName;
+  std::string FaceName;
+  std::vector<uint8_t> Data;
+};
+
 extern const char* const SFormatErrorBegin;  // "Internal format error in the "
 extern const char* const SFormatErrorEnd;    // " skin. Please, update this skin to latest version."
 
@@ -80,6 +87,11 @@ public:
   void CloseSkinFile();
   void ExtractInternalSkin(const std::u16string& nameOfSkin, const std::u16string& destDir);
   void ExtractByIndex(int index, const std::u16string& destDir);
+
+  // The fonts of the loaded skin: archive entries of font type (named by the
+  // FontFileN whose FontNameN gives the face), or the FontFileN files that
+  // exist beside an unpacked skin.
+  std::vector<TacSkinFont> CollectSkinFonts() const;
 
   // Master image and skin-wide values of [GLOBALINFO].
   void LoadCommonData();

@@ -597,3 +597,105 @@ TEST(StoredSkins, AssignIndexOfAndNotifications) {
   EXPECT_EQ(skins.IndexOf(u"Two"), -1);
   EXPECT_THROW(skins.Delete(5), std::out_of_range);
 }
+
+TEST(SkinData, OuterEffectRecords) {
+  Loaded s;
+  TacSkinData& d = s.At(96);
+  const TacOutEffData& lo = d.oe[0];
+  const TacOutEffData& sh = d.oe[1];
+  EXPECT_EQ(lo.Source, 2);
+  EXPECT_EQ(lo.Opacity, 200);
+  EXPECT_EQ(lo.ColorL, 0xFFFFFF);
+  EXPECT_EQ(lo.ColorT, 0);
+  EXPECT_EQ(lo.OffsetB, 4);
+  EXPECT_EQ(lo.Radius, 9);
+  ASSERT_GE(lo.Mask, 0);
+  EXPECT_EQ(d.ma[static_cast<size_t>(lo.Mask)].R, (TacRect{0, 0, 4, 12}));
+  EXPECT_EQ((std::array<int, 4>{lo.WidthL, lo.WidthT, lo.WidthR, lo.WidthB}), (std::array<int, 4>{2, 2, 2, 4}));
+  EXPECT_EQ(sh.Opacity, 60);
+  EXPECT_EQ(sh.ColorL, 0);
+  EXPECT_EQ(sh.ColorR, 0xFF00FF);
+  EXPECT_EQ((std::array<int, 4>{sh.WidthL, sh.WidthT, sh.WidthR, sh.WidthB}), (std::array<int, 4>{3, 2, 3, 5}));
+  bool tagged = false;
+  for (const auto& b : d.BmpArray) tagged |= b->FileName == "OuterCalc";
+  EXPECT_TRUE(tagged);
+  EXPECT_EQ(s.At(192).oe[0].OffsetB, 8);
+
+  std::string opts = kOptions;
+  opts.insert(opts.find('\n') + 1,
+              "SH_SOURCE=1\nSH_MASK=^0000^0000^0010^0010^0002^0002^0003^0004^1^0^1\nSH_WIDTHL=5\nLO_SOURCE=0\n");
+  Loaded one(opts);
+  TacSkinData& o = one.At(96);
+  EXPECT_EQ(o.oe[1].Mask, one.mgr.GetMaskIndex("GLOBALINFO", "SH_MASK", &o));
+  EXPECT_EQ((std::array<int, 4>{o.oe[1].WidthL, o.oe[1].WidthT, o.oe[1].WidthR, o.oe[1].WidthB}),
+            (std::array<int, 4>{5, 2, 3, 4}));
+  EXPECT_EQ(o.oe[0].Mask, -1);
+  TacSkinData& o192 = one.At(192);
+  EXPECT_EQ(o192.oe[1].WidthL, 10);
+  EXPECT_EQ(o192.oe[1].WidthR, 6);  // the plain image enlarged to the scale
+}
+
+TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
+  std::string opts =
+      "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n"
+      "[X]\nTEX=!glyph.png!1!0!1\nPART=!GLYPH.PNG!1!0!2!2!0!4!2\nBORDER=!GLYPH.PNG!1!0!0!1!1!1!1!0\n";
+  FakeHost host;
+  TacSkinManagerCore mgr(host);
+  mgr.SkinName = u"F";
+  auto& item = mgr.InternalSkins.Add();
+  item.Name = u"F";
+  item.PackedData.Data = WriteSkinArchive(
+      {{"OPTIONS.DAT", Bytes(opts)},
+       {"MASTER.BMP", MakeBmp24(4, 4, [](int, int) { return 0u; })},
+       {"GLYPH.PNG", MakePngRgba(4, 2, [](int x, int) { return x == 3 ? 0xFF0000FFu : 0x80102030u; })}});
+  TacSkinData& d = *mgr.CommonSkinData(96);
+  const TsMaskData& tex = d.ma.at(static_cast<size_t>(mgr.GetMaskIndex("X", "TEX", &d)));
+  const TsMaskData& part = d.ma.at(static_cast<size_t>(mgr.GetMaskIndex("X", "PART", &d)));
+  ASSERT_NE(tex.Bmp, nullptr);
+  EXPECT_EQ(tex.Bmp, part.Bmp);  // one bitmap for one file
+  int glyphBitmaps = 0;
+  for (const auto& b : d.BmpArray) glyphBitmaps += b->FileName == "GLYPH.PNG";
+  EXPECT_EQ(glyphBitmaps, 1);
+  EXPECT_EQ(tex.R, (TacRect{0, 0, 4, 2}));
+  EXPECT_EQ(part.R, (TacRect{2, 0, 4, 2}));
+  EXPECT_EQ(tex.Bmp->Pixel(0, 0), 0x80081018u);  // premultiplied: the texture loaded it first
+  EXPECT_EQ(mgr.GetTextureIndex(mgr.GetSkinIndex("X", &d), "TEX", &d), mgr.GetMaskIndex("X", "TEX", &d));
+  EXPECT_GE(mgr.GetMaskIndex("X", "BORDER", &d), 0);
+}
+
+TEST(SkinData, UnpackedSkinAndFonts) {
+  FakeHost host;
+  TacSkinManagerCore mgr(host);
+  mgr.SkinDirectory = u"C:\\Skins";
+  mgr.SkinName = u"U";
+  host.files[u"C:\\Skins\\U\\Options.dat"] =
+      Bytes(std::string(kOptions) + "[FONTS]\n");
+  host.files[u"C:\\Skins\\U\\MASTER.BMP"] = MakeBmp24(40, 20, MasterPixel);
+  host.files[u"C:\\Skins\\U\\EDGE.BMP"] = MakeBmp24(3, 3, [](int, int) { return 0x808080u; });
+  TacSkinData& d = *mgr.CommonSkinData(96);
+  EXPECT_FALSE(mgr.SkinIsPacked);
+  Loaded packed;
+  EXPECT_EQ(d.ma.size(), packed.At(96).ma.size());
+  EXPECT_EQ(d.gd.size(), packed.At(96).gd.size() + 1);
+
+  std::string fontOpts = "[GLOBALINFO]\nFontCount=2\nFontFile0=Face.ttf\nFontName0=My Face\nFontFile1=Gone.otf\n";
+  mgr.OptionsDat.SetText(fontOpts);
+  host.files[u"C:\\Skins\\U\\Face.ttf"] = Bytes("ttf");
+  auto fonts = mgr.CollectSkinFonts();
+  ASSERT_EQ(fonts.size(), 1u);
+  EXPECT_EQ(fonts[0].FaceName, "My Face");
+  EXPECT_EQ(fonts[0].Data, Bytes("ttf"));
+
+  TacSkinManagerCore p(host);
+  p.SkinName = u"P";
+  auto& item = p.InternalSkins.Add();
+  item.Name = u"P";
+  item.PackedData.Data = WriteSkinArchive({{"OPTIONS.DAT", Bytes(fontOpts)}, {"Face.ttf", Bytes("a")},
+                                           {"other.OTF", Bytes("b")}, {"x.bmp", Bytes("c")}});
+  ASSERT_TRUE(p.InitSkinFile());
+  fonts = p.CollectSkinFonts();
+  ASSERT_EQ(fonts.size(), 2u);
+  EXPECT_EQ(fonts[0].FaceName, "My Face");
+  EXPECT_EQ(fonts[1].FileName, "other.OTF");
+  EXPECT_EQ(fonts[1].FaceName, "");
+}

@@ -106,41 +106,43 @@ TEST(ImageReference, ParseCanonical) {
 }
 
 TEST(GradientData, BothLayouts) {
+  // Fields of the packed points are read by value.
+  auto V = [](auto x) { return x; };
   auto p = ParseGradientData("183902;14854402;97;1;0;14854402;14854402;0;1;0");
   ASSERT_EQ(p.size(), 2u);
-  EXPECT_EQ(p[0].Index, 0);
-  EXPECT_EQ(p[0].Color, 0xFF000000u | 183902u);
-  EXPECT_EQ(p[0].Percent, 0);
-  EXPECT_EQ(p[0].Mode, 1u);
-  EXPECT_EQ(p[1].Index, 1);
-  EXPECT_EQ(p[1].Color, 0xFF000000u | 14854402u);
-  EXPECT_EQ(p[1].Percent, 100);
-  EXPECT_EQ(p[1].Mode, 1u);
+  EXPECT_EQ(V(p[0].Index), 0);
+  EXPECT_EQ(V(p[0].Color), 0xFF000000u | 183902u);
+  EXPECT_EQ(V(p[0].Percent), 0);
+  EXPECT_EQ(V(p[0].Mode), 1u);
+  EXPECT_EQ(V(p[1].Index), 1);
+  EXPECT_EQ(V(p[1].Color), 0xFF000000u | 14854402u);
+  EXPECT_EQ(V(p[1].Percent), 100);
+  EXPECT_EQ(V(p[1].Mode), 1u);
   // Mode bit 4 cleared; percent is the running total (field 3 limited to 0..100).
   p = ParseGradientData("1;0;150;17;0;2;0;30;1;0;3;0;5;1;0");
   ASSERT_EQ(p.size(), 3u);
-  EXPECT_EQ(p[0].Mode, 1u);
-  EXPECT_EQ(p[1].Percent, 100);
-  EXPECT_EQ(p[2].Percent, 100);
+  EXPECT_EQ(V(p[0].Mode), 1u);
+  EXPECT_EQ(V(p[1].Percent), 100);
+  EXPECT_EQ(V(p[2].Percent), 100);
   p = ParseGradientData("1;0;-5;0;0;2;0;30;1;0;3;0;5;1;0");
-  EXPECT_EQ(p[1].Percent, 0);
-  EXPECT_EQ(p[2].Percent, 100);
+  EXPECT_EQ(V(p[1].Percent), 0);
+  EXPECT_EQ(V(p[2].Percent), 100);
   // Mode 2 in the low bits widens the list to five copies.
   p = ParseGradientData("7;0;40;2;0;8;0;0;2;0");
   ASSERT_EQ(p.size(), 5u);
-  EXPECT_EQ(p[2].Color, p[1].Color);
-  EXPECT_EQ(p[4].Index, 1);
-  EXPECT_EQ(p[3].Percent, 40);
-  EXPECT_EQ(p[4].Percent, 100);
+  EXPECT_EQ(V(p[2].Color), V(p[1].Color));
+  EXPECT_EQ(V(p[4].Index), 1);
+  EXPECT_EQ(V(p[3].Percent), 40);
+  EXPECT_EQ(V(p[4].Percent), 100);
   // Second layout: count letter, (colour, percent, mode) triples.
   p = ParseGradientData("255;30;0;65280;150;16;B");
   ASSERT_EQ(p.size(), 2u);
-  EXPECT_EQ(p[0].Color, 255u);
-  EXPECT_EQ(p[0].Percent, 30);
-  EXPECT_EQ(p[0].Mode, 0x20u);
-  EXPECT_EQ(p[1].Color, 65280u);
-  EXPECT_EQ(p[1].Percent, 100);
-  EXPECT_EQ(p[1].Mode, 16u);
+  EXPECT_EQ(V(p[0].Color), 255u);
+  EXPECT_EQ(V(p[0].Percent), 30);
+  EXPECT_EQ(V(p[0].Mode), 0x20u);
+  EXPECT_EQ(V(p[1].Color), 65280u);
+  EXPECT_EQ(V(p[1].Percent), 100);
+  EXPECT_EQ(V(p[1].Mode), 16u);
   // Count letter larger than the triples present.
   EXPECT_EQ(ParseGradientData("255;30;0;Z").size(), 1u);
   EXPECT_TRUE(ParseGradientData("N/A").empty());
