@@ -6,6 +6,7 @@ TSpeedButton::TSpeedButton(TComponent* AOwner) : TGraphicControl(AOwner) {
   FControlStyle |= csCaptureMouse;
   // The click comes from MouseUp, not from the generic click path.
   FControlStyle &= ~csClickEvents;
+  SetParentColor(true);
 }
 
 void TSpeedButton::SetFlat(bool Value) {
@@ -122,6 +123,7 @@ void TSpeedButton::PublishProperties(TPublisher& P) {
   P.Bool(L"AllowAllUp", &TSpeedButton::AllowAllUp, &TSpeedButton::SetAllowAllUp, false);
   P.Int(L"GroupIndex", &TSpeedButton::GroupIndex, &TSpeedButton::SetGroupIndex, 0);
   P.Bool(L"Down", &TSpeedButton::Down, &TSpeedButton::SetDown, false);
+  P.Bool(L"ParentColor", &TSpeedButton::ParentColor, &TSpeedButton::SetParentColor, true);
   P.Bool(L"Flat", &TSpeedButton::Flat, &TSpeedButton::SetFlat, false);
   P.Enum(L"Layout", &TSpeedButton::Layout, &TSpeedButton::SetLayout,
          {L"blGlyphLeft", L"blGlyphRight", L"blGlyphTop", L"blGlyphBottom"}, blGlyphLeft);

@@ -51,7 +51,7 @@ void DeallocateHWnd(HWND Wnd) {
 // ---------------------------------------------------------------------------
 // TTimer
 
-TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {}
+TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) { UpdateTimer(); }
 
 TTimer::~TTimer() {
   FEnabled = false;

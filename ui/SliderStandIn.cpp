@@ -4,6 +4,7 @@ TsSlider::TsSlider(TComponent* AOwner) : TCustomControl(AOwner) {
   FWidth = 60;
   FHeight = 20;
   SetTabStop(true);
+  SetParentColor(true);
 }
 
 void TsSlider::SetSliderOn(bool Value) {
@@ -56,6 +57,7 @@ void TsSlider::Paint() {
 }
 
 void TsSlider::PublishProperties(TPublisher& P) {
+  P.Bool(L"ParentColor", &TsSlider::ParentColor, &TsSlider::SetParentColor, true);
   P.Bool(L"SliderOn", &TsSlider::SliderOn, &TsSlider::SetSliderOn, true);
   P.Int(L"TabOrder", &TsSlider::TabOrder, &TsSlider::SetTabOrder, -1).HasDefault = false;
   P.Event(L"OnChange", &TsSlider::OnChange);

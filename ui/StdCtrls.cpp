@@ -7,6 +7,7 @@
 
 TLabel::TLabel(TComponent* AOwner) : TGraphicControl(AOwner) {
   FControlStyle |= csSetCaption;
+  SetParentColor(true);
   FWidth = 65;
   FHeight = 17;
 }
@@ -116,6 +117,7 @@ void TLabel::PublishProperties(TPublisher& P) {
   P.Enum(L"Alignment", &TLabel::Alignment, &TLabel::SetAlignment, {L"taLeftJustify", L"taRightJustify", L"taCenter"},
          taLeftJustify);
   P.Bool(L"AutoSize", &TLabel::AutoSize, &TLabel::SetAutoSize, true);
+  P.Bool(L"ParentColor", &TLabel::ParentColor, &TLabel::SetParentColor, true);
   P.Enum(L"Layout", &TLabel::Layout, &TLabel::SetLayout, {L"tlTop", L"tlCenter", L"tlBottom"}, tlTop);
   P.Bool(L"ShowAccelChar", &TLabel::ShowAccelChar, &TLabel::SetShowAccelChar, true);
   P.Bool(L"Transparent", &TLabel::Transparent, &TLabel::SetTransparent, false);
@@ -170,6 +172,7 @@ void TButton::PublishProperties(TPublisher& P) {
 // TCheckBox
 
 TCheckBox::TCheckBox(TComponent* AOwner) : TWinControl(AOwner) {
+  SetParentColor(true);
   FWidth = 97;
   FHeight = 17;
   SetTabStop(true);
@@ -211,7 +214,7 @@ void TCheckBox::WndProc(TMessage& M) {
 
 void TCheckBox::PublishProperties(TPublisher& P) {
   P.Bool(L"Checked", &TCheckBox::Checked, &TCheckBox::SetChecked, false);
-  P.Bool(L"ParentColor", &TCheckBox::ParentColor, &TCheckBox::SetParentColor, false);
+  P.Bool(L"ParentColor", &TCheckBox::ParentColor, &TCheckBox::SetParentColor, true);
   P.Int(L"TabOrder", &TCheckBox::TabOrder, &TCheckBox::SetTabOrder, -1).HasDefault = false;
   P.Bool(L"TabStop", &TCheckBox::TabStop, &TCheckBox::SetTabStop, true);
 }
