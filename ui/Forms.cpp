@@ -221,7 +221,11 @@ void TCustomForm::CreateParams(TCreateParams& P) {
   AdjustWindowRectEx(&R, P.Style, FALSE, P.ExStyle);
   P.Width = R.right - R.left;
   P.Height = R.bottom - R.top;
-  if (FPosition == poDefault || FPosition == poDefaultPosOnly) {
+  if (FPositioned) {
+    // A window made again keeps its place.
+    P.X = FLeft;
+    P.Y = FTop;
+  } else if (FPosition == poDefault || FPosition == poDefaultPosOnly) {
     P.X = CW_USEDEFAULT;
     P.Y = CW_USEDEFAULT;
   }

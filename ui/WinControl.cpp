@@ -736,8 +736,10 @@ void TWinControl::WndProc(TMessage& M) {
       return;
     case CM_RECREATEWND:
       if (FHandle) {
+        bool WasVisible = IsWindowVisible(FHandle) != 0;
         DestroyHandle();
         CreateHandle();
+        if (WasVisible && !IsWindowVisible(FHandle)) ShowWindow(FHandle, SW_SHOWNA);
       }
       return;
     default:

@@ -90,6 +90,64 @@ TEST(Forms, BorderStyleAndIconsGiveTheWindowItsStyle) {
   EXPECT_FALSE(GetWindowLongPtrW(F.Handle(), GWL_STYLE) & WS_SYSMENU);
 }
 
+TEST(Forms, ANewBorderKeepsAShownFormShownInPlace) {
+  TFormA F(nullptr);
+  F.SetBorderStyle(bsSingle);
+  F.SetPosition(poDesigned);
+  F.SetBounds(120, 130, 300, 200);
+  F.Show();
+  RECT Before;
+  GetWindowRect(F.Handle(), &Before);
+  F.SetBorderStyle(bsSizeable);
+  EXPECT_TRUE(IsWindowVisible(F.Handle()));
+  RECT After;
+  GetWindowRect(F.Handle(), &After);
+  EXPECT_EQ(After.left, Before.left);
+  EXPECT_EQ(After.top, Before.top);
+  F.Hide();
+}
+
+TEST(Forms, EnterPressesTheDefaultButtonAndEscapeTheCancelButton) {
+  TFormA F(nullptr);
+  auto* Ok = new TButton(&F);
+  Ok->SetParent(&F);
+  Ok->SetDefault(true);
+  Ok->SetModalResult(mrOk);
+  auto* Cancel = new TButton(&F);
+  Cancel->SetParent(&F);
+  Cancel->SetLeft(100);
+  Cancel->SetCancel(true);
+  Cancel->SetModalResult(mrCancel);
+  auto* Box = new TCheckBox(&F);
+  Box->SetParent(&F);
+  Box->SetTop(50);
+  int OkClicks = 0, CancelClicks = 0;
+  Ok->OnClick = [&](TObject*) { ++OkClicks; };
+  Cancel->OnClick = [&](TObject*) { ++CancelClicks; };
+  TTimer T(nullptr);
+  T.SetInterval(30);
+  int Step = 0;
+  T.OnTimer = [&](TObject*) {
+    if (!F.Visible() || ++Step > 1) return;
+    Box->SetFocus();
+    PostMessageW(Box->Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageW(Box->Handle(), WM_KEYUP, VK_RETURN, 0xC0000000);
+  };
+  EXPECT_EQ(F.ShowModal(), mrOk);
+  EXPECT_EQ(OkClicks, 1);
+  EXPECT_FALSE(Box->Checked()) << "Enter is not a click on the focused check box";
+  Step = 0;
+  T.OnTimer = [&](TObject*) {
+    if (!F.Visible() || ++Step > 1) return;
+    Box->SetFocus();
+    PostMessageW(Box->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(Box->Handle(), WM_KEYUP, VK_ESCAPE, 0xC0000000);
+  };
+  EXPECT_EQ(F.ShowModal(), mrCancel);
+  EXPECT_EQ(CancelClicks, 1);
+  EXPECT_EQ(OkClicks, 1);
+}
+
 TEST(Forms, ScreenCenterPlacesTheWindowInTheMiddleOfTheWorkArea) {
   TFormA F(nullptr);
   F.SetBorderStyle(bsSingle);
