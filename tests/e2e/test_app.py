@@ -208,6 +208,38 @@ class App(unittest.TestCase):
         self.assertEqual([e["kind"] for e in log], ["set-policy", "script", "set-policy"])
         self.assertEqual(len(self.s.store().current_user()), len(packages))
 
+    def test_overlapping_installs_run_one_after_the_other(self):
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+        self.s.write_store(packages=packages, delays={"after_read": 3000})
+        self.click("安装全部")
+        time.sleep(1)  # the bulk install now holds its script
+        self.click("计算器")
+        self.choose(1)
+        notices = {self.notice(timeout=90), self.notice(timeout=90)}
+        self.assertEqual(notices, {"全部安装完成！", "计算器 安装完成！"})
+        log = self.s.log()
+        self.assertEqual([e["kind"] for e in log], ["set-policy", "script", "set-policy"] * 2)
+        scripts = ROOT / "resources" / "scripts"
+        self.assertEqual(base64.b64decode(log[1]["scripts"][0]["bytes_b64"]),
+                         (scripts / "INSTALLALLAPP.ps1").read_bytes())
+        self.assertEqual(base64.b64decode(log[4]["scripts"][0]["bytes_b64"]),
+                         (scripts / "WINDOWSCALCULATOR.ps1").read_bytes())
+        self.assertEqual([e["exit_code"] for e in log], [0] * 6)
+        self.assertEqual(self.s.store().policy, "Restricted")
+
+    def test_closing_during_a_bulk_operation(self):
+        self.s.write_store(delays={"remove": 3000})
+        self.click("卸载全部")
+        time.sleep(0.5)
+        self.s.probe("close", "--hwnd", str(self.main["hwnd"]))
+        self.s.wait_gone("TForm1", timeout=20)
+        time.sleep(4)  # the command ends after the window
+        self.assertFalse(self.s.windows(pid=self.s.app_pid), "something of the program is still shown")
+        self.assertFalse(self.s.windows("#32770"), "a notice or an error box appeared")
+        self.assertEqual(len(self.s.log()), 1)
+
     def test_about_dialog(self):
         self.click("关于")
         about = self.s.wait_window("TForm2", "关于", timeout=10)
