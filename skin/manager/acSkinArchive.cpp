@@ -53,7 +53,9 @@ void InflateEntry(TacMemoryStream& ps, TacMemoryStream& out, size_t size, const 
     bool toScratch = produced >= size;
     if (!toScratch) {
       if (out.Data.size() == produced) {
-        size_t grow = std::max<size_t>(produced, 64 * 1024);
+        // The stated size is taken at its word up to 16 MB; beyond that the
+        // buffer grows with what the stream really yields.
+        size_t grow = produced == 0 ? std::min<size_t>(size, 16 * 1024 * 1024) : produced;
         out.Data.resize(std::min(size, produced + grow));
       }
       zs.next_out = out.Data.data() + produced;

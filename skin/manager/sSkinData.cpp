@@ -90,6 +90,9 @@ void TacSkinData::Reset() {
   ShdiTemplate.reset();
 }
 
+int TacSkinData::BrightMin() const { return FOwner->SkinCommonInfo.BrightMin; }
+int TacSkinData::BrightMax() const { return FOwner->SkinCommonInfo.BrightMax; }
+
 const Bitmap32* TacSkinData::MaskBitmap(int i) const {
   if (i < 0 || i >= static_cast<int>(ma.size())) return nullptr;
   return ma[static_cast<size_t>(i)].Bmp ? ma[static_cast<size_t>(i)].Bmp : FOwner->MasterBitmap.get();

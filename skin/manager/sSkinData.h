@@ -152,6 +152,8 @@ public:
   const Bitmap32& GetActiveShadow();
   const Bitmap32& GetPassiveShadow();
   bool Active() const { return !gd.empty(); }
+  int BrightMin() const;
+  int BrightMax() const;
 
   // Image (and mask rows) of a mask: its own bitmap or the master image.
   const Bitmap32* MaskBitmap(int maskIndex) const;
