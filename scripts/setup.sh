@@ -10,7 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
   libz-mingw-w64-dev
   wine wine64 xvfb xcompmgr xdotool x11-utils imagemagick iproute2
-  fonts-wqy-microhei fonts-font-awesome fonts-dejavu-core
+  fonts-wqy-microhei fonts-font-awesome fonts-dejavu-core fonts-wine
   zlib1g-dev libpng-dev libjpeg62-turbo-dev libpixman-1-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

@@ -5,11 +5,11 @@ export WINEPREFIX="$cb_build_dir/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
-if [ ! -f "$WINEPREFIX/.clearbay-ready-2" ]; then
+if [ ! -f "$WINEPREFIX/.clearbay-ready-3" ]; then
   (
     set -e
     flock 9
-    if [ ! -f "$WINEPREFIX/.clearbay-ready-2" ]; then
+    if [ ! -f "$WINEPREFIX/.clearbay-ready-3" ]; then
       wineboot -i >/dev/null 2>&1 || true
       wineserver -w
       key='HKCU\Software\Wine\Fonts\Replacements'
@@ -17,10 +17,15 @@ if [ ! -f "$WINEPREFIX/.clearbay-ready-2" ]; then
       wine reg add "$key" /v "微软雅黑" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
       wine reg add "$key" /v "Microsoft YaHei" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
       wine reg add "$key" /v "Segoe Print" /t REG_SZ /d "DejaVu Serif" /f >/dev/null 2>&1
+      # Chinese Windows links its Latin UI fonts to a CJK font for the glyphs they lack.
+      link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+      for face in Tahoma "DejaVu Serif" "MS Shell Dlg" "Microsoft Sans Serif"; do
+        wine reg add "$link" /v "$face" /t REG_MULTI_SZ /d "wqy-microhei.ttc,WenQuanYi Micro Hei" /f >/dev/null 2>&1
+      done
       # Xvfb has no window manager: Wine then draws window frames itself, as Windows does.
       wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
       wineserver -w
-      touch "$WINEPREFIX/.clearbay-ready-2"
+      touch "$WINEPREFIX/.clearbay-ready-3"
     fi
   ) 9>"$cb_build_dir/.wineprefix.lock"
 fi
