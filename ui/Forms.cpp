@@ -285,6 +285,8 @@ void TCustomForm::SetVisible(bool Value) {
     // OnShow runs before the window appears and before any input reaches it.
     DoShow();
     if (!Visible() || !FHandle) return;
+    // A main form whose OnShow ended the run does not flash up on the way out.
+    if (Application && Application->MainForm() == this && Application->Terminated()) return;
     Perform(CM_SHOWINGCHANGED, 1);
     ShowWindow(FHandle, SW_SHOWNORMAL);
     if (!FActiveControl)

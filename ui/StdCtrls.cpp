@@ -86,6 +86,11 @@ void TLabel::Loaded() {
   AdjustBounds();
 }
 
+void TLabel::ChangeScale(int M, int D) {
+  TGraphicControl::ChangeScale(M, D);
+  AdjustBounds();  // measured at the new font, not merely scaled
+}
+
 void TLabel::WndProc(TMessage& M) {
   TGraphicControl::WndProc(M);
   if (M.Msg == CM_TEXTCHANGED || M.Msg == CM_FONTCHANGED) AdjustBounds();

@@ -26,6 +26,7 @@ protected:
   void WndProc(TMessage& Message) override;
   void Paint() override;
   void Loaded() override;
+  void ChangeScale(int M, int D) override;
   // Sizes the control to its text when AutoSize is on.
   virtual void AdjustBounds();
   UINT TextFlags() const;

@@ -57,6 +57,7 @@ TEST(Run, OnShowOfTheMainFormRunsBeforeQueuedInputAndClosingItEndsTheRun) {
   };
   Application->Run();
   EXPECT_EQ(Log, (std::vector<std::wstring>{L"show"}));
+  EXPECT_FALSE(IsWindowVisible(Main->Handle())) << "no flash of a window that is already ending";
 
   // Freeing the main form clears it.
   delete Main;
