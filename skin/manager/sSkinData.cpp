@@ -140,13 +140,15 @@ void TacSkinData::LoadParams() {
   Shadow1Transparency = GlobalInt("SHADOW1TRANSPARENCY", 0);
 }
 
-void TacSkinData::ScaleBorders(TsMaskData& md, int mul, int div) {
+void TacSkinData::ScaleBorders(TsMaskData& md, int mul, int div, bool limit) {
   if (mul != div && div > 0) {
     md.WL = U16(md.WL * mul / div);
     md.WT = U16(md.WT * mul / div);
     md.WR = U16(md.WR * mul / div);
     md.WB = U16(md.WB * mul / div);
   }
+  if (!limit) return;
+  // A shared bitmap: the right and bottom borders must leave a middle.
   int frameW = md.R.Width() / std::max<int>(1, md.ImageCount);
   int frameH = md.R.Height() / (md.MaskType + 1);
   md.WR = U16(std::min<int>(md.WR, frameW - md.WL - 1));
@@ -196,7 +198,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
       if (md.R.Left < 0 || md.R.Top < 0 || md.R.Width() <= 0 || md.R.Height() <= 0 ||
           md.R.Right > found->Bmp.Width() || md.R.Bottom > found->Bmp.Height())
         return false;
-      ScaleBorders(md, found->MulPPI, found->DivPPI);
+      ScaleBorders(md, found->MulPPI, found->DivPPI, true);
     } else {
       Bitmap32 img;
       bool hasAlpha = false;
@@ -227,7 +229,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
       b->R = {0, 0, b->Bmp.Width(), b->Bmp.Height()};
       md.Bmp = &b->Bmp;
       md.R = part;
-      ScaleBorders(md, b->MulPPI, b->DivPPI);
+      ScaleBorders(md, b->MulPPI, b->DivPPI, false);
       BmpArray.push_back(std::move(b));
     }
   } else {
@@ -243,6 +245,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
           found = b.get();
           break;
         }
+      bool reused = found != nullptr;
       if (!found) {
         auto b = std::make_unique<TacBmpData>();
         b->Path = section + "-" + key;
@@ -258,7 +261,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
       }
       md.Bmp = &found->Bmp;
       md.R = {0, 0, found->Bmp.Width(), found->Bmp.Height()};
-      ScaleBorders(md, found->MulPPI, found->DivPPI);
+      ScaleBorders(md, found->MulPPI, found->DivPPI, reused);
     }
   }
 

@@ -204,7 +204,7 @@ private:
   int ScaledGlobalInt(const std::string& key, int def) const;
   int BorderScaledGlobalInt(const std::string& key, int def) const;
   bool AddMask(const std::string& section, int sectionIndex, const std::string& key);
-  void ScaleBorders(TsMaskData& md, int mul, int div);
+  void ScaleBorders(TsMaskData& md, int mul, int div, bool limit);
   void ReadSection(TsGeneralData& g, const std::string& section, const TacSectionReader& r);
   void LayCommonSections();
   void ReadOuterEffect(int index, const std::string& prefix);

@@ -660,7 +660,10 @@ TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
   EXPECT_EQ(part.R, (TacRect{2, 0, 4, 2}));
   EXPECT_EQ(tex.Bmp->Pixel(0, 0), 0x80081018u);  // premultiplied: the texture loaded it first
   EXPECT_EQ(mgr.GetTextureIndex(mgr.GetSkinIndex("X", &d), "TEX", &d), mgr.GetMaskIndex("X", "TEX", &d));
-  EXPECT_GE(mgr.GetMaskIndex("X", "BORDER", &d), 0);
+  // A border image sharing the bitmap keeps a middle: WB limited to 2 - 1 - 1.
+  const TsMaskData& border = d.ma.at(static_cast<size_t>(mgr.GetMaskIndex("X", "BORDER", &d)));
+  EXPECT_EQ(border.WR, 1);
+  EXPECT_EQ(border.WB, 0);
 }
 
 TEST(SkinData, UnpackedSkinAndFonts) {
