@@ -1,5 +1,6 @@
 #include "ui/FormStreaming.h"
 
+#include <exception>
 #include <mutex>
 
 #include "ui/Buttons.h"
@@ -138,8 +139,29 @@ public:
       if (!Target) Fail(F.Line, WideToUtf8(F.Prop->Name) + ": no component named " + WideToUtf8(F.Target));
       Guard(F.Line, WideToUtf8(F.Prop->Name), [&] { F.Prop->SetComponent(F.Instance, Target); });
     }
-    for (TComponent* C : FCreated) C->Loaded();
-    FRoot->Loaded();
+    // Every component gets its Loaded even when one of them fails.
+    std::exception_ptr First;
+    for (TComponent* C : FCreated) {
+      try {
+        C->Loaded();
+      } catch (...) {
+        if (!First) First = std::current_exception();
+      }
+    }
+    try {
+      FRoot->Loaded();
+    } catch (...) {
+      if (!First) First = std::current_exception();
+    }
+    if (First) {
+      try {
+        std::rethrow_exception(First);
+      } catch (const EFormError&) {
+        throw;
+      } catch (const std::exception& E) {
+        throw EFormError(std::string("Form description: after reading: ") + E.what());
+      }
+    }
   }
 
 private:

@@ -124,7 +124,17 @@ bool TCustomForm::CloseQuery() {
   return CanClose;
 }
 
+void TCustomForm::SetDesignPPI(TControl* C, int PPI) {
+  C->SetCurrentPPI(PPI);
+  C->Font()->SetPixelsPerInch(PPI);
+  if (auto* W = dynamic_cast<TWinControl*>(C))
+    for (int i = 0; i < W->ControlCount(); ++i) SetDesignPPI(W->Controls(i), PPI);
+}
+
 void TCustomForm::Loaded() {
+  // A description made at another density: every control starts at it, and
+  // the window scales from there to its monitor's.
+  if (FPixelsPerInch > 0 && FPixelsPerInch != CurrentPPI()) SetDesignPPI(this, FPixelsPerInch);
   TWinControl::Loaded();
   if (FVisible) {
     FVisible = false;

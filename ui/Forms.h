@@ -122,6 +122,7 @@ protected:
 
 private:
   void CloseModal();
+  static void SetDesignPPI(TControl* C, int PPI);
   TFormBorderStyle FBorderStyle = bsSizeable;
   TBorderIcons FBorderIcons = biSystemMenu | biMinimize | biMaximize;
   TPosition FPosition = poDefaultPosOnly;

@@ -423,6 +423,28 @@ TEST(Streaming, DeepNestingIsRefusedNotOverflowed) {
   EXPECT_THROW(F.InitializeFormFromText(Text), EFormError);
 }
 
+TEST(Streaming, ADescriptionMadeAtAnotherDensityScalesFromIt) {
+  TStreamForm F(nullptr);
+  F.InitializeFormFromText(R"(StreamForm: TStreamForm {
+  PixelsPerInch = 120
+  ClientWidth = 500
+  ClientHeight = 250
+  btn1: TSpeedButton {
+    Left = 20
+    Top = 10
+    Width = 100
+    Height = 30
+  }
+}
+)");
+  EXPECT_EQ(F.CurrentPPI(), 120);
+  EXPECT_EQ(F.btn1->CurrentPPI(), 120);
+  F.ScaleForPPI(96);
+  EXPECT_EQ(F.btn1->BoundsRect(), TRect(16, 8, 96, 32));
+  EXPECT_EQ(F.ClientWidth(), 400);
+  EXPECT_EQ(F.ClientHeight(), 200);
+}
+
 class TModalForm : public TForm {
   CB_CLASS(TModalForm, TForm)
 public:
