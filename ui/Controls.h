@@ -313,7 +313,7 @@ private:
   friend LRESULT CALLBACK ControlWndProc(HWND, UINT, WPARAM, LPARAM);
   friend LRESULT CALLBACK CreationHookProc(int, WPARAM, LPARAM);
   void AttachHandle(HWND Wnd);
-  void RouteMouse(TMessage& Message);
+  void RecordAnchorRules();
   bool RouteToChild(TMessage& Message);
   void SetHover(TControl* C);
   bool HandleSetCursor(TMessage& Message);

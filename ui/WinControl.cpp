@@ -388,6 +388,8 @@ void TWinControl::ScaleForPPI(int NewPPI) {
   }
   --FAlignLevel;
   FControlState &= ~csScaling;
+  // Anchors keep the distances of the scaled layout from now on.
+  RecordAnchorRules();
   Perform(CM_SCALECHANGED, static_cast<WPARAM>(Old), NewPPI);
 }
 
@@ -396,7 +398,13 @@ void TWinControl::ChangeScale(int M, int D) {
   TControl::ChangeScale(M, D);
   for (size_t i = 0; i < FControls.size(); ++i) FControls[i]->ChangeScale(M, D);
   --FAlignLevel;
-  for (TControl* C : FControls) C->UpdateAnchorRules();
+}
+
+void TWinControl::RecordAnchorRules() {
+  for (TControl* C : FControls) {
+    C->UpdateAnchorRules();
+    if (auto* W = dynamic_cast<TWinControl*>(C)) W->RecordAnchorRules();
+  }
 }
 
 void TWinControl::EnableAlign() {

@@ -351,6 +351,15 @@ TEST(Layout, AnchoredAndAlignedChildrenFollowTheirParent) {
   EXPECT_EQ(Btn->Left(), 275) << "keeps 20 pixels to the right edge";
   EXPECT_EQ(Btn->Top(), 79);
   EXPECT_EQ(Top->Width(), 370);
+
+  // After scaling, the anchor keeps the scaled distance (20 * 1.5).
+  F.SetClientWidth(270);
+  F.ScaleForPPI(144);
+  EXPECT_EQ(F.ClientWidth(), 405);
+  EXPECT_EQ(Btn->BoundsRect(), TRect(263, 119, 375, 156));
+  F.SetClientWidth(505);
+  EXPECT_EQ(Btn->Left(), 363);
+  EXPECT_EQ(Btn->Width(), 112);
 }
 
 TEST(Labels, AutoSizeFollowsTheCaption) {
