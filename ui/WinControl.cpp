@@ -614,6 +614,52 @@ void TWinControl::WndProc(TMessage& M) {
       }
       DefaultHandler(M);
       return;
+    case WM_PRINT:
+      if (FDefWndProc == DefWindowProcW && FHandle) {
+        HDC DC = reinterpret_cast<HDC>(M.WParam);
+        if ((M.LParam & PRF_CHECKVISIBLE) && !IsWindowVisible(FHandle)) return;
+        if (M.LParam & PRF_NONCLIENT) {
+          TMessage NC{WM_PRINT, M.WParam, PRF_NONCLIENT, 0};
+          DefaultHandler(NC);
+        }
+        int Saved = SaveDC(DC);
+        if (M.LParam & PRF_NONCLIENT) {
+          // With the frame drawn, the client area sits inside it.
+          RECT W;
+          GetWindowRect(FHandle, &W);
+          POINT O{0, 0};
+          ::ClientToScreen(FHandle, &O);
+          OffsetViewportOrgEx(DC, O.x - W.left, O.y - W.top, nullptr);
+        }
+        RECT C;
+        GetClientRect(FHandle, &C);
+        IntersectClipRect(DC, 0, 0, C.right, C.bottom);
+        if (M.LParam & (PRF_CLIENT | PRF_ERASEBKGND)) Perform(WM_PRINTCLIENT, M.WParam, M.LParam & (PRF_CLIENT | PRF_ERASEBKGND));
+        if (M.LParam & PRF_CHILDREN)
+          for (TControl* Ch : FControls) {
+            auto* Win = dynamic_cast<TWinControl*>(Ch);
+            if (!Win || !Win->HandleAllocated() || !IsWindowVisible(Win->FHandle)) continue;
+            int S2 = SaveDC(DC);
+            OffsetViewportOrgEx(DC, Win->Left(), Win->Top(), nullptr);
+            SendMessageW(Win->FHandle, WM_PRINT, M.WParam, M.LParam | PRF_NONCLIENT);
+            RestoreDC(DC, S2);
+          }
+        RestoreDC(DC, Saved);
+        return;
+      }
+      break;
+    case WM_PRINTCLIENT:
+      // Captures of the window (printing, animations) get the same picture
+      // as the screen, windowless children included.
+      if (FDefWndProc == DefWindowProcW) {
+        if (M.LParam & PRF_ERASEBKGND) Perform(WM_ERASEBKGND, M.WParam, 0);
+        if (M.LParam & PRF_CLIENT) {
+          TMessage P{WM_PAINT, M.WParam, 0, 0};
+          PaintHandler(P);
+        }
+        return;
+      }
+      break;
     case WM_ERASEBKGND:
       if (FDefWndProc == DefWindowProcW) {
         HDC DC = reinterpret_cast<HDC>(M.WParam);

@@ -285,6 +285,33 @@ TEST(Painting, PaintToDrawsControlsIntoAnotherContextWithPaintCopySet) {
   DeleteDC(DC);
 }
 
+TEST(Painting, WindowCapturesIncludeWindowlessChildren) {
+  TPlainForm F(nullptr);
+  F.SetColor(clWhite);
+  auto* G = new TSpyGraphic(&F);
+  G->SetBounds(10, 10, 20, 20);
+  G->SetParent(&F);
+  auto* Inner = new TPanel(&F);
+  Inner->SetBounds(50, 10, 40, 40);
+  Inner->SetBevelOuter(bvNone);
+  Inner->SetColor(clBlue);
+  Inner->SetParent(&F);
+  F.Show();
+  HDC Screen = GetDC(nullptr);
+  HDC DC = CreateCompatibleDC(Screen);
+  HBITMAP Bmp = CreateCompatibleBitmap(Screen, 300, 200);
+  ReleaseDC(nullptr, Screen);
+  HGDIOBJ Old = SelectObject(DC, Bmp);
+  SendMessageW(F.Handle(), WM_PRINT, reinterpret_cast<WPARAM>(DC), PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
+  EXPECT_EQ(GetPixel(DC, 15, 15), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(DC, 2, 2), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(DC, 70, 30), RGB(0, 0, 255));
+  SelectObject(DC, Old);
+  DeleteObject(Bmp);
+  DeleteDC(DC);
+  F.Hide();
+}
+
 TEST(Scaling, FormsScalePositionsSizesAndFontsToTheNewDensity) {
   TPlainForm F(nullptr);
   F.Font()->SetHeight(-12);
