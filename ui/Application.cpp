@@ -154,8 +154,20 @@ void TApplication::Run() {
   FRunning = true;
   FTerminated = false;
   Handle();
-  if (FMainForm && FShowMainForm) FMainForm->Show();
-  while (!FTerminated) HandleMessage();
+  // An error on the way (in OnShow, say) is reported like any other and the
+  // program goes on; it never unwinds out of the loop.
+  try {
+    if (FMainForm && FShowMainForm) FMainForm->Show();
+  } catch (...) {
+    HandleException(this);
+  }
+  while (!FTerminated) {
+    try {
+      HandleMessage();
+    } catch (...) {
+      HandleException(this);
+    }
+  }
   FRunning = false;
 }
 

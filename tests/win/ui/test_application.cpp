@@ -59,6 +59,17 @@ TEST(Run, OnShowOfTheMainFormRunsBeforeQueuedInputAndClosingItEndsTheRun) {
   EXPECT_EQ(Log, (std::vector<std::wstring>{L"show"}));
   EXPECT_FALSE(IsWindowVisible(Main->Handle())) << "no flash of a window that is already ending";
 
+  // An error in OnShow is reported, not thrown out of the loop.
+  Log.clear();
+  Main->OnShow = [&](TObject*) { throw EClearbayError("show failed"); };
+  Application->OnException = [&](TObject*, const std::wstring& Text) {
+    Log.push_back(Text);
+    Application->Terminate();
+  };
+  EXPECT_NO_THROW(Application->Run());
+  Application->OnException = nullptr;
+  EXPECT_EQ(Log, (std::vector<std::wstring>{L"show failed"}));
+
   // Freeing the main form clears it.
   delete Main;
   EXPECT_EQ(Application->MainForm(), nullptr);
