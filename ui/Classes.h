@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <map>
 #include <string>
 #include <string_view>
@@ -58,6 +59,8 @@ struct TPropInfo {
   std::int64_t IntDefault = 0;      // Integer, Bool, Color, Enum, Set
   std::wstring StrDefault;          // String
   bool HasDefault = true;           // false: always written
+  std::int64_t Min = INT64_MIN;     // Integer: what the setter's type can hold
+  std::int64_t Max = INT64_MAX;
 
   std::function<std::int64_t(const TPersistent*)> GetInt;
   std::function<void(TPersistent*, std::int64_t)> SetInt;
@@ -320,6 +323,13 @@ public:
   TPropInfo& Int(const wchar_t* Name, G (CG::*Get)() const, void (CS::*Set)(S), std::int64_t Default = 0) {
     TPropInfo& P = Add(Name, TPropKind::Integer);
     P.IntDefault = Default;
+    using V = std::remove_cvref_t<S>;
+    if constexpr (std::is_integral_v<V> && sizeof(V) < sizeof(std::int64_t)) {
+      P.Min = static_cast<std::int64_t>(std::numeric_limits<V>::min());
+      P.Max = static_cast<std::int64_t>(std::numeric_limits<V>::max());
+    } else if constexpr (std::is_integral_v<V> && std::is_unsigned_v<V>) {
+      P.Min = 0;
+    }
     P.GetInt = [Get](const TPersistent* O) { return static_cast<std::int64_t>((static_cast<const CG*>(O)->*Get)()); };
     P.SetInt = [Set](TPersistent* O, std::int64_t V) {
       (static_cast<CS*>(O)->*Set)(static_cast<std::remove_cvref_t<S>>(V));

@@ -228,6 +228,8 @@ private:
     switch (PI->Kind) {
       case TPropKind::Integer:
         Want(TFormValue::vkInteger);
+        // A value the property cannot hold is refused, not cut down to size.
+        if (V.Int < PI->Min || V.Int > PI->Max) Fail(Line, PName + ": number out of range");
         Guard(Line, PName, [&] { PI->SetInt(Instance, V.Int); });
         break;
       case TPropKind::Bool: {

@@ -400,6 +400,8 @@ TEST(Streaming, FaultyDescriptionsAreRefusedWithTheirLine) {
       {"StreamForm: TStreamForm {\n  btn1: TRecorder {\n  }\n}\n", "cannot hold"},
       {"Other: TOtherForm {\n}\n", "not for TStreamForm"},
       {"StreamForm: TStreamForm {\n  Tag = 99999999999999999999\n}\n", "out of range"},
+      {"StreamForm: TStreamForm {\n  rec1: TRecorder {\n    Second = 3000000000\n  }\n}\n", "Second: number out of range"},
+      {"StreamForm: TStreamForm {\n  ClientWidth = -2147483649\n}\n", "out of range"},
       {"StreamForm: TStreamForm {\n", "end of the text"},
       {"StreamForm: TStreamForm {\n}\ntrailing", "after the end"},
   };
