@@ -1,5 +1,6 @@
 #include "ui/FormText.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "base/Strings.h"
