@@ -3,9 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "skin/paint/PixelOps.h"
 #include "skin/paint/SkinColors.h"
+
+// CB_NO_SIMD builds the plain scalar code, which the tests also run.
+#if defined(__SSE2__) && !defined(CB_NO_SIMD)
+#include <emmintrin.h>
+#define CB_SECTION_SSE2 1
+#endif
 
 namespace cb {
 
@@ -139,6 +146,110 @@ void CopyParent(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& bg, BmpPoi
     if (!IsEmpty(s)) CopyPiece(Bmp, BmpPoint(Rect.Left + s.Left - sx, Rect.Top + s.Top - sy), *bg.Bmp, s);
 }
 
+// Nearest-neighbour stretch of source piece S onto D, sampling as the pixel
+// layer's StretchNearest does ((2i + 1) * s / 2d) but stepping the source
+// row and column incrementally: border sides are thin and long, and two
+// divisions per pixel were most of their cost.
+struct NearestStep {
+  int q, r, qStep, rStep, den;
+  NearestStep(int from, int s, int d)
+      : q(int((2LL * from + 1) * s / (2LL * d))), r(int((2LL * from + 1) * s % (2LL * d))),
+        qStep(s / d), rStep(2 * (s % d)), den(2 * d) {}
+  void Next() {
+    q += qStep;
+    r += rStep;
+    if (r >= den) {
+      r -= den;
+      ++q;
+    }
+  }
+};
+
+void StretchPiece(Bitmap32& Dst, const BmpRect& D, const Bitmap32& Src, const BmpRect& S) {
+  const int dw = D.Width(), dh = D.Height(), sw = S.Width(), sh = S.Height();
+  if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || Dst.Empty() || Src.Empty()) return;
+  const int x0 = std::max(0, -D.Left), x1 = std::min(dw, Dst.Width() - D.Left);
+  const int y0 = std::max(0, -D.Top), y1 = std::min(dh, Dst.Height() - D.Top);
+  if (x0 >= x1 || y0 >= y1) return;
+  // Every row samples the same columns: find the runs of pixels that take
+  // one source column once, then fill them row by row.
+  struct Run { int From, To, Sx; };
+  Run few[16];
+  std::vector<Run> many;
+  Run* runs = few;
+  int count = 0;
+  if (std::min(sw, x1 - x0) > int(std::size(few))) {
+    many.resize(size_t(std::min(sw, x1 - x0)));
+    runs = many.data();
+  }
+  auto add = [&](int from, int to, int sx) {
+    if (sx >= 0 && sx < Src.Width()) runs[count++] = Run{from, to, sx};
+  };
+  if (sw <= dw) {
+    // Enlarging: column j's run ends at the first x with (2x + 1) sw >= 2 dw (j + 1).
+    for (int j = int((2LL * x0 + 1) * sw / (2LL * dw)), x = x0; x < x1; ++j) {
+      const int end = std::max(x + 1, int(std::min<long long>(x1, (2LL * dw * (j + 1) + sw - 1) / (2LL * sw))));
+      add(x, end, S.Left + j);
+      x = end;
+    }
+  } else {
+    NearestStep xs(x0, sw, dw);
+    for (int x = x0; x < x1; ++x, xs.Next()) add(x, x + 1, S.Left + xs.q);
+  }
+  NearestStep ys(y0, sh, dh);
+  for (int y = y0; y < y1; ++y, ys.Next()) {
+    const int sy = S.Top + ys.q;
+    if (sy < 0 || sy >= Src.Height()) continue;
+    const u32* s = Src.Line(sy);
+    u32* d = Dst.Line(D.Top + y) + D.Left;
+    for (int i = 0; i < count; ++i) {
+      const u32 v = s[runs[i].Sx];
+      int x = runs[i].From;
+#ifdef CB_SECTION_SSE2
+      const __m128i vv = _mm_set1_epi32(int(v));
+      for (; x + 4 <= runs[i].To; x += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), vv);
+#endif
+      for (; x < runs[i].To; ++x) d[x] = v;
+    }
+  }
+}
+
+// Rows of R become (p * A + c * (256 - A)) >> 8 on all four bytes, c the
+// row's colour in Column (row 0 at Top) and p the pixel of From at FromAt
+// (top left of R), or R's own pixel when From is null: the arithmetic of
+// blending a bitmap whose rows are each one colour, without the bitmap.
+void BlendRowColours(Bitmap32& Bmp, const BmpRect& R, const Bitmap32& Column, int Top, int A, const Bitmap32* From,
+                     BmpPoint FromAt) {
+  const u32 a = u32(std::clamp(A, 0, 255)), ia = 256 - a;
+  for (int y = R.Top; y < R.Bottom; ++y) {
+    const u32 c = Column.Pixel(0, y - Top);
+    u32* d = Bmp.Line(y) + R.Left;
+    const u32* p = From ? From->Line(FromAt.Y + y - R.Top) + FromAt.X : d;
+    const int n = R.Width();
+    int x = 0;
+#ifdef CB_SECTION_SSE2
+    // Every 16-bit lane stays at most 255 * 256, so the unsigned sums fit.
+    auto k = [&](int sh) { return short(((c >> sh) & 0xFF) * ia); };
+    const __m128i kv = _mm_set_epi16(k(24), k(16), k(8), k(0), k(24), k(16), k(8), k(0));
+    const __m128i av = _mm_set1_epi16(short(a)), zero = _mm_setzero_si128();
+    for (; x + 4 <= n; x += 4) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + x));
+      const __m128i lo = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(v, zero), av), kv), 8);
+      const __m128i hi = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(v, zero), av), kv), 8);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), _mm_packus_epi16(lo, hi));
+    }
+#endif
+    // Two bytes per multiply; the 16-bit lanes never carry into each other.
+    const u32 kEven = (c & 0x00FF00FFu) * ia, kOdd = ((c >> 8) & 0x00FF00FFu) * ia;
+    for (; x < n; ++x) {
+      const u32 v = p[x];
+      const u32 even = (((v & 0x00FF00FFu) * a + kEven) >> 8) & 0x00FF00FFu;
+      const u32 odd = (((v >> 8) & 0x00FF00FFu) * a + kOdd) & 0xFF00FF00u;
+      d[x] = even | odd;
+    }
+  }
+}
+
 struct Content {
   u32 Color = 0xFFFFFF;
   int Tex = 0, Grad = 0;
@@ -151,10 +262,22 @@ void PaintGradientOrColor(Bitmap32& Bmp, const BmpRect& R, const Content& c) {
   else FillPixels32(Bmp, R, c.Color, 255);
 }
 
+bool HasTexture(const Content& c, TacSkinData* sd) {
+  return c.Tex > 0 && ValidMask(sd, c.Texture) && MaskSource(sd->ma[size_t(c.Texture)]);
+}
+
+// True when FillContent paints every row in one colour whatever the width:
+// no texture, and a plain colour or a top-to-bottom gradient.
+bool RowUniform(const Content& c, TacSkinData* sd) {
+  if (HasTexture(c, sd)) return false;
+  if (c.Grad <= 0 || !c.Points || c.Points->size() <= 1) return true;
+  return ((*c.Points)[0].Mode & 3) == 0;
+}
+
 // Colour, texture and gradient of a section's state into R.
 void FillContent(Bitmap32& Bmp, const BmpRect& R, const Content& c, TacSkinData* sd, const TCacheInfo& ParentBG) {
   bool painted = false;
-  if (c.Tex > 0 && ValidMask(sd, c.Texture) && MaskSource(sd->ma[size_t(c.Texture)])) {
+  if (HasTexture(c, sd)) {
     const TsMaskData& m = sd->ma[size_t(c.Texture)];
     BmpRect left = R;
     if (m.MaskType != 0) DrawMaskedTexture(Bmp, left, ParentBG, m.DrawMode, m);
@@ -310,13 +433,30 @@ void PaintSectionBackground(int SkinIndex, const TCacheInfo& ParentBG, int State
     } else if (transparency == 100) {
       CopyParent(Bmp, Rect, ParentBG, Offset);
     } else if (ParentBG.Ready || usesImage) {
-      Bitmap32 tmp(Rect.Width(), Rect.Height());
       TCacheInfo bg = ParentBG;
       bg.X += Offset.X - Rect.Left;
       bg.Y += Offset.Y - Rect.Top;
-      FillContent(tmp, tmp.Bounds(), c, sd, bg);
-      CopyParent(Bmp, Rect, ParentBG, Offset);
-      BlendBitmapConst(Bmp, tmp, Weight(transparency), BmpPoint(Rect.Left, Rect.Top), Inclusive(tmp.Bounds()));
+      if (RowUniform(c, sd)) {
+        // One pixel per row is enough to know the content; blend it straight
+        // over the parent's copy instead of through a whole temporary bitmap.
+        Bitmap32 column(1, Rect.Height());
+        FillContent(column, column.Bounds(), c, sd, bg);
+        const Bitmap32* parent = ParentBG.Ready && ParentBG.Bmp && ParentBG.Bmp->Row0() != Bmp.Row0() ? ParentBG.Bmp : nullptr;
+        const BmpPoint at(ParentBG.X + Offset.X, ParentBG.Y + Offset.Y);
+        if (parent && clipped == Rect && at.X >= 0 && at.Y >= 0 && at.X + Rect.Width() <= parent->Width() &&
+            at.Y + Rect.Height() <= parent->Height()) {
+          // The parent's pixels are read where they are, not copied first.
+          BlendRowColours(Bmp, Rect, column, Rect.Top, Weight(transparency), parent, at);
+        } else {
+          CopyParent(Bmp, Rect, ParentBG, Offset);
+          BlendRowColours(Bmp, clipped, column, Rect.Top, Weight(transparency), nullptr, BmpPoint(0, 0));
+        }
+      } else {
+        Bitmap32 tmp(Rect.Width(), Rect.Height());
+        FillContent(tmp, tmp.Bounds(), c, sd, bg);
+        CopyParent(Bmp, Rect, ParentBG, Offset);
+        BlendBitmapConst(Bmp, tmp, Weight(transparency), BmpPoint(Rect.Left, Rect.Top), Inclusive(tmp.Bounds()));
+      }
     } else {
       FillPixels32(Bmp, clipped, MixTwoColours(FillColorOf(ParentBG.FillColor), c.Color, Weight(transparency)) & 0xFFFFFF,
                    255);
@@ -395,7 +535,7 @@ void DrawBorderMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& Parent
           StretchPieceAlpha(Bmp, d.Left, d.Top, 255, s.Height(), s.Width(), s.Top, s.Left, *src, d.Height(),
                             d.Width());
       } else {
-        StretchNearest(Bmp, d, *src, s);
+        StretchPiece(Bmp, d, *src, s);
       }
       return;
     }

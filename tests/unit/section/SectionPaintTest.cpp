@@ -231,3 +231,104 @@ TEST(PaintSection, ColourEffectsSkipKeyPixelsAndApplyWhenOpaque) {
   PaintSection(bind, FillBG(kGreen), false, 0, b, {}, b.Bounds());
   EXPECT_EQ(b.Pixel(1, 1), Px(kGreen));
 }
+
+namespace {
+
+// Every pixel different, alpha included, so that any misplaced read shows.
+Bitmap32 Noise(int w, int h, std::uint32_t seed) {
+  Bitmap32 b(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      b.SetPixel(x, y, seed ^ (seed >> 15));
+    }
+  return b;
+}
+
+// A half-transparent state as one image: the content painted alone, the
+// parent copied under the rectangle, then the two blended by the weight.
+Bitmap32 Composed(const Bitmap32& start, const BmpRect& r, const Bitmap32& parent, BmpPoint at,
+                  const std::vector<TsGradPoint>& pts, int gradientPercent, std::uint32_t colour, int transparency) {
+  Bitmap32 want(start.Width(), start.Height());
+  CopyPiece(want, {}, start, start.Bounds());
+  Bitmap32 content(r.Width(), r.Height());
+  PaintGradient(content, content.Bounds(), pts);
+  if (gradientPercent < 100) TintRect32(content, content.Bounds(), gradientPercent * 255 / 100, colour);
+  CopyPiece(want, BmpPoint(r.Left, r.Top), parent, BmpRect(at.X, at.Y, at.X + r.Width(), at.Y + r.Height()));
+  BlendBitmapConst(want, content, transparency * 255 / 100, BmpPoint(r.Left, r.Top),
+                   BmpRect(0, 0, r.Width() - 1, r.Height() - 1));
+  return want;
+}
+
+}  // namespace
+
+TEST(PaintSectionBackground, HalfTransparentContentIsBlendedOverTheParentAsOneImage) {
+  Skin s;
+  const int si = s.AddSection(1, 0x3060C0);
+  TsGenState& st = s.sd.gd[size_t(si)].Props[0];
+  st.Transparency = 30;
+  std::vector<TsGradPoint> pts(3);
+  pts[0].Color = 0xFF102030, pts[1].Color = 0xFFE0C0A0, pts[2].Color = 0xFF00FF00;
+  pts[1].Percent = 40, pts[2].Percent = 100;
+  Bitmap32 parent = Noise(40, 30, 7);
+  struct Case { int w, h, gradPercent, mode; BmpRect r; BmpPoint at; };
+  const Case cases[] = {
+      {20, 12, 100, 0, BmpRect(2, 1, 19, 11), {9, 6}},    // top-to-bottom bands over a parent that covers it
+      {20, 12, 60, 0, BmpRect(0, 0, 20, 12), {3, 4}},     // bands tinted towards the colour
+      {20, 12, 100, 0, BmpRect(1, 2, 17, 12), {30, 25}},  // the parent ends inside the rectangle
+      {20, 12, 100, 1, BmpRect(2, 1, 19, 11), {9, 6}},    // left-to-right bands
+      {9, 7, 100, 0, BmpRect(-3, 2, 8, 10), {5, 5}},      // the rectangle leaves the bitmap
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " mode " << c.mode << " at " << c.at.X << "," << c.at.Y);
+    st.GradientPercent = c.gradPercent;
+    st.GradientArray = pts;
+    for (TsGradPoint& p : st.GradientArray) p.Mode = std::uint32_t(c.mode);
+    const Bitmap32 start = Noise(c.w, c.h, 99);
+    Bitmap32 b(c.w, c.h);
+    CopyPiece(b, {}, start, start.Bounds());
+    TCacheInfo bg = MakeCacheInfo(parent);
+    bg.X = c.at.X - c.r.Left;  // the parent's pixel under the rectangle's top left is at
+    bg.Y = c.at.Y - c.r.Top;
+    PaintSectionBackground(si, bg, 0, clKeyColor, -1, -1, &s.sd, b, BmpPoint(c.r.Left, c.r.Top), c.r);
+    const Bitmap32 want = Composed(start, c.r, parent, c.at, st.GradientArray, c.gradPercent, 0x3060C0, 30);
+    for (int y = 0; y < c.h; ++y)
+      for (int x = 0; x < c.w; ++x) ASSERT_EQ(b.Pixel(x, y), want.Pixel(x, y)) << x << "," << y;
+  }
+}
+
+TEST(DrawBorderMask, StretchedPiecesAreNearestSamplesOfTheirPieces) {
+  Skin s;
+  // A 7 x 6 cell at (10, 2); borders 2, 1, 3, 2; stretched sides and centre.
+  for (int y = 0; y < 8; ++y)
+    for (int x = 10; x < 17; ++x) s.Master().SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 4099 + y * 131));
+  const int mi = s.AddMask({10, 2, 17, 8}, 1, 2, 1, 3, 2, 1 | 4);
+  const TsMaskData& m = s.sd.ma[size_t(mi)];
+  auto reference = [&](Bitmap32& want, const BmpRect& r) {
+    const int L = r.Left, T = r.Top, R = r.Right, B = r.Bottom;
+    auto corner = [&](int sx, int sy, int w, int h, int dx, int dy) {
+      CopyPiece(want, BmpPoint(dx, dy), s.Master(), BmpRect(sx, sy, sx + w, sy + h));
+    };
+    auto piece = [&](BmpRect src, BmpRect dst) { StretchNearest(want, dst, s.Master(), src); };
+    corner(10, 2, 2, 1, L, T);
+    corner(14, 2, 3, 1, R - 3, T);
+    corner(10, 6, 2, 2, L, B - 2);
+    corner(14, 6, 3, 2, R - 3, B - 2);
+    piece(BmpRect(10, 3, 12, 6), BmpRect(L, T + 1, L + 2, B - 2));
+    piece(BmpRect(14, 3, 17, 6), BmpRect(R - 3, T + 1, R, B - 2));
+    piece(BmpRect(12, 2, 14, 3), BmpRect(L + 2, T, R - 3, T + 1));
+    piece(BmpRect(12, 6, 14, 8), BmpRect(L + 2, B - 2, R - 3, B));
+    piece(BmpRect(12, 3, 14, 6), BmpRect(L + 2, T + 1, R - 3, B - 2));
+  };
+  // Narrower and wider than the cell, and a rectangle hanging off two edges.
+  const BmpRect rects[] = {BmpRect(0, 0, 5, 3),  BmpRect(0, 0, 6, 4),   BmpRect(0, 0, 7, 6),   BmpRect(0, 0, 41, 23),
+                           BmpRect(0, 0, 13, 5), BmpRect(-4, -3, 30, 9), BmpRect(6, 5, 50, 40), BmpRect(0, 0, 200, 4)};
+  for (const BmpRect& r : rects) {
+    SCOPED_TRACE(testing::Message() << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom);
+    Bitmap32 b = Noise(40, 30, 3), want = Noise(40, 30, 3);
+    DrawBorderMask(b, r, FillBG(kWhite), false, 0, m);
+    reference(want, r);
+    for (int y = 0; y < b.Height(); ++y)
+      for (int x = 0; x < b.Width(); ++x) ASSERT_EQ(b.Pixel(x, y), want.Pixel(x, y)) << x << "," << y;
+  }
+}
