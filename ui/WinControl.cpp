@@ -704,6 +704,20 @@ void TWinControl::WndProc(TMessage& M) {
         HWND Under = WindowFromPoint(P);
         if (!(Under && Under != FHandle && IsChild(FHandle, Under))) Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(this));
       }
+      {
+        // Leaving through a child window leaves the parents too, when the
+        // pointer is outside them now; they stopped tracking when it entered the child.
+        POINT P;
+        GetCursorPos(&P);
+        HWND Under = WindowFromPoint(P);
+        for (TWinControl* A = FParent; A; A = A->FParent) {
+          if (!A->FMouseInControl || !A->FHandle) continue;
+          if (Under && (Under == A->FHandle || IsChild(A->FHandle, Under))) break;
+          A->FTrackingLeave = false;
+          A->SetHover(nullptr);
+          A->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(A));
+        }
+      }
       break;
     case WM_CAPTURECHANGED:
       if (FCaptureControl && reinterpret_cast<HWND>(M.LParam) != FHandle) {

@@ -194,6 +194,28 @@ TEST(Mouse, WindowlessControlsHearEnterAndLeaveFromRealPointerMoves) {
   EXPECT_EQ(F.HoverControl(), nullptr);
 }
 
+TEST(Mouse, LeavingThroughAWindowedChildLeavesTheFormToo) {
+  TPlainForm F(nullptr);
+  F.SetPosition(poDesigned);
+  F.SetBounds(100, 100, 300, 200);
+  auto* Panel = new TPanel(&F);
+  Panel->SetBounds(0, 0, 100, 100);
+  Panel->SetParent(&F);
+  F.Show();
+  SetForegroundWindow(F.Handle());
+  Pump(50);
+  TPoint P = F.ClientToScreen(TPoint(200, 150));
+  MovePointer(P.X, P.Y);
+  ASSERT_TRUE(PumpUntil([&] { return F.MouseInControl(); }));
+  P = Panel->ClientToScreen(TPoint(50, 50));
+  MovePointer(P.X, P.Y);
+  ASSERT_TRUE(PumpUntil([&] { return Panel->MouseInControl(); }));
+  EXPECT_TRUE(F.MouseInControl()) << "the child lies inside the form";
+  MovePointer(P.X - 60, P.Y);  // out of the form across the panel's left edge
+  ASSERT_TRUE(PumpUntil([&] { return !Panel->MouseInControl(); }));
+  EXPECT_TRUE(PumpUntil([&] { return !F.MouseInControl(); }));
+}
+
 TEST(Mouse, SpeedButtonClicksOnLeftButtonOnlyAndLooksPressedWhileHeld) {
   TPlainForm F(nullptr);
   auto* S = new TSpeedButton(&F);
