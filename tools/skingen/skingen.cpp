@@ -47,10 +47,12 @@ struct Piece {
   int FrameX(int i) const { return R.Left + i * FrameW(); }
 };
 
-void Clear(const Bitmap32& bmp, const BmpRect& r) {
-  // Fully transparent key colour: never shown, and reads as "no pixel".
-  for (int y = r.Top; y < r.Bottom; ++y)
-    for (int x = r.Left; x < r.Right; ++x) bmp.SetPixel(x, y, 0x00FF00FF);
+// Fully transparent pixels of an alpha-drawn piece. They carry the piece's
+// ink colour rather than the magenta key: the loader scales such pieces for
+// 125 % and 150 % by resampling colour and alpha apart, and magenta there
+// turns the glyphs' edges purple.
+void Clear(const Bitmap32& bmp, const BmpRect& r, Colour ink) {
+  SetRect(bmp, r, ink, 0);
 }
 
 // One-pixel (scaled) frames of a border image; the inside stays transparent.
@@ -92,14 +94,14 @@ void DrawCheckGlyph(const Bitmap32& bmp, const Piece& p, const std::string& kind
     SetRect(bmp, clip, kAccent);
     tick(kWhite);
   } else if (kind == "RADIOUNCHECKED" || kind == "RADIOCHECKED") {
-    Clear(bmp, clip);
+    const bool on = kind == "RADIOCHECKED";
+    Clear(bmp, clip, on ? kAccent : kBoxBorder);
     const double c = n / 2.0;
-    bool on = kind == "RADIOCHECKED";
     FillShape(bmp, clip, CircleShape(x0 + c, y0 + c, c), on ? kAccent : kBoxBorder);
     FillShape(bmp, clip, CircleShape(x0 + c, y0 + c, c - s), kWhite);
     if (on) FillShape(bmp, clip, CircleShape(x0 + c, y0 + c, 3.0 * s), kAccent);
   } else if (kind == "CHECK") {
-    Clear(bmp, clip);
+    Clear(bmp, clip, kText);
     tick(kText);
   } else {
     throw std::runtime_error("no painter for the glyph " + kind);
@@ -115,7 +117,7 @@ void DrawTitleGlyph(const Bitmap32& bmp, const Piece& p, const std::string& kind
   const int w = p.FrameW(), h = p.FrameH();
   const int t = small ? 1 : int(p.Scale + 0.5);   // stroke width
   const int g = small ? 7 : 10 * t;                 // glyph box
-  Clear(bmp, p.R);
+  Clear(bmp, p.R, kGlyph);
   for (int i = 0; i < 3; ++i) {
     const int x0 = p.FrameX(i), y0 = p.R.Top;
     const BmpRect cell(x0, y0, x0 + w, y0 + h);
@@ -132,8 +134,10 @@ void DrawTitleGlyph(const Bitmap32& bmp, const Piece& p, const std::string& kind
     if (what == "CLOSE") {
       double a = gx + 0.5 * t - 0.5, z = gx + g - 0.5 * t + 0.5;
       double ay = gy + 0.5 * t - 0.5, zy = gy + g - 0.5 * t + 0.5;
-      FillShape(bmp, cell, StrokeShape({{a, ay}, {z, zy}}, t * 1.1), ink);
-      FillShape(bmp, cell, StrokeShape({{z, ay}, {a, zy}}, t * 1.1), ink);
+      // A 7-pixel cross of hairlines fades to grey; the small one is drawn bolder.
+      const double stroke = small ? 1.45 : t * 1.1;
+      FillShape(bmp, cell, StrokeShape({{a, ay}, {z, zy}}, stroke), ink);
+      FillShape(bmp, cell, StrokeShape({{z, ay}, {a, zy}}, stroke), ink);
     } else if (what == "MIN") {
       int y = gy + g / 2;
       FillShape(bmp, cell, RectShape(gx, y, gx + g, y + t), ink);
@@ -153,9 +157,9 @@ void DrawTitleGlyph(const Bitmap32& bmp, const Piece& p, const std::string& kind
 // Track bar thumb: a flat bar per state.
 void DrawThumb(const Bitmap32& bmp, const Piece& p) {
   const Colour fills[3] = {kAccent, RGB(23, 23, 23), kBorder};
-  Clear(bmp, p.R);
   for (int i = 0; i < p.Ref.ImageCount && i < 3; ++i) {
     int x0 = p.FrameX(i);
+    Clear(bmp, BmpRect(x0, p.R.Top, x0 + p.FrameW(), p.R.Bottom), fills[i]);
     FillShape(bmp, BmpRect(x0, p.R.Top, x0 + p.FrameW(), p.R.Bottom),
               RoundRectShape(x0, p.R.Top, x0 + p.FrameW(), p.R.Bottom, p.Scale), fills[i]);
   }
@@ -246,16 +250,20 @@ std::string Paint(const Bitmap32& bmp, const std::string& section, const std::st
 }
 
 // The big button of its own file: three rounded frames over their masks.
+// The fill is flat: small buttons take the top and bottom border rows of
+// the picture directly above each other, and a gradient would show a step.
+// Pixels wholly outside the rounded frame are the magenta key, so that the
+// parent, not the button's own colour, shows in the corners.
 Bitmap32 DrawButtonHuge() {
   Bitmap32 bmp(288, 128);
   struct Look { Colour border, top, bottom; };
-  const Look looks[3] = {{kBorderDark, kWhite, RGB(239, 239, 239)},
-                         {kAccent, RGB(240, 250, 254), RGB(220, 242, 251)},
-                         {kAccentDark, RGB(204, 236, 248), RGB(190, 228, 244)}};
+  const Look looks[3] = {{kBorderDark, RGB(249, 249, 249), RGB(249, 249, 249)},
+                         {kAccent, RGB(229, 245, 252), RGB(229, 245, 252)},
+                         {kAccentDark, RGB(204, 236, 248), RGB(204, 236, 248)}};
   for (int f = 0; f < 3; ++f) {
     const int x0 = f * 96;
     const BmpRect cell(x0, 0, x0 + 96, 64);
-    SetRect(bmp, cell, kWhite);
+    SetRect(bmp, cell, looks[f].border, 0);  // edges keep the border's colour
     auto outer = RoundRectShape(x0, 0, x0 + 96, 64, 4);
     FillShape(bmp, cell, outer, looks[f].border);
     auto inner = RoundRectShape(x0 + 1, 1, x0 + 95, 63, 3);
@@ -269,6 +277,7 @@ Bitmap32 DrawButtonHuge() {
     }
     for (int y = 0; y < 64; ++y)
       for (int x = 0; x < 96; ++x) {
+        if ((bmp.Pixel(x0 + x, y) >> 24) == 0) bmp.SetPixel(x0 + x, y, ColorToPixel(RGB(255, 0, 255), 255));
         int m = 255 - int(255 * Coverage(outer, x0 + x, y) + 0.5);
         bmp.SetPixel(x0 + x, 64 + y, 0xFF000000u | std::uint32_t(m) * 0x010101u);
       }
