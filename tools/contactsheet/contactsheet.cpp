@@ -7,39 +7,12 @@
 
 #include "Raster.h"
 #include "SkinRender.h"
+#include "TinyFont.h"
 #include "skin/paint/PixelOps.h"
 
 namespace {
 
-// 3 x 5 glyphs, one string of 15 bits per character (rows top to bottom).
-const char* Glyph(char c) {
-  switch (c) {
-    case 'A': return "010101111101101"; case 'B': return "110101110101110"; case 'C': return "011100100100011";
-    case 'D': return "110101101101110"; case 'E': return "111100110100111"; case 'F': return "111100110100100";
-    case 'G': return "011100101101011"; case 'H': return "101101111101101"; case 'I': return "111010010010111";
-    case 'J': return "001001001101010"; case 'K': return "101101110101101"; case 'L': return "100100100100111";
-    case 'M': return "101111111101101"; case 'N': return "110101101101101"; case 'O': return "010101101101010";
-    case 'P': return "110101110100100"; case 'Q': return "010101101110011"; case 'R': return "110101110101101";
-    case 'S': return "011100010001110"; case 'T': return "111010010010010"; case 'U': return "101101101101111";
-    case 'V': return "101101101101010"; case 'W': return "101101111111101"; case 'X': return "101101010101101";
-    case 'Y': return "101101010010010"; case 'Z': return "111001010100111"; case '0': return "111101101101111";
-    case '1': return "010110010010111"; case '2': return "110001010100111"; case '3': return "110001010001110";
-    case '4': return "101101111001001"; case '5': return "111100110001110"; case '6': return "011100111101111";
-    case '7': return "111001010010010"; case '8': return "111101111101111"; case '9': return "111101111001110";
-    case '_': return "000000000000111"; case '%': return "101001010100101"; case '-': return "000000111000000";
-    default: return "000000000000000";
-  }
-}
-
-void Label(Bitmap32& bmp, int x, int y, const std::string& text) {
-  for (char c : text) {
-    const char* g = Glyph(c);
-    for (int r = 0; r < 5; ++r)
-      for (int k = 0; k < 3; ++k)
-        if (g[r * 3 + k] == '1') FillPixels32(bmp, BmpRect(x + k, y + r, x + k + 1, y + r + 1), 0x202020, 255);
-    x += 4;
-  }
-}
+void Label(Bitmap32& bmp, int x, int y, const std::string& text) { skintool::DrawTinyText(bmp, x, y, text, 0x202020); }
 
 }  // namespace
 
