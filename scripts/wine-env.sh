@@ -5,11 +5,11 @@ export WINEPREFIX="$cb_build_dir/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win64
-if [ ! -f "$WINEPREFIX/.clearbay-ready-3" ]; then
+if [ ! -f "$WINEPREFIX/.clearbay-ready-4" ]; then
   (
     set -e
     flock 9
-    if [ ! -f "$WINEPREFIX/.clearbay-ready-3" ]; then
+    if [ ! -f "$WINEPREFIX/.clearbay-ready-4" ]; then
       wineboot -i >/dev/null 2>&1 || true
       wineserver -w
       key='HKCU\Software\Wine\Fonts\Replacements'
@@ -24,8 +24,10 @@ if [ ! -f "$WINEPREFIX/.clearbay-ready-3" ]; then
       done
       # Xvfb has no window manager: Wine then draws window frames itself, as Windows does.
       wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+      # ...and need not wait for one to confirm that a window was hidden.
+      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
       wineserver -w
-      touch "$WINEPREFIX/.clearbay-ready-3"
+      touch "$WINEPREFIX/.clearbay-ready-4"
     fi
   ) 9>"$cb_build_dir/.wineprefix.lock"
 fi

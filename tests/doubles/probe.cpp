@@ -72,6 +72,7 @@ std::string describe(HWND h, bool topLevel, int depth) {
   j.num("hwnd", handleValue(h)).str("class", className(h)).str("text", windowText(h));
   if (topLevel) {
     j.num("pid", static_cast<long long>(pid)).num("tid", static_cast<long long>(tid)).num("owner", handleValue(GetWindow(h, GW_OWNER)));
+    j.boolean("foreground", GetForegroundWindow() == h);
   } else {
     j.num("id", static_cast<long long>(GetDlgCtrlID(h)));
   }

@@ -60,15 +60,18 @@ class App(unittest.TestCase):
         self.wait_enabled()
         return texts[-1] if texts else ""
 
-    def wait_enabled(self, timeout: float = 10):
-        """The owner of a modal box is enabled again only after the box is gone."""
+    def wait_enabled(self, timeout: float = 20):
+        """The owner of a modal box takes input again only once the box is gone
+        and activation has come back to it (through the X server under Wine); a
+        synthetic click sent before that is dropped, where a hand is slower."""
         deadline = time.time() + timeout
-        while not self.s.refresh(self.main)["enabled"]:
-            self.assertLess(time.time(), deadline, "the main window stays disabled")
+        while True:
+            w = self.s.refresh(self.main)
+            if w["enabled"] and w.get("foreground", True):
+                break
+            self.assertLess(time.time(), deadline, "the main window does not take input again")
             time.sleep(0.1)
-        # Wine hands activation back to the window through the X server; a
-        # synthetic click sent in that instant is dropped (a hand is slower).
-        time.sleep(1)
+        time.sleep(0.3)
 
     def no_notice(self, seconds: float = 3):
         deadline = time.time() + seconds
