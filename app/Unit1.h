@@ -87,6 +87,7 @@ class TForm1 : public TForm {
   const std::wstring& AppName() const { return sAppName; }
   const std::wstring& DisName() const { return sDisName; }
   const TStringList* AppList() const { return sApplst.get(); }
+  std::shared_ptr<TWindowLink> Link() const { return FLink; }
 
  protected:
   void WndProc(TMessage& Message) override;

@@ -4,7 +4,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-fuzz_seconds=${CB_FUZZ_SECONDS:-30}
+fuzz_seconds=${CB_FUZZ_SECONDS:-20}
 failed=()
 declare -A took
 tier() { # name, command...
