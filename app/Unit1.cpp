@@ -20,8 +20,9 @@ void TWindowLink::PostNotice(std::unique_ptr<TStrMsgObject> Msg) {
 
 void TWindowLink::SetCursor(TCursor Cursor) {
   // Window properties belong to the GUI thread.
+  // The step holds the link: it may run after the worker has let go of it.
   TThread::Queue(
-      [self = this, Cursor] {
+      [self = shared_from_this(), Cursor] {
         if (self->Form) self->Form->SetCursor(Cursor);
       },
       this);

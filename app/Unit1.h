@@ -37,7 +37,7 @@ class TForm1;
 // What a bulk worker may touch of the main window. It outlives the window, so
 // a worker that finishes after the window has gone finds it closed instead of
 // reading freed memory or posting into a destroyed window.
-struct TWindowLink {
+struct TWindowLink : std::enable_shared_from_this<TWindowLink> {
   std::mutex Lock;
   HWND Wnd = nullptr;       // null once the window is going
   TForm1* Form = nullptr;   // read on the GUI thread only

@@ -277,21 +277,36 @@ void TControl::SendToBack() {
   Invalidate();
 }
 
-void TControl::PaintTo(HDC DC, int X, int Y) {
-  TControlState Old = FControlState;
+void TControl::PaintCopy(HDC DC, int X, int Y, int Width, int Height, const std::function<void()>& Body) {
+  struct TRestore {
+    TControlState& State;
+    TControlState Old;
+    HDC DC;
+    int Saved;
+    ~TRestore() {
+      RestoreDC(DC, Saved);
+      State = Old;
+    }
+  } Restore{FControlState, FControlState, DC, SaveDC(DC)};
   FControlState |= csPaintCopy;
-  int Saved = SaveDC(DC);
-  try {
-    OffsetViewportOrgEx(DC, X, Y, nullptr);
-    IntersectClipRect(DC, 0, 0, FWidth, FHeight);
-    Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
-  } catch (...) {
-    RestoreDC(DC, Saved);
-    FControlState = Old;
-    throw;
-  }
-  RestoreDC(DC, Saved);
-  FControlState = Old;
+  OffsetViewportOrgEx(DC, X, Y, nullptr);
+  IntersectClipRect(DC, 0, 0, Width, Height);
+  Body();
+}
+
+void TControl::PaintOnCanvas(TCanvas& Canvas, HDC DC, const std::function<void()>& Paint) {
+  Canvas.SetHandle(DC);
+  struct TRelease {
+    TCanvas& C;
+    ~TRelease() { C.SetHandle(nullptr); }
+  } Release{Canvas};
+  Canvas.Font()->Assign(Font());
+  Canvas.Brush()->SetColor(Color());
+  Paint();
+}
+
+void TControl::PaintTo(HDC DC, int X, int Y) {
+  PaintCopy(DC, X, Y, FWidth, FHeight, [&] { Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0); });
 }
 
 void TControl::ScaleForPPI(int NewPPI) {
@@ -472,14 +487,7 @@ void TGraphicControl::WndProc(TMessage& M) {
   if (M.Msg == WM_PAINT) {
     HDC DC = reinterpret_cast<HDC>(M.WParam);
     if (!DC) return;
-    FCanvas->SetHandle(DC);
-    struct TRelease {
-      TCanvas* C;
-      ~TRelease() { C->SetHandle(nullptr); }
-    } Release{FCanvas.get()};
-    FCanvas->Font()->Assign(Font());
-    FCanvas->Brush()->SetColor(Color());
-    Paint();
+    PaintOnCanvas(*FCanvas, DC, [this] { Paint(); });
     return;
   }
   TControl::WndProc(M);
@@ -492,15 +500,6 @@ TCustomControl::TCustomControl(TComponent* AOwner)
 
 TCustomControl::~TCustomControl() = default;
 
-void TCustomControl::PaintWindow(HDC DC) {
-  FCanvas->SetHandle(DC);
-  struct TRelease {
-    TCanvas* C;
-    ~TRelease() { C->SetHandle(nullptr); }
-  } Release{FCanvas.get()};
-  FCanvas->Font()->Assign(Font());
-  FCanvas->Brush()->SetColor(Color());
-  Paint();
-}
+void TCustomControl::PaintWindow(HDC DC) { PaintOnCanvas(*FCanvas, DC, [this] { Paint(); }); }
 
 void TCustomControl::Paint() { FCanvas->FillRect(ClientRect()); }

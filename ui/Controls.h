@@ -169,6 +169,11 @@ public:
   static void PublishProperties(TPublisher& P);
 
 protected:
+  // Runs Body with DC's origin moved to (X, Y), clipped to Width x Height and
+  // csPaintCopy set; DC and state are restored however Body ends.
+  void PaintCopy(HDC DC, int X, int Y, int Width, int Height, const std::function<void()>& Body);
+  // Binds Canvas to DC with this control's font and colour for one Paint call.
+  void PaintOnCanvas(TCanvas& Canvas, HDC DC, const std::function<void()>& Paint);
   virtual void WndProc(TMessage& Message);
   virtual std::wstring GetText() const { return FText; }
   virtual void SetTextValue(const std::wstring& Value);  // stores; windowed controls update the window

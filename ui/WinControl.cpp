@@ -354,24 +354,13 @@ void TWinControl::Repaint() {
 }
 
 void TWinControl::PaintTo(HDC DC, int X, int Y) {
-  TControlState Old = FControlState;
-  FControlState |= csPaintCopy;
-  int Saved = SaveDC(DC);
-  try {
-    OffsetViewportOrgEx(DC, X, Y, nullptr);
-    TRect R = ClientRect();
-    IntersectClipRect(DC, 0, 0, R.Width(), R.Height());
+  TRect R = ClientRect();
+  PaintCopy(DC, X, Y, R.Width(), R.Height(), [&] {
     Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(DC), 0);
     Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
     for (TControl* C : FControls)
       if (auto* W = dynamic_cast<TWinControl*>(C); W && W->Visible()) W->PaintTo(DC, W->Left(), W->Top());
-  } catch (...) {
-    RestoreDC(DC, Saved);
-    FControlState = Old;
-    throw;
-  }
-  RestoreDC(DC, Saved);
-  FControlState = Old;
+  });
 }
 
 void TWinControl::ScaleForPPI(int NewPPI) {
