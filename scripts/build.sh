@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one of the three builds: native, win64, win32 (or fuzz).
+# Further arguments go to the build step (e.g. --target Clearbay).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 kind=$1; shift || true
@@ -14,5 +15,5 @@ case "$kind" in
   win32) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake") ;;
   *) echo "build.sh: unknown build $kind" >&2; exit 2 ;;
 esac
-cmake -S "$root" -B "$dir" "${args[@]}" "$@" >/dev/null
-cmake --build "$dir" -j2
+cmake -S "$root" -B "$dir" "${args[@]}" >/dev/null
+cmake --build "$dir" -j2 "$@"
