@@ -86,12 +86,68 @@ inline __m128i AlphaHalf(__m128i s16, __m128i d16) {
   return _mm_srli_epi16(t, 8);
 }
 
-template <bool kFull>
-void AlphaRowSse2(u32* d, const u32* s, int n, int g, int& done) {
+// G = 255, four pixels, no unpacking: B and R sit in the even 16-bit lanes,
+// G and A in the odd ones. Per lane t = (d << 8) + (s - d) * a, exact
+// modulo 2^16 as above; the even lanes take t >> 8, the odd lanes keep the
+// high byte of t where it already belongs. The alpha lane's difference is
+// held at 0 or more, which gives max(dA, blend) directly (the blend is
+// below dA exactly when a < dA).
+inline __m128i AlphaQuadFull(__m128i sv, __m128i dv) {
+  const __m128i lowBytes = _mm_set1_epi16(0x00FF);
+  const __m128i alphaFloor = _mm_set1_epi32(0x00008000);  // G lane unbounded
+  const __m128i sOdd = _mm_srli_epi16(sv, 8);
+  const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(sOdd, 0xF5), 0xF5);
+  const __m128i dEven = _mm_and_si128(dv, lowBytes);
+  const __m128i diffEven = _mm_sub_epi16(_mm_and_si128(sv, lowBytes), dEven);
+  const __m128i tEven = _mm_add_epi16(_mm_slli_epi16(dv, 8), _mm_mullo_epi16(diffEven, a));
+  const __m128i diffOdd = _mm_max_epi16(_mm_sub_epi16(sOdd, _mm_srli_epi16(dv, 8)), alphaFloor);
+  const __m128i tOdd = _mm_add_epi16(_mm_andnot_si128(lowBytes, dv), _mm_mullo_epi16(diffOdd, a));
+  const __m128i res = _mm_or_si128(_mm_srli_epi16(tEven, 8), _mm_andnot_si128(lowBytes, tOdd));
+  // An opaque source pixel gives alpha 255.
+  return _mm_or_si128(res, _mm_and_si128(_mm_cmpeq_epi8(sv, _mm_set1_epi32(-1)), _mm_set1_epi32(int(0xFF000000u))));
+}
+
+// Four opaque source pixels: (255 s + d) >> 8 = s - (d < s), alpha 255.
+inline __m128i OpaqueQuad(__m128i sv, __m128i dv) {
+  const __m128i ones = _mm_set1_epi32(-1);
+  const __m128i dGeS = _mm_cmpeq_epi8(_mm_max_epu8(sv, dv), dv);
+  return _mm_or_si128(_mm_add_epi8(sv, _mm_xor_si128(dGeS, ones)), _mm_set1_epi32(int(0xFF000000u)));
+}
+
+void AlphaRowFullSse2(u32* d, const u32* s, int n, int& done) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i ones = _mm_set1_epi32(-1);
-  const __m128i colourBytes = _mm_set1_epi32(0x00FFFFFF);
+  int i = 0;
+  for (; i + 8 <= n; i += 8) {
+    const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 4));
+    // Top alpha bits of the eight pixels: only all-clear or all-set runs
+    // can be fully transparent or fully opaque.
+    const int top = _mm_movemask_ps(_mm_castsi128_ps(s0)) | (_mm_movemask_ps(_mm_castsi128_ps(s1)) << 4);
+    __m128i* dp = reinterpret_cast<__m128i*>(d + i);
+    if (top == 0) {
+      if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(s0, s1), zero)) & 0x8888) == 0x8888) continue;
+    } else if (top == 0xFF) {
+      if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(s0, s1), ones)) & 0x8888) == 0x8888) {
+        _mm_storeu_si128(dp, OpaqueQuad(s0, _mm_loadu_si128(dp)));
+        _mm_storeu_si128(dp + 1, OpaqueQuad(s1, _mm_loadu_si128(dp + 1)));
+        continue;
+      }
+    }
+    _mm_storeu_si128(dp, AlphaQuadFull(s0, _mm_loadu_si128(dp)));
+    _mm_storeu_si128(dp + 1, AlphaQuadFull(s1, _mm_loadu_si128(dp + 1)));
+  }
+  for (; i + 4 <= n; i += 4) {
+    __m128i* dp = reinterpret_cast<__m128i*>(d + i);
+    _mm_storeu_si128(dp, AlphaQuadFull(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)), _mm_loadu_si128(dp)));
+  }
+  done = i;
+}
+
+void AlphaRowSse2(u32* d, const u32* s, int n, int g, int& done) {
+  const __m128i zero = _mm_setzero_si128();
   const __m128i alphaBytes = _mm_set1_epi32(int(0xFF000000u));
+  const __m128i colourBytes = _mm_set1_epi32(0x00FFFFFF);
   const __m128i gv = _mm_set1_epi32(g);
   int i = 0;
 #pragma GCC unroll 2
@@ -100,26 +156,13 @@ void AlphaRowSse2(u32* d, const u32* s, int n, int g, int& done) {
     // Four fully transparent source pixels leave the target as it is.
     if ((_mm_movemask_epi8(_mm_cmpeq_epi8(sv, zero)) & 0x8888) == 0x8888) continue;
     const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-    __m128i floorA = dv;
-    if (kFull) {
-      const __m128i full = _mm_cmpeq_epi8(sv, ones);
-      if ((_mm_movemask_epi8(full) & 0x8888) == 0x8888) {
-        // Four opaque source pixels: (255 s + d) >> 8 = s - (d < s), alpha 255.
-        const __m128i dGeS = _mm_cmpeq_epi8(_mm_max_epu8(sv, dv), dv);
-        const __m128i res = _mm_or_si128(_mm_add_epi8(sv, _mm_xor_si128(dGeS, ones)), alphaBytes);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), res);
-        continue;
-      }
-      floorA = _mm_or_si128(floorA, full);  // 255 under an opaque source
-    } else {
-      // The source alpha becomes a = sA * G >> 8 (fits the low 16 bits).
-      const __m128i a = _mm_srli_epi32(_mm_mullo_epi16(_mm_srli_epi32(sv, 24), gv), 8);
-      sv = _mm_or_si128(_mm_and_si128(sv, colourBytes), _mm_slli_epi32(a, 24));
-    }
+    // The source alpha becomes a = sA * G >> 8 (fits the low 16 bits).
+    const __m128i a = _mm_srli_epi32(_mm_mullo_epi16(_mm_srli_epi32(sv, 24), gv), 8);
+    sv = _mm_or_si128(_mm_and_si128(sv, colourBytes), _mm_slli_epi32(a, 24));
     const __m128i lo = AlphaHalf(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero));
     const __m128i hi = AlphaHalf(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero));
     // Alpha: at least the target's.
-    const __m128i res = _mm_max_epu8(_mm_packus_epi16(lo, hi), _mm_and_si128(floorA, alphaBytes));
+    const __m128i res = _mm_max_epu8(_mm_packus_epi16(lo, hi), _mm_and_si128(dv, alphaBytes));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), res);
   }
   done = i;
@@ -130,9 +173,9 @@ void AlphaRow(u32* d, const u32* s, int n, int g) {
   int i = 0;
 #ifdef CB_PIXEL_SSE2
   if (g == 255)
-    AlphaRowSse2<true>(d, s, n, g, i);
+    AlphaRowFullSse2(d, s, n, i);
   else
-    AlphaRowSse2<false>(d, s, n, g, i);
+    AlphaRowSse2(d, s, n, g, i);
 #endif
   for (; i < n; ++i) d[i] = AlphaPixel(s[i], d[i], g);
 }
