@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "base/Strings.h"
+
 namespace clearbay {
 
 const char16_t kBypassCommand[] = u"powershell.exe set-executionpolicy Bypass -Confirm:$false";
@@ -35,13 +37,7 @@ std::u16string ScriptCommand(const std::u16string& scriptPath) {
 }
 
 static bool StartsWithNoCase(std::u16string_view s, std::u16string_view prefix) {
-  if (s.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char16_t a = s[i];
-    if (a >= u'A' && a <= u'Z') a = char16_t(a - u'A' + u'a');
-    if (a != prefix[i]) return false;
-  }
-  return true;
+  return s.size() >= prefix.size() && SameText(s.substr(0, prefix.size()), prefix);
 }
 
 bool IsWebAddress(const std::u16string& url) {

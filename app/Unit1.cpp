@@ -114,14 +114,14 @@ void TForm1::btn1Click(TObject* Sender) {
 
 void TForm1::p1Click(TObject*) {
   if (sAppName.empty()) return;
-  std::u16string command = UninstallCommand(U(sAppName));
-  int32_t code = command.empty() ? -1 : RunProcess(WS(command), SW_HIDE, true);
-  if (sSlider1->SliderOn()) ShowMsg(WS(UninstallNotice(U(sDisName), RunSucceeded(code))), WS(kNoticeCaption), false);
+  std::u16string command = UninstallCommand(ToU16(sAppName));
+  int32_t code = command.empty() ? -1 : RunProcess(ToWide(command), SW_HIDE, true);
+  if (sSlider1->SliderOn()) ShowMsg(ToWide(UninstallNotice(ToU16(sDisName), RunSucceeded(code))), ToWide(kNoticeCaption), false);
 }
 
 void TForm1::N1Click(TObject*) {
   bool ok = RunScriptResource(sAppName);
-  if (sSlider1->SliderOn()) ShowMsg(WS(InstallNotice(U(sDisName), ok)), WS(kNoticeCaption), false);
+  if (sSlider1->SliderOn()) ShowMsg(ToWide(InstallNotice(ToU16(sDisName), ok)), ToWide(kNoticeCaption), false);
 }
 
 void TForm1::btn23Click(TObject*) {
@@ -136,10 +136,10 @@ void TForm1::btn24Click(TObject*) {
 
 void TForm1::RemoveALl(const std::shared_ptr<TWindowLink>& Link) {
   Link->SetCursor(crHourGlass);
-  int32_t code = RunProcess(WS(kUninstallAllCommand), SW_HIDE, true);
+  int32_t code = RunProcess(ToWide(kUninstallAllCommand), SW_HIDE, true);
   Link->SetCursor(crDefault);
   if (Link->NoticesOn)
-    Link->PostNotice(std::make_unique<TStrMsgObject>(WS(UninstallAllNotice(RunSucceeded(code)))));
+    Link->PostNotice(std::make_unique<TStrMsgObject>(ToWide(UninstallAllNotice(RunSucceeded(code)))));
 }
 
 void TForm1::InstallALL(const std::shared_ptr<TWindowLink>& Link) {
@@ -149,7 +149,7 @@ void TForm1::InstallALL(const std::shared_ptr<TWindowLink>& Link) {
   Link->SetCursor(crHourGlass);
   bool ok = run.Run();
   Link->SetCursor(crDefault);
-  if (Link->NoticesOn) Link->PostNotice(std::make_unique<TStrMsgObject>(WS(InstallAllNotice(ok))));
+  if (Link->NoticesOn) Link->PostNotice(std::make_unique<TStrMsgObject>(ToWide(InstallAllNotice(ok))));
 }
 
 void TForm1::WndProc(TMessage& Message) {
@@ -168,7 +168,7 @@ void TForm1::WMStringMessage(TMessage& Message) {
     text = msg->fMsg;
   else if (Message.WParam == 1)
     text += msg->fMsg;
-  ShowMsg(text, WS(kNoticeCaption), false);
+  ShowMsg(text, ToWide(kNoticeCaption), false);
 }
 
 void TForm1::btn25Click(TObject*) { Form2->ShowModal(); }
@@ -181,7 +181,7 @@ bool TForm1::ProUpdate() {
   bool need = update.IsNeedUpdate();
   if (need) {
     const auto& c = update.RemoteContent();
-    ShowNewVersion(WS(c.N_Ver), WS(c.L_Ver), WS(c.D_Url));
+    ShowNewVersion(ToWide(c.N_Ver), ToWide(c.L_Ver), ToWide(c.D_Url));
   }
   return need;
 }

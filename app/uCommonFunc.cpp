@@ -18,14 +18,6 @@ const wchar_t kConnectivityUrl[] = L"http://www.msftconnecttest.com/";
 
 namespace {
 
-std::string Utf8(const std::wstring& s) {
-  if (s.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, s.data(), int(s.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 [[noreturn]] void Fail(const std::wstring& what, DWORD error) {
   wchar_t* text = nullptr;
   FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -38,7 +30,7 @@ std::string Utf8(const std::wstring& s) {
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' '))
       message.pop_back();
   }
-  throw std::runtime_error(Utf8(message));
+  throw std::runtime_error(WideToUtf8(message));
 }
 
 std::mutex g_scriptRunLock;
@@ -76,7 +68,7 @@ int32_t RunProcess(const std::wstring& CommandLine, uint16_t ShowWindow, bool Wa
 }
 
 bool OpenUrl(const std::wstring& Url) {
-  if (!IsWebAddress(U(Url))) return false;
+  if (!IsWebAddress(ToU16(Url))) return false;
   return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", Url.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
@@ -145,7 +137,7 @@ TScriptRun::TScriptRun(const std::wstring& ResName) : FLock(g_scriptRunLock) {
   if (!bytes) Fail(L"Resource " + ResName + L" cannot be read", GetLastError());
   FScript.assign(bytes, SizeofResource(module, res));
 
-  FScriptPath = WS(clearbay::ScriptPath(U(TempDirectory())));
+  FScriptPath = ToWide(clearbay::ScriptPath(ToU16(TempDirectory())));
   const wchar_t* path = FScriptPath.c_str();
 
   // Remove whatever stands there (a planted link is removed, never followed),
@@ -182,14 +174,14 @@ TScriptRun::TScriptRun(const std::wstring& ResName) : FLock(g_scriptRunLock) {
   if (!same) {
     CloseHandle(FHandle);
     FHandle = INVALID_HANDLE_VALUE;
-    throw std::runtime_error(Utf8(L"The script file " + FScriptPath + L" was changed by another program"));
+    throw std::runtime_error(WideToUtf8(L"The script file " + FScriptPath + L" was changed by another program"));
   }
 }
 
 bool TScriptRun::Run() {
-  int32_t bypass = RunProcess(WS(kBypassCommand), SW_HIDE, true);
-  int32_t script = RunProcess(WS(ScriptCommand(U(FScriptPath))), SW_HIDE, true);
-  int32_t restricted = RunProcess(WS(kRestrictedCommand), SW_HIDE, true);
+  int32_t bypass = RunProcess(ToWide(kBypassCommand), SW_HIDE, true);
+  int32_t script = RunProcess(ToWide(ScriptCommand(ToU16(FScriptPath))), SW_HIDE, true);
+  int32_t restricted = RunProcess(ToWide(kRestrictedCommand), SW_HIDE, true);
   (void)restricted;
   return bypass != -1 && RunSucceeded(script);
 }
@@ -223,8 +215,8 @@ std::wstring GetAppVersion(int VerLen) {
   UINT len = 0;
   if (!GetFileVersionInfoW(path, 0, size, info.data()) ||
       !VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) || !fixed)
-    return WS(FormatFileVersion(0, 0, VerLen));
-  return WS(FormatFileVersion(fixed->dwFileVersionMS, fixed->dwFileVersionLS, VerLen));
+    return ToWide(FormatFileVersion(0, 0, VerLen));
+  return ToWide(FormatFileVersion(fixed->dwFileVersionMS, fixed->dwFileVersionLS, VerLen));
 }
 
 bool IsNetConnected() { return InternetCheckConnectionW(kConnectivityUrl, FLAG_ICC_FORCE_CONNECTION, 0) != FALSE; }

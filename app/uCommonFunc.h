@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "ui/UiText.h"
+
 namespace clearbay {
 
 // Web addresses of the maker.
@@ -14,8 +16,6 @@ extern const wchar_t kDescriptorUrl[];
 extern const wchar_t kConnectivityUrl[];
 
 inline const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
-inline std::u16string U(const std::wstring& s) { return std::u16string(s.begin(), s.end()); }
-inline std::wstring WS(const std::u16string& s) { return std::wstring(s.begin(), s.end()); }
 
 // Starts CommandLine; returns the child's exit code when waiting, else -1.
 // -1 also when the process could not be created.

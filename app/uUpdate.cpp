@@ -21,7 +21,7 @@ void TUpdate::Perform() {
   LoadRemoteContent();
 }
 
-std::u16string TUpdate::GetLocalVer(int VerLen) { return U(GetAppVersion(VerLen)); }
+std::u16string TUpdate::GetLocalVer(int VerLen) { return ToU16(GetAppVersion(VerLen)); }
 
 void TUpdate::LoadRemoteContent() {
   TStringList detail;
@@ -36,7 +36,7 @@ void TUpdate::LoadRemoteContent() {
 
 bool TUpdate::IsNeedUpdate() const { return IsNewerVersion(FL_Ver, FRemoteContent.N_Ver); }
 
-TUrlUpdate::TUrlUpdate(int VerLen, char16_t DeliMt) : TUrlUpdate(VerLen, DeliMt, U(kDescriptorUrl)) {}
+TUrlUpdate::TUrlUpdate(int VerLen, char16_t DeliMt) : TUrlUpdate(VerLen, DeliMt, ToU16(kDescriptorUrl)) {}
 
 TUrlUpdate::TUrlUpdate(int VerLen, char16_t DeliMt, const std::u16string& Link)
     : TUpdate(VerLen), FLink(Link), FDelimiter(DeliMt) {
@@ -44,7 +44,7 @@ TUrlUpdate::TUrlUpdate(int VerLen, char16_t DeliMt, const std::u16string& Link)
 }
 
 std::u16string DescriptorTempPath() {
-  std::u16string dir = U(TempDirectory());
+  std::u16string dir = ToU16(TempDirectory());
   if (dir.empty() || (dir.back() != u'\\' && dir.back() != u'/')) dir += u'\\';
   return dir + u"_Update.INI";
 }
@@ -57,7 +57,7 @@ bool TUrlUpdate::GetRemoteContent(TUpdateContent& Content) {
     // Whatever stands there (a planted link too) goes first, so the download
     // only ever creates a new file.
     DeleteFileW(W(path));
-    if (!DownloadFile(WS(FLink), WS(path))) {
+    if (!DownloadFile(ToWide(FLink), ToWide(path))) {
       DeleteFileW(W(path));
       return false;
     }
@@ -67,7 +67,7 @@ bool TUrlUpdate::GetRemoteContent(TUpdateContent& Content) {
   if (attr == INVALID_FILE_ATTRIBUTES || (attr & FILE_ATTRIBUTE_DIRECTORY)) return false;
   bool read = false;
   try {
-    TMemIniFile ini{std::filesystem::path(WS(path))};
+    TMemIniFile ini{std::filesystem::path(ToWide(path))};
     Content.N_Ver = ini.ReadString(u"MAIN", u"VER", u"");
     Content.D_Url = ini.ReadString(u"MAIN", u"URL", u"");
     Content.Detail->SetDelimiter(FDelimiter);
