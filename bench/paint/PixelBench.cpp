@@ -46,35 +46,43 @@ pixman_image_t* Solid(std::uint16_t a, std::uint16_t r = 0, std::uint16_t g = 0,
 
 void Items(benchmark::State& s, std::int64_t pixels) { s.SetItemsProcessed(s.iterations() * pixels); }
 
-// ---- per-pixel alpha; arg 0 = global alpha, arg 1 = 0 random alpha, 1 skin-like ----
-Bitmap32 AlphaSource(int kind) { return kind ? SkinLikeImage(kSide, kSide, 1) : RandomImage(kSide, kSide, 1); }
+// ---- per-pixel alpha; arg 0 = global alpha, arg 1 = 0 random alpha, 1 skin-like,
+// arg 2 = side: 512 streams through the caches, 128 (a large control piece)
+// stays in them ----
+Bitmap32 AlphaSource(int kind, int side) { return kind ? SkinLikeImage(side, side, 1) : RandomImage(side, side, 1); }
+
+void AlphaArgs(benchmark::internal::Benchmark* b) {
+  for (int side : {kSide, 128})
+    for (int kind : {0, 1})
+      for (int g : {255, 128}) b->Args({g, kind, side});
+}
 
 void BlendPieceAlpha_G(benchmark::State& s) {
-  const int g = int(s.range(0));
-  Bitmap32 src = AlphaSource(int(s.range(1))), dst = RandomImage(kSide, kSide, 2);
+  const int g = int(s.range(0)), side = int(s.range(2));
+  Bitmap32 src = AlphaSource(int(s.range(1)), side), dst = RandomImage(side, side, 2);
   for (auto _ : s) {
-    BlendPieceAlpha(dst, src, BmpRect(0, 0, kSide - 1, kSide - 1), g, BmpPoint(0, 0));
+    BlendPieceAlpha(dst, src, BmpRect(0, 0, side - 1, side - 1), g, BmpPoint(0, 0));
     benchmark::DoNotOptimize(dst.Row0());
   }
-  Items(s, kSide * kSide);
+  Items(s, side * side);
 }
-BENCHMARK(BlendPieceAlpha_G)->Args({255, 0})->Args({128, 0})->Args({255, 1})->Args({128, 1});
+BENCHMARK(BlendPieceAlpha_G)->Apply(AlphaArgs);
 
 void Pixman_Over_Mask(benchmark::State& s) {
-  const int g = int(s.range(0));
-  Bitmap32 src = AlphaSource(int(s.range(1))), dst = RandomImage(kSide, kSide, 2);
+  const int g = int(s.range(0)), side = int(s.range(2));
+  Bitmap32 src = AlphaSource(int(s.range(1)), side), dst = RandomImage(side, side, 2);
   pixman_image_t *ps = Pix(src), *pd = Pix(dst);
   pixman_image_t* mask = g == 255 ? nullptr : Solid(std::uint16_t(g * 257));
   for (auto _ : s) {
-    pixman_image_composite32(PIXMAN_OP_OVER, ps, mask, pd, 0, 0, 0, 0, 0, 0, kSide, kSide);
+    pixman_image_composite32(PIXMAN_OP_OVER, ps, mask, pd, 0, 0, 0, 0, 0, 0, side, side);
     benchmark::DoNotOptimize(dst.Row0());
   }
   if (mask) pixman_image_unref(mask);
   pixman_image_unref(ps);
   pixman_image_unref(pd);
-  Items(s, kSide * kSide);
+  Items(s, side * side);
 }
-BENCHMARK(Pixman_Over_Mask)->Args({255, 0})->Args({128, 0})->Args({255, 1})->Args({128, 1});
+BENCHMARK(Pixman_Over_Mask)->Apply(AlphaArgs);
 
 // ---- constant weight ----
 void BlendBitmapConst_128(benchmark::State& s) {

@@ -77,15 +77,6 @@ inline u32 AlphaPixel(u32 s, u32 d, int g) {
 }
 
 #ifdef CB_PIXEL_SSE2
-// Two pixels in 16-bit lanes: (s * a + d * (256 - a)) >> 8 computed as
-// ((d << 8) + (s - d) * a) >> 8, exact modulo 2^16 because the true value
-// lies in 0..65280; a is the source alpha lane broadcast.
-inline __m128i AlphaHalf(__m128i s16, __m128i d16) {
-  const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s16, 0xFF), 0xFF);
-  const __m128i t = _mm_add_epi16(_mm_slli_epi16(d16, 8), _mm_mullo_epi16(_mm_sub_epi16(s16, d16), a));
-  return _mm_srli_epi16(t, 8);
-}
-
 // G = 255, four pixels, no unpacking: B and R sit in the even 16-bit lanes,
 // G and A in the odd ones. Per lane t = (d << 8) + (s - d) * a, exact
 // modulo 2^16 as above; the even lanes take t >> 8, the odd lanes keep the
@@ -144,26 +135,32 @@ void AlphaRowFullSse2(u32* d, const u32* s, int n, int& done) {
   done = i;
 }
 
+// G < 255: the scaled alpha a = sA * G >> 8 replaces the source alpha byte,
+// after which the rule is the G = 255 one. a stays below 255, so the
+// opaque-source override of the quad kernel never fires.
+inline __m128i ScaleAlpha(__m128i sv, __m128i gv) {
+  const __m128i colourBytes = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i a = _mm_mullo_epi16(_mm_srli_epi32(sv, 24), gv);  // sA * G < 2^16
+  return _mm_or_si128(_mm_and_si128(sv, colourBytes), _mm_andnot_si128(colourBytes, _mm_slli_epi32(a, 16)));
+}
+
 void AlphaRowSse2(u32* d, const u32* s, int n, int g, int& done) {
   const __m128i zero = _mm_setzero_si128();
-  const __m128i alphaBytes = _mm_set1_epi32(int(0xFF000000u));
-  const __m128i colourBytes = _mm_set1_epi32(0x00FFFFFF);
   const __m128i gv = _mm_set1_epi32(g);
   int i = 0;
-#pragma GCC unroll 2
+  for (; i + 8 <= n; i += 8) {
+    const __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i s1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 4));
+    // Eight fully transparent source pixels leave the target as it is.
+    if ((_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(s0, s1), zero)) & 0x8888) == 0x8888) continue;
+    __m128i* dp = reinterpret_cast<__m128i*>(d + i);
+    _mm_storeu_si128(dp, AlphaQuadFull(ScaleAlpha(s0, gv), _mm_loadu_si128(dp)));
+    _mm_storeu_si128(dp + 1, AlphaQuadFull(ScaleAlpha(s1, gv), _mm_loadu_si128(dp + 1)));
+  }
   for (; i + 4 <= n; i += 4) {
-    __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-    // Four fully transparent source pixels leave the target as it is.
-    if ((_mm_movemask_epi8(_mm_cmpeq_epi8(sv, zero)) & 0x8888) == 0x8888) continue;
-    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
-    // The source alpha becomes a = sA * G >> 8 (fits the low 16 bits).
-    const __m128i a = _mm_srli_epi32(_mm_mullo_epi16(_mm_srli_epi32(sv, 24), gv), 8);
-    sv = _mm_or_si128(_mm_and_si128(sv, colourBytes), _mm_slli_epi32(a, 24));
-    const __m128i lo = AlphaHalf(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero));
-    const __m128i hi = AlphaHalf(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero));
-    // Alpha: at least the target's.
-    const __m128i res = _mm_max_epu8(_mm_packus_epi16(lo, hi), _mm_and_si128(dv, alphaBytes));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), res);
+    __m128i* dp = reinterpret_cast<__m128i*>(d + i);
+    const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    _mm_storeu_si128(dp, AlphaQuadFull(ScaleAlpha(sv, gv), _mm_loadu_si128(dp)));
   }
   done = i;
 }
