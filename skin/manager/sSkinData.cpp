@@ -46,15 +46,11 @@ uint16_t U16(int v) { return static_cast<uint16_t>(std::clamp(v, 0, 0xFFFF)); }
 
 bool IsEmptyRect(const TacRect& r) { return r.Left == 0 && r.Top == 0 && r.Right == 0 && r.Bottom == 0; }
 
-// Scales a bitmap by mul/div: smoothly or by nearest pixels.
-Bitmap32 ScaleBitmap(const Bitmap32& src, int mul, int div, bool smooth) {
-  int w = std::max(1, static_cast<int>(static_cast<int64_t>(src.Width()) * mul / div));
-  int h = std::max(1, static_cast<int>(static_cast<int64_t>(src.Height()) * mul / div));
-  Bitmap32 dst;
-  if (smooth && Resample(src, dst, w, rfMitchell, h)) return dst;
-  dst = Bitmap32(w, h);
-  StretchNearest(dst, dst.Bounds(), src, src.Bounds());
-  return dst;
+// Frames side by side, mask rows below: each cell is scaled on its own.
+// An image that holds more than the mask's cells is scaled as one piece.
+Bitmap32 ScaleMaskImage(const Bitmap32& src, const TsMaskData& md, bool smooth, bool wholeIsMask = true) {
+  return wholeIsMask ? ScaleFrames(src, md.ImageCount, md.MaskType + 1, md.MulPPi, md.DivPPI, smooth)
+                     : ScaleFrames(src, 1, 1, md.MulPPi, md.DivPPI, smooth);
 }
 
 }  // namespace
@@ -216,7 +212,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
       b->MaskType = md.MaskType;
       b->SrcRect = {0, 0, img.Width(), img.Height()};
       if (scale) {
-        b->Bmp = ScaleBitmap(img, md.MulPPi, md.DivPPI, smooth);
+        b->Bmp = ScaleMaskImage(img, md, smooth, part == TacRect{0, 0, img.Width(), img.Height()});
         b->MulPPI = md.MulPPi;
         b->DivPPI = md.DivPPI;
         part = {part.Left * md.MulPPi / md.DivPPI, part.Top * md.MulPPi / md.DivPPI,
@@ -252,7 +248,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
         b->MaskType = md.MaskType;
         b->SrcRect = md.R;
         Bitmap32 piece = master->View(BmpRect(md.R.Left, md.R.Top, md.R.Right, md.R.Bottom)).Clone();
-        b->Bmp = ScaleBitmap(piece, md.MulPPi, md.DivPPI, smooth);
+        b->Bmp = ScaleMaskImage(piece, md, smooth);
         b->MulPPI = md.MulPPi;
         b->DivPPI = md.DivPPI;
         b->R = {0, 0, b->Bmp.Width(), b->Bmp.Height()};

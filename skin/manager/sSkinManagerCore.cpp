@@ -531,13 +531,7 @@ int TacSkinManagerCore::GetScaledMaskData(const std::string& section, const std:
   md.WB = static_cast<uint16_t>(ref.WB);
   bool smooth = md.ImgType == itisaTexture || md.ImgType == itisaGlow;
   auto scaled = [&](const Bitmap32& src) {
-    int w = std::max(1, src.Width() * md.MulPPi / md.DivPPI), h = std::max(1, src.Height() * md.MulPPi / md.DivPPI);
-    Bitmap32 dst;
-    if (!(smooth && Resample(src, dst, w, rfMitchell, h))) {
-      dst = Bitmap32(w, h);
-      StretchNearest(dst, dst.Bounds(), src, src.Bounds());
-    }
-    return dst;
+    return ScaleFrames(src, md.ImageCount, md.MaskType + 1, md.MulPPi, md.DivPPI, smooth);
   };
   Bitmap32 img;
   if (!ref.FileName.empty()) {

@@ -1,9 +1,12 @@
 #include "skin/paint/Resample.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <vector>
+
+#include "skin/paint/PixelOps.h"
 
 // CB_NO_SIMD builds the plain scalar code, which the tests also run.
 #if defined(__SSE2__) && !defined(CB_NO_SIMD)
@@ -239,4 +242,29 @@ bool Resample(const Bitmap32& Src, Bitmap32& Dst, int Width, int Filter, int Hei
   Horizontal(Src, mid, Build(Src.Width(), Width, Filter));
   Vertical(mid, Dst, Build(Src.Height(), Height, Filter));
   return true;
+}
+
+Bitmap32 ScaleFrames(const Bitmap32& Src, int Cols, int Rows, int Mul, int Div, bool Smooth) {
+  if (Div <= 0 || Mul <= 0 || Src.Empty()) return Bitmap32();
+  const auto scale = [&](int v) { return std::max(1, int(std::int64_t(v) * Mul / Div)); };
+  Bitmap32 dst(scale(Src.Width()), scale(Src.Height()));
+  Cols = std::max(1, Cols);
+  Rows = std::max(1, Rows);
+  // Source cells the image cannot hold whole are scaled as one piece.
+  if (Src.Width() / Cols == 0 || Src.Height() / Rows == 0) Cols = Rows = 1;
+  const int sw = Src.Width() / Cols, sh = Src.Height() / Rows;
+  const int dw = dst.Width() / Cols, dh = dst.Height() / Rows;
+  if (dw == 0 || dh == 0) {
+    StretchNearest(dst, dst.Bounds(), Src, Src.Bounds());
+    return dst;
+  }
+  dst.Fill(0);
+  for (int j = 0; j < Rows; ++j)
+    for (int i = 0; i < Cols; ++i) {
+      const Bitmap32 from = Src.View(BmpRect(i * sw, j * sh, (i + 1) * sw, (j + 1) * sh));
+      const BmpRect to(i * dw, j * dh, (i + 1) * dw, (j + 1) * dh);
+      Bitmap32 cell = dst.View(to);
+      if (!(Smooth && Resample(from, cell, dw, rfMitchell, dh))) StretchNearest(dst, to, from, from.Bounds());
+    }
+  return dst;
 }

@@ -20,3 +20,12 @@ enum TResampleFilter : int {
 // already have that size (otherwise nothing happens). Returns whether Dst
 // was written. All four bytes are filtered.
 bool Resample(const Bitmap32& Src, Bitmap32& Dst, int Width, int Filter, int Height);
+
+// Scales an image of Cols x Rows equal cells (frames side by side, mask rows
+// below) by Mul / Div, cell by cell so that no filter reaches across a cell
+// edge. The result is as large as the whole image scaled (at least 1 x 1);
+// cell i, j lands at (i * W / Cols, j * H / Rows) of it, where the painters
+// look for it, and columns or rows left over by the division stay clear.
+// Smooth uses the Mitchell filter, otherwise nearest pixels (also for cells
+// too small to filter).
+Bitmap32 ScaleFrames(const Bitmap32& Src, int Cols, int Rows, int Mul, int Div, bool Smooth);

@@ -168,3 +168,64 @@ TEST(Resample, MatchesAPlainDoubleResamplerWithinRounding) {
     EXPECT_LT(total / (dw * dh * 4), 0.2);
   }
 }
+
+namespace {
+// Cols x Rows cells of sw x sh, each one flat colour of its own.
+Bitmap32 CellImage(int cols, int rows, int sw, int sh, int extraW = 0) {
+  Bitmap32 b(cols * sw + extraW, rows * sh);
+  b.Fill(0xFFFFFFFFu);
+  for (int j = 0; j < rows; ++j)
+    for (int i = 0; i < cols; ++i)
+      for (int y = 0; y < sh; ++y)
+        for (int x = 0; x < sw; ++x) b.SetPixel(i * sw + x, j * sh + y, 0xFF000000u | std::uint32_t(0x203040 * (1 + i + cols * j)));
+  return b;
+}
+}  // namespace
+
+TEST(ScaleFrames, NoFilterReachesAcrossACell) {
+  for (bool smooth : {true, false})
+    for (int mul : {120, 144, 192}) {
+      SCOPED_TRACE(testing::Message() << "smooth " << smooth << " ppi " << mul);
+      const Bitmap32 src = CellImage(3, 2, 10, 8);
+      const Bitmap32 out = ScaleFrames(src, 3, 2, mul, 96, smooth);
+      ASSERT_EQ(out.Width(), 30 * mul / 96);
+      ASSERT_EQ(out.Height(), 16 * mul / 96);
+      const int dw = out.Width() / 3, dh = out.Height() / 2;
+      for (int y = 0; y < out.Height(); ++y)
+        for (int x = 0; x < out.Width(); ++x) {
+          const int i = x / dw, j = y / dh;
+          const std::uint32_t want = i < 3 && j < 2 ? 0xFF000000u | std::uint32_t(0x203040 * (1 + i + 3 * j)) : 0;
+          ASSERT_EQ(out.Pixel(x, y), want) << x << "," << y;
+        }
+    }
+  // Scaled whole, the same image mixes neighbouring frames at their edges.
+  Bitmap32 whole;
+  ASSERT_TRUE(Resample(CellImage(3, 2, 10, 8), whole, 45, rfMitchell, 24));
+  EXPECT_NE(whole.Pixel(14, 3), whole.Pixel(2, 3));
+}
+
+TEST(ScaleFrames, LeftoverColumnsStayClearAndDegenerateCellsStillScale) {
+  // 2 cells of 5 plus a stray column: 11 wide becomes 16, cells of 8.
+  const Bitmap32 out = ScaleFrames(CellImage(2, 1, 5, 4, 1), 2, 1, 3, 2, true);
+  ASSERT_EQ(out.Width(), 16);
+  EXPECT_EQ(out.Pixel(7, 0), 0xFF203040u);
+  EXPECT_EQ(out.Pixel(8, 5), 0xFF406080u);
+  EXPECT_EQ(out.Pixel(15, 5), 0xFF406080u);
+
+  const Bitmap32 rows = ScaleFrames(CellImage(1, 3, 4, 3), 1, 3, 5, 4, true);
+  EXPECT_EQ(rows.Height(), 11);
+  EXPECT_EQ(rows.Pixel(3, 8), 0xFF000000u | (0x203040u * 3));
+  EXPECT_EQ(rows.Pixel(3, 9), 0u);  // 11 rows hold three cells of 3
+  EXPECT_EQ(rows.Pixel(0, 10), 0u);
+
+  // One-pixel cells cannot be filtered: nearest pixels still fill them.
+  const Bitmap32 tiny = ScaleFrames(CellImage(4, 1, 1, 1), 4, 1, 2, 1, true);
+  ASSERT_EQ(tiny.Width(), 8);
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(tiny.Pixel(x, 1), 0xFF000000u | std::uint32_t(0x203040 * (1 + x / 2)));
+
+  // More cells than pixels, or a shrink to nothing, falls back to one piece.
+  EXPECT_EQ(ScaleFrames(Bitmap32(3, 3), 9, 65536, 1, 1, true).Width(), 3);
+  EXPECT_EQ(ScaleFrames(Bitmap32(3, 3), 2, 1, 1, 10, true).Width(), 1);
+  EXPECT_TRUE(ScaleFrames(Bitmap32(), 1, 1, 2, 1, true).Empty());
+  EXPECT_TRUE(ScaleFrames(Bitmap32(3, 3), 1, 1, 2, 0, true).Empty());
+}
