@@ -50,7 +50,7 @@ public:
 // ---------------------------------------------------------------------------
 // Published property descriptions
 
-enum class TPropKind { Integer, Bool, Color, String, Enum, Set, Object, Component, Lines, Collection, Event };
+enum class TPropKind { Integer, Bool, Color, String, Enum, Set, Object, Component, Lines, Collection, Event, Real };
 
 struct TPropInfo {
   std::wstring Name;
@@ -58,12 +58,15 @@ struct TPropInfo {
   std::vector<std::wstring> Names;  // identifiers of an Enum (by ordinal) or Set (by bit)
   std::int64_t IntDefault = 0;      // Integer, Bool, Color, Enum, Set
   std::wstring StrDefault;          // String
+  double RealDefault = 0;           // Real
   bool HasDefault = true;           // false: always written
   std::int64_t Min = INT64_MIN;     // Integer: what the setter's type can hold
   std::int64_t Max = INT64_MAX;
 
   std::function<std::int64_t(const TPersistent*)> GetInt;
   std::function<void(TPersistent*, std::int64_t)> SetInt;
+  std::function<double(const TPersistent*)> GetReal;
+  std::function<void(TPersistent*, double)> SetReal;
   std::function<std::wstring(const TPersistent*)> GetStr;
   std::function<void(TPersistent*, const std::wstring&)> SetStr;
   std::function<std::vector<std::wstring>(const TPersistent*)> GetLines;
@@ -356,6 +359,15 @@ public:
     P.StrDefault = Default;
     P.GetStr = [Get](const TPersistent* O) { return std::wstring((static_cast<const CG*>(O)->*Get)()); };
     P.SetStr = [Set](TPersistent* O, const std::wstring& V) { (static_cast<CS*>(O)->*Set)(V); };
+    return P;
+  }
+  // A floating-point value; an integer in the description is taken too.
+  template <class CG, class G, class CS, class S>
+  TPropInfo& Real(const wchar_t* Name, G (CG::*Get)() const, void (CS::*Set)(S), double Default = 0) {
+    TPropInfo& P = Add(Name, TPropKind::Real);
+    P.RealDefault = Default;
+    P.GetReal = [Get](const TPersistent* O) { return double((static_cast<const CG*>(O)->*Get)()); };
+    P.SetReal = [Set](TPersistent* O, double V) { (static_cast<CS*>(O)->*Set)(V); };
     return P;
   }
   template <class CG, class E, class CS, class S>

@@ -55,6 +55,7 @@ const char* KindText(TFormValue::TKind K) {
     case TFormValue::vkLines: return "a list of lines";
     case TFormValue::vkBinary: return "a binary block";
     case TFormValue::vkItems: return "collection items";
+    case TFormValue::vkReal: return "a real number";
   }
   return "a value";
 }
@@ -266,6 +267,12 @@ private:
         Want(TFormValue::vkString);
         Guard(Line, PName, [&] { PI->SetStr(Instance, V.Str); });
         break;
+      case TPropKind::Real: {
+        if (V.Kind != TFormValue::vkInteger) Want(TFormValue::vkReal);
+        const double R = V.Kind == TFormValue::vkInteger ? double(V.Int) : V.Real;
+        Guard(Line, PName, [&] { PI->SetReal(Instance, R); });
+        break;
+      }
       case TPropKind::Enum: {
         Want(TFormValue::vkIdent);
         std::int64_t Ord = -1;
@@ -387,6 +394,13 @@ void WriteProps(TPersistent* Instance, const std::wstring& Prefix, std::vector<T
         if (PI.HasDefault && S == PI.StrDefault) return;
         V.Kind = TFormValue::vkString;
         V.Str = S;
+        break;
+      }
+      case TPropKind::Real: {
+        const double R = PI.GetReal(Instance);
+        if (PI.HasDefault && R == PI.RealDefault) return;
+        V.Kind = TFormValue::vkReal;
+        V.Real = R;
         break;
       }
       case TPropKind::Object: {

@@ -1,7 +1,10 @@
 #include "ui/FormText.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 #include "base/Strings.h"
 
@@ -147,8 +150,13 @@ private:
     TFormValue V;
     char c = S[P];
     if (c == '-' || (c >= '0' && c <= '9')) {
-      V.Kind = TFormValue::vkInteger;
-      V.Int = Integer();
+      if (IsReal()) {
+        V.Kind = TFormValue::vkReal;
+        V.Real = Real();
+      } else {
+        V.Kind = TFormValue::vkInteger;
+        V.Int = Integer();
+      }
     } else if (c == '"') {
       V.Kind = TFormValue::vkString;
       std::u16string Acc;
@@ -209,6 +217,39 @@ private:
     } else {
       Fail(Line, std::string("unexpected character '") + c + "'");
     }
+    return V;
+  }
+
+  // Decimal digits followed by a fraction or an exponent: 14.01  -2.5e-3
+  bool IsReal() const {
+    size_t Q = P + (S[P] == '-' ? 1 : 0);
+    if (Q + 1 < S.size() && S[Q] == '0' && (S[Q + 1] == 'x' || S[Q + 1] == 'X')) return false;
+    while (Q < S.size() && S[Q] >= '0' && S[Q] <= '9') ++Q;
+    return Q < S.size() && (S[Q] == '.' || S[Q] == 'e' || S[Q] == 'E');
+  }
+
+  double Real() {
+    size_t B = P;
+    if (S[P] == '-') ++P;
+    auto Digits = [&] {
+      size_t D = P;
+      while (P < S.size() && S[P] >= '0' && S[P] <= '9') ++P;
+      return P > D;
+    };
+    bool Any = Digits();
+    if (P < S.size() && S[P] == '.') {
+      ++P;
+      Any = Digits() && Any;  // digits on both sides of the point
+    }
+    if (Any && P < S.size() && (S[P] == 'e' || S[P] == 'E')) {
+      ++P;
+      if (P < S.size() && (S[P] == '-' || S[P] == '+')) ++P;
+      Any = Digits();
+    }
+    if (!Any || (P < S.size() && IsIdentChar(S[P]))) Fail(Line, "bad number");
+    double V = 0;
+    auto [End, Err] = std::from_chars(S.data() + B, S.data() + P, V);
+    if (Err != std::errc() || End != S.data() + P || !std::isfinite(V)) Fail(Line, "number out of range");
     return V;
   }
 
@@ -405,6 +446,18 @@ std::string QuoteExact(const std::wstring& W) {
   return R + "\"";
 }
 
+// Shortest text that reads back to the same value; always with a point or
+// an exponent, so that it reads back as a real.
+std::string FormatReal(double V) {
+  if (!std::isfinite(V)) throw EFormError("a real value must be finite");
+  char Buf[64];
+  auto [End, Err] = std::to_chars(Buf, Buf + sizeof Buf, V);
+  if (Err != std::errc()) throw EFormError("a real value cannot be written");
+  std::string R(Buf, End);
+  if (R.find_first_of(".e") == std::string::npos) R += ".0";
+  return R;
+}
+
 void Indent(std::string& Out, int Level) { Out.append(static_cast<size_t>(Level) * 2, ' '); }
 
 void FormatProps(std::string& Out, const std::vector<TFormProp>& Props, int Level);
@@ -412,6 +465,7 @@ void FormatProps(std::string& Out, const std::vector<TFormProp>& Props, int Leve
 void FormatValue(std::string& Out, const TFormValue& V, int Level) {
   switch (V.Kind) {
     case TFormValue::vkInteger: Out += std::to_string(V.Int); break;
+    case TFormValue::vkReal: Out += FormatReal(V.Real); break;
     case TFormValue::vkString: Out += QuoteExact(V.Str); break;
     case TFormValue::vkIdent: Out += Narrow(V.Str); break;
     case TFormValue::vkSet:

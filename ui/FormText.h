@@ -18,9 +18,10 @@ public:
 struct TFormProp;
 
 struct TFormValue {
-  enum TKind { vkInteger, vkString, vkIdent, vkSet, vkLines, vkBinary, vkItems };
+  enum TKind { vkInteger, vkString, vkIdent, vkSet, vkLines, vkBinary, vkItems, vkReal };
   TKind Kind = vkInteger;
   std::int64_t Int = 0;
+  double Real = 0;                                // finite
   std::wstring Str;                               // string, identifier
   std::vector<std::wstring> List;                 // set members, lines
   std::vector<std::uint8_t> Bytes;                // binary

@@ -98,6 +98,8 @@ public:
   void SetFlags(std::uint32_t V) { FFlags = V; }
   TColor Shade() const { return FShade; }
   void SetShade(TColor V) { FShade = V; }
+  double Ratio() const { return FRatio; }
+  void SetRatio(double V) { FRatio = V; }
   std::vector<std::wstring> Names() const { return FNames; }
   void SetNames(const std::vector<std::wstring>& V) { FNames = V; }
   TOptions* Options() const { return FOptions.get(); }
@@ -122,6 +124,7 @@ public:
     P.Enum(L"Kind", &TRecorder::Kind, &TRecorder::SetKind, {L"kNone", L"kSome", L"kAll"}, kNone);
     P.Set(L"Flags", &TRecorder::Flags, &TRecorder::SetFlags, {L"fA", L"fB", L"fC"}, 0);
     P.Color(L"Shade", &TRecorder::Shade, &TRecorder::SetShade, clNone);
+    P.Real(L"Ratio", &TRecorder::Ratio, &TRecorder::SetRatio, 0);
     P.Lines(L"Names", &TRecorder::Names, &TRecorder::SetNames);
     P.Object(L"Options", &TRecorder::Options);
     P.Collection(L"Blobs", &TRecorder::Blobs);
@@ -148,6 +151,7 @@ private:
   TKind FKind = kNone;
   std::uint32_t FFlags = 0;
   TColor FShade = clNone;
+  double FRatio = 0;
   std::vector<std::wstring> FNames;
   std::unique_ptr<TOptions> FOptions = std::make_unique<TOptions>();
   std::unique_ptr<TBlobs> FBlobs = std::make_unique<TBlobs>();
@@ -203,6 +207,7 @@ StreamForm: TStreamForm {
     Kind = kAll
     Flags = [fA, fC]
     Shade = clBtnFace
+    Ratio = 14.01
     Names = ( "TButton" "TBitBtn" )
     Options.Time = 100
     Options.Active = false
@@ -222,6 +227,7 @@ StreamForm: TStreamForm {
   rec2: TRecorder {
     Second = 5
     First = 7
+    Ratio = -3
   }
   btn1: TSpeedButton {
     Left = 17
@@ -258,6 +264,8 @@ TEST(Streaming, ComponentsAndPropertiesAreReadInStoredOrder) {
   EXPECT_EQ(R1->Kind(), kAll);
   EXPECT_EQ(R1->Flags(), 5u);
   EXPECT_EQ(R1->Shade(), clBtnFace);
+  EXPECT_EQ(R1->Ratio(), 14.01);
+  EXPECT_EQ(R2->Ratio(), -3.0) << "a whole number is a real too";
   EXPECT_EQ(R1->Names(), (std::vector<std::wstring>{L"TButton", L"TBitBtn"}));
   EXPECT_EQ(R1->Options()->Time(), 100);
   EXPECT_FALSE(R1->Options()->Active());
@@ -317,6 +325,9 @@ TEST(Streaming, WrittenTextReadsBackToTheSameText) {
   EXPECT_NE(T1.find("Buddy = last"), std::string::npos);
   EXPECT_NE(T1.find("Flags = [fA, fC]"), std::string::npos);
   EXPECT_NE(T1.find("Options.Time = 100"), std::string::npos);
+  EXPECT_NE(T1.find("Ratio = 14.01\n"), std::string::npos);
+  EXPECT_NE(T1.find("Ratio = -3.0\n"), std::string::npos);
+  EXPECT_EQ(B.rec1->Ratio(), 14.01);
   EXPECT_NE(T1.find("OriginName = \"one.asz\""), std::string::npos);
   EXPECT_EQ(T1.find("First = 0"), std::string::npos) << "defaults are not written";
   EXPECT_EQ(B.rec1->Names(), A.rec1->Names());
@@ -403,6 +414,13 @@ TEST(Streaming, FaultyDescriptionsAreRefusedWithTheirLine) {
       {"StreamForm: TStreamForm {\n  rec1: TRecorder {\n    Second = 3000000000\n  }\n}\n", "Second: number out of range"},
       {"StreamForm: TStreamForm {\n  ClientWidth = -2147483649\n}\n", "out of range"},
       {"StreamForm: TStreamForm {\n", "end of the text"},
+      {"StreamForm: TStreamForm {\n  rec1: TRecorder {\n    Ratio = \"1\"\n  }\n}\n", "a real number expected"},
+      {"StreamForm: TStreamForm {\n  rec1: TRecorder {\n    First = 1.5\n  }\n}\n", "a number expected"},
+      {"StreamForm: TStreamForm {\n  rec1: TRecorder {\n    Ratio = 1.\n  }\n}\n", "line 3: bad number"},
+      {"StreamForm: TStreamForm {\n  rec1: TRecorder {\n    Ratio = .5\n  }\n}\n", "line 3"},
+      {"StreamForm: TStreamForm {\n  rec1: TRecorder {\n    Ratio = 1e\n  }\n}\n", "line 3: bad number"},
+      {"StreamForm: TStreamForm {\n  rec1: TRecorder {\n    Ratio = 2.5x\n  }\n}\n", "line 3: bad number"},
+      {"StreamForm: TStreamForm {\n  rec1: TRecorder {\n    Ratio = 1e999\n  }\n}\n", "line 3: number out of range"},
       {"StreamForm: TStreamForm {\n}\ntrailing", "after the end"},
   };
   for (const TCase& C : Cases) {
