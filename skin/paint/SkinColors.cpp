@@ -54,12 +54,12 @@ std::uint32_t GetSysColorValue(int index) {
   return index >= 0 && index < 31 ? kDefaultSysColors[index] : 0;
 }
 
-std::uint32_t ColorToRGB(std::uint32_t color) {
+std::uint32_t PlainColorToRGB(std::uint32_t color) {
   return std::int32_t(color) < 0 ? GetSysColorValue(int(color & 0xFF)) : color;
 }
 
 std::uint32_t FillColorOf(std::uint32_t color) {
-  return (IsSystemColor(color) ? ColorToRGB(color) : color) & 0xFFFFFFu;
+  return (IsSystemColor(color) ? PlainColorToRGB(color) : color) & 0xFFFFFFu;
 }
 
 std::uint32_t MixTwoColours(std::uint32_t color1, std::uint32_t color2, int weight) {
@@ -75,12 +75,12 @@ std::uint32_t SkinColorToRGB(std::uint32_t color, const ISkinColorSource* manage
   if (!manager) manager = g_defaultSource.load();
   if (!manager || !manager->SkinColorsActive()) {
     const u32 low = color & 0xFFFFFFu;
-    return low > 100 ? low : ColorToRGB(color);
+    return low > 100 ? low : PlainColorToRGB(color);
   }
   const ISkinColorSource& m = *manager;
   for (const Reserved& r : kReserved)
     if (r.value == color) return m.PaletteColor(r.index);
-  if (!IsSystemColor(color)) return ColorToRGB(color);
+  if (!IsSystemColor(color)) return PlainColorToRGB(color);
   switch (color & 0xFF) {
     case 0x00: case 0x01: case 0x04: case 0x0C: case 0x0F: case 0x1E:
       return m.PaletteColor(pcMainColor);
@@ -119,6 +119,6 @@ std::uint32_t SkinColorToRGB(std::uint32_t color, const ISkinColorSource* manage
     case 0x1A:
       return m.PaletteColor(pcWebTextHot);
     default:
-      return ColorToRGB(color);
+      return PlainColorToRGB(color);
   }
 }

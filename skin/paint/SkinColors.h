@@ -58,8 +58,10 @@ const ISkinColorSource* DefaultSkinColorSource();
 // index the system does not know).
 std::uint32_t GetSysColorValue(int index);
 
-// Platform conversion: a negative colour is the system colour of its low byte.
-std::uint32_t ColorToRGB(std::uint32_t color);
+// The platform's conversion without the platform: a negative colour is the
+// installed provider's system colour of its low byte. (Named apart from the
+// framework's ColorToRGB: both are linked into the program.)
+std::uint32_t PlainColorToRGB(std::uint32_t color);
 
 // True for the system colour values 0xFF0000xx.
 constexpr bool IsSystemColor(std::uint32_t color) { return (color & 0xFFFFFF00u) == 0xFF000000u; }

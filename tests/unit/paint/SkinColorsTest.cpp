@@ -96,7 +96,7 @@ TEST(SkinColors, WithoutAnActiveManagerLargeLowBitsAreTheColour) {
   FakeSkin skin;
   EXPECT_EQ(SkinColorToRGB(0xFF000019, &skin), 0xABC019u);
   SetSystemColors(nullptr);
-  EXPECT_EQ(ColorToRGB(0xFF00000F), 0xF0F0F0u);
+  EXPECT_EQ(PlainColorToRGB(0xFF00000F), 0xF0F0F0u);
   EXPECT_EQ(GetSysColorValue(99), 0u);
 }
 
