@@ -102,5 +102,16 @@ TacStoredSkinLinks::~TacStoredSkinLinks() { Clear(); }
 
 void TacStoredSkinLinks::Update(TCollectionItem* Item) {
   TCollection::Update(Item);
+  // Items may have been moved: the skins follow, since the first skin of a
+  // name, and the first of all, is the one a manager takes.
+  for (int i = 0; i < Count() && i < FSkins.Count(); ++i) {
+    const cb::TsStoredSkin* Want = &static_cast<TacStoredSkinLink*>(Items(i))->Skin();
+    if (&FSkins.Items(i) == Want) continue;
+    for (int j = i + 1; j < FSkins.Count(); ++j)
+      if (&FSkins.Items(j) == Want) {
+        FSkins.Move(j, i);
+        break;
+      }
+  }
   FSkins.Update();
 }

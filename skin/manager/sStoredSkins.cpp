@@ -35,6 +35,16 @@ void TsStoredSkins::Delete(int index) {
   Update();
 }
 
+void TsStoredSkins::Move(int from, int to) {
+  if (from < 0 || from >= Count() || to < 0 || to >= Count())
+    throw std::out_of_range("Stored skin index out of range");
+  if (from == to) return;
+  auto item = std::move(FItems[static_cast<size_t>(from)]);
+  FItems.erase(FItems.begin() + from);
+  FItems.insert(FItems.begin() + to, std::move(item));
+  Update();
+}
+
 void TsStoredSkins::Clear() {
   FItems.clear();
   Update();

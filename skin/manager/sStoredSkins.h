@@ -45,6 +45,8 @@ public:
 
   TsStoredSkin& Add();
   void Delete(int index);
+  // Moves the item at from to index to; the others keep their order.
+  void Move(int from, int to);
   void Clear();
   int Count() const { return static_cast<int>(FItems.size()); }
   TsStoredSkin& Items(int index) { return *FItems.at(static_cast<size_t>(index)); }

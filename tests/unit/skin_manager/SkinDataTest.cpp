@@ -596,6 +596,17 @@ TEST(StoredSkins, AssignIndexOfAndNotifications) {
   EXPECT_EQ(skins.IndexOf(u"one"), -1);
   EXPECT_EQ(skins.IndexOf(u"Two"), -1);
   EXPECT_THROW(skins.Delete(5), std::out_of_range);
+
+  // Moving keeps the items themselves (links hold their addresses).
+  TsStoredSkin& c = skins.Add();
+  c.Name = u"Three";
+  skins.Move(2, 0);
+  EXPECT_EQ(&skins.Items(0), &c);
+  EXPECT_EQ(&skins.Items(1), &a);
+  EXPECT_EQ(&skins.Items(2), &b);
+  EXPECT_EQ(skins.IndexOf(u"One"), 1);
+  EXPECT_THROW(skins.Move(0, 3), std::out_of_range);
+  EXPECT_THROW(skins.Move(-1, 0), std::out_of_range);
 }
 
 TEST(SkinData, OuterEffectRecords) {

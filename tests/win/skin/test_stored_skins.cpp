@@ -135,8 +135,18 @@ TEST(StoredSkins, ItemsAndSkinsStayInStep) {
   H.InternalSkins()->AddItem<TacStoredSkinLink>()->SetSkinName(L"Two");
   ASSERT_EQ(H.Skins.Count(), 2);
   EXPECT_EQ(&Item->Skin(), &H.Skins.Items(0));
+  H.InternalSkins()->AddItem<TacStoredSkinLink>()->SetSkinName(L"Three");
+  // Moving an item moves its skin: the first skin is the one a manager falls back to.
+  static_cast<TacStoredSkinLink*>(H.InternalSkins()->Items(2))->SetIndex(0);
+  ASSERT_EQ(H.Skins.Count(), 3);
+  EXPECT_EQ(H.Skins.Items(0).Name, u"Three");
+  EXPECT_EQ(H.Skins.Items(1).Name, u"One");
+  EXPECT_EQ(H.Skins.Items(2).Name, u"Two");
+  Item->SetIndex(2);
+  EXPECT_EQ(H.Skins.Items(2).Name, u"One");
+  EXPECT_EQ(H.Skins.IndexOf(u"Two"), 1);
   H.InternalSkins()->Delete(0);
-  ASSERT_EQ(H.Skins.Count(), 1);
+  ASSERT_EQ(H.Skins.Count(), 2);
   EXPECT_EQ(H.Skins.Items(0).Name, u"Two");
   H.InternalSkins()->Clear();
   EXPECT_EQ(H.Skins.Count(), 0);
