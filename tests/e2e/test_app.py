@@ -3,6 +3,7 @@ PowerShell double behind every command, texts read with the probe."""
 from __future__ import annotations
 
 import base64
+import subprocess
 import time
 import unittest
 
@@ -86,7 +87,11 @@ class App(unittest.TestCase):
             if len(log) >= count:
                 return log
             time.sleep(0.2)
-        self.fail(f"expected {count} PowerShell calls, saw {len(self.s.log())}")
+        log = self.s.log()
+        calls = [(e["kind"], e["exit_code"], e["errors"]) for e in log]
+        running = subprocess.run(["ps", "-eo", "pid,etime,args"], capture_output=True, text=True).stdout
+        running = [line for line in running.splitlines() if "powershell" in line.lower()]
+        self.fail(f"expected {count} PowerShell calls, saw {len(log)}: {calls}; still running: {running}")
 
     # --- tests ---------------------------------------------------------------------------------------
 
