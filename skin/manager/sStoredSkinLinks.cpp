@@ -1,7 +1,6 @@
 #include "sStoredSkinLinks.h"
 
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "base/Stream.h"
@@ -57,9 +56,9 @@ void TacStoredSkinLink::DefineProperties(TFiler& F) {
         std::uint8_t Head[8];
         S.ReadBuffer(Head, sizeof Head);
         const std::uint32_t W = GetInt(Head), H = GetInt(Head + 4);
-        const std::int64_t Pixels = std::int64_t(W) * H;
-        if (W == 0 || H == 0 || W > 0x7FFFFFFF || H > 0x7FFFFFFF || Pixels > Bitmap32::kMaxPixels ||
-            S.Size() != 8 + Pixels * 4)
+        const std::uint64_t Pixels = std::uint64_t(W) * H;  // cannot wrap: both below 2^32
+        if (W == 0 || H == 0 || Pixels > std::uint64_t(Bitmap32::kMaxPixels) ||
+            std::uint64_t(S.Size()) != 8 + Pixels * 4)
           throw EReadError("The master bitmap's size does not match its pixels");
         Bitmap32 B(static_cast<int>(W), static_cast<int>(H));
         for (int y = 0; y < B.Height(); ++y) S.ReadBuffer(B.Row(y), std::size_t(W) * 4);

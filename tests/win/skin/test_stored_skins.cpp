@@ -163,6 +163,7 @@ TEST(StoredSkins, DamagedMasterBitmapIsRefusedWithItsLine) {
       "hex { 02 00 00 00 01 00 00 00 01 02 03 04 }",                      // 2 x 1 needs 8 bytes
       "hex { 00 00 00 00 00 00 00 00 }",                                  // empty size
       "hex { FF FF FF 7F FF FF FF 7F }",                                  // absurd size
+      "hex { FF FF FF FF FF FF FF FF }",                                  // product beyond 2^63
       "hex { 01 00 }",                                                    // no header
   };
   for (const char* Value : Cases) {
