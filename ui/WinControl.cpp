@@ -683,31 +683,26 @@ void TWinControl::WndProc(TMessage& M) {
     case WM_MBUTTONUP:
       if (RouteToChild(M)) return;
       break;
-    case WM_MOUSELEAVE:
+    case WM_MOUSELEAVE: {
       FTrackingLeave = false;
       if (!FCaptureControl) SetHover(nullptr);
-      if (FMouseInControl) {
-        // Over a windowed child the pointer is still inside this control.
-        POINT P;
-        GetCursorPos(&P);
-        HWND Under = WindowFromPoint(P);
-        if (!(Under && Under != FHandle && IsChild(FHandle, Under))) Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(this));
-      }
-      {
-        // Leaving through a child window leaves the parents too, when the
-        // pointer is outside them now; they stopped tracking when it entered the child.
-        POINT P;
-        GetCursorPos(&P);
-        HWND Under = WindowFromPoint(P);
-        for (TWinControl* A = FParent; A; A = A->FParent) {
-          if (!A->FMouseInControl || !A->FHandle) continue;
-          if (Under && (Under == A->FHandle || IsChild(A->FHandle, Under))) break;
-          A->FTrackingLeave = false;
-          A->SetHover(nullptr);
-          A->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(A));
-        }
+      POINT P;
+      GetCursorPos(&P);
+      const HWND Under = WindowFromPoint(P);
+      // Over a windowed child the pointer is still inside this control.
+      if (FMouseInControl && !(Under && Under != FHandle && IsChild(FHandle, Under)))
+        Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(this));
+      // Leaving through a child window leaves the parents too, when the
+      // pointer is outside them now; they stopped tracking when it entered the child.
+      for (TWinControl* A = FParent; A; A = A->FParent) {
+        if (!A->FMouseInControl || !A->FHandle) continue;
+        if (Under && (Under == A->FHandle || IsChild(A->FHandle, Under))) break;
+        A->FTrackingLeave = false;
+        A->SetHover(nullptr);
+        A->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(A));
       }
       break;
+    }
     case WM_CAPTURECHANGED:
       if (FCaptureControl && reinterpret_cast<HWND>(M.LParam) != FHandle) {
         TControl* C = FCaptureControl;

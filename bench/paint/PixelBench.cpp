@@ -46,9 +46,10 @@ pixman_image_t* Solid(std::uint16_t a, std::uint16_t r = 0, std::uint16_t g = 0,
 
 void Items(benchmark::State& s, std::int64_t pixels) { s.SetItemsProcessed(s.iterations() * pixels); }
 
-// ---- per-pixel alpha; arg 0 = global alpha, arg 1 = 0 random alpha, 1 skin-like,
-// arg 2 = side: 512 streams through the caches, 128 (a large control piece)
-// stays in them ----
+// ---- per-pixel blend ----
+// arg 0: global weight G; arg 1: source pixels, 0 random, 1 banded as in
+// real images; arg 2: side, 512 streams through the caches, 128 (a large
+// control piece) stays in them.
 Bitmap32 AlphaSource(int kind, int side) { return kind ? SkinLikeImage(side, side, 1) : RandomImage(side, side, 1); }
 
 void AlphaArgs(benchmark::internal::Benchmark* b) {

@@ -49,8 +49,8 @@ bool IsEmptyRect(const TacRect& r) { return r.Left == 0 && r.Top == 0 && r.Right
 // Frames side by side, mask rows below: each cell is scaled on its own.
 // An image that holds more than the mask's cells is scaled as one piece.
 Bitmap32 ScaleMaskImage(const Bitmap32& src, const TsMaskData& md, bool smooth, bool wholeIsMask = true) {
-  return wholeIsMask ? ScaleFrames(src, md.ImageCount, md.MaskType + 1, md.MulPPi, md.DivPPI, smooth)
-                     : ScaleFrames(src, 1, 1, md.MulPPi, md.DivPPI, smooth);
+  return ScaleFrames(src, wholeIsMask ? md.ImageCount : 1, wholeIsMask ? md.MaskType + 1 : 1, md.MulPPi, md.DivPPI,
+                     smooth);
 }
 
 }  // namespace

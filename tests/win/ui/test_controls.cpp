@@ -273,65 +273,77 @@ TEST(Mouse, PointerShapeFollowsTheControlUnderIt) {
   Screen->SetCursor(crDefault);
 }
 
+namespace {
+
+// A white form with a red windowless child at (10, 10) and a blue panel at
+// (50, 10), 40 x 40.
+struct TPaintScene {
+  TPlainForm F{nullptr};
+  TSpyGraphic* G = new TSpyGraphic(&F);
+  TPanel* Inner = new TPanel(&F);
+  TPaintScene() {
+    F.SetColor(clWhite);
+    G->SetBounds(10, 10, 20, 20);
+    G->SetParent(&F);
+    Inner->SetBounds(50, 10, 40, 40);
+    Inner->SetBevelOuter(bvNone);
+    Inner->SetColor(clBlue);
+    Inner->SetParent(&F);
+  }
+};
+
+// A memory DC over a bitmap compatible with the screen.
+struct TMemoryDC {
+  HDC DC;
+  HBITMAP Bmp;
+  HGDIOBJ Old;
+  TMemoryDC(int W, int H) {
+    HDC Screen = GetDC(nullptr);
+    DC = CreateCompatibleDC(Screen);
+    Bmp = CreateCompatibleBitmap(Screen, W, H);
+    ReleaseDC(nullptr, Screen);
+    Old = SelectObject(DC, Bmp);
+  }
+  ~TMemoryDC() {
+    SelectObject(DC, Old);
+    DeleteObject(Bmp);
+    DeleteDC(DC);
+  }
+};
+
+}  // namespace
+
 TEST(Painting, PaintToDrawsControlsIntoAnotherContextWithPaintCopySet) {
-  TPlainForm F(nullptr);
-  F.SetColor(clWhite);
-  auto* G = new TSpyGraphic(&F);
-  G->SetBounds(10, 10, 20, 20);
-  G->SetParent(&F);
-  auto* Inner = new TPanel(&F);
-  Inner->SetBounds(50, 10, 40, 40);
-  Inner->SetBevelOuter(bvNone);
-  Inner->SetColor(clBlue);
-  Inner->SetParent(&F);
-  auto* G2 = new TSpyGraphic(&F);
+  TPaintScene S;
+  auto* G2 = new TSpyGraphic(&S.F);
   G2->Fill = clLime;
   G2->SetBounds(5, 5, 10, 10);
-  G2->SetParent(Inner);
-  F.HandleNeeded();
+  G2->SetParent(S.Inner);
+  S.F.HandleNeeded();
 
-  HDC Screen = GetDC(nullptr);
-  HDC DC = CreateCompatibleDC(Screen);
-  HBITMAP Bmp = CreateCompatibleBitmap(Screen, 200, 100);
-  ReleaseDC(nullptr, Screen);
-  HGDIOBJ Old = SelectObject(DC, Bmp);
-  F.PaintTo(DC, 3, 4);
+  TMemoryDC M(200, 100);
+  HDC DC = M.DC;
+  S.F.PaintTo(DC, 3, 4);
   EXPECT_EQ(GetPixel(DC, 3 + 15, 4 + 15), RGB(255, 0, 0)) << "windowless child";
   EXPECT_EQ(GetPixel(DC, 3 + 2, 4 + 2), RGB(255, 255, 255)) << "form background";
   EXPECT_EQ(GetPixel(DC, 3 + 50 + 30, 4 + 10 + 30), RGB(0, 0, 255)) << "windowed child";
   EXPECT_EQ(GetPixel(DC, 3 + 50 + 7, 4 + 10 + 7), RGB(0, 255, 0)) << "its windowless child";
-  EXPECT_GE(G->PaintCopies, 1);
-  EXPECT_FALSE(G->ControlState() & csPaintCopy);
-  SelectObject(DC, Old);
-  DeleteObject(Bmp);
-  DeleteDC(DC);
+  EXPECT_GE(S.G->PaintCopies, 1);
+  EXPECT_FALSE(S.G->ControlState() & csPaintCopy);
 }
 
 TEST(Painting, WindowCapturesIncludeWindowlessChildren) {
-  TPlainForm F(nullptr);
-  F.SetColor(clWhite);
-  auto* G = new TSpyGraphic(&F);
-  G->SetBounds(10, 10, 20, 20);
-  G->SetParent(&F);
-  auto* Inner = new TPanel(&F);
-  Inner->SetBounds(50, 10, 40, 40);
-  Inner->SetBevelOuter(bvNone);
-  Inner->SetColor(clBlue);
-  Inner->SetParent(&F);
-  F.Show();
-  HDC Screen = GetDC(nullptr);
-  HDC DC = CreateCompatibleDC(Screen);
-  HBITMAP Bmp = CreateCompatibleBitmap(Screen, 300, 200);
-  ReleaseDC(nullptr, Screen);
-  HGDIOBJ Old = SelectObject(DC, Bmp);
-  SendMessageW(F.Handle(), WM_PRINT, reinterpret_cast<WPARAM>(DC), PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
-  EXPECT_EQ(GetPixel(DC, 15, 15), RGB(255, 0, 0));
-  EXPECT_EQ(GetPixel(DC, 2, 2), RGB(255, 255, 255));
-  EXPECT_EQ(GetPixel(DC, 70, 30), RGB(0, 0, 255));
-  SelectObject(DC, Old);
-  DeleteObject(Bmp);
-  DeleteDC(DC);
-  F.Hide();
+  TPaintScene S;
+  S.F.Show();
+  {
+    TMemoryDC M(300, 200);
+    HDC DC = M.DC;
+    SendMessageW(S.F.Handle(), WM_PRINT, reinterpret_cast<WPARAM>(DC), PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
+    EXPECT_EQ(GetPixel(DC, 15, 15), RGB(255, 0, 0));
+    EXPECT_EQ(GetPixel(DC, 2, 2), RGB(255, 255, 255));
+    EXPECT_EQ(GetPixel(DC, 70, 30), RGB(0, 0, 255));
+  }
+  S.F.Hide();
 }
 
 TEST(Scaling, FormsScalePositionsSizesAndFontsToTheNewDensity) {

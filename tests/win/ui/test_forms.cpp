@@ -127,22 +127,21 @@ TEST(Forms, EnterPressesTheDefaultButtonAndEscapeTheCancelButton) {
   TTimer T(nullptr);
   T.SetInterval(30);
   int Step = 0;
-  T.OnTimer = [&](TObject*) {
-    if (!F.Visible() || ++Step > 1) return;
-    Box->SetFocus();
-    PostMessageW(Box->Handle(), WM_KEYDOWN, VK_RETURN, 0);
-    PostMessageW(Box->Handle(), WM_KEYUP, VK_RETURN, 0xC0000000);
+  // Once the box is shown: the key, pressed with the check box focused.
+  auto PressOnBox = [&](WPARAM Key) {
+    Step = 0;
+    T.OnTimer = [&, Key](TObject*) {
+      if (!F.Visible() || ++Step > 1) return;
+      Box->SetFocus();
+      PostMessageW(Box->Handle(), WM_KEYDOWN, Key, 0);
+      PostMessageW(Box->Handle(), WM_KEYUP, Key, 0xC0000000);
+    };
   };
+  PressOnBox(VK_RETURN);
   EXPECT_EQ(F.ShowModal(), mrOk);
   EXPECT_EQ(OkClicks, 1);
   EXPECT_FALSE(Box->Checked()) << "Enter is not a click on the focused check box";
-  Step = 0;
-  T.OnTimer = [&](TObject*) {
-    if (!F.Visible() || ++Step > 1) return;
-    Box->SetFocus();
-    PostMessageW(Box->Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
-    PostMessageW(Box->Handle(), WM_KEYUP, VK_ESCAPE, 0xC0000000);
-  };
+  PressOnBox(VK_ESCAPE);
   EXPECT_EQ(F.ShowModal(), mrCancel);
   EXPECT_EQ(CancelClicks, 1);
   EXPECT_EQ(OkClicks, 1);
