@@ -40,7 +40,9 @@ struct TRect {
   constexpr TSize Size() const { return TSize(Width(), Height()); }
   constexpr TPoint TopLeft() const { return TPoint(Left, Top); }
   constexpr TPoint BottomRight() const { return TPoint(Right, Bottom); }
-  constexpr bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+  constexpr bool HasNoArea() const { return Right <= Left || Bottom <= Top; }
+  // All four values zero: a rectangle that was not given at all.
+  constexpr bool IsAllZero() const { return Left == 0 && Top == 0 && Right == 0 && Bottom == 0; }
 
   constexpr void Offset(std::int32_t DX, std::int32_t DY) {
     Left += DX; Right += DX; Top += DY; Bottom += DY;
@@ -59,17 +61,31 @@ struct TRect {
     return std::max(Left, R.Left) < std::min(Right, R.Right) &&
            std::max(Top, R.Top) < std::min(Bottom, R.Bottom);
   }
-  // Becomes the common part of both; an empty result is all zeros. Returns !IsEmpty().
+  // Becomes the common part of both; an empty result is all zeros. Returns !HasNoArea().
   constexpr bool Intersect(const TRect& R) {
     *this = Intersection(*this, R);
-    return !IsEmpty();
+    return !HasNoArea();
   }
   static constexpr TRect Intersection(const TRect& A, const TRect& B) {
     TRect Res(std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right),
               std::min(A.Bottom, B.Bottom));
-    return Res.IsEmpty() ? TRect() : Res;
+    return Res.HasNoArea() ? TRect() : Res;
   }
   friend constexpr bool operator==(const TRect&, const TRect&) = default;
+};
+
+// Four widths, one per side (border room, shadow sizes, offsets): not a rectangle.
+struct TMargins {
+  std::int32_t Left = 0;
+  std::int32_t Top = 0;
+  std::int32_t Right = 0;
+  std::int32_t Bottom = 0;
+
+  constexpr TMargins() = default;
+  constexpr TMargins(std::int32_t ALeft, std::int32_t ATop, std::int32_t ARight, std::int32_t ABottom)
+      : Left(ALeft), Top(ATop), Right(ARight), Bottom(ABottom) {}
+  constexpr bool IsAllZero() const { return Left == 0 && Top == 0 && Right == 0 && Bottom == 0; }
+  friend constexpr bool operator==(const TMargins&, const TMargins&) = default;
 };
 
 constexpr TRect Bounds(std::int32_t Left, std::int32_t Top, std::int32_t Width, std::int32_t Height) {
@@ -132,7 +148,8 @@ constexpr TColor clGradientInactiveCaption = clSystemColor | 28;
 constexpr TColor clMenuHighlight = clSystemColor | 29;
 constexpr TColor clMenuBar = clSystemColor | 30;
 
-constexpr bool IsSystemColor(TColor C) { return (C & 0xFF000000u) == clSystemColor; }
+// The system colour values 0xFF0000xx (anything else in the top byte is not one).
+constexpr bool IsSystemColor(TColor C) { return (C & 0xFFFFFF00u) == clSystemColor; }
 constexpr int SystemColorIndex(TColor C) { return static_cast<int>(C & 0xFFu); }
 constexpr std::uint8_t ColorR(TColor C) { return static_cast<std::uint8_t>(C); }
 constexpr std::uint8_t ColorG(TColor C) { return static_cast<std::uint8_t>(C >> 8); }

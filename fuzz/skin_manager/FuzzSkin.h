@@ -7,7 +7,7 @@
 namespace cbfuzz {
 
 inline uint32_t MasterPixel(int x, int y) {
-  if ((x + y) % 7 == 0) return 0xFF00FF;
+  if ((x + y) % 7 == 0) return clMagenta;
   return static_cast<uint32_t>(x * 5) << 16 | static_cast<uint32_t>(y * 10) << 8 | 100;
 }
 

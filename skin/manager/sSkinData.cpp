@@ -44,8 +44,6 @@ int FallbackOf(int s) {
 
 uint16_t U16(int v) { return static_cast<uint16_t>(std::clamp(v, 0, 0xFFFF)); }
 
-bool IsEmptyRect(const TacRect& r) { return r.Left == 0 && r.Top == 0 && r.Right == 0 && r.Bottom == 0; }
-
 // Frames side by side, mask rows below: each cell is scaled on its own.
 // An image that holds more than the mask's cells is scaled as one piece.
 Bitmap32 ScaleMaskImage(const Bitmap32& src, const TsMaskData& md, bool smooth, bool wholeIsMask = true) {
@@ -174,7 +172,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
   md.MulPPi = PPI;
   md.DivPPI = PPIOfScaleIndex(variant);
   bool smooth = md.ImgType == itisaTexture || md.ImgType == itisaPngGlyph;
-  bool scale = md.MulPPi != md.DivPPI && !(md.DrawMode & 8);
+  bool scale = md.MulPPi != md.DivPPI && !(md.DrawMode & dmKeepSize);
 
   if (!ref.FileName.empty()) {
     TacBmpData* found = nullptr;
@@ -185,8 +183,8 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
       }
     if (found) {
       md.Bmp = &found->Bmp;
-      if (IsEmptyRect(md.R) || found->MulPPI == found->DivPPI) {
-        if (IsEmptyRect(md.R)) md.R = {0, 0, found->Bmp.Width(), found->Bmp.Height()};
+      if (md.R.IsAllZero() || found->MulPPI == found->DivPPI) {
+        if (md.R.IsAllZero()) md.R = {0, 0, found->Bmp.Width(), found->Bmp.Height()};
       } else {
         md.R = {md.R.Left * found->MulPPI / found->DivPPI, md.R.Top * found->MulPPI / found->DivPPI,
                 md.R.Right * found->MulPPI / found->DivPPI, md.R.Bottom * found->MulPPI / found->DivPPI};
@@ -202,7 +200,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
       if (FOwner->Brightness <= 0 && md.ImgType != itisaBorder)
         PremultiplyAlpha(img, !FOwner->Host.CompositionEnabled());
       // A rectangle in a separate file is a part of it; none means all of it.
-      TacRect part = IsEmptyRect(md.R) ? TacRect{0, 0, img.Width(), img.Height()} : md.R;
+      TRect part = md.R.IsAllZero() ? TRect{0, 0, img.Width(), img.Height()} : md.R;
       if (part.Left < 0 || part.Top < 0 || part.Right > img.Width() || part.Bottom > img.Height() ||
           part.Width() <= 0 || part.Height() <= 0)
         return false;
@@ -212,7 +210,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
       b->MaskType = md.MaskType;
       b->SrcRect = {0, 0, img.Width(), img.Height()};
       if (scale) {
-        b->Bmp = ScaleMaskImage(img, md, smooth, part == TacRect{0, 0, img.Width(), img.Height()});
+        b->Bmp = ScaleMaskImage(img, md, smooth, part == TRect{0, 0, img.Width(), img.Height()});
         b->MulPPI = md.MulPPi;
         b->DivPPI = md.DivPPI;
         part = {part.Left * md.MulPPi / md.DivPPI, part.Top * md.MulPPi / md.DivPPI,
@@ -268,7 +266,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
     auto keyIn = [&](int x0, int y0, int w, int h) {
       for (int y = y0; y < y0 + h; ++y)
         for (int x = x0; x < x0 + w; ++x)
-          if ((img->Pixel(x, y) & 0xFFFFFF) == 0xFF00FF) return true;
+          if ((img->Pixel(x, y) & 0xFFFFFF) == clMagenta) return true;
       return false;
     };
     int wl = std::min<int>(md.WL, fw), wr = std::min<int>(md.WR, fw), wt = std::min<int>(md.WT, fh),
@@ -276,9 +274,9 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
     int l = md.R.Left, t = md.R.Top;
     if (keyIn(l, t, wl, wt) || keyIn(l + fw - wr, t, wr, wt) || keyIn(l, t + fh - wb, wl, wb) ||
         keyIn(l + fw - wr, t + fh - wb, wr, wb))
-      md.Cfg |= 1;
+      md.Cfg |= cfgKeyCorners;
     if (section == "BUTTON_HUGE" && key == "BORDERSMASK" && FOwner->SkinCommonInfo.Sections[ssButtonHuge] >= 0)
-      md.Cfg |= 2;
+      md.Cfg |= cfgHugeButton;
   }
   if (section == kGlobal && key == "EXBORDER") ExBorderVariant = variant;
   ma.push_back(std::move(md));
@@ -467,7 +465,7 @@ void TacSkinData::ReadOuterEffect(int index, const std::string& p) {
   auto color = [&](const char* side, int32_t def) { return GlobalInt(p + "_COLOR" + side, def); };
   if (sh) {
     e.ColorL = color("L", 0);
-    e.ColorT = e.ColorR = e.ColorB = 0xFF00FF;
+    e.ColorT = e.ColorR = e.ColorB = clMagenta;
   } else {
     e.ColorL = color("L", 0xFFFFFF);
     e.ColorT = color("T", 0);
@@ -662,7 +660,7 @@ void TacSkinData::InitConstantIndexes() {
 int TacSkinData::AddComputedOuterMask(int si) {
   const TsGeneralData& g = gd[static_cast<size_t>(si)];
   bool leftOnly = g.OuterMode == 3;
-  uint32_t key = 0xFF00FF;
+  uint32_t key = clMagenta;
   return AddComputedShape(si, g.ClassName, "OUTERMASK", "Outer" + std::to_string(ma.size()), g.OuterOffset,
                           g.OuterRadius, g.OuterBlur, static_cast<uint32_t>(g.OuterColorL),
                           leftOnly ? key : static_cast<uint32_t>(g.OuterColorT),
@@ -671,7 +669,7 @@ int TacSkinData::AddComputedOuterMask(int si) {
 }
 
 int TacSkinData::AddComputedShape(int si, const std::string& className, const std::string& propertyName,
-                                  const std::string& tag, TacRect offsets, int radius, int blur, uint32_t colorL,
+                                  const std::string& tag, TMargins offsets, int radius, int blur, uint32_t colorL,
                                   uint32_t colorT, uint32_t colorR, uint32_t colorB) {
   int l = std::max(0, offsets.Left), t = std::max(0, offsets.Top);
   int r = std::max(0, offsets.Right), b = std::max(0, offsets.Bottom);

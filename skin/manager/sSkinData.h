@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Geometry.h"
 #include "sSkinOptions.h"
 #include "skin/paint/Bitmap32.h"
 
@@ -15,12 +16,29 @@ namespace cb {
 
 class TacSkinManagerCore;
 
-struct TacRect {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;
-  int Width() const { return Right - Left; }
-  int Height() const { return Bottom - Top; }
-  friend bool operator==(const TacRect&, const TacRect&) = default;
+// Bits of a border image's TsMaskData::DrawMode.
+constexpr uint16_t dmStretch = 1;     // sides and centre stretched, not tiled
+constexpr uint16_t dmNotInState0 = 2; // no border in state 0
+constexpr uint16_t dmCentre = 4;      // the centre piece is painted
+constexpr uint16_t dmKeepSize = 8;    // not rescaled at other densities
+constexpr uint16_t dmAlpha = 16;      // per-pixel alpha
+
+// A texture mask's DrawMode is a fill mode instead.
+enum TacFillMode : uint16_t {
+  fmTile = 0, fmStretch = 1, fmTopRow = 2, fmLeftColumn = 3, fmTopRowStretched = 4, fmLeftColumnStretched = 5,
+  fmBottomRow = 6, fmRightColumn = 7, fmRightColumn8 = 8, fmRightColumn9 = 9, fmWholeTiles = 10,
+  fmRowsStretched = 11, fmColumnsStretched = 12, fmBottomRight = 13, fmRightColumn14 = 14
 };
+
+// Bits of TsMaskData::Cfg.
+constexpr int cfgKeyCorners = 1;    // a corner area holds the key colour
+constexpr int cfgHugeButton = 2;    // BORDERSMASK of BUTTON_HUGE, section already known
+constexpr int cfgCornerBits = cfgKeyCorners | cfgHugeButton;
+
+// Bits of TsGradPoint::Mode.
+constexpr uint32_t gpDirectionBits = 3;
+constexpr uint32_t gpSystemFill = 16;  // band drawn by the system gradient fill
+constexpr uint32_t gpOnTop = 32;       // gradient painted over everything else
 
 struct TsFontColor {
   int32_t Color = 0, Left = -1, Top = -1, Right = -1, Bottom = -1;
@@ -58,7 +76,7 @@ struct TsGeneralData {
   int OuterMode = 2;
   int OuterMask = -1;
   int OuterOpacity = 200;
-  TacRect OuterOffset{-1, -1, -1, -1};
+  TMargins OuterOffset{-1, -1, -1, -1};
   int OuterBlur = 9, OuterRadius = 9;
   int32_t OuterColorL = 0, OuterColorT = 0, OuterColorR = 0, OuterColorB = 0;
 };
@@ -67,7 +85,7 @@ struct TsMaskData {
   Bitmap32* Bmp = nullptr;  // borrowed from the skin data's BmpArray; null: the master image
   std::string ClassName;
   std::string PropertyName;
-  TacRect R;
+  TRect R;
   uint16_t ImageCount = 0;
   uint16_t MaskType = 0;
   uint16_t DrawMode = 0;
@@ -92,8 +110,8 @@ struct TacBmpData {
   std::string Path;
   std::string FileName;
   Bitmap32 Bmp;
-  TacRect R;
-  TacRect SrcRect;
+  TRect R;
+  TRect SrcRect;
 };
 
 struct TacConstElementData {
@@ -192,7 +210,7 @@ public:
   int ExBorderVariant = -1;  // scale index of the EXBORDER variant that was taken
   int GripVertical = -1, GripHorizontal = -1, GripRightBottom = -1;
   std::unique_ptr<Bitmap32> ShdaTemplate, ShdiTemplate;
-  TacRect FormShadowSize;
+  TMargins FormShadowSize;
 
   std::vector<TsMaskData> ma;
   std::array<TacOutEffData, 2> oe;
@@ -212,7 +230,7 @@ private:
   // A blurred shape around a point, as a one-frame border image with its mask
   // rows; the offsets are the room on each side.
   int AddComputedShape(int sectionIndex, const std::string& className, const std::string& propertyName,
-                       const std::string& tag, TacRect offsets, int radius, int blur, uint32_t colorL,
+                       const std::string& tag, TMargins offsets, int radius, int blur, uint32_t colorL,
                        uint32_t colorT, uint32_t colorR, uint32_t colorB);
   void FillElement(TacConstElementData& e, std::initializer_list<const char*> names);
 };

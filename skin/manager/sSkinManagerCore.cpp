@@ -324,8 +324,8 @@ void TacSkinManagerCore::InitSkinParams(TacSkinData& d) {
   for (int focused = 0; focused < 2; ++focused) {
     uint32_t bg = 0, text = 0xFFFFFFFFu;
     state("SELECTION", focused, bg, text);
-    if (text == 0xFFFFFFFFu || text == 0xFF00FF) {
-      if (!state("MENUITEM", 1, bg, text) || text == 0xFFFFFFFFu || text == 0xFF00FF) {
+    if (text == 0xFFFFFFFFu || text == clMagenta) {
+      if (!state("MENUITEM", 1, bg, text) || text == 0xFFFFFFFFu || text == clMagenta) {
         bg = Host.SysColor(scHighlight);
         text = Host.SysColor(scHighlightText);
       }
@@ -543,9 +543,9 @@ int TacSkinManagerCore::GetScaledMaskData(const std::string& section, const std:
         md.R.Right > MasterBitmap->Width() || md.R.Bottom > MasterBitmap->Height())
       return -1;
     Bitmap32 piece = MasterBitmap->View(BmpRect(md.R.Left, md.R.Top, md.R.Right, md.R.Bottom)).Clone();
-    img = md.MulPPi == md.DivPPI || (md.DrawMode & 8) ? std::move(piece) : scaled(piece);
+    img = md.MulPPi == md.DivPPI || (md.DrawMode & dmKeepSize) ? std::move(piece) : scaled(piece);
   }
-  if (md.MulPPi != md.DivPPI && !(md.DrawMode & 8)) {
+  if (md.MulPPi != md.DivPPI && !(md.DrawMode & dmKeepSize)) {
     md.WL = static_cast<uint16_t>(md.WL * md.MulPPi / md.DivPPI);
     md.WT = static_cast<uint16_t>(md.WT * md.MulPPi / md.DivPPI);
     md.WR = static_cast<uint16_t>(md.WR * md.MulPPi / md.DivPPI);
@@ -562,13 +562,13 @@ int TacSkinManagerCore::GetScaledMaskData(const std::string& section, const std:
     auto scan = [&](int x0, int y0, int w, int h) {
       for (int y = y0; y < y0 + h && y < ownBmp->Height(); ++y)
         for (int x = x0; x < x0 + w && x < ownBmp->Width(); ++x)
-          if (x >= 0 && y >= 0 && (ownBmp->Pixel(x, y) & 0xFFFFFF) == 0xFF00FF) key = true;
+          if (x >= 0 && y >= 0 && (ownBmp->Pixel(x, y) & 0xFFFFFF) == clMagenta) key = true;
     };
     scan(0, 0, md.WL, md.WT);
     scan(fw - md.WR, 0, md.WR, md.WT);
     scan(0, fh - md.WB, md.WL, md.WB);
     scan(fw - md.WR, fh - md.WB, md.WR, md.WB);
-    if (key) md.Cfg |= 1;
+    if (key) md.Cfg |= cfgKeyCorners;
   }
   return aMulPPI;
 }

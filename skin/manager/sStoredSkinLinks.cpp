@@ -42,7 +42,7 @@ void TacStoredSkinLink::PublishProperties(TPublisher& P) {
   P.Int(L"Shadow1Offset", &L::Shadow1Offset, &L::SetShadow1Offset, 0);
   P.Int(L"Shadow1Blur", &L::Shadow1Blur, &L::SetShadow1Blur, -1);
   P.Int(L"Shadow1Transparency", &L::Shadow1Transparency, &L::SetShadow1Transparency, 0);
-  P.Color(L"BorderColor", &L::BorderColor, &L::SetBorderColor, 0xFF00FF);
+  P.Color(L"BorderColor", &L::BorderColor, &L::SetBorderColor, clMagenta);
   P.Real(L"Version", &L::Version, &L::SetVersion, 0);
   P.Str(L"Author", &L::Author, &L::SetAuthor);
   P.Str(L"Description", &L::Description, &L::SetDescription);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "acMemStream.h"
+#include "base/Geometry.h"
 #include "skin/paint/Bitmap32.h"
 
 namespace cb {
@@ -28,7 +29,7 @@ public:
   int Shadow1Offset = 0;
   int Shadow1Blur = -1;
   int Shadow1Transparency = 0;
-  int32_t BorderColor = 0xFF00FF;
+  int32_t BorderColor = clMagenta;
   double Version = 0;
   std::u16string Author;
   std::u16string Description;

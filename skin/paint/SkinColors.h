@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "base/Geometry.h"
+
 // The skin palette, in its fixed order (59 entries).
 enum TacPaletteColors : int {
   pcMainColor, pcLabelText, pcWebText, pcWebTextHot, pcEditText, pcEditBG,
@@ -62,9 +64,6 @@ std::uint32_t GetSysColorValue(int index);
 // installed provider's system colour of its low byte. (Named apart from the
 // framework's ColorToRGB: both are linked into the program.)
 std::uint32_t PlainColorToRGB(std::uint32_t color);
-
-// True for the system colour values 0xFF0000xx.
-constexpr bool IsSystemColor(std::uint32_t color) { return (color & 0xFFFFFF00u) == 0xFF000000u; }
 
 // Colour of a fill: system colours converted, anything else its low 24 bits.
 std::uint32_t FillColorOf(std::uint32_t color);

@@ -886,7 +886,7 @@ void RestoreCorners(ISectionBinding& CommonData, Bitmap32& Cache, int State, int
 }
 
 void DrawOuterMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& ParentBG, int Opacity,
-                   const TacRect& Offsets, int State, const TsMaskData& Mask) {
+                   const TMargins& Offsets, int State, const TsMaskData& Mask) {
   (void)ParentBG;
   const Bitmap32* src = MaskSource(Mask);
   if (!src || Bmp.Empty() || Rect.Width() < 2 || Rect.Height() < 2 || Mask.Width <= 0 || Mask.Height <= 0) return;
@@ -944,13 +944,13 @@ bool PaintOuterEffect(TacSkinData& SkinData, int SkinIndex, Bitmap32& ParentBmp,
   const TsGeneralData& g = SkinData.gd[size_t(SkinIndex)];
   if (g.OuterMode < 1) return false;
   int mask = g.OuterMask;
-  TacRect off = g.OuterOffset;
+  TMargins off = g.OuterOffset;
   int opacity = g.OuterOpacity;
   if (mask < 0 && (g.OuterMode == 1 || g.OuterMode == 2)) {
     const TacOutEffData& oe = SkinData.oe[size_t(g.OuterMode - 1)];
     if (oe.Source == 0) return false;
     mask = oe.Mask;
-    off = TacRect{oe.OffsetL, oe.OffsetT, oe.OffsetR, oe.OffsetB};
+    off = TMargins{oe.OffsetL, oe.OffsetT, oe.OffsetR, oe.OffsetB};
     opacity = oe.Opacity;
   }
   if (!ValidMask(&SkinData, mask)) return false;

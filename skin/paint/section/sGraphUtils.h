@@ -79,7 +79,7 @@ void RestoreCorners(ISectionBinding& CommonData, Bitmap32& Cache, int State, int
 // The border painter limited to the band outside a control, every piece
 // composed with Opacity (outer shadows and glows in the parent's image).
 void DrawOuterMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& ParentBG, int Opacity,
-                   const TacRect& Offsets, int State, const TsMaskData& Mask);
+                   const TMargins& Offsets, int State, const TsMaskData& Mask);
 // A control's outer effect painted into its parent's image: Bounds is the
 // control's rectangle there. The parent's pixels under the effect are saved
 // into OuterCache first. Returns false when the section has none.

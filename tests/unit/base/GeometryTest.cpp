@@ -22,8 +22,8 @@ TEST(Rect, HalfOpenContainsAndIntersect) {
   TRect B = R;
   EXPECT_FALSE(B.Intersect(TRect(30, 20, 40, 40)));
   EXPECT_EQ(B, TRect());
-  EXPECT_TRUE(TRect(5, 5, 5, 9).IsEmpty());
-  EXPECT_TRUE(TRect(5, 5, 4, 9).IsEmpty());
+  EXPECT_TRUE(TRect(5, 5, 5, 9).HasNoArea());
+  EXPECT_TRUE(TRect(5, 5, 4, 9).HasNoArea());
 }
 
 TEST(Rect, MoveAndGrow) {
@@ -50,6 +50,7 @@ TEST(Color, ValuesAndParts) {
   EXPECT_FALSE(IsSystemColor(clNone));
   EXPECT_FALSE(IsSystemColor(clFuchsia));
   EXPECT_EQ(static_cast<TColor>(-263173), 0xFFFBFBFBu); // an opaque colour read as a negative integer
+  EXPECT_FALSE(IsSystemColor(0xFFFBFBFBu));
 }
 
 } // namespace

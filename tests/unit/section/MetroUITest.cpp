@@ -89,7 +89,7 @@ TEST(MetroUIArchive, SkinDataFacts) {
   EXPECT_EQ(sd->ma[size_t(smax)].R, sd->ma[size_t(snorm)].R);
   EXPECT_EQ(sd->TitleGlyphs[tgCloseAlone], sd->TitleGlyphs[tgClose]);
   EXPECT_EQ(sd->ExBorder, -1);
-  EXPECT_EQ(sd->FormShadowSize, (TacRect{13, 11, 13, 15}));
+  EXPECT_EQ(sd->FormShadowSize, (TMargins{13, 11, 13, 15}));
   for (const auto& glows : sd->TitleGlows) EXPECT_TRUE(glows.empty());
 
   // The big check box comes from its 200 % picture at 200 % and 125 %.

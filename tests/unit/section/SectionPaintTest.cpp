@@ -33,7 +33,7 @@ struct Skin {
     sd.gd.push_back(g);
     return int(sd.gd.size()) - 1;
   }
-  int AddMask(TacRect r, int count, int wl, int wt, int wr, int wb, int drawMode, int maskType = 0) {
+  int AddMask(TRect r, int count, int wl, int wt, int wr, int wb, int drawMode, int maskType = 0) {
     TsMaskData m;
     m.Manager = &mgr;
     m.R = r;

@@ -76,7 +76,7 @@ const char* const kOptions =
     "[A]\nPARENTCLASS=B\n[B]\nPARENTCLASS=C\n[C]\nPARENTCLASS=A\nCOLOR=7\n";
 
 uint32_t MasterPixel(int x, int y) {
-  if (x == 20 && y == 0) return 0xFF00FF;
+  if (x == 20 && y == 0) return clMagenta;
   return static_cast<uint32_t>(x * 5) << 16 | static_cast<uint32_t>(y * 10) << 8 | 100;
 }
 
@@ -163,7 +163,7 @@ TEST(SkinData, MasksAtEveryDensity) {
   TacSkinData& d96 = s.At(96);
   const TsMaskData& box96 = s.Mask(d96, "GLOBALINFO", "BOXCHECKED");
   EXPECT_EQ(box96.Bmp, nullptr);
-  EXPECT_EQ(box96.R, (TacRect{0, 0, 10, 10}));
+  EXPECT_EQ(box96.R, (TRect{0, 0, 10, 10}));
   EXPECT_EQ(box96.DivPPI, 96);
   EXPECT_EQ(box96.ImgType, itisaGlyph);
   EXPECT_EQ(d96.CheckBox[1], s.mgr.GetMaskIndex("GLOBALINFO", "BOXCHECKED", &d96));
@@ -171,7 +171,7 @@ TEST(SkinData, MasksAtEveryDensity) {
   TacSkinData& d192 = s.At(192);
   const TsMaskData& box192 = s.Mask(d192, "GLOBALINFO", "BOXCHECKED");
   EXPECT_EQ(box192.Bmp, nullptr);
-  EXPECT_EQ(box192.R, (TacRect{10, 0, 30, 20}));
+  EXPECT_EQ(box192.R, (TRect{10, 0, 30, 20}));
   EXPECT_EQ(box192.DivPPI, 192);
   EXPECT_EQ(box192.MulPPi, 192);
 
@@ -180,7 +180,7 @@ TEST(SkinData, MasksAtEveryDensity) {
   ASSERT_NE(box120.Bmp, nullptr);
   EXPECT_EQ(box120.DivPPI, 192);
   EXPECT_EQ(box120.MulPPi, 120);
-  EXPECT_EQ(box120.R, (TacRect{0, 0, 12, 12}));
+  EXPECT_EQ(box120.R, (TRect{0, 0, 12, 12}));
   EXPECT_EQ(box120.Width, 12);
 
   // The border image: a rectangle of the master image at 100 %, a scaled copy at 150 %.
@@ -188,11 +188,11 @@ TEST(SkinData, MasksAtEveryDensity) {
   EXPECT_EQ(b96.Width, 20);
   EXPECT_EQ(b96.Height, 10);
   EXPECT_EQ(b96.WL, 2);
-  EXPECT_EQ(b96.Cfg & 1, 1);  // magenta in the top-left corner
+  EXPECT_EQ(b96.Cfg & cfgKeyCorners, cfgKeyCorners);  // magenta in the top-left corner
   TacSkinData& d144 = s.At(144);
   const TsMaskData& b144 = s.Mask(d144, "BUTTON", "BORDERSMASK");
   ASSERT_NE(b144.Bmp, nullptr);
-  EXPECT_EQ(b144.R, (TacRect{0, 0, 30, 30}));
+  EXPECT_EQ(b144.R, (TRect{0, 0, 30, 30}));
   EXPECT_EQ(b144.Width, 30);
   EXPECT_EQ(b144.Height, 15);
   EXPECT_EQ(b144.WL, 3);
@@ -201,7 +201,7 @@ TEST(SkinData, MasksAtEveryDensity) {
   // Draw mode bit 3 keeps a master-image piece at its drawn size.
   const TsMaskData& kept = s.Mask(d144, "BUTTON", "IMGTOPRIGHT");
   EXPECT_EQ(kept.Bmp, nullptr);
-  EXPECT_EQ(kept.R, (TacRect{0, 0, 10, 10}));
+  EXPECT_EQ(kept.R, (TRect{0, 0, 10, 10}));
   EXPECT_EQ(kept.WL, 1);
 
   // Images that cannot be found leave no record.
@@ -213,7 +213,7 @@ TEST(SkinData, MasksAtEveryDensity) {
   int edit = s.Sec(d96, "EDIT");
   const TsMaskData& edge = d96.ma[static_cast<size_t>(d96.gd[static_cast<size_t>(edit)].BorderIndex)];
   ASSERT_NE(edge.Bmp, nullptr);
-  EXPECT_EQ(edge.R, (TacRect{0, 0, 3, 3}));
+  EXPECT_EQ(edge.R, (TRect{0, 0, 3, 3}));
   EXPECT_EQ(edge.Bmp->Pixel(1, 1), 0xFF808080u);
   EXPECT_EQ(d96.gd[static_cast<size_t>(edit)].ScrollBorderOffset, -1);
   EXPECT_EQ(d96.gd[static_cast<size_t>(button)].ScrollBorderOffset, 0);
@@ -266,7 +266,7 @@ TEST(SkinData, TitleGlyphsGlowsAndOuterImages) {
   int outer = d.gd[static_cast<size_t>(panel)].OuterMask;
   ASSERT_GE(outer, 0);
   const TsMaskData& m = d.ma[static_cast<size_t>(outer)];
-  EXPECT_EQ(m.R, (TacRect{0, 0, 10, 20}));
+  EXPECT_EQ(m.R, (TRect{0, 0, 10, 20}));
   EXPECT_EQ(m.MaskType, 1);
   EXPECT_EQ(m.DrawMode, 1);
   EXPECT_EQ(m.WL, 4);
@@ -306,8 +306,8 @@ TEST(SkinData, MetricsFollowTheBorderImageVariant) {
   EXPECT_EQ(d96.ShdiTemplate->Width(), 10);
   EXPECT_EQ(d96.ShdiTemplate->Pixel(0, 0), 0xFF000000u | MasterPixel(0, 10));
   EXPECT_EQ(d96.ShdaTemplate->Pixel(0, 0), 0xFF000000u | MasterPixel(10, 10));
-  EXPECT_EQ(d96.FormShadowSize, (TacRect{2, 2, 2, 2}));
-  EXPECT_EQ(d192.FormShadowSize, (TacRect{4, 4, 4, 4}));
+  EXPECT_EQ(d96.FormShadowSize, (TMargins{2, 2, 2, 2}));
+  EXPECT_EQ(d192.FormShadowSize, (TMargins{4, 4, 4, 4}));
 }
 
 TEST(SkinData, ComputedShadowsWithoutBorderImageAndNoneWithoutExtendedBorders) {
@@ -317,13 +317,13 @@ TEST(SkinData, ComputedShadowsWithoutBorderImageAndNoneWithoutExtendedBorders) {
   Loaded s(opts);
   TacSkinData& d = s.At(96);
   EXPECT_EQ(d.ExBorder, -1);
-  EXPECT_EQ(d.FormShadowSize, (TacRect{13, 11, 13, 15}));
+  EXPECT_EQ(d.FormShadowSize, (TMargins{13, 11, 13, 15}));
   ASSERT_TRUE(d.ShdaTemplate);
   EXPECT_EQ(d.ShdaTemplate->Width(), d.GetActiveShadow().Width());
   Loaded plain(kOptions, false);
   TacSkinData& p = plain.At(96);
   EXPECT_FALSE(p.ShdaTemplate);
-  EXPECT_EQ(p.FormShadowSize, TacRect{});
+  EXPECT_EQ(p.FormShadowSize, TMargins{});
 }
 
 TEST(SkinData, Palette) {
@@ -411,15 +411,15 @@ TEST(SkinData, ScaledMaskDataPrefersTheLargerImage) {
   EXPECT_EQ(s.mgr.GetScaledMaskData("GLOBALINFO", "BOXCHECKED", md, 96, own), 96);
   EXPECT_EQ(md.DivPPI, 192);
   EXPECT_EQ(md.MulPPi, 96);
-  EXPECT_EQ(md.R, (TacRect{0, 0, 10, 10}));
+  EXPECT_EQ(md.R, (TRect{0, 0, 10, 10}));
   ASSERT_TRUE(own);
   EXPECT_EQ(md.Bmp, own.get());
   EXPECT_EQ(s.mgr.GetScaledMaskData("GLOBALINFO", "BOXCHECKED", md, 192, own), 192);
   EXPECT_EQ(md.DivPPI, 192);
-  EXPECT_EQ(md.R, (TacRect{0, 0, 20, 20}));
+  EXPECT_EQ(md.R, (TRect{0, 0, 20, 20}));
   EXPECT_EQ(own->Pixel(0, 0), 0xFF000000u | MasterPixel(10, 0));
   EXPECT_EQ(s.mgr.GetScaledMaskData("BUTTON", "BORDERSMASK", md, 96, own), 96);
-  EXPECT_EQ(md.Cfg & 1, 1);
+  EXPECT_EQ(md.Cfg & cfgKeyCorners, cfgKeyCorners);
   EXPECT_EQ(md.Height, 10);
   EXPECT_EQ(s.mgr.GetScaledMaskData("BUTTON", "NOPE", md, 96, own), -1);
   EXPECT_EQ(s.mgr.GetScaledMaskData("BUTTON", "GLYPHMASK", md, 96, own), -1);
@@ -581,7 +581,7 @@ TEST(StoredSkins, AssignIndexOfAndNotifications) {
   EXPECT_EQ(created, 2);
   EXPECT_EQ(changed, 2);
   EXPECT_EQ(b.Shadow1Blur, -1);
-  EXPECT_EQ(b.BorderColor, 0xFF00FF);
+  EXPECT_EQ(b.BorderColor, std::int32_t(clMagenta));
   b.OrigName = u"keep";
   b.Assign(&a);
   EXPECT_EQ(b.Name, u"One");
@@ -621,11 +621,11 @@ TEST(SkinData, OuterEffectRecords) {
   EXPECT_EQ(lo.OffsetB, 4);
   EXPECT_EQ(lo.Radius, 9);
   ASSERT_GE(lo.Mask, 0);
-  EXPECT_EQ(d.ma[static_cast<size_t>(lo.Mask)].R, (TacRect{0, 0, 4, 12}));
+  EXPECT_EQ(d.ma[static_cast<size_t>(lo.Mask)].R, (TRect{0, 0, 4, 12}));
   EXPECT_EQ((std::array<int, 4>{lo.WidthL, lo.WidthT, lo.WidthR, lo.WidthB}), (std::array<int, 4>{2, 2, 2, 4}));
   EXPECT_EQ(sh.Opacity, 60);
   EXPECT_EQ(sh.ColorL, 0);
-  EXPECT_EQ(sh.ColorR, 0xFF00FF);
+  EXPECT_EQ(sh.ColorR, std::int32_t(clMagenta));
   EXPECT_EQ((std::array<int, 4>{sh.WidthL, sh.WidthT, sh.WidthR, sh.WidthB}), (std::array<int, 4>{3, 2, 3, 5}));
   bool tagged = false;
   for (const auto& b : d.BmpArray) tagged |= b->FileName == "OuterCalc";
@@ -667,8 +667,8 @@ TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
   int glyphBitmaps = 0;
   for (const auto& b : d.BmpArray) glyphBitmaps += b->FileName == "GLYPH.PNG";
   EXPECT_EQ(glyphBitmaps, 1);
-  EXPECT_EQ(tex.R, (TacRect{0, 0, 4, 2}));
-  EXPECT_EQ(part.R, (TacRect{2, 0, 4, 2}));
+  EXPECT_EQ(tex.R, (TRect{0, 0, 4, 2}));
+  EXPECT_EQ(part.R, (TRect{2, 0, 4, 2}));
   EXPECT_EQ(tex.Bmp->Pixel(0, 0), 0x80081018u);  // premultiplied: the texture loaded it first
   EXPECT_EQ(mgr.GetTextureIndex(mgr.GetSkinIndex("X", &d), "TEX", &d), mgr.GetMaskIndex("X", "TEX", &d));
   // A border image sharing the bitmap keeps a middle: WB limited to 2 - 1 - 1.

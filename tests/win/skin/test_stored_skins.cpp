@@ -77,7 +77,7 @@ TEST(StoredSkins, DescriptionFillsTheManagersData) {
   EXPECT_EQ(First.Author, u"\u5F00\u53D1\u8005");
   EXPECT_EQ(First.OrigName, u"MetroUI.asz");
   EXPECT_EQ(First.PackedData.Data, Data);
-  EXPECT_EQ(First.BorderColor, 0xFF00FF) << "defaults stand when nothing is stored";
+  EXPECT_EQ(First.BorderColor, std::int32_t(clMagenta)) << "defaults stand when nothing is stored";
   EXPECT_EQ(First.Shadow1Blur, -1);
   EXPECT_TRUE(First.MasterBitmap.Empty());
   const cb::TsStoredSkin& Second = H.Skins.Items(1);
