@@ -1,6 +1,6 @@
 #include "Catalogue.h"
 
-namespace clearbay {
+namespace cb {
 
 const char16_t kCatalogueText[] =
     u"3dbuilder,ScreenSketch,photos,windowsmaps,getstarted,bingweather,soundrecorder,bingfinance,bingnews,"
@@ -59,4 +59,4 @@ std::vector<std::u16string> CatalogueKeys() {
   return keys;
 }
 
-}  // namespace clearbay
+}  // namespace cb

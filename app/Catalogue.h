@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace clearbay {
+namespace cb {
 
 // Comma-separated keys; a key's position is the Tag of its button.
 extern const char16_t kCatalogueText[];
@@ -25,4 +25,4 @@ extern const std::array<AppButton, kAppCount> kAppButtons;
 // quotes in it, so a plain split is exact).
 std::vector<std::u16string> CatalogueKeys();
 
-}  // namespace clearbay
+}  // namespace cb

@@ -4,7 +4,7 @@
 
 #include "base/Strings.h"
 
-namespace clearbay {
+namespace cb {
 
 const char16_t kBypassCommand[] = u"powershell.exe set-executionpolicy Bypass -Confirm:$false";
 const char16_t kRestrictedCommand[] = u"powershell.exe set-ExecutionPolicy RESTRICTED";
@@ -89,4 +89,4 @@ std::u16string FormatFileVersion(unsigned ms, unsigned ls, int verLen) {
   return out;
 }
 
-}  // namespace clearbay
+}  // namespace cb

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-namespace clearbay {
+namespace cb {
 
 extern const char16_t kBypassCommand[];
 extern const char16_t kRestrictedCommand[];
@@ -42,4 +42,4 @@ bool IsNewerVersion(const std::u16string& local, const std::u16string& remote);
 // "1.0", "1.0.0", "1.0.0.0" from the fixed file version halves; "" for other lengths.
 std::u16string FormatFileVersion(unsigned ms, unsigned ls, int verLen);
 
-}  // namespace clearbay
+}  // namespace cb

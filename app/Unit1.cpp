@@ -7,7 +7,7 @@
 #include "uCommonFunc.h"
 #include "uUpdate.h"
 
-namespace clearbay {
+namespace cb {
 
 TForm1* Form1 = nullptr;
 
@@ -186,4 +186,4 @@ bool TForm1::ProUpdate() {
   return need;
 }
 
-}  // namespace clearbay
+}  // namespace cb

@@ -15,7 +15,7 @@
 #include "ui/SliderStandIn.h"
 #include "ui/StdCtrls.h"
 
-namespace clearbay {
+namespace cb {
 
 // A notice on its way from a worker thread to the main window.
 class TStrMsgObject {
@@ -104,4 +104,4 @@ class TForm1 : public TForm {
 
 extern TForm1* Form1;
 
-}  // namespace clearbay
+}  // namespace cb

@@ -2,7 +2,7 @@
 
 #include "uCommonFunc.h"
 
-namespace clearbay {
+namespace cb {
 
 TForm2* Form2 = nullptr;
 
@@ -20,4 +20,4 @@ void TForm2::btn1Click(TObject*) { Close(); }
 
 void TForm2::btn2Click(TObject*) { OpenUrl(kMakerPageUrl); }
 
-}  // namespace clearbay
+}  // namespace cb

@@ -4,7 +4,7 @@
 #include "ui/Forms.h"
 #include "ui/StdCtrls.h"
 
-namespace clearbay {
+namespace cb {
 
 class TForm2 : public TForm {
   CB_CLASS(TForm2, TForm)
@@ -22,4 +22,4 @@ class TForm2 : public TForm {
 
 extern TForm2* Form2;
 
-}  // namespace clearbay
+}  // namespace cb

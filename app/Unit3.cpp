@@ -4,7 +4,7 @@
 
 #include "uCommonFunc.h"
 
-namespace clearbay {
+namespace cb {
 
 TfrmVer::TfrmVer(TComponent* AOwner) : TForm(AOwner) {
   RegisterField(L"lbl1", lbl1);
@@ -29,4 +29,4 @@ void ShowNewVersion(const std::wstring& ServerVer, const std::wstring& LocalVer,
   dialog->ShowModal();
 }
 
-}  // namespace clearbay
+}  // namespace cb

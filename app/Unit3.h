@@ -5,7 +5,7 @@
 #include "ui/Forms.h"
 #include "ui/StdCtrls.h"
 
-namespace clearbay {
+namespace cb {
 
 class TfrmVer : public TForm {
   CB_CLASS(TfrmVer, TForm)
@@ -23,4 +23,4 @@ class TfrmVer : public TForm {
 // Creates, fills, shows modally and frees the dialog.
 void ShowNewVersion(const std::wstring& ServerVer, const std::wstring& LocalVer, const std::wstring& Url);
 
-}  // namespace clearbay
+}  // namespace cb

@@ -4,7 +4,7 @@
 #include "Unit1.h"
 #include "Unit2.h"
 
-using namespace clearbay;
+using namespace cb;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Application->Initialize();

@@ -10,7 +10,7 @@
 #include "Commands.h"
 #include "ui/Forms.h"
 
-namespace clearbay {
+namespace cb {
 
 const wchar_t kMakerPageUrl[] = L"https://www.declutra.com/3505.html";
 const wchar_t kDescriptorUrl[] = L"http://update.declutra.com/updates/declutra.txt";
@@ -137,7 +137,7 @@ TScriptRun::TScriptRun(const std::wstring& ResName) : FLock(g_scriptRunLock) {
   if (!bytes) Fail(L"Resource " + ResName + L" cannot be read", GetLastError());
   FScript.assign(bytes, SizeofResource(module, res));
 
-  FScriptPath = ToWide(clearbay::ScriptPath(ToU16(TempDirectory())));
+  FScriptPath = ToWide(cb::ScriptPath(ToU16(TempDirectory())));
   const wchar_t* path = FScriptPath.c_str();
 
   // Remove whatever stands there (a planted link is removed, never followed),
@@ -227,4 +227,4 @@ bool DownloadFile(const std::wstring& Url, const std::wstring& FileName) {
   return URLDownloadToFileW(nullptr, Url.c_str(), FileName.c_str(), 0, nullptr) == S_OK;
 }
 
-}  // namespace clearbay
+}  // namespace cb

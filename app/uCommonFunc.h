@@ -8,7 +8,7 @@
 
 #include "ui/UiText.h"
 
-namespace clearbay {
+namespace cb {
 
 // Web addresses of the maker.
 extern const wchar_t kMakerPageUrl[];
@@ -71,4 +71,4 @@ std::wstring GetAppVersion(int VerLen);
 bool IsNetConnected();
 bool DownloadFile(const std::wstring& Url, const std::wstring& FileName);
 
-}  // namespace clearbay
+}  // namespace cb

@@ -6,7 +6,7 @@
 #include "base/IniFile.h"
 #include "uCommonFunc.h"
 
-namespace clearbay {
+namespace cb {
 
 TUpdate::TUpdate(int VerLen) : FDetail(std::make_unique<TStringList>()) {
   FRemoteContent.Detail = FDetail.get();
@@ -81,4 +81,4 @@ bool TUrlUpdate::GetRemoteContent(TUpdateContent& Content) {
   return read;
 }
 
-}  // namespace clearbay
+}  // namespace cb

@@ -6,7 +6,7 @@
 
 #include "base/StringList.h"
 
-namespace clearbay {
+namespace cb {
 
 struct TUpdateContent {
   std::u16string L_Ver;
@@ -60,4 +60,4 @@ class TUrlUpdate : public TUpdate {
 // Where the descriptor is downloaded: "temp" plus a delimiter plus "_Update.INI".
 std::u16string DescriptorTempPath();
 
-}  // namespace clearbay
+}  // namespace cb

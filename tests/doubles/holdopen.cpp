@@ -10,7 +10,7 @@
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    psd::writeStd(STD_ERROR_HANDLE, "usage: holdopen <path> <ms> [--access r|w|rw] [--share none|r|w|rw|rwd]\n");
+    cb::test::psd::writeStd(STD_ERROR_HANDLE, "usage: holdopen <path> <ms> [--access r|w|rw] [--share none|r|w|rw|rwd]\n");
     return 2;
   }
   DWORD access = GENERIC_READ | GENERIC_WRITE, share = FILE_SHARE_READ | FILE_SHARE_WRITE;
@@ -27,15 +27,15 @@ int wmain(int argc, wchar_t** argv) {
     }
   }
   HANDLE h = CreateFileW(argv[1], access, share, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  psd::JsonObject j;
+  cb::test::psd::JsonObject j;
   if (h == INVALID_HANDLE_VALUE) {
     const DWORD err = GetLastError();
-    j.boolean("held", false).num("error", static_cast<long long>(err)).str("message", psd::systemMessage(err));
-    psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+    j.boolean("held", false).num("error", static_cast<long long>(err)).str("message", cb::test::psd::systemMessage(err));
+    cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
     return 1;
   }
   j.boolean("held", true);
-  psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+  cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
   Sleep(DWORD(std::wcstoul(argv[2], nullptr, 10)));
   CloseHandle(h);
   return 0;

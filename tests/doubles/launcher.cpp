@@ -22,7 +22,7 @@ int wmain() {
   const std::wstring whole = GetCommandLineW();
   const size_t sep = whole.find(L" -- ");
   std::wstring child = sep == std::wstring::npos ? std::wstring() : whole.substr(sep + 4);
-  const std::vector<std::string> args = psd::splitCommandLine(psd::toUtf8(whole.substr(0, sep)));
+  const std::vector<std::string> args = cb::test::psd::splitCommandLine(cb::test::psd::toUtf8(whole.substr(0, sep)));
   DWORD flags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK, creation = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS;
   WORD show = SW_HIDE;
   bool wait = true;
@@ -34,28 +34,28 @@ int wmain() {
     if (a == "--flags" && hasValue) flags = DWORD(std::strtoul(args[++i].c_str(), nullptr, 0));
     else if (a == "--show" && hasValue) show = WORD(std::strtoul(args[++i].c_str(), nullptr, 0));
     else if (a == "--creation" && hasValue) creation = DWORD(std::strtoul(args[++i].c_str(), nullptr, 0));
-    else if (a == "--cwd" && hasValue) cwd = psd::toWide(args[++i]);
+    else if (a == "--cwd" && hasValue) cwd = cb::test::psd::toWide(args[++i]);
     else if (a == "--no-wait") wait = false;
-    else if (a == "--env" && hasValue && args[i + 1].find('=') != std::string::npos) overrides.push_back(psd::toWide(args[++i]));
+    else if (a == "--env" && hasValue && args[i + 1].find('=') != std::string::npos) overrides.push_back(cb::test::psd::toWide(args[++i]));
     else if (a == "--cmdfile" && hasValue) {
-      HANDLE f = CreateFileW(psd::toWide(args[++i]).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+      HANDLE f = CreateFileW(cb::test::psd::toWide(args[++i]).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                              nullptr);
       char buffer[32768];
       DWORD n = 0;
       if (f == INVALID_HANDLE_VALUE || !ReadFile(f, buffer, sizeof buffer, &n, nullptr)) {
-        psd::writeStd(STD_ERROR_HANDLE, "launcher: cannot read " + args[i] + "\n");
+        cb::test::psd::writeStd(STD_ERROR_HANDLE, "launcher: cannot read " + args[i] + "\n");
         return 2;
       }
       CloseHandle(f);
-      child = psd::toWide(std::string_view(buffer, n));
+      child = cb::test::psd::toWide(std::string_view(buffer, n));
     }
     else {
-      psd::writeStd(STD_ERROR_HANDLE, "launcher: bad option " + a + "\n");
+      cb::test::psd::writeStd(STD_ERROR_HANDLE, "launcher: bad option " + a + "\n");
       return 2;
     }
   }
   if (child.empty()) {
-    psd::writeStd(STD_ERROR_HANDLE, "usage: launcher [options] --cmdfile FILE | launcher [options] -- <command line>\n");
+    cb::test::psd::writeStd(STD_ERROR_HANDLE, "usage: launcher [options] --cmdfile FILE | launcher [options] -- <command line>\n");
     return 2;
   }
   // The child's environment: ours with the overrides, names compared without regard to case.
@@ -83,12 +83,12 @@ int wmain() {
   si.dwFlags = flags;
   si.wShowWindow = show;
   PROCESS_INFORMATION pi{};
-  psd::JsonObject j;
+  cb::test::psd::JsonObject j;
   if (!CreateProcessW(nullptr, child.data(), nullptr, nullptr, FALSE, creation, block.empty() ? nullptr : block.data(),
                       cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
     const DWORD err = GetLastError();
-    j.boolean("started", false).num("error", static_cast<long long>(err)).str("message", psd::systemMessage(err));
-    psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+    j.boolean("started", false).num("error", static_cast<long long>(err)).str("message", cb::test::psd::systemMessage(err));
+    cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
     return 1;
   }
   j.boolean("started", true).num("pid", static_cast<long long>(pi.dwProcessId));
@@ -100,6 +100,6 @@ int wmain() {
   }
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
-  psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+  cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
   return 0;
 }

@@ -11,11 +11,11 @@
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) {
-    psd::writeStd(STD_ERROR_HANDLE, "usage: netcheck check <url> | netcheck get <url> <file>\n");
+    cb::test::psd::writeStd(STD_ERROR_HANDLE, "usage: netcheck check <url> | netcheck get <url> <file>\n");
     return 2;
   }
   const std::wstring command = argv[1];
-  psd::JsonObject j;
+  cb::test::psd::JsonObject j;
   if (command == L"check") {
     const BOOL ok = InternetCheckConnectionW(argv[2], FLAG_ICC_FORCE_CONNECTION, 0);
     j.boolean("connected", ok != FALSE);
@@ -26,9 +26,9 @@ int wmain(int argc, wchar_t** argv) {
     j.boolean("ok", hr == S_OK).num("hr", static_cast<long>(hr));
     CoUninitialize();
   } else {
-    psd::writeStd(STD_ERROR_HANDLE, "netcheck: unknown command\n");
+    cb::test::psd::writeStd(STD_ERROR_HANDLE, "netcheck: unknown command\n");
     return 2;
   }
-  psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+  cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
   return 0;
 }

@@ -39,17 +39,17 @@ std::string windowText(HWND h) {
     DWORD_PTR n = 0;
     if (SendMessageTimeoutW(h, WM_GETTEXT, std::size(buffer), reinterpret_cast<LPARAM>(buffer),
                             SMTO_ABORTIFHUNG | SMTO_BLOCK, 500, &n)) {
-      return psd::toUtf8(std::wstring_view(buffer, size_t(n)));
+      return cb::test::psd::toUtf8(std::wstring_view(buffer, size_t(n)));
     }
   }
   const int n = InternalGetWindowText(h, buffer, int(std::size(buffer)));
-  return psd::toUtf8(std::wstring_view(buffer, size_t(n > 0 ? n : 0)));
+  return cb::test::psd::toUtf8(std::wstring_view(buffer, size_t(n > 0 ? n : 0)));
 }
 
 std::string className(HWND h) {
   wchar_t buffer[256];
   const int n = GetClassNameW(h, buffer, int(std::size(buffer)));
-  return psd::toUtf8(std::wstring_view(buffer, size_t(n > 0 ? n : 0)));
+  return cb::test::psd::toUtf8(std::wstring_view(buffer, size_t(n > 0 ? n : 0)));
 }
 
 std::string rectJson(const RECT& r) {
@@ -60,7 +60,7 @@ std::string rectJson(const RECT& r) {
 long long handleValue(HWND h) { return static_cast<long long>(reinterpret_cast<intptr_t>(h)); }
 
 std::string describe(HWND h, bool topLevel, int depth) {
-  psd::JsonObject j;
+  cb::test::psd::JsonObject j;
   DWORD pid = 0;
   const DWORD tid = GetWindowThreadProcessId(h, &pid);
   RECT wr{}, cr{};
@@ -123,7 +123,7 @@ int list(const Options& o) {
     out += (first ? "" : ",") + describe(h, true, 0);
     first = false;
   }
-  psd::writeStd(STD_OUTPUT_HANDLE, out + "]\n");
+  cb::test::psd::writeStd(STD_OUTPUT_HANDLE, out + "]\n");
   return 0;
 }
 
@@ -141,15 +141,15 @@ int wait(Options o) {
       }
     }
     if (!gone && hit) {
-      psd::writeStd(STD_OUTPUT_HANDLE, describe(hit, true, 0) + "\n");
+      cb::test::psd::writeStd(STD_OUTPUT_HANDLE, describe(hit, true, 0) + "\n");
       return 0;
     }
     if (gone && !hit) {
-      psd::writeStd(STD_OUTPUT_HANDLE, "{\"gone\":true}\n");
+      cb::test::psd::writeStd(STD_OUTPUT_HANDLE, "{\"gone\":true}\n");
       return 0;
     }
     if (GetTickCount() - start >= timeout) {
-      psd::writeStd(STD_OUTPUT_HANDLE, "{\"timeout\":true}\n");
+      cb::test::psd::writeStd(STD_OUTPUT_HANDLE, "{\"timeout\":true}\n");
       return 1;
     }
     Sleep(50);
@@ -175,20 +175,20 @@ std::string cursorName(HCURSOR c) {
 int cursor(const Options& o) {
   CURSORINFO ci{};
   ci.cbSize = sizeof ci;
-  psd::JsonObject j;
+  cb::test::psd::JsonObject j;
   if (GetCursorInfo(&ci)) {
     j.str("current", cursorName(ci.hCursor))
         .num("handle", static_cast<long long>(reinterpret_cast<intptr_t>(ci.hCursor)))
         .boolean("showing", (ci.flags & CURSOR_SHOWING) != 0)
         .raw("position", "[" + std::to_string(ci.ptScreenPos.x) + "," + std::to_string(ci.ptScreenPos.y) + "]");
   } else {
-    j.str("error", psd::systemMessage(GetLastError()));
+    j.str("error", cb::test::psd::systemMessage(GetLastError()));
   }
   if (o.has("hwnd")) {
     HWND h = reinterpret_cast<HWND>(static_cast<intptr_t>(o.num("hwnd", 0)));
     j.str("class_cursor", cursorName(reinterpret_cast<HCURSOR>(GetClassLongPtrW(h, GCLP_HCURSOR))));
   }
-  psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+  cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
   return 0;
 }
 
@@ -198,9 +198,9 @@ int ping(const Options& o) {
   const DWORD start = GetTickCount();
   DWORD_PTR result = 0;
   const bool ok = SendMessageTimeoutW(hwndOf(o), WM_NULL, 0, 0, SMTO_NORMAL, UINT(o.num("timeout", 1000)), &result);
-  psd::JsonObject j;
+  cb::test::psd::JsonObject j;
   j.boolean("responsive", ok).num("ms", static_cast<long long>(GetTickCount() - start));
-  psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+  cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
   return ok ? 0 : 1;
 }
 
@@ -208,15 +208,15 @@ int ping(const Options& o) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    psd::writeStd(STD_ERROR_HANDLE, "usage: probe list|wait|cursor|close|ping|activate [--option value]...\n");
+    cb::test::psd::writeStd(STD_ERROR_HANDLE, "usage: probe list|wait|cursor|close|ping|activate [--option value]...\n");
     return 2;
   }
-  const std::string command = psd::toUtf8(argv[1]);
+  const std::string command = cb::test::psd::toUtf8(argv[1]);
   Options o;
   for (int i = 2; i < argc; ++i) {
-    std::string key = psd::toUtf8(argv[i]);
+    std::string key = cb::test::psd::toUtf8(argv[i]);
     if (key.rfind("--", 0) != 0) {
-      psd::writeStd(STD_ERROR_HANDLE, "probe: unexpected argument " + key + "\n");
+      cb::test::psd::writeStd(STD_ERROR_HANDLE, "probe: unexpected argument " + key + "\n");
       return 2;
     }
     key = key.substr(2);
@@ -224,9 +224,9 @@ int wmain(int argc, wchar_t** argv) {
     if (isFlag) {
       o.values[key] = "1";
     } else if (i + 1 < argc) {
-      o.values[key] = psd::toUtf8(argv[++i]);
+      o.values[key] = cb::test::psd::toUtf8(argv[++i]);
     } else {
-      psd::writeStd(STD_ERROR_HANDLE, "probe: --" + key + " needs a value\n");
+      cb::test::psd::writeStd(STD_ERROR_HANDLE, "probe: --" + key + " needs a value\n");
       return 2;
     }
   }
@@ -237,12 +237,12 @@ int wmain(int argc, wchar_t** argv) {
   if (command == "ping") return ping(o);
   if (command == "close") return PostMessageW(hwndOf(o), WM_CLOSE, 0, 0) ? 0 : 1;
   if (command == "msgbox") {
-    const int answer = MessageBoxW(nullptr, psd::toWide(o.get("text")).c_str(), psd::toWide(o.get("caption")).c_str(),
+    const int answer = MessageBoxW(nullptr, cb::test::psd::toWide(o.get("text")).c_str(), cb::test::psd::toWide(o.get("caption")).c_str(),
                                    UINT(o.num("flags", MB_OK)));
-    psd::writeStd(STD_OUTPUT_HANDLE, "{\"answer\":" + std::to_string(answer) + "}\n");
+    cb::test::psd::writeStd(STD_OUTPUT_HANDLE, "{\"answer\":" + std::to_string(answer) + "}\n");
     return 0;
   }
   if (command == "activate") return SetForegroundWindow(hwndOf(o)) ? 0 : 1;
-  psd::writeStd(STD_ERROR_HANDLE, "probe: unknown command " + command + "\n");
+  cb::test::psd::writeStd(STD_ERROR_HANDLE, "probe: unknown command " + command + "\n");
   return 2;
 }

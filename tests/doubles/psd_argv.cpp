@@ -1,6 +1,6 @@
 #include "psd_argv.hpp"
 
-namespace psd {
+namespace cb::test::psd {
 
 namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -70,4 +70,4 @@ std::vector<std::string> splitCommandLine(std::string_view s) {
   return out;
 }
 
-}  // namespace psd
+}  // namespace cb::test::psd

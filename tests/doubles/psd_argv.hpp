@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace psd {
+namespace cb::test::psd {
 
 // Splits a raw process command line into argv by the shell's rules: the
 // program name ends at the first blank or is quoted without escapes; after it,
@@ -14,4 +14,4 @@ namespace psd {
 // special character is ASCII.
 std::vector<std::string> splitCommandLine(std::string_view line);
 
-}  // namespace psd
+}  // namespace cb::test::psd

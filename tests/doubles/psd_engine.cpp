@@ -8,7 +8,7 @@
 #include "psd_lexer.hpp"
 #include "psd_wildcard.hpp"
 
-namespace psd {
+namespace cb::test::psd {
 
 namespace {
 
@@ -792,4 +792,4 @@ Outcome run(const std::vector<std::string>& argv, Host& host) {
   return out;
 }
 
-}  // namespace psd
+}  // namespace cb::test::psd

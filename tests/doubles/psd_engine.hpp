@@ -10,7 +10,7 @@
 
 #include "psd_store.hpp"
 
-namespace psd {
+namespace cb::test::psd {
 
 enum class ReadStatus { Ok, NotFound, SharingViolation, AccessDenied, Failed };
 
@@ -59,4 +59,4 @@ Outcome run(const std::vector<std::string>& argv, Host& host);
 // The policy name as PowerShell spells it, or empty when the name is none of them.
 std::string canonicalPolicy(std::string_view name);
 
-}  // namespace psd
+}  // namespace cb::test::psd

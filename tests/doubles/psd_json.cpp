@@ -1,6 +1,6 @@
 #include "psd_json.hpp"
 
-namespace psd {
+namespace cb::test::psd {
 
 namespace {
 
@@ -103,4 +103,4 @@ JsonObject& JsonObject::str(std::string_view key, std::string_view value) { retu
 JsonObject& JsonObject::num(std::string_view key, long long value) { return raw(key, std::to_string(value)); }
 JsonObject& JsonObject::boolean(std::string_view key, bool value) { return raw(key, value ? "true" : "false"); }
 
-}  // namespace psd
+}  // namespace cb::test::psd

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-namespace psd {
+namespace cb::test::psd {
 
 // A JSON string literal of UTF-8 text; bytes that are not valid UTF-8 become U+FFFD.
 std::string jsonQuote(std::string_view utf8);
@@ -23,4 +23,4 @@ class JsonObject {
   std::string body_ = "{";
 };
 
-}  // namespace psd
+}  // namespace cb::test::psd

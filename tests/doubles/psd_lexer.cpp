@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace psd {
+namespace cb::test::psd {
 
 namespace {
 
@@ -382,4 +382,4 @@ std::string decodeScriptBytes(std::string_view b) {
   return std::string(b);
 }
 
-}  // namespace psd
+}  // namespace cb::test::psd

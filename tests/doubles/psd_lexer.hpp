@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace psd {
+namespace cb::test::psd {
 
 struct ParseError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -54,4 +54,4 @@ std::string decodeScriptBytes(std::string_view bytes);
 
 bool iequals(std::string_view a, std::string_view b);
 
-}  // namespace psd
+}  // namespace cb::test::psd

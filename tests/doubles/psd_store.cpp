@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-namespace psd {
+namespace cb::test::psd {
 
 namespace {
 
@@ -129,4 +129,4 @@ Package* Store::find(std::string_view fullName) {
   return nullptr;
 }
 
-}  // namespace psd
+}  // namespace cb::test::psd

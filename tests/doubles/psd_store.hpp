@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-namespace psd {
+namespace cb::test::psd {
 
 struct StoreError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -53,4 +53,4 @@ struct Store {
 // Largest store file and script file the double reads.
 constexpr size_t kMaxFileBytes = 16u << 20;
 
-}  // namespace psd
+}  // namespace cb::test::psd

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace psd {
+namespace cb::test::psd {
 
 namespace {
 
@@ -116,4 +116,4 @@ bool wildcardMatch(std::string_view pattern, std::string_view text) {
   return pi == pat.size();
 }
 
-}  // namespace psd
+}  // namespace cb::test::psd

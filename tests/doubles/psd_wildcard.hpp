@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace psd {
+namespace cb::test::psd {
 
 struct WildcardError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -18,4 +18,4 @@ bool hasWildcard(std::string_view pattern);
 // character. An unclosed [ throws WildcardError.
 bool wildcardMatch(std::string_view pattern, std::string_view text);
 
-}  // namespace psd
+}  // namespace cb::test::psd

@@ -38,7 +38,7 @@ HANDLE openLocked(const std::wstring& path, DWORD access, bool exclusive) {
     if (h != INVALID_HANDLE_VALUE) break;
     const DWORD err = GetLastError();
     if (err != ERROR_SHARING_VIOLATION || GetTickCount() - start > kLockWaitMs) {
-      throw psd::StoreError("cannot open " + psd::toUtf8(path) + ": " + psd::systemMessage(err));
+      throw cb::test::psd::StoreError("cannot open " + cb::test::psd::toUtf8(path) + ": " + cb::test::psd::systemMessage(err));
     }
     Sleep(5);
   }
@@ -49,7 +49,7 @@ HANDLE openLocked(const std::wstring& path, DWORD access, bool exclusive) {
     }
     if (GetTickCount() - start > kLockWaitMs) {
       CloseHandle(h);
-      throw psd::StoreError("the lock of " + psd::toUtf8(path) + " was not released within 30 s");
+      throw cb::test::psd::StoreError("the lock of " + cb::test::psd::toUtf8(path) + " was not released within 30 s");
     }
     Sleep(2);
   }
@@ -62,8 +62,8 @@ void unlock(HANDLE h) {
 
 std::string readWhole(HANDLE h, const std::wstring& path) {
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(h, &size)) throw psd::StoreError("cannot size " + psd::toUtf8(path));
-  if (size.QuadPart > LONGLONG(psd::kMaxFileBytes)) throw psd::StoreError(psd::toUtf8(path) + " is too large");
+  if (!GetFileSizeEx(h, &size)) throw cb::test::psd::StoreError("cannot size " + cb::test::psd::toUtf8(path));
+  if (size.QuadPart > LONGLONG(cb::test::psd::kMaxFileBytes)) throw cb::test::psd::StoreError(cb::test::psd::toUtf8(path) + " is too large");
   std::string bytes(size_t(size.QuadPart), '\0');
   LARGE_INTEGER zero{};
   SetFilePointerEx(h, zero, nullptr, FILE_BEGIN);
@@ -77,24 +77,24 @@ std::string readWhole(HANDLE h, const std::wstring& path) {
   return bytes;
 }
 
-class WinHost : public psd::Host {
+class WinHost : public cb::test::psd::Host {
  public:
   explicit WinHost(std::wstring statePath) : statePath_(std::move(statePath)) {}
 
-  psd::Store loadStore() override {
+  cb::test::psd::Store loadStore() override {
     HandleGuard h(openLocked(statePath_, GENERIC_READ, false));
     const std::string text = readWhole(h.get(), statePath_);
     unlock(h.get());
-    return psd::Store::parse(text);
+    return cb::test::psd::Store::parse(text);
   }
 
-  void updateStore(const std::function<void(psd::Store&)>& change) override {
+  void updateStore(const std::function<void(cb::test::psd::Store&)>& change) override {
     HandleGuard h(openLocked(statePath_, GENERIC_READ | GENERIC_WRITE, true));
     struct Unlock {
       HANDLE h;
       ~Unlock() { unlock(h); }
     } guard{h.get()};
-    psd::Store store = psd::Store::parse(readWhole(h.get(), statePath_));
+    cb::test::psd::Store store = cb::test::psd::Store::parse(readWhole(h.get(), statePath_));
     change(store);
     const std::string text = store.serialize();
     LARGE_INTEGER zero{};
@@ -102,38 +102,38 @@ class WinHost : public psd::Host {
     DWORD done = 0;
     if (!WriteFile(h.get(), text.data(), DWORD(text.size()), &done, nullptr) || done != text.size() ||
         !SetEndOfFile(h.get())) {
-      throw psd::StoreError("cannot write " + psd::toUtf8(statePath_) + ": " + psd::systemMessage(GetLastError()));
+      throw cb::test::psd::StoreError("cannot write " + cb::test::psd::toUtf8(statePath_) + ": " + cb::test::psd::systemMessage(GetLastError()));
     }
     FlushFileBuffers(h.get());
   }
 
   bool isFile(const std::string& path) override {
-    const DWORD a = GetFileAttributesW(psd::toWide(path).c_str());
+    const DWORD a = GetFileAttributesW(cb::test::psd::toWide(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
   }
 
-  psd::FileRead readFile(const std::string& path) override {
-    psd::FileRead r;
-    const std::wstring wpath = psd::toWide(path);
+  cb::test::psd::FileRead readFile(const std::string& path) override {
+    cb::test::psd::FileRead r;
+    const std::wstring wpath = cb::test::psd::toWide(path);
     HANDLE h = CreateFileW(wpath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       const DWORD err = GetLastError();
       switch (err) {
         case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND: r.status = psd::ReadStatus::NotFound; break;
-        case ERROR_SHARING_VIOLATION: r.status = psd::ReadStatus::SharingViolation; break;
-        case ERROR_ACCESS_DENIED: r.status = psd::ReadStatus::AccessDenied; break;
-        default: r.status = psd::ReadStatus::Failed; r.error = psd::systemMessage(err);
+        case ERROR_PATH_NOT_FOUND: r.status = cb::test::psd::ReadStatus::NotFound; break;
+        case ERROR_SHARING_VIOLATION: r.status = cb::test::psd::ReadStatus::SharingViolation; break;
+        case ERROR_ACCESS_DENIED: r.status = cb::test::psd::ReadStatus::AccessDenied; break;
+        default: r.status = cb::test::psd::ReadStatus::Failed; r.error = cb::test::psd::systemMessage(err);
       }
       return r;
     }
     HandleGuard guard(h);
     try {
       r.bytes = readWhole(h, wpath);
-      r.status = psd::ReadStatus::Ok;
-    } catch (const psd::StoreError& e) {
-      r.status = psd::ReadStatus::Failed;
+      r.status = cb::test::psd::ReadStatus::Ok;
+    } catch (const cb::test::psd::StoreError& e) {
+      r.status = cb::test::psd::ReadStatus::Failed;
       r.error = e.what();
     }
     return r;
@@ -142,14 +142,14 @@ class WinHost : public psd::Host {
   std::string currentDirectory() override {
     wchar_t buffer[MAX_PATH * 4];
     const DWORD n = GetCurrentDirectoryW(DWORD(std::size(buffer)), buffer);
-    return n && n < std::size(buffer) ? psd::toUtf8(std::wstring_view(buffer, n)) : std::string();
+    return n && n < std::size(buffer) ? cb::test::psd::toUtf8(std::wstring_view(buffer, n)) : std::string();
   }
 
   void sleepMs(int ms) override {
     if (ms > 0) Sleep(DWORD(ms));
   }
-  void writeOut(std::string_view text) override { psd::writeStd(STD_OUTPUT_HANDLE, text); }
-  void writeErr(std::string_view text) override { psd::writeStd(STD_ERROR_HANDLE, text); }
+  void writeOut(std::string_view text) override { cb::test::psd::writeStd(STD_OUTPUT_HANDLE, text); }
+  void writeErr(std::string_view text) override { cb::test::psd::writeStd(STD_ERROR_HANDLE, text); }
 
  private:
   std::wstring statePath_;
@@ -195,7 +195,7 @@ void appendLog(const std::wstring& path, const std::string& line) {
   try {
     h = openLocked(path, GENERIC_READ | FILE_APPEND_DATA, true);
   } catch (const std::exception& e) {
-    psd::writeStd(STD_ERROR_HANDLE, std::string("psdouble log: ") + e.what() + "\r\n");
+    cb::test::psd::writeStd(STD_ERROR_HANDLE, std::string("psdouble log: ") + e.what() + "\r\n");
     return;
   }
   DWORD done = 0;
@@ -214,7 +214,7 @@ std::string fmtMs(double ms) {
 }  // namespace
 
 int wmain() {
-  const double started = psd::nowEpochMs();
+  const double started = cb::test::psd::nowEpochMs();
   const std::string time = isoTime();
   STARTUPINFOW si{};
   si.cb = sizeof si;
@@ -222,49 +222,49 @@ int wmain() {
   const HWND console = GetConsoleWindow();
   const bool consoleVisible = console && IsWindowVisible(console);
 
-  const std::string commandLine = psd::toUtf8(GetCommandLineW());
-  const std::vector<std::string> argv = psd::splitCommandLine(commandLine);
+  const std::string commandLine = cb::test::psd::toUtf8(GetCommandLineW());
+  const std::vector<std::string> argv = cb::test::psd::splitCommandLine(commandLine);
   const std::wstring dir = storeDirectory();
   WinHost host(dir + L"\\psdouble-state.ini");
 
-  psd::Outcome o;
+  cb::test::psd::Outcome o;
   try {
-    o = psd::run(argv, host);
+    o = cb::test::psd::run(argv, host);
   } catch (const std::exception& e) {
     o.errors.push_back(std::string("psdouble: ") + e.what());
-    psd::writeStd(STD_ERROR_HANDLE, o.errors.back() + "\r\n");
+    cb::test::psd::writeStd(STD_ERROR_HANDLE, o.errors.back() + "\r\n");
     o.exitCode = 3;
   }
 
   std::string scripts = "[";
   for (size_t i = 0; i < o.scripts.size(); ++i) {
-    const psd::ScriptRecord& s = o.scripts[i];
-    psd::JsonObject j;
-    j.str("path", s.path).str("status", s.status).str("bytes_b64", psd::base64(s.bytes)).str("text", s.bytes);
+    const cb::test::psd::ScriptRecord& s = o.scripts[i];
+    cb::test::psd::JsonObject j;
+    j.str("path", s.path).str("status", s.status).str("bytes_b64", cb::test::psd::base64(s.bytes)).str("text", s.bytes);
     scripts += (i ? "," : "") + j.text();
   }
   scripts += "]";
 
-  psd::JsonObject log;
+  cb::test::psd::JsonObject log;
   log.num("pid", static_cast<long long>(GetCurrentProcessId()))
       .num("ppid", static_cast<long long>(parentProcessId()))
       .str("time", time)
       .raw("t_start_ms", fmtMs(started))
-      .raw("t_end_ms", fmtMs(psd::nowEpochMs()))
+      .raw("t_end_ms", fmtMs(cb::test::psd::nowEpochMs()))
       .str("cmdline", commandLine)
-      .raw("argv", psd::jsonArray(argv))
+      .raw("argv", cb::test::psd::jsonArray(argv))
       .str("cwd", host.currentDirectory())
-      .raw("startup", psd::JsonObject().num("dwFlags", static_cast<long long>(si.dwFlags)).num("wShowWindow", si.wShowWindow).text())
-      .raw("console", psd::JsonObject().boolean("window", console != nullptr).boolean("visible", consoleVisible).text())
+      .raw("startup", cb::test::psd::JsonObject().num("dwFlags", static_cast<long long>(si.dwFlags)).num("wShowWindow", si.wShowWindow).text())
+      .raw("console", cb::test::psd::JsonObject().boolean("window", console != nullptr).boolean("visible", consoleVisible).text())
       .str("mode", o.mode)
       .str("command_text", o.commandText)
       .str("kind", o.kind)
       .str("policy_before", o.policyBefore)
       .str("policy_after", o.policyAfter)
       .raw("scripts", scripts)
-      .raw("removed", psd::jsonArray(o.removed))
-      .raw("registered", psd::jsonArray(o.registered))
-      .raw("errors", psd::jsonArray(o.errors))
+      .raw("removed", cb::test::psd::jsonArray(o.removed))
+      .raw("registered", cb::test::psd::jsonArray(o.registered))
+      .raw("errors", cb::test::psd::jsonArray(o.errors))
       .num("exit_code", o.exitCode);
   appendLog(dir + L"\\psdouble.log", log.text());
   return o.exitCode;

@@ -1,6 +1,6 @@
 #include "win_util.hpp"
 
-namespace psd {
+namespace cb::test::psd {
 
 std::string toUtf8(std::wstring_view w) {
   if (w.empty()) return {};
@@ -47,4 +47,4 @@ double nowEpochMs() {
   return double(t - 116444736000000000ULL) / 10000.0;
 }
 
-}  // namespace psd
+}  // namespace cb::test::psd

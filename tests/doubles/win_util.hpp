@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace psd {
+namespace cb::test::psd {
 
 std::string toUtf8(std::wstring_view text);
 std::wstring toWide(std::string_view utf8);
@@ -15,4 +15,4 @@ std::string systemMessage(DWORD code);
 // Milliseconds since 1970, to a microsecond.
 double nowEpochMs();
 
-}  // namespace psd
+}  // namespace cb::test::psd

@@ -3,7 +3,7 @@
 #include "psd_argv.hpp"
 #include "psd_wildcard.hpp"
 
-using psd::splitCommandLine;
+using cb::test::psd::splitCommandLine;
 using V = std::vector<std::string>;
 
 TEST(CommandLineSplit, ProgramNameIsQuotedWithoutEscapes) {
@@ -38,28 +38,28 @@ TEST(CommandLineSplit, TheProgramsCommandLines) {
 }
 
 TEST(Wildcard, MatchesWithoutRegardToCase) {
-  EXPECT_TRUE(psd::wildcardMatch("*people*", "Microsoft.People"));
-  EXPECT_TRUE(psd::wildcardMatch("*PEOPLE*", "Microsoft.Windows.PeopleExperienceHost"));
-  EXPECT_TRUE(psd::wildcardMatch("*windowscalculator*", "Microsoft.WindowsCalculator"));
-  EXPECT_TRUE(psd::wildcardMatch("Microsoft.3DBuilder", "microsoft.3dbuilder"));
-  EXPECT_FALSE(psd::wildcardMatch("Microsoft.3DBuilder", "Microsoft.3DBuilder2"));
-  EXPECT_FALSE(psd::wildcardMatch("*xboxapp*", "Microsoft.XboxGameOverlay"));
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("*people*", "Microsoft.People"));
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("*PEOPLE*", "Microsoft.Windows.PeopleExperienceHost"));
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("*windowscalculator*", "Microsoft.WindowsCalculator"));
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("Microsoft.3DBuilder", "microsoft.3dbuilder"));
+  EXPECT_FALSE(cb::test::psd::wildcardMatch("Microsoft.3DBuilder", "Microsoft.3DBuilder2"));
+  EXPECT_FALSE(cb::test::psd::wildcardMatch("*xboxapp*", "Microsoft.XboxGameOverlay"));
 }
 
 TEST(Wildcard, StarsQuestionMarksSetsAndEscapes) {
-  EXPECT_TRUE(psd::wildcardMatch("*", ""));
-  EXPECT_TRUE(psd::wildcardMatch("**a**", "a"));
-  EXPECT_FALSE(psd::wildcardMatch("?", ""));
-  EXPECT_TRUE(psd::wildcardMatch("a?c", "abc"));
-  EXPECT_FALSE(psd::wildcardMatch("a?c", "ac"));
-  EXPECT_TRUE(psd::wildcardMatch("[a-c]x", "Bx"));
-  EXPECT_FALSE(psd::wildcardMatch("[a-c]x", "dx"));
-  EXPECT_TRUE(psd::wildcardMatch("[xyz]", "Y"));
-  EXPECT_TRUE(psd::wildcardMatch("a`*b", "a*b"));
-  EXPECT_FALSE(psd::wildcardMatch("a`*b", "axb"));
-  EXPECT_TRUE(psd::wildcardMatch("*a*b", "aaaaaaaaaaaaaaaaaaaaab"));
-  EXPECT_FALSE(psd::wildcardMatch("*a*a*a*a*a*b", std::string(4000, 'a')));
-  EXPECT_TRUE(psd::hasWildcard("*x"));
-  EXPECT_FALSE(psd::hasWildcard("a`*b"));
-  EXPECT_THROW(psd::wildcardMatch("[abc", "a"), psd::WildcardError);
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("*", ""));
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("**a**", "a"));
+  EXPECT_FALSE(cb::test::psd::wildcardMatch("?", ""));
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("a?c", "abc"));
+  EXPECT_FALSE(cb::test::psd::wildcardMatch("a?c", "ac"));
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("[a-c]x", "Bx"));
+  EXPECT_FALSE(cb::test::psd::wildcardMatch("[a-c]x", "dx"));
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("[xyz]", "Y"));
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("a`*b", "a*b"));
+  EXPECT_FALSE(cb::test::psd::wildcardMatch("a`*b", "axb"));
+  EXPECT_TRUE(cb::test::psd::wildcardMatch("*a*b", "aaaaaaaaaaaaaaaaaaaaab"));
+  EXPECT_FALSE(cb::test::psd::wildcardMatch("*a*a*a*a*a*b", std::string(4000, 'a')));
+  EXPECT_TRUE(cb::test::psd::hasWildcard("*x"));
+  EXPECT_FALSE(cb::test::psd::hasWildcard("a`*b"));
+  EXPECT_THROW(cb::test::psd::wildcardMatch("[abc", "a"), cb::test::psd::WildcardError);
 }

@@ -10,7 +10,7 @@
 #include "Unit3.h"
 #include "ui/Threads.h"
 
-using namespace clearbay;
+using namespace cb;
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <shellapi.h>
 
-using namespace clearbay;
+using namespace cb;
 
 namespace {
 

@@ -17,8 +17,8 @@ std::string lower(std::string s) {
 const char* kForEach =
     " | ForEach {Add-AppxPackage -DisableDevelopmentMode -Register \"$($_.InstallLocation)\\AppXManifest.xml\"}";
 
-struct FakeHost : psd::Host {
-  psd::Store store;
+struct FakeHost : cb::test::psd::Host {
+  cb::test::psd::Store store;
   std::map<std::string, std::string> files;  // lower-case path -> bytes
   std::set<std::string> heldForWriting;      // lower-case paths
   std::string cwd = "C:\\Work";
@@ -38,15 +38,15 @@ struct FakeHost : psd::Host {
         pkg("Microsoft.VCLibs.140.00_14.0.27323.0_x64__8wekyb3d8bbwe", true, true),
     };
   }
-  static psd::Package pkg(std::string full, bool current, bool unremovable = false) {
-    psd::Package p;
+  static cb::test::psd::Package pkg(std::string full, bool current, bool unremovable = false) {
+    cb::test::psd::Package p;
     p.fullName = full;
     p.installLocation = "C:\\Program Files\\WindowsApps\\" + full;
     p.currentUser = current;
     p.unremovable = unremovable;
     return p;
   }
-  psd::Package& byName(const std::string& name) {
+  cb::test::psd::Package& byName(const std::string& name) {
     for (auto& p : store.packages) {
       if (p.name() == name) return p;
     }
@@ -54,17 +54,17 @@ struct FakeHost : psd::Host {
   }
   void script(const std::string& path, std::string text) { files[lower(path)] = std::move(text); }
 
-  psd::Store loadStore() override { return store; }
-  void updateStore(const std::function<void(psd::Store&)>& change) override { change(store); }
+  cb::test::psd::Store loadStore() override { return store; }
+  void updateStore(const std::function<void(cb::test::psd::Store&)>& change) override { change(store); }
   bool isFile(const std::string& path) override { return files.count(lower(path)) != 0; }
-  psd::FileRead readFile(const std::string& path) override {
+  cb::test::psd::FileRead readFile(const std::string& path) override {
     reads.push_back(path);
-    psd::FileRead r;
+    cb::test::psd::FileRead r;
     auto it = files.find(lower(path));
-    if (it == files.end()) r.status = psd::ReadStatus::NotFound;
-    else if (heldForWriting.count(lower(path))) r.status = psd::ReadStatus::SharingViolation;
+    if (it == files.end()) r.status = cb::test::psd::ReadStatus::NotFound;
+    else if (heldForWriting.count(lower(path))) r.status = cb::test::psd::ReadStatus::SharingViolation;
     else {
-      r.status = psd::ReadStatus::Ok;
+      r.status = cb::test::psd::ReadStatus::Ok;
       r.bytes = it->second;
     }
     return r;
@@ -76,7 +76,7 @@ struct FakeHost : psd::Host {
   void writeOut(std::string_view t) override { out += t; }
   void writeErr(std::string_view t) override { err += t; }
 
-  psd::Outcome line(const std::string& commandLine) { return psd::run(psd::splitCommandLine(commandLine), *this); }
+  cb::test::psd::Outcome line(const std::string& commandLine) { return cb::test::psd::run(cb::test::psd::splitCommandLine(commandLine), *this); }
   std::vector<std::string> currentUser() const {
     std::vector<std::string> v;
     for (const auto& p : store.packages) {
@@ -305,11 +305,11 @@ TEST(DoubleScript, FileErrors) {
   FakeHost h;
   h.store.executionPolicy = "Bypass";
   auto o = h.line("powershell.exe -File C:\\Temp\\missing.ps1");
-  EXPECT_EQ(o.exitCode, psd::kBadCommandLine);
+  EXPECT_EQ(o.exitCode, cb::test::psd::kBadCommandLine);
   EXPECT_EQ(o.exitCode, -196608);
   h.script("C:\\Temp\\x.txt", "Get-AppxPackage");
-  EXPECT_EQ(h.line("powershell.exe -File C:\\Temp\\x.txt").exitCode, psd::kBadCommandLine);
-  EXPECT_EQ(h.line("powershell.exe -File").exitCode, psd::kBadCommandLine);
+  EXPECT_EQ(h.line("powershell.exe -File C:\\Temp\\x.txt").exitCode, cb::test::psd::kBadCommandLine);
+  EXPECT_EQ(h.line("powershell.exe -File").exitCode, cb::test::psd::kBadCommandLine);
   o = h.line("powershell.exe -Command \"& 'C:\\Temp\\missing.ps1'\"");
   EXPECT_EQ(o.exitCode, 1);
   EXPECT_NE(h.err.find("& : The term 'C:\\Temp\\missing.ps1' is not recognized"), std::string::npos);
@@ -373,7 +373,7 @@ TEST(DoubleHost, ParametersCommandTextAndDelays) {
   o = h.line("powershell.exe -enc RwBlAHQALQBFAHgAZQBjAHUAdABpAG8AbgBQAG8AbABpAGMAeQA=");
   EXPECT_EQ(o.exitCode, 0) << h.err;
   EXPECT_EQ(h.out, "Bypass\r\n");
-  EXPECT_EQ(h.line("powershell.exe -enc %%%").exitCode, psd::kBadCommandLine);
+  EXPECT_EQ(h.line("powershell.exe -enc %%%").exitCode, cb::test::psd::kBadCommandLine);
   EXPECT_EQ(h.line("powershell.exe").exitCode, 1);
   // An unknown host parameter starts the command text, which then fails.
   o = h.line("powershell.exe -Bogus x");
@@ -390,7 +390,7 @@ TEST(DoubleHost, ParametersCommandTextAndDelays) {
 }
 
 struct BrokenStoreHost : FakeHost {
-  psd::Store loadStore() override { throw psd::StoreError("store line 1: bad"); }
+  cb::test::psd::Store loadStore() override { throw cb::test::psd::StoreError("store line 1: bad"); }
 };
 
 TEST(DoubleHost, AnUnreadableStoreIsReportedNotGuessed) {

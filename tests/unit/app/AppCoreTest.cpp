@@ -5,7 +5,7 @@
 #include "Catalogue.h"
 #include "Commands.h"
 
-using namespace clearbay;
+using namespace cb;
 
 TEST(Catalogue, KeysAndButtonsAgree) {
   auto keys = CatalogueKeys();

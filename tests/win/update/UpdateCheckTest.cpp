@@ -9,7 +9,7 @@
 #include "uCommonFunc.h"
 #include "uUpdate.h"
 
-using namespace clearbay;
+using namespace cb;
 
 static std::string Json(const std::u16string& s) {
   std::string out = "\"";
