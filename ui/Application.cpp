@@ -168,6 +168,12 @@ void TApplication::Run() {
       HandleException(this);
     }
   }
+  // Closing the main form only ended the loop; its window goes now.
+  try {
+    if (FMainForm && FMainForm->HandleAllocated() && !(FMainForm->ComponentState() & csDestroying)) FMainForm->Hide();
+  } catch (...) {
+    HandleException(this);
+  }
   FRunning = false;
 }
 
@@ -197,6 +203,8 @@ bool TApplication::ProcessMessage(MSG& Msg) {
 void TApplication::HandleMessage() {
   MSG Msg;
   if (!ProcessMessage(Msg)) {
+    // Idle: contexts that canvases took outside painting go back.
+    TControlCanvas::FreeDeviceContexts();
     if (!::CheckSynchronize() && !FTerminated) WaitMessage();
   }
 }

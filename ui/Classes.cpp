@@ -100,6 +100,15 @@ TPropInfo& TPublisher::Add(const wchar_t* Name, TPropKind Kind) {
 
 // ---------------------------------------------------------------------------
 
+void TObject::operator delete(TObject* Object, std::destroying_delete_t) {
+  Object->BeforeDestruction();
+  void* Memory = dynamic_cast<void*>(Object);
+  Object->~TObject();
+  ::operator delete(Memory);
+}
+
+// ---------------------------------------------------------------------------
+
 void TPersistent::Assign(const TPersistent* Source) {
   std::string Msg = "Cannot assign a " + (Source ? WideToUtf8(Source->ClassName()) : std::string("nil")) +
                     " to a " + WideToUtf8(ClassName());
@@ -113,6 +122,8 @@ void TPersistent::DefineProperties(TFiler&) {}
 TComponent::TComponent(TComponent* AOwner) {
   if (AOwner) AOwner->InsertComponent(this);
 }
+
+void TComponent::BeforeDestruction() { FComponentState |= csDestroying; }
 
 TComponent::~TComponent() {
   FComponentState |= csDestroying;

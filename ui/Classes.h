@@ -12,6 +12,7 @@
 #include <functional>
 #include <limits>
 #include <map>
+#include <new>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -118,6 +119,10 @@ public:                                                                         
 class TObject {
 public:
   virtual ~TObject() = default;
+  // 'delete' runs BeforeDestruction before any destructor, so that state which
+  // derived destructors rely on (csDestroying, detached input) is already set.
+  void operator delete(TObject* Object, std::destroying_delete_t);
+  virtual void BeforeDestruction() {}
   static const TClassInfo& StaticClassInfo();
   virtual const TClassInfo& ClassInfo() const { return StaticClassInfo(); }
   virtual const wchar_t* ClassName() const { return L"TObject"; }
@@ -167,6 +172,7 @@ public:
   explicit TComponent(TComponent* AOwner);
   // Notifies, frees owned components (last first), leaves the owner.
   ~TComponent() override;
+  void BeforeDestruction() override;
   TComponent(const TComponent&) = delete;
   TComponent& operator=(const TComponent&) = delete;
 

@@ -59,13 +59,17 @@ TCustomForm* GetParentForm(const TControl* Control) {
 // ---------------------------------------------------------------------------
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner), FFont(std::make_unique<TFont>()) {
-  WindowProc = [this](TMessage& M) { WndProc(M); };
   FFont->OnChange = [this](TObject*) { FontOnChange(); };
 }
 
 TControl::~TControl() {
   Destroying();
   if (FParent) FParent->RemoveControl(this);
+}
+
+void TControl::BeforeDestruction() {
+  TComponent::BeforeDestruction();
+  if (FParent) FParent->ForgetChildInput(this);
 }
 
 TComponent* TControl::GetParentComponent() const { return FParent; }
@@ -236,6 +240,51 @@ LRESULT TControl::Perform(UINT Msg, WPARAM WParam, LPARAM LParam) {
   return M.Result;
 }
 
+void TControl::WindowProc(TMessage& M) {
+  if (FHooks.empty()) {
+    WndProc(M);
+    return;
+  }
+  // A snapshot: hooks added while the message is under way see the next one;
+  // hooks removed meanwhile are passed over.
+  const std::vector<std::shared_ptr<THook>> Chain = FHooks;
+  CallHooks(Chain, 0, M);
+}
+
+void TControl::CallHooks(const std::vector<std::shared_ptr<THook>>& Chain, std::size_t From, TMessage& M) {
+  for (std::size_t I = From; I < Chain.size(); ++I) {
+    if (Chain[I]->Removed) continue;
+    Chain[I]->Proc(M, [this, &Chain, I](TMessage& Next) { CallHooks(Chain, I + 1, Next); });
+    return;
+  }
+  WndProc(M);
+}
+
+void TControl::AddWindowHook(std::uintptr_t Id, TWindowHookProc Proc) {
+  auto Hook = std::make_shared<THook>(THook{Id, std::move(Proc)});
+  for (auto& H : FHooks)
+    if (H->Id == Id) {
+      H->Removed = true;
+      H = std::move(Hook);
+      return;
+    }
+  FHooks.insert(FHooks.begin(), std::move(Hook));
+}
+
+bool TControl::RemoveWindowHook(std::uintptr_t Id) {
+  for (auto It = FHooks.begin(); It != FHooks.end(); ++It)
+    if ((*It)->Id == Id) {
+      (*It)->Removed = true;
+      FHooks.erase(It);
+      return true;
+    }
+  return false;
+}
+
+bool TControl::HasWindowHook(std::uintptr_t Id) const {
+  return std::any_of(FHooks.begin(), FHooks.end(), [Id](const auto& H) { return H->Id == Id; });
+}
+
 void TControl::DefaultHandler(TMessage&) {}
 
 void TControl::InvalidateRect(const TRect& R) {
@@ -385,6 +434,20 @@ void TControl::HandleMouse(TMessage& M) {
   }
 }
 
+void TControl::MouseNotice(TMessage& M, bool Enter) {
+  TControl* About = IsOwnMouseNotice(this, M) ? this : reinterpret_cast<TControl*>(M.LParam);
+  if (About == this) {
+    FMouseInControl = Enter;
+    if (Enter && OnMouseEnter) OnMouseEnter(this);
+    if (!Enter && OnMouseLeave) OnMouseLeave(this);
+  } else if (!Enter) {
+    // A child that says it was left is no longer the hovered one: the next
+    // move over it enters it again.
+    if (auto* W = dynamic_cast<TWinControl*>(this); W && W->FHoverControl == About) W->FHoverControl = nullptr;
+  }
+  if (FParent) FParent->Perform(M.Msg, 0, reinterpret_cast<LPARAM>(About));
+}
+
 void TControl::WndProc(TMessage& M) {
   switch (M.Msg) {
     case WM_MOUSEMOVE:
@@ -403,12 +466,8 @@ void TControl::WndProc(TMessage& M) {
       FControlState &= ~(csLButtonDown | csClicked);
       break;
     case CM_MOUSEENTER:
-      FMouseInControl = true;
-      if (OnMouseEnter) OnMouseEnter(this);
-      return;
     case CM_MOUSELEAVE:
-      FMouseInControl = false;
-      if (OnMouseLeave) OnMouseLeave(this);
+      MouseNotice(M, M.Msg == CM_MOUSEENTER);
       return;
     case CM_HITTEST:
       M.Result = 1;
@@ -478,8 +537,61 @@ void TControl::PublishProperties(TPublisher& P) {
 
 // ---------------------------------------------------------------------------
 
+namespace {
+std::vector<TControlCanvas*>& CanvasesWithOwnDC() {
+  static std::vector<TControlCanvas*> List;
+  return List;
+}
+}  // namespace
+
+TControlCanvas::~TControlCanvas() { FreeHandle(); }
+
+void TControlCanvas::SetHandle(HDC Value) {
+  if (FOwnDC && Value != FOwnDC) FreeHandle();
+  TCanvas::SetHandle(Value);
+}
+
+void TControlCanvas::CreateHandle() {
+  HWND Wnd = nullptr;
+  int X = 0, Y = 0;
+  if (auto* W = dynamic_cast<TWinControl*>(FControl)) {
+    Wnd = W->WindowHandle();
+  } else if (FControl->Parent()) {
+    Wnd = FControl->Parent()->WindowHandle();
+    X = FControl->Left();
+    Y = FControl->Top();
+  }
+  if (!Wnd) return;
+  HDC DC = GetDC(Wnd);
+  if (!DC) return;
+  SetViewportOrgEx(DC, X, Y, nullptr);
+  IntersectClipRect(DC, 0, 0, FControl->Width(), FControl->Height());
+  FWindow = Wnd;
+  FOwnDC = DC;
+  CanvasesWithOwnDC().push_back(this);
+  TCanvas::SetHandle(DC);
+}
+
+void TControlCanvas::FreeHandle() {
+  if (!FOwnDC) return;
+  HDC DC = FOwnDC;
+  FOwnDC = nullptr;
+  TCanvas::SetHandle(nullptr);
+  ReleaseDC(FWindow, DC);
+  FWindow = nullptr;
+  auto& L = CanvasesWithOwnDC();
+  L.erase(std::remove(L.begin(), L.end(), this), L.end());
+}
+
+void TControlCanvas::FreeDeviceContexts() {
+  auto& L = CanvasesWithOwnDC();
+  while (!L.empty()) L.back()->FreeHandle();
+}
+
+// ---------------------------------------------------------------------------
+
 TGraphicControl::TGraphicControl(TComponent* AOwner)
-    : TControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
+    : TControl(AOwner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
 TGraphicControl::~TGraphicControl() = default;
 
@@ -496,7 +608,7 @@ void TGraphicControl::WndProc(TMessage& M) {
 // ---------------------------------------------------------------------------
 
 TCustomControl::TCustomControl(TComponent* AOwner)
-    : TWinControl(AOwner), FCanvas(std::make_unique<TCanvas>()) {}
+    : TWinControl(AOwner), FCanvas(std::make_unique<TControlCanvas>(this)) {}
 
 TCustomControl::~TCustomControl() = default;
 

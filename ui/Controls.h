@@ -1,9 +1,10 @@
 // Controls: windowless (TGraphicControl) and windowed (TWinControl) ones.
 //
-// Every message a control receives goes through WindowProc, which is
-// WndProc unless something replaced it. Subclasses override WndProc, handle
-// what they need and call inherited::WndProc for the rest; the default of a
-// windowed control ends in the window class's own procedure.
+// Every message a control receives goes through WindowProc: the stacked
+// window hooks, newest first, each passing the message on with Next, and at
+// the end WndProc. Subclasses override WndProc, handle what they need and call
+// inherited::WndProc for the rest; the default of a windowed control ends in
+// the window class's own procedure.
 #pragma once
 #include <windows.h>
 
@@ -41,6 +42,12 @@ constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 
 using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 
+// A hook on a control's messages. Next hands the message to the hook below
+// (older ones, then WndProc): whatever sits below at the moment of the call,
+// so hooks may come off in any order, even while a message is under way.
+using TWindowHookNext = std::function<void(TMessage& Message)>;
+using TWindowHookProc = std::function<void(TMessage& Message, const TWindowHookNext& Next)>;
+
 // Run-time state of a control.
 using TControlState = std::uint32_t;
 constexpr TControlState csLButtonDown = 1u << 0;  // left button went down on it
@@ -70,6 +77,9 @@ class TControl : public TComponent {
 public:
   explicit TControl(TComponent* AOwner);
   ~TControl() override;
+  // Before any destructor: csDestroying, and no longer the parent's hovered or
+  // capturing child, so broadcasts and paints pass it by.
+  void BeforeDestruction() override;
 
   // Parent: windowless controls are painted and fed with mouse input by it.
   TWinControl* Parent() const { return FParent; }
@@ -136,9 +146,14 @@ public:
   TControlStyle ControlStyle() const { return FControlStyle; }
   void SetControlStyle(TControlStyle Value) { FControlStyle = Value; }
 
-  // Message delivery.
-  std::function<void(TMessage&)> WindowProc;
+  // Message delivery: through the hooks, then WndProc.
+  void WindowProc(TMessage& Message);
   LRESULT Perform(UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
+  // Installs Proc on top of the chain under Id (an Id already there is replaced
+  // in place). False from RemoveWindowHook when no hook has that Id.
+  void AddWindowHook(std::uintptr_t Id, TWindowHookProc Proc);
+  bool RemoveWindowHook(std::uintptr_t Id);
+  bool HasWindowHook(std::uintptr_t Id) const;
   virtual void DefaultHandler(TMessage& Message);
 
   virtual void Invalidate();
@@ -201,7 +216,15 @@ protected:
 
 private:
   friend class TWinControl;
+  struct THook {
+    std::uintptr_t Id;
+    TWindowHookProc Proc;
+    bool Removed = false;
+  };
+  void CallHooks(const std::vector<std::shared_ptr<THook>>& Chain, std::size_t From, TMessage& Message);
   void HandleMouse(TMessage& Message);
+  void MouseNotice(TMessage& Message, bool Enter);
+  std::vector<std::shared_ptr<THook>> FHooks;  // newest first
   void FontOnChange();
   bool FVisible = true;
   bool FEnabled = true;
@@ -219,6 +242,16 @@ private:
   int FAnchorRight = 0, FAnchorBottom = 0;
   bool FAnchorsKnown = false;
   friend class TCustomForm;
+};
+
+// csPaintCopy set for a scope: the picture goes somewhere other than the screen.
+struct TPaintCopyScope {
+  explicit TPaintCopyScope(TControlState& AState) : State(AState), Old(AState) { State |= csPaintCopy; }
+  ~TPaintCopyScope() { State = (State & ~csPaintCopy) | (Old & csPaintCopy); }
+  TPaintCopyScope(const TPaintCopyScope&) = delete;
+  TPaintCopyScope& operator=(const TPaintCopyScope&) = delete;
+  TControlState& State;
+  TControlState Old;
 };
 
 // Parameters of CreateWindowExW, adjusted by CreateParams overrides.
@@ -322,6 +355,25 @@ private:
   bool RouteToChild(TMessage& Message);
   void SetHover(TControl* C);
   bool HandleSetCursor(TMessage& Message);
+  // The child's input leaves this window: no longer hovered, no capture held for it.
+  void ForgetChildInput(TControl* AControl);
+  std::vector<TWinControl*> WindowedChildrenBottomUp() const;
+  bool OwnsPainting() const;  // our own class, not a system one taken over
+  bool HasVisibleGraphicChildren() const;
+  void WMPaint(TMessage& Message);
+  void WMPrint(TMessage& Message);
+  void WMPrintClient(TMessage& Message);
+  void WMEraseBkgnd(TMessage& Message);
+  void WMMouse(TMessage& Message);
+  void WMMouseLeave(TMessage& Message);
+  void WMCaptureChanged(TMessage& Message);
+  void WMWindowPosChanged(TMessage& Message);
+  // Notifications of child windows go back to the child as CN_ messages.
+  bool ReflectToChild(TMessage& Message);
+  bool Reflect(TMessage& Message, HWND From, UINT Notification, bool OnlyWhenAnswered);
+  void CMFontChanged();
+  void CMColorChanged();
+  void CMRecreateWnd();
   std::vector<TControl*> FControls;  // z-order: first painted first
   TControl* FHoverControl = nullptr;
   TControl* FCaptureControl = nullptr;
@@ -331,6 +383,29 @@ private:
   int FAlignLevel = 0;
   WNDPROC FDefWndProc = nullptr;
   friend class TControl;
+};
+
+// A control's canvas: the paint context while the control paints, else a
+// context of its window (a windowless control's is its parent's, offset and
+// clipped to the control), given back when the application is next idle.
+class TControlCanvas : public TCanvas {
+  CB_CLASS(TControlCanvas, TCanvas)
+public:
+  explicit TControlCanvas(TControl* AControl) : FControl(AControl) {}
+  ~TControlCanvas() override;
+  void SetHandle(HDC Value) override;
+  // Gives back a context the canvas got for itself.
+  void FreeHandle();
+  // Every canvas's own context (the application calls it when idle).
+  static void FreeDeviceContexts();
+
+protected:
+  void CreateHandle() override;
+
+private:
+  TControl* FControl;
+  HWND FWindow = nullptr;
+  HDC FOwnDC = nullptr;
 };
 
 // A windowless control painted by its parent window.

@@ -1,5 +1,7 @@
 #include "ui/ExtCtrls.h"
 
+#include <map>
+
 
 #include "ui/Forms.h"
 #include "ui/Threads.h"
@@ -51,14 +53,48 @@ void DeallocateHWnd(HWND Wnd) {
 // ---------------------------------------------------------------------------
 // TTimer
 
-TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) { UpdateTimer(); }
+namespace {
+
+// Every timer ticks through one hidden window; a tick whose timer is gone
+// finds no entry (ids are never reused).
+struct TTimerWindow {
+  HWND Wnd = nullptr;
+  std::map<UINT_PTR, TTimer*> Timers;
+  UINT_PTR NextId = 1;
+};
+
+TTimerWindow& Timers() {
+  static TTimerWindow T;
+  return T;
+}
+
+HWND TimerWindow() {
+  TTimerWindow& T = Timers();
+  if (!T.Wnd || !IsWindow(T.Wnd)) {
+    T.Wnd = AllocateHWnd([](TMessage& M) {
+      TTimerWindow& TW = Timers();
+      if (M.Msg == WM_TIMER) {
+        auto It = TW.Timers.find(static_cast<UINT_PTR>(M.WParam));
+        if (It != TW.Timers.end()) It->second->Tick();
+        return;
+      }
+      M.Result = DefWindowProcW(TW.Wnd, M.Msg, M.WParam, M.LParam);
+    });
+  }
+  return T.Wnd;
+}
+
+}  // namespace
+
+HWND TTimer::SharedWindow() { return Timers().Wnd; }
+
+TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner), FId(Timers().NextId++) { UpdateTimer(); }
 
 TTimer::~TTimer() {
   FEnabled = false;
-  if (FWindow) {
-    if (FRunning) KillTimer(FWindow, 1);
-    DeallocateHWnd(FWindow);
-  }
+  TTimerWindow& T = Timers();
+  if (FRunning && T.Wnd) KillTimer(T.Wnd, FId);
+  T.Timers.erase(FId);
 }
 
 void TTimer::SetEnabled(bool Value) {
@@ -87,22 +123,22 @@ void TTimer::Timer() {
   if (OnTimer) OnTimer(this);
 }
 
+void TTimer::Tick() {
+  if (FRunning && !(ComponentState() & csDestroying)) Timer();
+}
+
 void TTimer::UpdateTimer() {
   if (ComponentState() & csLoading) return;
-  if (!FWindow) {
-    FWindow = AllocateHWnd([this](TMessage& M) {
-      if (M.Msg == WM_TIMER) {
-        Timer();
-      } else {
-        M.Result = DefWindowProcW(FWindow, M.Msg, M.WParam, M.LParam);
-      }
-    });
-  }
+  TTimerWindow& T = Timers();
   if (FRunning) {
-    KillTimer(FWindow, 1);
+    KillTimer(T.Wnd, FId);
     FRunning = false;
+    T.Timers.erase(FId);
   }
-  if (FEnabled && FInterval > 0) FRunning = SetTimer(FWindow, 1, FInterval, nullptr) != 0;
+  if (!FEnabled || FInterval == 0) return;
+  HWND W = TimerWindow();
+  FRunning = SetTimer(W, FId, FInterval, nullptr) != 0;
+  if (FRunning) T.Timers[FId] = this;
 }
 
 void TTimer::PublishProperties(TPublisher& P) {

@@ -19,6 +19,9 @@ public:
   void SetOnTimer(TNotifyEvent Value);
 
   static void PublishProperties(TPublisher& P);
+  // The hidden window all timers tick through (nullptr before the first starts).
+  static HWND SharedWindow();
+  void Tick();  // a tick arrived
 
 protected:
   void Loaded() override;
@@ -28,7 +31,7 @@ private:
   void UpdateTimer();
   bool FEnabled = true;
   unsigned FInterval = 1000;
-  HWND FWindow = nullptr;
+  const UINT_PTR FId;
   bool FRunning = false;
 };
 

@@ -71,7 +71,7 @@ TRect WorkAreaOf(HWND Wnd) {
 
 }  // namespace
 
-TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner) {
+TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), FCanvas(std::make_unique<TControlCanvas>(this)) {
   FControlStyle |= csAcceptsControls;
   // Forms start hidden and carry their own font.
   TControl::SetVisible(false);
@@ -104,6 +104,12 @@ void TCustomForm::InitializeForm() {
 void TCustomForm::InitializeFormFromText(std::string_view Text) {
   ReadComponentFromText(this, Text);
   DoCreate();
+}
+
+void TCustomForm::PaintWindow(HDC DC) { PaintOnCanvas(*FCanvas, DC, [this] { Paint(); }); }
+
+void TCustomForm::Paint() {
+  if (OnPaint) OnPaint(this);
 }
 
 void TCustomForm::DoCreate() {
@@ -298,7 +304,6 @@ void TCustomForm::SetVisible(bool Value) {
     // A main form whose OnShow ended the run does not flash up on the way out.
     if (Application && Application->MainForm() == this && Application->Terminated()) return;
     Perform(CM_SHOWINGCHANGED, 1);
-    ShowWindow(FHandle, SW_SHOWNORMAL);
     if (!FActiveControl)
       if (TWinControl* W = FirstTabStop(this)) FActiveControl = W;
     if (FActiveControl && FActiveControl->CanFocus() && GetActiveWindow() == FHandle) ::SetFocus(FActiveControl->Handle());
@@ -307,7 +312,6 @@ void TCustomForm::SetVisible(bool Value) {
     if (FHandle && IsWindowVisible(FHandle)) {
       DoHide();
       Perform(CM_SHOWINGCHANGED, 0);
-      ShowWindow(FHandle, SW_HIDE);
     }
   }
 }
@@ -343,6 +347,15 @@ void TCustomForm::ApplyPosition() {
   X = std::max(Work.Left, std::min(X, Work.Right - W.Width()));
   Y = std::max(Work.Top, std::min(Y, Work.Bottom - W.Height()));
   SetBounds(X, Y, W.Width(), W.Height());
+}
+
+void TCustomForm::ShowNoActivate() {
+  FActivateOnShow = false;
+  struct TReset {
+    bool& Flag;
+    ~TReset() { Flag = true; }
+  } Reset{FActivateOnShow};
+  Show();
 }
 
 bool TCustomForm::Active() const { return FHandle && GetActiveWindow() == FHandle; }
@@ -408,8 +421,9 @@ void TCustomForm::Close() {
   TCloseAction Action = caHide;
   if (OnClose) OnClose(this, Action);
   if (Action == caNone) return;
+  // The main form stays on screen until the run ends: shutdown hides it, so
+  // whatever hides it (an animation) runs to its end first.
   if (Application && Application->MainForm() == this) {
-    Hide();
     Application->Terminate();
     return;
   }
@@ -454,6 +468,10 @@ void TCustomForm::WndProc(TMessage& M) {
       break;
     case CM_VISIBLECHANGED:
       return;  // a form shows its window itself, after OnShow
+    case CM_SHOWINGCHANGED:
+      // The default handling is the showing itself, so a hook can act before and after it.
+      if (FHandle) ShowWindow(FHandle, M.WParam ? (FActivateOnShow ? SW_SHOWNORMAL : SW_SHOWNOACTIVATE) : SW_HIDE);
+      return;
     case WM_DPICHANGED: {
       ScaleForPPI(LOWORD(M.WParam));
       auto* R = reinterpret_cast<RECT*>(M.LParam);
@@ -504,6 +522,7 @@ void TCustomForm::PublishProperties(TPublisher& P) {
   P.Int(L"PixelsPerInch", &TCustomForm::PixelsPerInch, &TCustomForm::SetPixelsPerInch, DesignPPI);
   P.Int(L"TextHeight", &TCustomForm::TextHeight, &TCustomForm::SetTextHeight, 13);
   P.Event(L"OnCreate", &TCustomForm::OnCreate);
+  P.Event(L"OnPaint", &TCustomForm::OnPaint);
   P.Event(L"OnShow", &TCustomForm::OnShow);
   P.Event(L"OnHide", &TCustomForm::OnHide);
   P.Event(L"OnClose", &TCustomForm::OnClose);

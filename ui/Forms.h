@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -90,11 +91,17 @@ public:
   // Frees the form once the messages in the queue are handled.
   void Release();
   bool Active() const;
+  // Shows the window without making it the active one.
+  void ShowNoActivate();
 
   TWinControl* ActiveControl() const { return FActiveControl; }
   void SetActiveControl(TWinControl* Value);
 
+  // Draws on the client area: in OnPaint, or at any other time on the window.
+  TCanvas* Canvas() const { return FCanvas.get(); }
+
   TNotifyEvent OnCreate;
+  TNotifyEvent OnPaint;
   TNotifyEvent OnShow;
   TNotifyEvent OnHide;
   TCloseEvent OnClose;
@@ -112,6 +119,8 @@ protected:
   bool WantsVisibleWindow() const override;
   void SetVisible(bool Value) override;
   void ChangeScale(int M, int D) override;
+  void PaintWindow(HDC DC) override;
+  virtual void Paint();  // runs OnPaint
   virtual void DoCreate();
   virtual void DoShow();
   virtual void DoHide();
@@ -133,8 +142,10 @@ private:
   bool FModal = false;
   bool FPositioned = false;
   bool FShowing = false;
+  bool FActivateOnShow = true;
   bool FDestroyedNotified = false;
   TWinControl* FActiveControl = nullptr;
+  std::unique_ptr<TCanvas> FCanvas;
   friend class TApplication;
 };
 
@@ -160,7 +171,12 @@ public:
   template <class T> void CreateForm(T*& Reference) {
     T* Form = new T(this);
     Reference = Form;
-    if (!FMainForm) FMainForm = Form;
+    // The main form's window is made before it is the main form, so hooks
+    // that watch window creation see it as any other form.
+    if (!FMainForm) {
+      Form->HandleNeeded();
+      FMainForm = Form;
+    }
   }
   // Shows MainForm (OnShow runs before any input is handled) and runs the
   // message loop until Terminate.

@@ -209,8 +209,13 @@ void TCanvas::SetHandle(HDC Value) {
   FHandle = Value;
 }
 
-void TCanvas::RequireFont() {
+void TCanvas::RequireHandle() {
+  if (!FHandle) CreateHandle();
   if (!FHandle) throw EInvalidOperation("Canvas does not allow drawing");
+}
+
+void TCanvas::RequireFont() {
+  RequireHandle();
   HGDIOBJ Old = SelectObject(FHandle, FFont->Handle());
   if (!FOldFont) FOldFont = Old;
   SetTextColor(FHandle, ColorToRGB(FFont->Color()));
@@ -223,13 +228,13 @@ void TCanvas::RequireFont() {
 }
 
 void TCanvas::RequireBrush() {
-  if (!FHandle) throw EInvalidOperation("Canvas does not allow drawing");
+  RequireHandle();
   HGDIOBJ Old = SelectObject(FHandle, FBrush->Handle());
   if (!FOldBrush) FOldBrush = Old;
 }
 
 void TCanvas::RequirePen() {
-  if (!FHandle) throw EInvalidOperation("Canvas does not allow drawing");
+  RequireHandle();
   HGDIOBJ Old = SelectObject(FHandle, FPen->Handle());
   if (!FOldPen) FOldPen = Old;
 }
@@ -292,7 +297,7 @@ void TCanvas::Ellipse(const TRect& R) {
 }
 
 void TCanvas::MoveTo(int X, int Y) {
-  if (!FHandle) throw EInvalidOperation("Canvas does not allow drawing");
+  RequireHandle();
   MoveToEx(FHandle, X, Y, nullptr);
 }
 
@@ -302,7 +307,7 @@ void TCanvas::LineTo(int X, int Y) {
 }
 
 void TCanvas::Draw(int X, int Y, HBITMAP Bitmap) {
-  if (!FHandle) throw EInvalidOperation("Canvas does not allow drawing");
+  RequireHandle();
   BITMAP BM{};
   if (!Bitmap || !GetObjectW(Bitmap, sizeof BM, &BM)) return;
   HDC Mem = CreateCompatibleDC(FHandle);
@@ -313,7 +318,7 @@ void TCanvas::Draw(int X, int Y, HBITMAP Bitmap) {
 }
 
 void TCanvas::CopyRect(const TRect& D, HDC Source, const TRect& S) {
-  if (!FHandle) throw EInvalidOperation("Canvas does not allow drawing");
+  RequireHandle();
   if (D.Width() == S.Width() && D.Height() == S.Height())
     BitBlt(FHandle, D.Left, D.Top, D.Width(), D.Height(), Source, S.Left, S.Top, SRCCOPY);
   else

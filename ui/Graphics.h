@@ -110,8 +110,13 @@ public:
   TCanvas();
   ~TCanvas() override;
 
-  HDC Handle() const { return FHandle; }
-  void SetHandle(HDC Value);
+  // The device context; a canvas that can make one for itself does so here.
+  HDC Handle() {
+    if (!FHandle) CreateHandle();
+    return FHandle;
+  }
+  bool HandleAllocated() const { return FHandle != nullptr; }
+  virtual void SetHandle(HDC Value);
   TFont* Font() const { return FFont.get(); }
   TBrush* Brush() const { return FBrush.get(); }
   TPen* Pen() const { return FPen.get(); }
@@ -136,7 +141,12 @@ public:
   // Copies Source's SourceRect into DestRect (stretching when sizes differ).
   void CopyRect(const TRect& DestRect, HDC Source, const TRect& SourceRect);
 
+protected:
+  // Called when drawing needs a context and none is set.
+  virtual void CreateHandle() {}
+
 private:
+  void RequireHandle();
   void RequireFont();
   void RequireBrush();
   void RequirePen();

@@ -63,15 +63,23 @@ UINT TLabel::TextFlags() const {
 
 void TLabel::AdjustBounds() {
   if (!FAutoSize || (ComponentState() & csLoading)) return;
+  // Measured by the same routine that draws, on a screen context.
+  TCanvas* C = Canvas();
+  HDC Previous = C->HandleAllocated() ? C->Handle() : nullptr;
   HDC DC = GetDC(nullptr);
-  HGDIOBJ Old = SelectObject(DC, Font()->Handle());
-  std::wstring Text = Caption();
-  if (Text.empty()) Text = L" ";
-  RECT R{0, 0, FWordWrap ? FWidth : 0, 0};
-  DrawTextW(DC, Text.c_str(), static_cast<int>(Text.size()), &R, TextFlags() | DT_CALCRECT);
-  SelectObject(DC, Old);
-  ReleaseDC(nullptr, DC);
-  int W = R.right - R.left, H = R.bottom - R.top;
+  C->SetHandle(DC);
+  C->Font()->Assign(Font());
+  TRect R(0, 0, FWordWrap ? FWidth : 0, 0);
+  struct TGiveBack {
+    TCanvas* C;
+    HDC Previous, DC;
+    ~TGiveBack() {
+      C->SetHandle(Previous);
+      ReleaseDC(nullptr, DC);
+    }
+  } GiveBack{C, Previous, DC};
+  DoDrawText(R, TextFlags() | DT_CALCRECT);
+  int W = R.Width(), H = R.Height();
   // Right-aligned text grows to the left, centred text both ways.
   int L = FLeft;
   if (!FWordWrap) {
@@ -79,6 +87,15 @@ void TLabel::AdjustBounds() {
     else if (FAlignment == taCenter) L = FLeft + (FWidth - W) / 2;
   }
   SetBounds(L, FTop, FWordWrap ? FWidth : W, H);
+}
+
+void TLabel::DoDrawText(TRect& R, UINT Flags) {
+  TCanvas* C = Canvas();
+  std::wstring Text = Caption();
+  if ((Flags & DT_CALCRECT) && Text.empty()) Text = L" ";
+  if (!Enabled() && !(Flags & DT_CALCRECT)) C->Font()->SetColor(clGrayText);
+  C->Brush()->SetStyle(bsClear);
+  C->DrawText(Text, R, Flags);
 }
 
 void TLabel::Loaded() {
@@ -103,19 +120,14 @@ void TLabel::Paint() {
     C->Brush()->SetColor(Color());
     C->FillRect(R);
   }
-  C->Brush()->SetStyle(bsClear);
-  std::wstring Text = Caption();
   UINT Flags = TextFlags();
   if (FLayout != tlTop) {
     TRect Calc = R;
-    C->DrawText(Text, Calc, Flags | DT_CALCRECT);
+    DoDrawText(Calc, Flags | DT_CALCRECT);
     int Off = FLayout == tlBottom ? R.Height() - Calc.Height() : (R.Height() - Calc.Height()) / 2;
     R.Top += Off;
   }
-  if (!Enabled()) {
-    C->Font()->SetColor(clGrayText);
-  }
-  C->DrawText(Text, R, Flags);
+  DoDrawText(R, Flags);
 }
 
 void TLabel::PublishProperties(TPublisher& P) {

@@ -29,6 +29,8 @@ protected:
   void ChangeScale(int M, int D) override;
   // Sizes the control to its text when AutoSize is on.
   virtual void AdjustBounds();
+  // Draws the caption into Rect, or with DT_CALCRECT measures it there.
+  virtual void DoDrawText(TRect& Rect, UINT Flags);
   UINT TextFlags() const;
 
 private:

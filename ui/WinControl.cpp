@@ -68,7 +68,8 @@ TWinControl* TWinControl::FindControl(HWND Wnd) {
 TWinControl* TWinControl::CreatingControl() { return tCreating; }
 
 TWinControl::TWinControl(TComponent* AOwner) : TControl(AOwner) {
-  FControlStyle &= ~csClickEvents;
+  // A window gets clicks and the capture only when its class asks for them.
+  FControlStyle &= ~(csClickEvents | csCaptureMouse);
 }
 
 TWinControl::~TWinControl() {
@@ -203,6 +204,8 @@ void TWinControl::DestroyHandle() {
 void TWinControl::DestroyWnd() {
   HWND W = FHandle;
   if (!W) return;
+  // No canvas may keep a context of a window that is going.
+  TControlCanvas::FreeDeviceContexts();
   DestroyWindow(W);
   if (FHandle == W) {
     // The window was not ours to destroy (another thread); forget it anyway.
@@ -244,15 +247,36 @@ void TWinControl::RemoveControl(TControl* AControl) {
   } else if (AControl->Visible() && FHandle && !(ComponentState() & csDestroying)) {
     AControl->Invalidate();
   }
+  ForgetChildInput(AControl);
+  It = std::find(FControls.begin(), FControls.end(), AControl);
+  if (It != FControls.end()) FControls.erase(It);
+  AControl->FParent = nullptr;
+  if (!(ComponentState() & csDestroying)) Perform(CM_CONTROLCHANGE, reinterpret_cast<WPARAM>(AControl), 0);
+}
+
+void TWinControl::ForgetChildInput(TControl* AControl) {
   if (FHoverControl == AControl) FHoverControl = nullptr;
   if (FCaptureControl == AControl) {
     FCaptureControl = nullptr;
     if (FHandle && GetCapture() == FHandle) ReleaseCapture();
   }
-  It = std::find(FControls.begin(), FControls.end(), AControl);
-  if (It != FControls.end()) FControls.erase(It);
-  AControl->FParent = nullptr;
-  if (!(ComponentState() & csDestroying)) Perform(CM_CONTROLCHANGE, reinterpret_cast<WPARAM>(AControl), 0);
+}
+
+std::vector<TWinControl*> TWinControl::WindowedChildrenBottomUp() const {
+  std::vector<TWinControl*> Kids;
+  for (TControl* C : FControls)
+    if (auto* W = dynamic_cast<TWinControl*>(C)) Kids.push_back(W);
+  if (!FHandle) return Kids;
+  // The windows' own order decides: the list order can lag behind it.
+  std::vector<TWinControl*> Ordered;
+  HWND Top = GetWindow(FHandle, GW_CHILD);
+  for (HWND H = Top ? GetWindow(Top, GW_HWNDLAST) : nullptr; H; H = GetWindow(H, GW_HWNDPREV)) {
+    auto It = std::find_if(Kids.begin(), Kids.end(), [H](TWinControl* W) { return W->FHandle == H; });
+    if (It != Kids.end()) Ordered.push_back(*It);
+  }
+  for (TWinControl* W : Kids)
+    if (!W->FHandle) Ordered.push_back(W);
+  return Ordered;
 }
 
 void TWinControl::GetChildren(const std::function<void(TComponent*)>& Proc, TComponent* Root) {
@@ -338,7 +362,6 @@ void TWinControl::UpdateShowing() {
   if (Want == (IsWindowVisible(FHandle) != 0) && (GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_VISIBLE) == (Want ? WS_VISIBLE : 0))
     return;
   Perform(CM_SHOWINGCHANGED, Want);
-  ShowWindow(FHandle, Want ? SW_SHOWNA : SW_HIDE);
 }
 
 void TWinControl::Invalidate() {
@@ -358,8 +381,8 @@ void TWinControl::PaintTo(HDC DC, int X, int Y) {
   PaintCopy(DC, X, Y, R.Width(), R.Height(), [&] {
     Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(DC), 0);
     Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
-    for (TControl* C : FControls)
-      if (auto* W = dynamic_cast<TWinControl*>(C); W && W->Visible()) W->PaintTo(DC, W->Left(), W->Top());
+    for (TWinControl* W : WindowedChildrenBottomUp())
+      if (W->Visible()) W->PaintTo(DC, W->Left(), W->Top());
   });
 }
 
@@ -538,8 +561,8 @@ void TWinControl::SetHover(TControl* C) {
   if (C == FHoverControl) return;
   TControl* Old = FHoverControl;
   FHoverControl = C;
-  if (Old) Old->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(Old));
-  if (C) C->Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(C));
+  if (Old) Old->Perform(CM_MOUSELEAVE);
+  if (C) C->Perform(CM_MOUSEENTER);
 }
 
 bool TWinControl::RouteToChild(TMessage& M) {
@@ -592,86 +615,203 @@ bool TWinControl::HandleSetCursor(TMessage& M) {
   return true;
 }
 
-void TWinControl::WndProc(TMessage& M) {
+bool TWinControl::OwnsPainting() const { return FDefWndProc == DefWindowProcW; }
+
+bool TWinControl::HasVisibleGraphicChildren() const {
+  return std::any_of(FControls.begin(), FControls.end(),
+                     [](TControl* C) { return !dynamic_cast<TWinControl*>(C) && C->Visible(); });
+}
+
+void TWinControl::WMPaint(TMessage& M) {
+  // A system class paints itself unless windowless children lie on it.
+  if (OwnsPainting() || HasVisibleGraphicChildren())
+    PaintHandler(M);
+  else
+    DefaultHandler(M);
+}
+
+void TWinControl::WMPrint(TMessage& M) {
+  HDC DC = reinterpret_cast<HDC>(M.WParam);
+  if ((M.LParam & PRF_CHECKVISIBLE) && !IsWindowVisible(FHandle)) return;
+  TPaintCopyScope Copy(FControlState);
+  if (M.LParam & PRF_NONCLIENT) {
+    TMessage NC{WM_PRINT, M.WParam, PRF_NONCLIENT, 0};
+    DefaultHandler(NC);
+  }
+  int Saved = SaveDC(DC);
+  if (M.LParam & PRF_NONCLIENT) {
+    // With the frame drawn, the client area sits inside it.
+    RECT W;
+    GetWindowRect(FHandle, &W);
+    POINT O{0, 0};
+    ::ClientToScreen(FHandle, &O);
+    OffsetViewportOrgEx(DC, O.x - W.left, O.y - W.top, nullptr);
+  }
+  RECT C;
+  GetClientRect(FHandle, &C);
+  IntersectClipRect(DC, 0, 0, C.right, C.bottom);
+  if (M.LParam & (PRF_CLIENT | PRF_ERASEBKGND))
+    Perform(WM_PRINTCLIENT, M.WParam, M.LParam & (PRF_CLIENT | PRF_ERASEBKGND));
+  if (M.LParam & PRF_CHILDREN)
+    for (TWinControl* Win : WindowedChildrenBottomUp()) {
+      if (!Win->HandleAllocated() || !IsWindowVisible(Win->FHandle)) continue;
+      int S2 = SaveDC(DC);
+      OffsetViewportOrgEx(DC, Win->Left(), Win->Top(), nullptr);
+      SendMessageW(Win->FHandle, WM_PRINT, M.WParam, M.LParam | PRF_NONCLIENT);
+      RestoreDC(DC, S2);
+    }
+  RestoreDC(DC, Saved);
+}
+
+void TWinControl::WMPrintClient(TMessage& M) {
+  // Captures of the window (printing, animations) get the same picture as
+  // the screen, windowless children included.
+  TPaintCopyScope Copy(FControlState);
+  if (M.LParam & PRF_ERASEBKGND) Perform(WM_ERASEBKGND, M.WParam, 0);
+  if (M.LParam & PRF_CLIENT) {
+    TMessage P{WM_PAINT, M.WParam, 0, 0};
+    PaintHandler(P);
+  }
+}
+
+void TWinControl::WMEraseBkgnd(TMessage& M) {
+  HDC DC = reinterpret_cast<HDC>(M.WParam);
+  HBRUSH B = CreateSolidBrush(ColorToRGB(Color()));
+  RECT R;
+  if (FHandle && !(FControlState & csPaintCopy))
+    GetClientRect(FHandle, &R);
+  else
+    R = ToRECT(ClientRect());
+  FillRect(DC, &R, B);
+  DeleteObject(B);
+  M.Result = 1;
+}
+
+void TWinControl::WMMouse(TMessage& M) {
+  if (M.Msg == WM_MOUSEMOVE && !FTrackingLeave && FHandle) {
+    TRACKMOUSEEVENT T{sizeof T, TME_LEAVE, FHandle, 0};
+    FTrackingLeave = TrackMouseEvent(&T) != 0;
+    if (!FMouseInControl) Perform(CM_MOUSEENTER);
+  }
+  if (RouteToChild(M)) return;
+  // The window's own press: held as a capture when its style asks for it.
+  const bool Down = M.Msg == WM_LBUTTONDOWN || M.Msg == WM_LBUTTONDBLCLK;
+  if (Down && (ControlStyle() & csCaptureMouse) && FHandle) SetCapture(FHandle);
+  TControl::WndProc(M);
+  if (M.Msg == WM_LBUTTONUP && (ControlStyle() & csCaptureMouse) && FHandle && GetCapture() == FHandle &&
+      !(M.WParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)))
+    ReleaseCapture();
+}
+
+void TWinControl::WMMouseLeave(TMessage&) {
+  FTrackingLeave = false;
+  if (!FCaptureControl) SetHover(nullptr);
+  POINT P;
+  GetCursorPos(&P);
+  const HWND Under = WindowFromPoint(P);
+  // Over a windowed child the pointer is still inside this control.
+  if (FMouseInControl && !(Under && Under != FHandle && IsChild(FHandle, Under))) Perform(CM_MOUSELEAVE);
+  // Leaving through a child window leaves the parents too, when the pointer
+  // is outside them now; they stopped tracking when it entered the child.
+  for (TWinControl* A = FParent; A; A = A->FParent) {
+    if (!A->FMouseInControl || !A->FHandle) continue;
+    if (Under && (Under == A->FHandle || IsChild(A->FHandle, Under))) break;
+    A->FTrackingLeave = false;
+    A->SetHover(nullptr);
+    A->Perform(CM_MOUSELEAVE);
+  }
+}
+
+void TWinControl::WMCaptureChanged(TMessage& M) {
+  if (reinterpret_cast<HWND>(M.LParam) == FHandle) return;
+  if (FCaptureControl) {
+    TControl* C = FCaptureControl;
+    FCaptureControl = nullptr;
+    C->Perform(WM_CANCELMODE);
+  } else if (FControlState & csLButtonDown) {
+    Perform(WM_CANCELMODE);
+  }
+}
+
+void TWinControl::WMWindowPosChanged(TMessage& M) {
+  auto* WP = reinterpret_cast<WINDOWPOS*>(M.LParam);
+  if (!FHandle || ((WP->flags & SWP_NOSIZE) && (WP->flags & SWP_NOMOVE)) || IsIconic(FHandle)) return;
+  RECT R;
+  GetWindowRect(FHandle, &R);
+  HWND P = GetParent(FHandle);
+  if (P && (GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_CHILD)) MapWindowPoints(nullptr, P, reinterpret_cast<POINT*>(&R), 2);
+  FLeft = R.left;
+  FTop = R.top;
+  FWidth = R.right - R.left;
+  FHeight = R.bottom - R.top;
+}
+
+bool TWinControl::Reflect(TMessage& M, HWND From, UINT Notification, bool OnlyWhenAnswered) {
+  TWinControl* C = FindControl(From);
+  if (!C || C == this) return false;
+  LRESULT R = C->Perform(Notification, M.WParam, M.LParam);
+  if (OnlyWhenAnswered && !R) return false;
+  M.Result = R;
+  return true;
+}
+
+bool TWinControl::ReflectToChild(TMessage& M) {
   switch (M.Msg) {
-    case WM_PAINT:
-      if ((FDefWndProc == DefWindowProcW) || std::any_of(FControls.begin(), FControls.end(), [](TControl* C) {
-            return !dynamic_cast<TWinControl*>(C) && C->Visible();
-          })) {
-        PaintHandler(M);
-        return;
-      }
-      DefaultHandler(M);
-      return;
+    case WM_COMMAND:
+      return M.LParam && Reflect(M, reinterpret_cast<HWND>(M.LParam), CN_COMMAND, false);
+    case WM_NOTIFY: {
+      auto* H = reinterpret_cast<NMHDR*>(M.LParam);
+      return H && H->hwndFrom != FHandle && Reflect(M, H->hwndFrom, CN_NOTIFY, false);
+    }
+    case WM_DRAWITEM: {
+      auto* D = reinterpret_cast<DRAWITEMSTRUCT*>(M.LParam);
+      return D && D->CtlType != ODT_MENU && Reflect(M, D->hwndItem, CN_DRAWITEM, false);
+    }
+    case WM_CTLCOLORBTN:
+      return Reflect(M, reinterpret_cast<HWND>(M.LParam), CN_CTLCOLORBTN, true);
+    case WM_CTLCOLORSTATIC:
+      return Reflect(M, reinterpret_cast<HWND>(M.LParam), CN_CTLCOLORSTATIC, true);
+    default:
+      return false;
+  }
+}
+
+void TWinControl::CMFontChanged() {
+  if (FHandle) SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE);
+  for (size_t i = 0; i < FControls.size(); ++i) FControls[i]->Perform(CM_PARENTFONTCHANGED);
+  Invalidate();
+}
+
+void TWinControl::CMColorChanged() {
+  for (size_t i = 0; i < FControls.size(); ++i) FControls[i]->Perform(CM_PARENTCOLORCHANGED);
+  Invalidate();
+}
+
+void TWinControl::CMRecreateWnd() {
+  if (!FHandle) return;
+  bool WasVisible = IsWindowVisible(FHandle) != 0;
+  DestroyHandle();
+  CreateHandle();
+  if (WasVisible && !IsWindowVisible(FHandle)) ShowWindow(FHandle, SW_SHOWNA);
+}
+
+void TWinControl::WndProc(TMessage& M) {
+  if (ReflectToChild(M)) return;
+  switch (M.Msg) {
+    case WM_PAINT: WMPaint(M); return;
     case WM_PRINT:
-      if (FDefWndProc == DefWindowProcW && FHandle) {
-        HDC DC = reinterpret_cast<HDC>(M.WParam);
-        if ((M.LParam & PRF_CHECKVISIBLE) && !IsWindowVisible(FHandle)) return;
-        if (M.LParam & PRF_NONCLIENT) {
-          TMessage NC{WM_PRINT, M.WParam, PRF_NONCLIENT, 0};
-          DefaultHandler(NC);
-        }
-        int Saved = SaveDC(DC);
-        if (M.LParam & PRF_NONCLIENT) {
-          // With the frame drawn, the client area sits inside it.
-          RECT W;
-          GetWindowRect(FHandle, &W);
-          POINT O{0, 0};
-          ::ClientToScreen(FHandle, &O);
-          OffsetViewportOrgEx(DC, O.x - W.left, O.y - W.top, nullptr);
-        }
-        RECT C;
-        GetClientRect(FHandle, &C);
-        IntersectClipRect(DC, 0, 0, C.right, C.bottom);
-        if (M.LParam & (PRF_CLIENT | PRF_ERASEBKGND)) Perform(WM_PRINTCLIENT, M.WParam, M.LParam & (PRF_CLIENT | PRF_ERASEBKGND));
-        if (M.LParam & PRF_CHILDREN)
-          for (TControl* Ch : FControls) {
-            auto* Win = dynamic_cast<TWinControl*>(Ch);
-            if (!Win || !Win->HandleAllocated() || !IsWindowVisible(Win->FHandle)) continue;
-            int S2 = SaveDC(DC);
-            OffsetViewportOrgEx(DC, Win->Left(), Win->Top(), nullptr);
-            SendMessageW(Win->FHandle, WM_PRINT, M.WParam, M.LParam | PRF_NONCLIENT);
-            RestoreDC(DC, S2);
-          }
-        RestoreDC(DC, Saved);
-        return;
-      }
-      break;
+      if (!OwnsPainting() || !FHandle) break;
+      WMPrint(M);
+      return;
     case WM_PRINTCLIENT:
-      // Captures of the window (printing, animations) get the same picture
-      // as the screen, windowless children included.
-      if (FDefWndProc == DefWindowProcW) {
-        if (M.LParam & PRF_ERASEBKGND) Perform(WM_ERASEBKGND, M.WParam, 0);
-        if (M.LParam & PRF_CLIENT) {
-          TMessage P{WM_PAINT, M.WParam, 0, 0};
-          PaintHandler(P);
-        }
-        return;
-      }
-      break;
+      if (!OwnsPainting()) break;
+      WMPrintClient(M);
+      return;
     case WM_ERASEBKGND:
-      if (FDefWndProc == DefWindowProcW) {
-        HDC DC = reinterpret_cast<HDC>(M.WParam);
-        HBRUSH B = CreateSolidBrush(ColorToRGB(Color()));
-        RECT R;
-        if (FHandle && !(FControlState & csPaintCopy))
-          GetClientRect(FHandle, &R);
-        else
-          R = ToRECT(ClientRect());
-        FillRect(DC, &R, B);
-        DeleteObject(B);
-        M.Result = 1;
-        return;
-      }
-      break;
+      if (!OwnsPainting()) break;
+      WMEraseBkgnd(M);
+      return;
     case WM_MOUSEMOVE:
-      if (!FTrackingLeave && FHandle) {
-        TRACKMOUSEEVENT T{sizeof T, TME_LEAVE, FHandle, 0};
-        FTrackingLeave = TrackMouseEvent(&T) != 0;
-        if (!FMouseInControl) Perform(CM_MOUSEENTER, 0, reinterpret_cast<LPARAM>(this));
-      }
-      if (RouteToChild(M)) return;
-      break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDOWN:
@@ -681,121 +821,31 @@ void TWinControl::WndProc(TMessage& M) {
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
     case WM_MBUTTONUP:
-      if (RouteToChild(M)) return;
-      break;
-    case WM_MOUSELEAVE: {
-      FTrackingLeave = false;
-      if (!FCaptureControl) SetHover(nullptr);
-      POINT P;
-      GetCursorPos(&P);
-      const HWND Under = WindowFromPoint(P);
-      // Over a windowed child the pointer is still inside this control.
-      if (FMouseInControl && !(Under && Under != FHandle && IsChild(FHandle, Under)))
-        Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(this));
-      // Leaving through a child window leaves the parents too, when the
-      // pointer is outside them now; they stopped tracking when it entered the child.
-      for (TWinControl* A = FParent; A; A = A->FParent) {
-        if (!A->FMouseInControl || !A->FHandle) continue;
-        if (Under && (Under == A->FHandle || IsChild(A->FHandle, Under))) break;
-        A->FTrackingLeave = false;
-        A->SetHover(nullptr);
-        A->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(A));
-      }
-      break;
-    }
-    case WM_CAPTURECHANGED:
-      if (FCaptureControl && reinterpret_cast<HWND>(M.LParam) != FHandle) {
-        TControl* C = FCaptureControl;
-        FCaptureControl = nullptr;
-        C->Perform(WM_CANCELMODE);
-      }
-      break;
+      WMMouse(M);
+      return;
+    case WM_MOUSELEAVE: WMMouseLeave(M); break;
+    case WM_CAPTURECHANGED: WMCaptureChanged(M); break;
     case WM_SETCURSOR:
       if (HandleSetCursor(M)) return;
-      break;
-    case WM_COMMAND:
-      if (M.LParam) {
-        if (TWinControl* C = FindControl(reinterpret_cast<HWND>(M.LParam)); C && C != this) {
-          M.Result = C->Perform(CN_COMMAND, M.WParam, M.LParam);
-          return;
-        }
-      }
-      break;
-    case WM_NOTIFY: {
-      auto* H = reinterpret_cast<NMHDR*>(M.LParam);
-      if (H && H->hwndFrom != FHandle)
-        if (TWinControl* C = FindControl(H->hwndFrom)) {
-          M.Result = C->Perform(CN_NOTIFY, M.WParam, M.LParam);
-          return;
-        }
-      break;
-    }
-    case WM_DRAWITEM: {
-      auto* D = reinterpret_cast<DRAWITEMSTRUCT*>(M.LParam);
-      if (D && D->CtlType != ODT_MENU)
-        if (TWinControl* C = FindControl(D->hwndItem); C && C != this) {
-          M.Result = C->Perform(CN_DRAWITEM, M.WParam, M.LParam);
-          return;
-        }
-      break;
-    }
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC:
-      if (TWinControl* C = FindControl(reinterpret_cast<HWND>(M.LParam)); C && C != this) {
-        LRESULT R = C->Perform(M.Msg == WM_CTLCOLORBTN ? CN_CTLCOLORBTN : CN_CTLCOLORSTATIC, M.WParam, M.LParam);
-        if (R) {
-          M.Result = R;
-          return;
-        }
-      }
       break;
     case WM_SIZE:
       DefaultHandler(M);
       Realign();
       return;
-    case WM_WINDOWPOSCHANGED: {
-      auto* WP = reinterpret_cast<WINDOWPOS*>(M.LParam);
-      if (FHandle && !(WP->flags & SWP_NOSIZE && WP->flags & SWP_NOMOVE) && !IsIconic(FHandle)) {
-        RECT R;
-        GetWindowRect(FHandle, &R);
-        HWND P = GetParent(FHandle);
-        if (P && (GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_CHILD)) MapWindowPoints(nullptr, P, reinterpret_cast<POINT*>(&R), 2);
-        FLeft = R.left;
-        FTop = R.top;
-        FWidth = R.right - R.left;
-        FHeight = R.bottom - R.top;
-      }
-      break;
-    }
+    case WM_WINDOWPOSCHANGED: WMWindowPosChanged(M); break;
     case CM_ENABLEDCHANGED:
       if (FHandle) EnableWindow(FHandle, Enabled());
       Invalidate();
       return;
-    case CM_VISIBLECHANGED:
-      UpdateShowing();
+    case CM_VISIBLECHANGED: UpdateShowing(); return;
+    case CM_SHOWINGCHANGED:
+      if (FHandle) ShowWindow(FHandle, M.WParam ? SW_SHOWNA : SW_HIDE);
       return;
-    case CM_TEXTCHANGED:
-      Invalidate();
-      return;
-    case CM_FONTCHANGED:
-      if (FHandle) SendMessageW(FHandle, WM_SETFONT, reinterpret_cast<WPARAM>(Font()->Handle()), TRUE);
-      for (size_t i = 0; i < FControls.size(); ++i) FControls[i]->Perform(CM_PARENTFONTCHANGED);
-      Invalidate();
-      return;
-    case CM_COLORCHANGED:
-      for (size_t i = 0; i < FControls.size(); ++i) FControls[i]->Perform(CM_PARENTCOLORCHANGED);
-      Invalidate();
-      return;
-    case CM_RECREATEWND:
-      if (FHandle) {
-        bool WasVisible = IsWindowVisible(FHandle) != 0;
-        DestroyHandle();
-        CreateHandle();
-        if (WasVisible && !IsWindowVisible(FHandle)) ShowWindow(FHandle, SW_SHOWNA);
-      }
-      return;
-    default:
-      break;
+    case CM_TEXTCHANGED: Invalidate(); return;
+    case CM_FONTCHANGED: CMFontChanged(); return;
+    case CM_COLORCHANGED: CMColorChanged(); return;
+    case CM_RECREATEWND: CMRecreateWnd(); return;
+    default: break;
   }
   TControl::WndProc(M);
 }

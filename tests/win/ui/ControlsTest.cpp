@@ -72,16 +72,17 @@ TEST(Dispatch, PerformReachesWindowlessAndWindowedControlsThroughWindowProc) {
   EXPECT_EQ(SendMessageW(W->Handle(), WM_PROBE, 0, 0), 1234);
   EXPECT_EQ(W->Count(WM_PROBE), 2u);
 
-  // A wrapper that replaces WindowProc sees messages first and passes the rest on.
-  auto Saved = W->WindowProc;
+  // A hook sees messages first and passes the rest on.
   int Wrapped = 0;
-  W->WindowProc = [&](TMessage& M) {
+  W->AddWindowHook(1, [&](TMessage& M, const TWindowHookNext& Next) {
     if (M.Msg == WM_PROBE) ++Wrapped;
-    Saved(M);
-  };
+    Next(M);
+  });
   EXPECT_EQ(SendMessageW(W->Handle(), WM_PROBE, 0, 0), 1234);
   EXPECT_EQ(Wrapped, 1);
-  W->WindowProc = Saved;
+  EXPECT_TRUE(W->RemoveWindowHook(1));
+  EXPECT_EQ(SendMessageW(W->Handle(), WM_PROBE, 0, 0), 1234);
+  EXPECT_EQ(Wrapped, 1);
 }
 
 TEST(Dispatch, ChangeNotificationsArriveAsMessages) {
