@@ -309,6 +309,15 @@ void ApplyEffects(ISectionBinding& cd, Bitmap32& Bmp) {
   if (cd.Saturation() != 0) ForEachPixel(Bmp, TPixelOp::Saturation, cd.Saturation(), clKeyColor);
 }
 
+// Borders wider together than the rectangle lose half the excess each, the
+// odd pixel from the far one.
+void FitBorder(int size, int& a, int& b) {
+  if (size >= a + b) return;
+  const int d = a + b - size, h = d / 2;
+  a = std::max(a - h, 0);
+  b = std::max(b - h - (d % 2), 0);
+}
+
 bool RectInside(const Bitmap32& Bmp, const BmpRect& R) {
   auto in = [&](int x, int y) { return x >= 0 && y >= 0 && x <= Bmp.Width() && y <= Bmp.Height(); };
   return in(R.Left, R.Top) && in(R.Right, R.Bottom);
@@ -488,18 +497,8 @@ void DrawBorderMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& Parent
   if (!src || Bmp.Empty()) return;
 
   int wl = Mask.WL, wt = Mask.WT, wr = Mask.WR, wb = Mask.WB;
-  auto fit = [](int size, int& a, int& b) {
-    if (size < a + b) {
-      const int d = a + b - size, h = d / 2;
-      a -= h;
-      b -= h;
-      if (d % 2 == 1) b -= 1;
-      a = std::max(a, 0);
-      b = std::max(b, 0);
-    }
-  };
-  fit(Rect.Width(), wl, wr);
-  fit(Rect.Height(), wt, wb);
+  FitBorder(Rect.Width(), wl, wr);
+  FitBorder(Rect.Height(), wt, wb);
   const int cw = Mask.Width - wl - wr, ch = Mask.Height - wt - wb;
   if (cw < 0 || ch < 0 || Mask.Width <= 0 || Mask.Height <= 0) return;
 
@@ -887,55 +886,97 @@ void RestoreCorners(ISectionBinding& CommonData, Bitmap32& Cache, int State, int
 
 void DrawOuterMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& ParentBG, int Opacity,
                    const TMargins& Offsets, int State, const TsMaskData& Mask) {
-  (void)ParentBG;
+  (void)ParentBG;  // key pixels are skipped: what lies under them stays
+  if (State == 0 && (Mask.DrawMode & dmNotInState0)) return;
+  if (Rect.Width() < 2 || Rect.Height() < 2 || !Mask.Manager) return;
   const Bitmap32* src = MaskSource(Mask);
-  if (!src || Bmp.Empty() || Rect.Width() < 2 || Rect.Height() < 2 || Mask.Width <= 0 || Mask.Height <= 0) return;
-  const int wl = std::min<int>(Mask.WL, std::max(0, Offsets.Left));
-  const int wt = std::min<int>(Mask.WT, std::max(0, Offsets.Top));
-  const int wr = std::min<int>(Mask.WR, std::max(0, Offsets.Right));
-  const int wb = std::min<int>(Mask.WB, std::max(0, Offsets.Bottom));
-  const int sx = Mask.R.Left + std::max(0, std::min(State, int(Mask.ImageCount) - 1)) * Mask.Width;
-  const int sy = Mask.R.Top, mw = Mask.Width, mh = Mask.Height;
-  const int maskOffset = Mask.R.Height() / 2;
+  if (!src || Bmp.Empty() || Mask.Width <= 0 || Mask.Height <= 0) return;
+  // Only the band outside the control is covered.
+  int wl = std::min<int>(Mask.WL, std::max(0, Offsets.Left));
+  int wt = std::min<int>(Mask.WT, std::max(0, Offsets.Top));
+  int wr = std::min<int>(Mask.WR, std::max(0, Offsets.Right));
+  int wb = std::min<int>(Mask.WB, std::max(0, Offsets.Bottom));
+  FitBorder(Rect.Width(), wl, wr);
+  FitBorder(Rect.Height(), wt, wb);
+  const int mw = Mask.Width, mh = Mask.Height;
+  // The sides and the centre come from between the image's full borders.
+  const int cw = mw - Mask.WL - Mask.WR, ch = mh - Mask.WT - Mask.WB;
+  if (cw < 0 || ch < 0) return;
+  const int sx = Mask.R.Left + std::max(0, std::min(State, int(Mask.ImageCount) - 1)) * mw;
+  const int sy = Mask.R.Top;
+  const bool masked = Mask.MaskType > 0;
+  const bool alpha = !masked && (Mask.DrawMode & dmAlpha);
+  const bool stretch = Mask.DrawMode & dmStretch;
+  const int maskOffset = masked ? Mask.R.Height() / 2 : 0;
   Opacity = std::clamp(Opacity, 0, 255);
-  // Source bands keep the image's outer edge; the part nearer the control
-  // is left out when the offset is smaller than the border.
-  auto piece = [&](const BmpRect& s, const BmpRect& d) {
-    if (IsEmpty(s) || IsEmpty(d)) return;
-    const int dw = d.Width(), dh = d.Height(), sw = s.Width(), shh = s.Height();
-    for (int y = std::max(0, -d.Top); y < dh && d.Top + y < Bmp.Height(); ++y) {
-      const int py = s.Top + int((2LL * y + 1) * shh / (2LL * dh));
-      if (py + maskOffset >= src->Height()) continue;
-      for (int x = std::max(0, -d.Left); x < dw && d.Left + x < Bmp.Width(); ++x) {
-        const int px = s.Left + int((2LL * x + 1) * sw / (2LL * dw));
-        const u32 img = src->Pixel(px, py);
-        if (img == kKeyPixel) continue;
-        const u32 mk = Mask.MaskType > 0 ? src->Pixel(px, py + maskOffset) : 0;
-        const int mred = Channel(mk, 16);
+
+  // One piece, source S onto D at the same size or by nearest samples.
+  auto compose = [&](const BmpRect& S, const BmpRect& D) {
+    const int dw = D.Width(), dh = D.Height(), sw = S.Width(), sh = S.Height();
+    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+    if (alpha) {
+      // Clip the source to the image first: the blends clip only its start.
+      if (sw == dw && sh == dh) {
+        BlendPieceAlpha(Bmp, *src, Inclusive(S), Opacity, BmpPoint(D.Left, D.Top));
+      } else if (S.Left >= 0 && S.Top >= 0 && S.Right <= src->Width() && S.Bottom <= src->Height()) {
+        StretchPieceAlpha(Bmp, D.Left, D.Top, Opacity, sh, sw, S.Top, S.Left, *src, dh, dw);
+      }
+      return;
+    }
+    const int x0 = std::max(0, -D.Left), x1 = std::min(dw, Bmp.Width() - D.Left);
+    const int y0 = std::max(0, -D.Top), y1 = std::min(dh, Bmp.Height() - D.Top);
+    for (int y = y0; y < y1; ++y) {
+      const int py = S.Top + (sh == dh ? y : int((2LL * y + 1) * sh / (2LL * dh)));
+      if (py < 0 || py + maskOffset >= src->Height()) continue;
+      const u32* img = src->Line(py);
+      const u32* msk = masked ? src->Line(py + maskOffset) : nullptr;
+      u32* d = Bmp.Line(D.Top + y) + D.Left;
+      for (int x = x0; x < x1; ++x) {
+        const int px = S.Left + (sw == dw ? x : int((2LL * x + 1) * sw / (2LL * dw)));
+        if (px < 0 || px >= src->Width()) continue;
+        const u32 s = img[px];
+        if (s == kKeyPixel) continue;
+        const int mred = msk ? Channel(msk[px], 16) : 0;
         const int m = Opacity * (255 - mred) >> 8;
-        const u32 dst = Bmp.Pixel(d.Left + x, d.Top + y);
+        const u32 t = d[x];
         u32 out = 0;
-        for (int sh = 0; sh < 24; sh += 8)
-          out |= u32((Channel(dst, sh) * (255 - m) + Channel(img, sh) * m) >> 8) << sh;
-        const int a = std::max(int(dst >> 24), 255 - mred);
-        Bmp.SetPixel(d.Left + x, d.Top + y, out | u32(a) << 24);
+        for (int k = 0; k < 24; k += 8) out |= u32((Channel(t, k) * (255 - m) + Channel(s, k) * m) >> 8) << k;
+        d[x] = out | u32(std::max(int(t >> 24), 255 - mred)) << 24;
       }
     }
   };
+  // A side or the centre: stretched once, or tiled from its start edge with
+  // one cut tile at the end.
+  auto fill = [&](const BmpRect& S, const BmpRect& D) {
+    if (IsEmpty(S) || IsEmpty(D)) return;
+    if (stretch) {
+      compose(S, D);
+      return;
+    }
+    for (int y = D.Top; y < D.Bottom; y += S.Height()) {
+      const int th = std::min(S.Height(), D.Bottom - y);
+      for (int x = D.Left; x < D.Right; x += S.Width()) {
+        const int tw = std::min(S.Width(), D.Right - x);
+        compose(BmpRect(S.Left, S.Top, S.Left + tw, S.Top + th), BmpRect(x, y, x + tw, y + th));
+      }
+    }
+  };
+  auto corner = [&](int x, int y, int w, int h, int dx, int dy) {
+    compose(BmpRect(x, y, x + w, y + h), BmpRect(dx, dy, dx + w, dy + h));
+  };
   const int L = Rect.Left, T = Rect.Top, R = Rect.Right, B = Rect.Bottom;
-  const int cw = mw - Mask.WL - Mask.WR, ch = mh - Mask.WT - Mask.WB;
-  if (cw < 0 || ch < 0) return;
-  piece(BmpRect(sx, sy, sx + wl, sy + wt), BmpRect(L, T, L + wl, T + wt));
-  piece(BmpRect(sx, sy + Mask.WT, sx + wl, sy + Mask.WT + ch), BmpRect(L, T + wt, L + wl, B - wb));
-  piece(BmpRect(sx + Mask.WL, sy, sx + Mask.WL + cw, sy + wt), BmpRect(L + wl, T, R - wr, T + wt));
-  piece(BmpRect(sx, sy + mh - Mask.WB, sx + wl, sy + mh - Mask.WB + wb), BmpRect(L, B - wb, L + wl, B));
-  piece(BmpRect(sx + Mask.WL, sy + mh - Mask.WB, sx + Mask.WL + cw, sy + mh - Mask.WB + wb),
-        BmpRect(L + wl, B - wb, R - wr, B));
-  piece(BmpRect(sx + mw - Mask.WR, sy + mh - Mask.WB, sx + mw - Mask.WR + wr, sy + mh - Mask.WB + wb),
-        BmpRect(R - wr, B - wb, R, B));
-  piece(BmpRect(sx + mw - Mask.WR, sy, sx + mw - Mask.WR + wr, sy + wt), BmpRect(R - wr, T, R, T + wt));
-  piece(BmpRect(sx + mw - Mask.WR, sy + Mask.WT, sx + mw - Mask.WR + wr, sy + Mask.WT + ch),
-        BmpRect(R - wr, T + wt, R, B - wb));
+  // Every band keeps the image's outer edge.
+  corner(sx, sy, wl, wt, L, T);
+  fill(BmpRect(sx, sy + Mask.WT, sx + wl, sy + Mask.WT + ch), BmpRect(L, T + wt, L + wl, B - wb));
+  fill(BmpRect(sx + Mask.WL, sy, sx + Mask.WL + cw, sy + wt), BmpRect(L + wl, T, R - wr, T + wt));
+  corner(sx, sy + mh - wb, wl, wb, L, B - wb);
+  fill(BmpRect(sx + Mask.WL, sy + mh - wb, sx + Mask.WL + cw, sy + mh), BmpRect(L + wl, B - wb, R - wr, B));
+  corner(sx + mw - wr, sy + mh - wb, wr, wb, R - wr, B - wb);
+  corner(sx + mw - wr, sy, wr, wt, R - wr, T);
+  fill(BmpRect(sx + mw - wr, sy + Mask.WT, sx + mw, sy + Mask.WT + ch), BmpRect(R - wr, T + wt, R, B - wb));
+  if (Mask.DrawMode & dmCentre)
+    fill(BmpRect(sx + Mask.WL, sy + Mask.WT, sx + Mask.WL + cw, sy + Mask.WT + ch),
+         BmpRect(L + wl, T + wt, R - wr, B - wb));
 }
 
 bool PaintOuterEffect(TacSkinData& SkinData, int SkinIndex, Bitmap32& ParentBmp, const BmpRect& Bounds, int State,

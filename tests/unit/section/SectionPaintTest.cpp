@@ -332,3 +332,107 @@ TEST(DrawBorderMask, StretchedPiecesAreNearestSamplesOfTheirPieces) {
       for (int x = 0; x < b.Width(); ++x) ASSERT_EQ(b.Pixel(x, y), want.Pixel(x, y)) << x << "," << y;
   }
 }
+
+namespace {
+
+// The opacity rule of outer effects for one channel.
+std::uint32_t Over(std::uint32_t dst, std::uint32_t img, int m, int alpha) {
+  std::uint32_t out = 0;
+  for (int k = 0; k < 24; k += 8)
+    out |= ((((dst >> k) & 0xFF) * std::uint32_t(255 - m) + ((img >> k) & 0xFF) * std::uint32_t(m)) >> 8) << k;
+  return out | std::uint32_t(std::max<int>(int(dst >> 24), alpha)) << 24;
+}
+
+std::uint32_t Distinct(int x, int y) { return 0xFF000000u | std::uint32_t(x * 40 + 3) << 16 | std::uint32_t(y * 40 + 3); }
+
+}  // namespace
+
+TEST(DrawOuterMask, BandsComeFromTheImagesOuterEdgeOverItsWholeHeight) {
+  Skin s;
+  for (int y = 0; y < 7; ++y)
+    for (int x = 0; x < 7; ++x) s.Master().SetPixel(x, y, Distinct(x, y));
+  // A plain 7 x 7 image with borders of 3 and the control one pixel inside
+  // on every side: only the outermost row or column of each border shows.
+  const int mi = s.AddMask({0, 0, 7, 7}, 1, 3, 3, 3, 3, dmStretch);
+  const int op = 200, m = op * 255 >> 8;
+  const std::uint32_t black = 0xFF000000u;
+  Bitmap32 b(8, 8);
+  b.Fill(black);
+  DrawOuterMask(b, b.Bounds(), FillBG(kWhite), op, TMargins(1, 1, 1, 1), 1, s.sd.ma[size_t(mi)]);
+  EXPECT_EQ(b.Pixel(0, 0), Over(black, Distinct(0, 0), m, 255));
+  EXPECT_EQ(b.Pixel(7, 0), Over(black, Distinct(6, 0), m, 255));
+  EXPECT_EQ(b.Pixel(0, 7), Over(black, Distinct(0, 6), m, 255));
+  EXPECT_EQ(b.Pixel(7, 7), Over(black, Distinct(6, 6), m, 255));
+  for (int i = 1; i < 7; ++i) {
+    // Sides: the image's side between its full borders, stretched.
+    EXPECT_EQ(b.Pixel(0, i), Over(black, Distinct(0, 3), m, 255)) << i;
+    EXPECT_EQ(b.Pixel(i, 0), Over(black, Distinct(3, 0), m, 255)) << i;
+    EXPECT_EQ(b.Pixel(7, i), Over(black, Distinct(6, 3), m, 255)) << i;
+    EXPECT_EQ(b.Pixel(i, 7), Over(black, Distinct(3, 6), m, 255)) << i;
+  }
+  EXPECT_EQ(b.Pixel(3, 3), black);  // the control's own area is not covered
+  // Borders as wide as the offsets: the lower half of a plain image is painted too.
+  const int full = s.AddMask({0, 0, 6, 6}, 1, 3, 3, 3, 3, 0);
+  Bitmap32 c(6, 6);
+  c.Fill(0x00000000u);
+  DrawOuterMask(c, c.Bounds(), FillBG(kWhite), 255, TMargins(3, 3, 3, 3), 1, s.sd.ma[size_t(full)]);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 6; ++x) ASSERT_EQ(c.Pixel(x, y), Over(0, Distinct(x, y), 254, 255)) << x << "," << y;
+}
+
+TEST(DrawOuterMask, SidesAreTiledUnlessStretched) {
+  Skin s;
+  // Cell 4 x 3: borders of 1; the top side holds two columns, A and B.
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x) s.Master().SetPixel(x, y, Distinct(x, y));
+  const int tiled = s.AddMask({0, 0, 4, 3}, 1, 1, 1, 1, 1, 0);
+  const int stretched = s.AddMask({0, 0, 4, 3}, 1, 1, 1, 1, 1, dmStretch);
+  const int cols[2][6] = {{1, 2, 1, 2, 1, 2}, {1, 1, 1, 2, 2, 2}};
+  for (int k = 0; k < 2; ++k) {
+    Bitmap32 b(8, 5);
+    b.Fill(0xFF000000u);
+    DrawOuterMask(b, b.Bounds(), FillBG(kWhite), 255, TMargins(1, 1, 1, 1), 1, s.sd.ma[size_t(k ? stretched : tiled)]);
+    for (int x = 1; x < 7; ++x)
+      EXPECT_EQ(b.Pixel(x, 0), Over(0xFF000000u, Distinct(cols[k][x - 1], 0), 254, 255)) << k << ": " << x;
+  }
+}
+
+TEST(DrawOuterMask, AlphaImagesAreBlendedByTheirOwnAlphaAndTheOpacity) {
+  Skin s;
+  // A fully transparent shadow except one half-transparent pixel per corner.
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) s.Master().SetPixel(x, y, 0x00000000u);
+  for (int p : {0, 3}) {
+    s.Master().SetPixel(p, 0, 0x80402010u);
+    s.Master().SetPixel(p, 3, 0x80402010u);
+  }
+  const int mi = s.AddMask({0, 0, 4, 4}, 1, 1, 1, 1, 1, dmAlpha | dmStretch);
+  for (int op : {255, 128}) {
+    Bitmap32 b(10, 7), want(10, 7);
+    b.Fill(Px(kWhite));
+    want.Fill(Px(kWhite));
+    DrawOuterMask(b, b.Bounds(), FillBG(kWhite), op, TMargins(1, 1, 1, 1), 1, s.sd.ma[size_t(mi)]);
+    for (BmpPoint at : {BmpPoint(0, 0), BmpPoint(9, 0), BmpPoint(0, 6), BmpPoint(9, 6)})
+      BlendPieceAlpha(want, s.Master(), BmpRect(0, 0, 0, 0), op, at);
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 10; ++x) ASSERT_EQ(b.Pixel(x, y), want.Pixel(x, y)) << op << ": " << x << "," << y;
+  }
+}
+
+TEST(DrawOuterMask, PiecesBeyondTheImageAreNotRead) {
+  Skin s;
+  // The master is 64 x 32; a cell claimed 80 pixels wide starting at 40
+  // puts the right-hand border past the image's last column.
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x) s.Master().SetPixel(x, y, Distinct(x % 6, y % 6));
+  const int mi = s.AddMask({40, 0, 120, 8}, 1, 2, 2, 2, 2, 0);
+  for (int opts = 0; opts < 2; ++opts) {
+    s.sd.ma[size_t(mi)].DrawMode = std::uint16_t(opts ? dmStretch | dmCentre : 0);
+    Bitmap32 b(90, 10);
+    b.Fill(0x12345678u);
+    DrawOuterMask(b, b.Bounds(), FillBG(kWhite), 255, TMargins(2, 2, 2, 2), 1, s.sd.ma[size_t(mi)]);
+    EXPECT_NE(b.Pixel(0, 0), 0x12345678u);
+    for (int y = 0; y < 10; ++y)
+      for (int x = 88; x < 90; ++x) ASSERT_EQ(b.Pixel(x, y), 0x12345678u) << opts << ": " << x << "," << y;
+  }
+}
