@@ -847,15 +847,25 @@ void RestoreCorners(ISectionBinding& CommonData, Bitmap32& Cache, int State, int
   TCacheInfo bg;
   if (!CommonData.ParentBackground(bg)) return;
   if (!bg.Ready && bg.FillColor == clKeyColor) return;
-  State = std::max(0, std::min(State, int(m.ImageCount) - 1));
-  const int cx = m.R.Left + State * m.Width, cy = m.R.Top;
-  const int maskOffset = m.R.Height() / 2;
+  // An image of its own is one cell, whatever the record says of states.
+  int cx = 0, cy = 0, cellW = src->Width(), cellH = src->Height() / (m.MaskType + 1);
+  int maskOffset = m.MaskType > 0 ? src->Height() / 2 : 0;
+  if (!m.Bmp) {
+    State = std::max(0, std::min(State, int(m.ImageCount) - 1));
+    cx = m.R.Left + State * m.Width;
+    cy = m.R.Top;
+    cellW = m.Width;
+    cellH = m.Height;
+    maskOffset = m.R.Height() / 2;
+  }
   struct C { int bit, sx, sy, w, h, dx, dy; };
   const int W = Cache.Width(), H = Cache.Height();
   const C cs[4] = {{kCornerTopLeft, cx, cy, m.WL, m.WT, 0, 0},
-                   {kCornerBottomLeft, cx, cy + m.Height - m.WB, m.WL, m.WB, 0, H - m.WB},
-                   {kCornerTopRight, cx + m.Width - m.WR, cy, m.WR, m.WT, W - m.WR, 0},
-                   {kCornerBottomRight, cx + m.Width - m.WR, cy + m.Height - m.WB, m.WR, m.WB, W - m.WR, H - m.WB}};
+                   {kCornerBottomLeft, cx, cy + cellH - m.WB, m.WL, m.WB, 0, H - m.WB},
+                   {kCornerTopRight, cx + cellW - m.WR, cy, m.WR, m.WT, W - m.WR, 0},
+                   {kCornerBottomRight, cx + cellW - m.WR, cy + cellH - m.WB, m.WR, m.WB, W - m.WR, H - m.WB}};
+  // Where the parent's image does not reach, only a known colour stands in.
+  const bool haveFill = bg.FillColor != clKeyColor;
   const u32 fill = ColorToPixel(FillColorOf(bg.FillColor), 255);
   for (const C& c : cs) {
     if (!(Corners & c.bit)) continue;
@@ -866,7 +876,10 @@ void RestoreCorners(ISectionBinding& CommonData, Bitmap32& Cache, int State, int
         if (dx < 0 || dy < 0 || dx >= W || dy >= H) continue;
         bool ok = false;
         u32 parent = ParentPixel(bg, dx, dy, ok);
-        if (!ok) parent = fill;
+        if (!ok) {
+          if (!haveFill) continue;
+          parent = fill;
+        }
         if (m.MaskType > 0) {
           if (sy + maskOffset >= src->Height()) continue;
           const u32 mk = src->Pixel(sx, sy + maskOffset);

@@ -436,3 +436,78 @@ TEST(DrawOuterMask, PiecesBeyondTheImageAreNotRead) {
       for (int x = 88; x < 90; ++x) ASSERT_EQ(b.Pixel(x, y), 0x12345678u) << opts << ": " << x << "," << y;
   }
 }
+
+namespace {
+
+// A control whose parent answers with the given background.
+struct OverParent : skintool::FixedBinding {
+  TCacheInfo bg;
+  OverParent(TacSkinData* sd, int index, const TCacheInfo& b) : FixedBinding(sd, index), bg(b) {}
+  bool ParentBackground(TCacheInfo& out) override {
+    out = bg;
+    return true;
+  }
+};
+
+// Every pixel its own colour, so that a read at the wrong place shows.
+Bitmap32 Gradient(int w, int h) {
+  Bitmap32 b(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b.SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 9) << 16 | std::uint32_t(y * 7) << 8 | 0x40);
+  return b;
+}
+
+}  // namespace
+
+TEST(RestoreCorners, KeyPixelsTakeTheParentOrAKnownColourButNeverTheKey) {
+  Skin s;
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 3; ++x) s.Master().SetPixel(x, y, Px(kBlue));
+  for (int p : {0, 2}) {
+    s.Master().SetPixel(p, p, 0x00FF00FF);
+    s.Master().SetPixel(2 - p, p, 0x00FF00FF);
+  }
+  const int si = s.AddSection(1, kWhite);
+  const int mi = s.AddMask({0, 0, 3, 3}, 1, 1, 1, 1, 1, 0);
+  s.sd.ma[size_t(mi)].Cfg = cfgKeyCorners;
+  s.sd.gd[size_t(si)].BorderIndex = mi;
+  // The parent's image covers only the top left of the 6 x 6 control.
+  Bitmap32 parent = Gradient(8, 8);
+  for (std::uint32_t fill : {clKeyColor, kGreen}) {
+    TCacheInfo bg = MakeCacheInfo(parent);
+    bg.X = 3, bg.Y = 4;
+    bg.FillColor = fill;
+    OverParent bind(&s.sd, si, bg);
+    Bitmap32 cache(6, 6);
+    cache.Fill(0xFF112233u);
+    RestoreCorners(bind, cache, 0, kCornersAll);
+    const std::uint32_t outside = fill == clKeyColor ? 0xFF112233u : Px(fill);
+    EXPECT_EQ(cache.Pixel(0, 0), parent.Pixel(3, 4));
+    EXPECT_EQ(cache.Pixel(5, 0), outside);
+    EXPECT_EQ(cache.Pixel(0, 5), outside);
+    EXPECT_EQ(cache.Pixel(5, 5), outside);
+    EXPECT_EQ(cache.Pixel(1, 1), 0xFF112233u);
+  }
+}
+
+TEST(RestoreCorners, AMaskWithItsOwnImageIsOneCell) {
+  Skin s;
+  // Four key corners in a 4 x 4 image the record claims holds two states.
+  Bitmap32 own(4, 4);
+  own.Fill(Px(kBlue));
+  for (BmpPoint p : {BmpPoint(0, 0), BmpPoint(3, 0), BmpPoint(0, 3), BmpPoint(3, 3)}) own.SetPixel(p.X, p.Y, 0x00FF00FF);
+  const int si = s.AddSection(2, kWhite, kWhite);
+  const int mi = s.AddMask({0, 0, 4, 4}, 2, 1, 1, 1, 1, 0);
+  s.sd.ma[size_t(mi)].Bmp = &own;
+  s.sd.ma[size_t(mi)].Cfg = cfgKeyCorners;
+  s.sd.gd[size_t(si)].BorderIndex = mi;
+  Bitmap32 parent = Gradient(20, 20);
+  TCacheInfo bg = MakeCacheInfo(parent);
+  bg.X = 5, bg.Y = 2;
+  OverParent bind(&s.sd, si, bg);
+  Bitmap32 cache(7, 5);
+  cache.Fill(0xFF112233u);
+  RestoreCorners(bind, cache, 1, kCornersAll);
+  for (BmpPoint p : {BmpPoint(0, 0), BmpPoint(6, 0), BmpPoint(0, 4), BmpPoint(6, 4)})
+    EXPECT_EQ(cache.Pixel(p.X, p.Y), parent.Pixel(5 + p.X, 2 + p.Y)) << p.X << "," << p.Y;
+}
