@@ -200,6 +200,8 @@ public:
   // Notification(AComponent, opRemove) here.
   void FreeNotification(TComponent* AComponent);
   void RemoveFreeNotification(TComponent* AComponent);
+  // The components that hear when this one is freed (or it when they are).
+  const std::vector<TComponent*>& FreeNotifies() const { return FFreeNotifies; }
 
   // Parent relations that are not ownership (controls in a window, items in a
   // menu); used by readers and writers of descriptions.

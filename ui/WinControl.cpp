@@ -300,6 +300,7 @@ TControl* TWinControl::ControlAtPos(TPoint P, bool AllowDisabled, bool AllowWinC
 
 void TWinControl::Broadcast(TMessage& M) {
   for (size_t i = 0; i < FControls.size(); ++i) {
+    if (FControls[i]->ComponentState() & csDestroying) continue;
     FControls[i]->WindowProc(M);
     if (M.Result != 0) return;
   }
@@ -513,7 +514,7 @@ void TWinControl::PaintControls(HDC DC, TControl* First) {
       Started = C == First;
       if (!Started) continue;
     }
-    if (dynamic_cast<TWinControl*>(C) || !C->Visible()) continue;
+    if (dynamic_cast<TWinControl*>(C) || !C->Visible() || (C->ComponentState() & csDestroying)) continue;
     RECT Area{C->Left(), C->Top(), C->Left() + C->Width(), C->Top() + C->Height()};
     if (!RectVisible(DC, &Area)) continue;
     int Saved = SaveDC(DC);

@@ -14,12 +14,20 @@ class TMainForm : public TForm {
 public:
   using TForm::TForm;
   std::vector<std::wstring>* Log = nullptr;
+  // Whether the application already had a main form when this window was made.
+  bool MainFormWhenCreated = true;
 
 protected:
+  void CreateWnd() override {
+    MainFormWhenCreated = Application->MainForm() != nullptr;
+    TForm::CreateWnd();
+  }
   void WndProc(TMessage& M) override {
     if (M.Msg == WM_USER) {
       Log->push_back(L"input");
       Close();
+      // The run ends first; the window goes at shutdown.
+      Log->push_back(IsWindowVisible(FHandle) ? L"still shown" : L"hidden at once");
       return;
     }
     TForm::WndProc(M);
@@ -34,11 +42,13 @@ TEST(Run, OnShowOfTheMainFormRunsBeforeQueuedInputAndClosingItEndsTheRun) {
   Application->CreateForm(Main);
   Main->Log = &Log;
   ASSERT_EQ(Application->MainForm(), Main);
+  EXPECT_TRUE(Main->HandleAllocated());
+  EXPECT_FALSE(Main->MainFormWhenCreated) << "the window is made before the form is the main form";
   PostMessageW(Main->Handle(), WM_USER, 0, 0);  // waiting before the loop starts
   Main->OnShow = [&](TObject*) { Log.push_back(L"show"); };
   Main->OnClose = [&](TObject*, TCloseAction&) { Log.push_back(L"close"); };
   Application->Run();
-  EXPECT_EQ(Log, (std::vector<std::wstring>{L"show", L"input", L"close"}));
+  EXPECT_EQ(Log, (std::vector<std::wstring>{L"show", L"input", L"close", L"still shown"}));
   EXPECT_TRUE(Application->Terminated());
   EXPECT_FALSE(IsWindowVisible(Main->Handle()));
   EXPECT_TRUE(GetWindowLongPtrW(Main->Handle(), GWL_EXSTYLE) & WS_EX_APPWINDOW);

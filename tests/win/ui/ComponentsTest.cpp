@@ -89,9 +89,10 @@ TEST(Components, LinkedComponentFreedFirstDoesNotLeaveADanglingLink) {
   {
     TWatcher W(nullptr);
     W.FreeNotification(T);
+    ASSERT_EQ(T->FreeNotifies(), (std::vector<TComponent*>{&W}));
   }  // W gone: T's list must no longer name it
-  delete T;  // would touch freed memory otherwise
-  SUCCEED();
+  EXPECT_TRUE(T->FreeNotifies().empty());
+  delete T;
 }
 
 TEST(Components, NamesAreIdentifiersUniqueWithoutCase) {

@@ -58,12 +58,16 @@ TEST_F(TMenuFixture, DismissedMenuRunsNothing) {
 }
 
 TEST_F(TMenuFixture, ItemFreedBeforeItsCommandArrivesIsNotCalled) {
-  gKeys = {VK_DOWN, VK_RETURN};
-  SetTimer(nullptr, 0, 20, MenuKeys);
-  Menu->Popup(200, 200);
-  delete Uninstall;  // the command is already posted
+  // The same keys choose "Install" when nothing is freed: the menu did open
+  // and a command was on its way.
+  PopupWithKeys({VK_DOWN, VK_DOWN, VK_RETURN});
+  ASSERT_TRUE(PumpUntil([&] { return Log.size() == 2; }));
+  ASSERT_EQ(Log.back(), L"install");
+  Log.clear();
+  PopupWithKeys({VK_DOWN, VK_DOWN, VK_RETURN});
+  delete Install;  // its command is already posted
   Pump(100);
-  EXPECT_TRUE(Log.empty());
+  EXPECT_EQ(Log, (std::vector<std::wstring>{L"returned"}));
 }
 
 TEST_F(TMenuFixture, OwnerDrawnItemsAreMeasuredAndDrawnByTheirHooks) {
