@@ -430,21 +430,26 @@ void PaintSectionBackground(int SkinIndex, const TCacheInfo& ParentBG, int State
     }
     c.Points = &P.GradientArray;
   } else {
-    c.Color = CustomColor & 0xFFFFFF;
+    c.Color = PaintColor(CustomColor, sd);
   }
   c.Texture = TextureNormal;
   const bool usesImage = (c.Tex > 0 && ValidMask(sd, c.Texture)) || c.Grad > 0;
   const BmpRect clipped = Intersect(Rect, Bmp.Bounds());
+  // The parent's pixel under Rect's top left is at X + Offset.X, Y + Offset.Y,
+  // whether Rect is painted in place or in a bitmap of its own.
+  TCacheInfo inPlace = ParentBG;
+  inPlace.X += Offset.X - Rect.Left;
+  inPlace.Y += Offset.Y - Rect.Top;
 
   if (ParentBG.Known()) {
     if (transparency == 0) {
-      FillContent(Bmp, clipped, c, sd, ParentBG);
+      FillContent(Bmp, clipped, c, sd, inPlace);
     } else if (transparency == 100) {
       CopyParent(Bmp, Rect, ParentBG, Offset);
     } else if (ParentBG.Ready || usesImage) {
       TCacheInfo bg = ParentBG;
-      bg.X += Offset.X - Rect.Left;
-      bg.Y += Offset.Y - Rect.Top;
+      bg.X += Offset.X;
+      bg.Y += Offset.Y;
       if (RowUniform(c, sd)) {
         // One pixel per row is enough to know the content; blend it straight
         // over the parent's copy instead of through a whole temporary bitmap.
@@ -471,7 +476,7 @@ void PaintSectionBackground(int SkinIndex, const TCacheInfo& ParentBG, int State
                    255);
     }
   } else {
-    FillContent(Bmp, clipped, c, sd, ParentBG);
+    FillContent(Bmp, clipped, c, sd, inPlace);
   }
 
   if (gradientOnTop) PaintGradient(Bmp, clipped, P.GradientArray);
@@ -479,12 +484,9 @@ void PaintSectionBackground(int SkinIndex, const TCacheInfo& ParentBG, int State
   const int last = State == 0 ? (TextureNormal >= 0 ? TextureNormal : P.TextureIndex) : TextureHot;
   if (ValidMask(sd, last)) {
     const TsMaskData& m = sd->ma[size_t(last)];
-    if (m.MaskType > 0 && m.DrawMode == 10) {
+    if (m.MaskType > 0 && m.DrawMode == fmWholeTiles) {
       BmpRect r = clipped;
-      TCacheInfo bg = ParentBG;
-      bg.X += Offset.X;
-      bg.Y += Offset.Y;
-      DrawMaskedTexture(Bmp, r, bg, 10, m);
+      DrawMaskedTexture(Bmp, r, inPlace, fmWholeTiles, m);
     }
   }
 }

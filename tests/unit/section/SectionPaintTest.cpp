@@ -511,3 +511,57 @@ TEST(RestoreCorners, AMaskWithItsOwnImageIsOneCell) {
   for (BmpPoint p : {BmpPoint(0, 0), BmpPoint(6, 0), BmpPoint(0, 4), BmpPoint(6, 4)})
     EXPECT_EQ(cache.Pixel(p.X, p.Y), parent.Pixel(5 + p.X, 2 + p.Y)) << p.X << "," << p.Y;
 }
+
+TEST(PaintSectionBackground, MaskedTexturesShowTheParentAtTheControlsOffset) {
+  Skin s;
+  // A 4 x 4 tile with a black mask below it (the image shows as it is);
+  // every third diagonal is the key and shows the parent.
+  auto keyed = [](int x, int y) { return (x + y) % 3 == 0; };
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) {
+      s.Master().SetPixel(x, y, keyed(x, y) ? 0x00FF00FFu : Distinct(x, y));
+      s.Master().SetPixel(x, y + 4, 0xFF000000u);
+    }
+  const int si = s.AddSection(1, kRed);
+  const int ti = s.AddMask({0, 0, 4, 8}, 1, 0, 0, 0, 0, fmTile, 1);
+  TsGenState& st = s.sd.gd[size_t(si)].Props[0];
+  st.TextureIndex = ti;
+  st.ImagePercent = 100;
+  Bitmap32 parent = Gradient(40, 40);
+  const BmpRect rect(2, 1, 10, 9);
+  const BmpPoint offset(5, 4);
+  struct Case { int mode, transparency; };
+  for (Case c : {Case{fmTile, 0}, Case{fmTile, 50}, Case{fmWholeTiles, 0}, Case{fmWholeTiles, 50},
+                 Case{fmWholeTiles, 100}}) {
+    SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", transparency " << c.transparency);
+    s.sd.ma[size_t(ti)].DrawMode = std::uint16_t(c.mode);
+    st.Transparency = c.transparency;
+    TCacheInfo bg = MakeCacheInfo(parent);
+    bg.X = 2, bg.Y = 3;
+    Bitmap32 b(14, 12);
+    b.Fill(0xFF112233u);
+    PaintSectionBackground(si, bg, 0, clKeyColor, -1, -1, &s.sd, b, offset, rect);
+    for (int y = rect.Top; y < rect.Bottom; ++y)
+      for (int x = rect.Left; x < rect.Right; ++x) {
+        const int tx = (x - rect.Left) % 4, ty = (y - rect.Top) % 4;
+        const std::uint32_t under = parent.Pixel(bg.X + offset.X + x - rect.Left, bg.Y + offset.Y + y - rect.Top);
+        if (keyed(tx, ty)) {
+          ASSERT_EQ(b.Pixel(x, y), under) << x << "," << y;
+        } else if (c.transparency == 0) {
+          ASSERT_EQ(b.Pixel(x, y), Distinct(tx, ty)) << x << "," << y;
+        }
+      }
+  }
+}
+
+TEST(PaintSectionBackground, ACustomSystemColourGoesThroughTheSkinPalette) {
+  Skin s;
+  s.mgr.SkinCommonInfo.Active = true;
+  s.mgr.Palette[pcMainColor] = 0x2468AC;
+  const int si = s.AddSection(1, kRed);
+  Bitmap32 b(3, 3);
+  PaintSectionBackground(si, FillBG(kWhite), 0, clBtnFace, -1, -1, &s.sd, b, {}, b.Bounds());
+  EXPECT_EQ(b.Pixel(1, 1), Px(0x2468AC));
+  PaintSectionBackground(si, FillBG(kWhite), 0, kGreen, -1, -1, &s.sd, b, {}, b.Bounds());
+  EXPECT_EQ(b.Pixel(1, 1), Px(kGreen));
+}
