@@ -3,6 +3,7 @@
 
 #include "Unit1.h"
 #include "Unit2.h"
+#include "uCommonFunc.h"
 
 using namespace cb;
 
@@ -12,5 +13,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Application->CreateForm(Form1);
   Application->CreateForm(Form2);
   Application->Run();
+  // The windows are gone; a bulk install may still be inside its script run.
+  FinishScriptRuns(kScriptRunExitWaitMs);
   return 0;
 }

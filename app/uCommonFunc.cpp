@@ -4,6 +4,7 @@
 #include <urlmon.h>
 #include <wininet.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <vector>
 
@@ -35,6 +36,40 @@ namespace {
 
 std::mutex g_scriptRunLock;
 
+// Script runs as the closing program sees them.
+struct TScriptRuns {
+  std::mutex Lock;
+  std::condition_variable Changed;
+  int Active = 0;                 // tickets out
+  bool Closing = false;           // no new run starts
+  bool TakenOver = false;         // no further step of a run starts
+  TScriptRun* Holder = nullptr;   // the run whose file is written
+  HANDLE BypassChild = nullptr;   // a Bypass step under way
+};
+TScriptRuns g_runs;
+
+bool StartProcess(const std::wstring& CommandLine, uint16_t ShowWindow, PROCESS_INFORMATION& pi) {
+  // CreateProcessW may write into the command-line buffer.
+  std::vector<wchar_t> cmd(CommandLine.begin(), CommandLine.end());
+  cmd.push_back(L'\0');
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);  // 68 in the 32-bit build
+  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
+  si.wShowWindow = ShowWindow;
+  pi = {};
+  return CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
+                        nullptr, nullptr, &si, &pi) != FALSE;
+}
+
+int32_t WaitAndClose(PROCESS_INFORMATION& pi) {
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  int32_t result = GetExitCodeProcess(pi.hProcess, &code) ? int32_t(code) : -1;
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return result;
+}
+
 bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
   return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
          a.nFileIndexLow == b.nFileIndexLow;
@@ -43,28 +78,13 @@ bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMAT
 }  // namespace
 
 int32_t RunProcess(const std::wstring& CommandLine, uint16_t ShowWindow, bool Wait, uint32_t* ProcessId) {
-  // CreateProcessW may write into the command-line buffer.
-  std::vector<wchar_t> cmd(CommandLine.begin(), CommandLine.end());
-  cmd.push_back(L'\0');
-  STARTUPINFOW si{};
-  si.cb = sizeof(si);  // 68 in the 32-bit build
-  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
-  si.wShowWindow = ShowWindow;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                      nullptr, nullptr, &si, &pi))
-    return -1;
-  int32_t result = -1;
-  if (Wait) {
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 0;
-    if (GetExitCodeProcess(pi.hProcess, &code)) result = int32_t(code);
-  } else if (ProcessId) {
-    *ProcessId = pi.dwProcessId;
-  }
+  PROCESS_INFORMATION pi;
+  if (!StartProcess(CommandLine, ShowWindow, pi)) return -1;
+  if (Wait) return WaitAndClose(pi);
+  if (ProcessId) *ProcessId = pi.dwProcessId;
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
-  return result;
+  return -1;
 }
 
 bool OpenUrl(const std::wstring& Url) {
@@ -128,7 +148,24 @@ std::wstring TempDirectory() {
   return path;
 }
 
+TScriptRun::TTicket::TTicket() {
+  std::lock_guard<std::mutex> guard(g_runs.Lock);
+  if (g_runs.Closing) throw std::runtime_error("The program is closing");
+  ++g_runs.Active;
+}
+
+TScriptRun::TTicket::~TTicket() {
+  std::lock_guard<std::mutex> guard(g_runs.Lock);
+  --g_runs.Active;
+  g_runs.Changed.notify_all();
+}
+
 TScriptRun::TScriptRun(const std::wstring& ResName) : FLock(g_scriptRunLock) {
+  {
+    // The wait for the turn may have outlasted the window.
+    std::lock_guard<std::mutex> guard(g_runs.Lock);
+    if (g_runs.Closing) throw std::runtime_error("The program is closing");
+  }
   HMODULE module = GetModuleHandleW(nullptr);
   HRSRC res = FindResourceW(module, ResName.c_str(), L"ps1file");
   if (!res) Fail(L"Resource " + ResName + L" not found", GetLastError());
@@ -176,19 +213,58 @@ TScriptRun::TScriptRun(const std::wstring& ResName) : FLock(g_scriptRunLock) {
     FHandle = INVALID_HANDLE_VALUE;
     throw std::runtime_error(WideToUtf8(L"The script file " + FScriptPath + L" was changed by another program"));
   }
+  std::lock_guard<std::mutex> guard(g_runs.Lock);
+  g_runs.Holder = this;
+}
+
+int32_t TScriptRun::Step(const std::u16string& CommandLine, bool IsBypass) {
+  std::unique_lock<std::mutex> guard(g_runs.Lock);
+  if (g_runs.TakenOver) return -1;
+  PROCESS_INFORMATION pi;
+  if (!StartProcess(ToWide(CommandLine), SW_HIDE, pi)) return -1;
+  if (IsBypass) g_runs.BypassChild = pi.hProcess;
+  guard.unlock();
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  guard.lock();
+  if (IsBypass) g_runs.BypassChild = nullptr;
+  guard.unlock();
+  return WaitAndClose(pi);
 }
 
 bool TScriptRun::Run() {
-  int32_t bypass = RunProcess(ToWide(kBypassCommand), SW_HIDE, true);
-  int32_t script = RunProcess(ToWide(ScriptCommand(ToU16(FScriptPath))), SW_HIDE, true);
-  int32_t restricted = RunProcess(ToWide(kRestrictedCommand), SW_HIDE, true);
-  (void)restricted;
+  int32_t bypass = Step(kBypassCommand, true);
+  int32_t script = Step(ScriptCommand(ToU16(FScriptPath)), false);
+  Step(kRestrictedCommand, false);
   return bypass != -1 && RunSucceeded(script);
 }
 
 TScriptRun::~TScriptRun() {
+  std::lock_guard<std::mutex> guard(g_runs.Lock);
+  if (g_runs.Holder == this) g_runs.Holder = nullptr;
   if (FHandle != INVALID_HANDLE_VALUE) CloseHandle(FHandle);
+  FHandle = INVALID_HANDLE_VALUE;
   if (!FScriptPath.empty()) DeletePath(FScriptPath, false);
+}
+
+bool FinishScriptRuns(unsigned TimeoutMs) {
+  std::unique_lock<std::mutex> guard(g_runs.Lock);
+  g_runs.Closing = true;
+  if (g_runs.Changed.wait_for(guard, std::chrono::milliseconds(TimeoutMs), [] { return g_runs.Active == 0; }))
+    return true;
+  g_runs.TakenOver = true;
+  // A Bypass step that ended after RESTRICTED would undo it.
+  if (g_runs.BypassChild && WaitForSingleObject(g_runs.BypassChild, 5000) != WAIT_OBJECT_0)
+    TerminateProcess(g_runs.BypassChild, 1);
+  RunProcess(ToWide(kRestrictedCommand), SW_HIDE, true);
+  if (TScriptRun* run = g_runs.Holder) {
+    if (run->FHandle != INVALID_HANDLE_VALUE) CloseHandle(run->FHandle);
+    run->FHandle = INVALID_HANDLE_VALUE;
+    const wchar_t* path = run->FScriptPath.c_str();
+    // PowerShell may still hold it open; then it goes at the next start of Windows.
+    if (!DeleteFileW(path) && GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+      MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+  return false;
 }
 
 bool RunScriptResource(const std::wstring& ResName) {

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -40,6 +41,15 @@ std::wstring TempDirectory();
 // execution policy, so overlapping runs would execute each other's script or
 // restrict the policy under each other's feet.
 class TScriptRun {
+  // Counts the run from before it waits for its turn until its file is gone,
+  // and refuses it once the program is closing.
+  struct TTicket {
+    TTicket();
+    ~TTicket();
+    TTicket(const TTicket&) = delete;
+    TTicket& operator=(const TTicket&) = delete;
+  };
+
  public:
   // Opens the resource and writes the file; throws (before any process starts)
   // when the resource is missing or the file cannot be written safely.
@@ -56,11 +66,31 @@ class TScriptRun {
   const std::string& Script() const { return FScript; }
 
  private:
+  friend bool FinishScriptRuns(unsigned TimeoutMs);
+  // One step of the run, hidden and waited for; -1 without starting anything
+  // once the closing program has taken the run over.
+  int32_t Step(const std::u16string& CommandLine, bool IsBypass);
+
+  TTicket FTicket;
   std::unique_lock<std::mutex> FLock;
   std::wstring FScriptPath;
   std::string FScript;
   HANDLE FHandle = INVALID_HANDLE_VALUE;
 };
+
+// Called once the main window has gone. A script run still going on a worker
+// thread would die with the process between Bypass and RESTRICTED and leave an
+// elevated machine at Bypass with the script in the temporary folder. So runs
+// not started yet are refused, and the ones under way get TimeoutMs to reach
+// their RESTRICTED step and delete their file; a run still going then is taken
+// over: no further step of it starts, the policy is set back to RESTRICTED here
+// and the file deleted. Returns whether every run had finished by itself.
+bool FinishScriptRuns(unsigned TimeoutMs);
+
+// How long the closing program waits for a script run: the Bypass step and
+// PowerShell reading its script take far less; a script that works on after
+// that needs neither the policy nor the file any more.
+constexpr unsigned kScriptRunExitWaitMs = 30000;
 
 // The whole script run: write, Bypass, run, RESTRICTED, delete. Returns whether
 // the script succeeded; throws as TScriptRun does.

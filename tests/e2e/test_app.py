@@ -263,6 +263,36 @@ class App(unittest.TestCase):
         self.assertFalse(self.s.windows("#32770"), "a notice or an error box appeared")
         self.assertEqual(len(self.s.log()), 1)
 
+    def app_running(self) -> bool:
+        """Whether the program's process is still there (after its windows have gone)."""
+        out = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout.lower()
+        return any(name.lower() in out for name in (str(self.s.app_exe), winpath(self.s.app_exe)))
+
+    def test_closing_during_a_bulk_install_restores_the_policy(self):
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+        self.s.write_store(packages=packages, delays={"script": 6000})
+        self.assertTrue(self.app_running())
+        self.click("安装全部")
+        self.wait_log(1)  # Bypass is done; the script runs now
+        time.sleep(1)
+        self.s.probe("close", "--hwnd", str(self.main["hwnd"]))
+        self.s.wait_gone("TForm1", timeout=20)
+        # The window goes at once, while the run goes on to its end.
+        self.assertFalse(self.s.windows(pid=self.s.app_pid), "something of the program is still shown")
+        log = self.wait_log(3, timeout=40)
+        self.assertEqual([e["kind"] for e in log], ["set-policy", "script", "set-policy"])
+        self.assertEqual(log[-1]["cmdline"], "powershell.exe set-ExecutionPolicy RESTRICTED")
+        self.assertEqual(self.s.store().policy, "Restricted")
+        deadline = time.time() + 20
+        while self.app_running() and time.time() < deadline:
+            time.sleep(0.2)
+        self.assertFalse(self.app_running(), "the program did not end after its run")
+        self.assertEqual(len(self.s.log()), 3)
+        self.assertFalse((self.s.temp_dir / "ps.ps1").exists(), "the script was left in the temporary folder")
+        self.assertFalse(self.s.windows("#32770"), "a notice or an error box appeared")
+
     def test_about_dialog(self):
         self.click("关于")
         about = self.s.wait_window("TForm2", "关于", timeout=10)
