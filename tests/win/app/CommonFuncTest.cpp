@@ -190,8 +190,96 @@ TEST_F(TempEnv, FileHeldOpenByAnotherProgramAbandonsTheRun) {
   CloseHandle(h);
 }
 
-TEST(ScriptRun, MissingResourceThrowsBeforeAnyProcess) {
+// Processes started from this one, counted by a job that holds it.
+struct TChildCounter {
+  HANDLE Job = CreateJobObjectW(nullptr, nullptr);
+  bool Ok = Job && AssignProcessToJobObject(Job, GetCurrentProcess());
+  ~TChildCounter() {
+    if (Job) CloseHandle(Job);
+  }
+  DWORD Started() const {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info{};
+    QueryInformationJobObject(Job, JobObjectBasicAccountingInformation, &info, sizeof info, nullptr);
+    return info.TotalProcesses;
+  }
+};
+
+TEST_F(TempEnv, MissingResourceThrowsBeforeAnyProcess) {
+  static TChildCounter children;  // a process joins a job for good
+  if (!children.Ok) GTEST_SKIP() << "no jobs here";
+  DWORD before = children.Started();
   EXPECT_THROW(RunScriptResource(L"nosuchapp"), std::runtime_error);
+  EXPECT_EQ(children.Started(), before);
+  EXPECT_EQ(GetFileAttributesW((dir_ + L"\\ps.ps1").c_str()), INVALID_FILE_ATTRIBUTES);
+  // The count does see a child (and the console host it may bring).
+  EXPECT_EQ(RunProcess(L"cmd.exe /c exit 0", SW_HIDE, true), 0);
+  EXPECT_GT(children.Started(), before);
+}
+
+// Presses one button of this process's message box from a helper thread and
+// notes the buttons the box offers.
+struct TBoxAnswer {
+  int Press;
+  std::wstring Caption, Text;
+  bool HasOk = false, HasYes = false, HasNo = false;
+  HANDLE Thread = nullptr;
+  explicit TBoxAnswer(int Button) : Press(Button) {
+    Thread = CreateThread(nullptr, 0, &TBoxAnswer::Run, this, 0, nullptr);
+  }
+  ~TBoxAnswer() {
+    WaitForSingleObject(Thread, 10000);
+    CloseHandle(Thread);
+  }
+  static BOOL CALLBACK Find(HWND W, LPARAM P) {
+    auto* self = reinterpret_cast<TBoxAnswer*>(P);
+    wchar_t cls[16] = {};
+    GetClassNameW(W, cls, 16);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(W, &pid);
+    if (pid != GetCurrentProcessId() || std::wstring(cls) != L"#32770" || !IsWindowVisible(W)) return TRUE;
+    wchar_t buf[256] = {};
+    GetWindowTextW(W, buf, 256);
+    self->Caption = buf;
+    GetDlgItemTextW(W, 0xFFFF, buf, 256);
+    self->Text = buf;
+    self->HasOk = GetDlgItem(W, IDOK) != nullptr;
+    self->HasYes = GetDlgItem(W, IDYES) != nullptr;
+    self->HasNo = GetDlgItem(W, IDNO) != nullptr;
+    PostMessageW(GetDlgItem(W, self->Press), BM_CLICK, 0, 0);
+    return FALSE;
+  }
+  static DWORD WINAPI Run(void* P) {
+    auto* self = static_cast<TBoxAnswer*>(P);
+    for (int i = 0; i < 500 && self->Caption.empty(); ++i) {
+      Sleep(10);
+      EnumWindows(Find, reinterpret_cast<LPARAM>(self));
+    }
+    return 0;
+  }
+};
+
+TEST(ShowMsg, YesNoGivesTheAnswerInformationGivesTrue) {
+  {
+    TBoxAnswer answer(IDYES);
+    EXPECT_TRUE(ShowMsg(L"继续？", L"提示", true));
+    EXPECT_EQ(answer.Caption, L"提示");
+  }
+  {
+    TBoxAnswer answer(IDNO);
+    EXPECT_FALSE(ShowMsg(L"继续？", L"提示", true));
+    EXPECT_EQ(answer.Text, L"继续？");
+    EXPECT_TRUE(answer.HasYes);
+    EXPECT_TRUE(answer.HasNo);
+    EXPECT_FALSE(answer.HasOk);
+  }
+  {
+    TBoxAnswer answer(IDOK);
+    EXPECT_TRUE(ShowMsg(L"完成", L"提示", false));
+    EXPECT_EQ(answer.Text, L"完成");
+    EXPECT_TRUE(answer.HasOk);
+    EXPECT_FALSE(answer.HasYes);
+    EXPECT_FALSE(answer.HasNo);
+  }
 }
 
 TEST(AppVersion, ReadsOwnFileVersion) {

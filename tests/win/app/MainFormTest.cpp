@@ -2,8 +2,10 @@
 // between bulk workers and the window.
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <cwchar>
+#include <tuple>
 
+#include "../ui/UiTestUtil.h"
 #include "Catalogue.h"
 #include "Unit1.h"
 #include "Unit2.h"
@@ -27,6 +29,46 @@ struct MainForm {
 void Pump() {
   for (int i = 0; i < 20; ++i) Application->ProcessMessages();
 }
+
+// Counts the dialog boxes the GUI thread creates and keeps the caption of the
+// last one; the box watcher answers them from its own thread.
+struct TBoxCounter {
+  static inline int Count = 0;
+  static inline std::wstring Caption;
+  HHOOK Hook = nullptr;
+  TBoxCounter() {
+    Count = 0;
+    Caption.clear();
+    Hook = SetWindowsHookExW(WH_CBT, &TBoxCounter::Proc, nullptr, GetCurrentThreadId());
+  }
+  ~TBoxCounter() { UnhookWindowsHookEx(Hook); }
+  static LRESULT CALLBACK Proc(int Code, WPARAM W, LPARAM L) {
+    if (Code == HCBT_CREATEWND || Code == HCBT_ACTIVATE) {
+      HWND wnd = reinterpret_cast<HWND>(W);
+      wchar_t cls[16] = {};
+      GetClassNameW(wnd, cls, 16);
+      if (std::wcscmp(cls, L"#32770") == 0) {
+        // A message box gets its caption after it is created.
+        if (Code == HCBT_CREATEWND) {
+          ++Count;
+        } else {
+          wchar_t text[64] = {};
+          GetWindowTextW(wnd, text, 64);
+          Caption = text;
+        }
+      }
+    }
+    return CallNextHookEx(nullptr, Code, W, L);
+  }
+};
+
+// Left, Top, Width, Height.
+using Box = std::tuple<int, int, int, int>;
+Box Bounds(const TControl* c) { return {c->Left(), c->Top(), c->Width(), c->Height()}; }
+// Labels size themselves to their captions in whatever font the system
+// substitutes, so only where they sit is fixed.
+using Place = std::pair<int, int>;
+Place At(const TControl* c) { return {c->Left(), c->Top()}; }
 
 }  // namespace
 
@@ -83,25 +125,22 @@ TEST(MainForm, LayoutFollowsTheCatalogue) {
 
 TEST(MainForm, NoticeIsShownOnceAndFreed) {
   MainForm m;
-  int before = TStrMsgObject::Live();
-  // A message box would block the test: answer it from a timer-free thread by
-  // closing the first #32770 window that appears.
-  std::thread closer([] {
-    for (int i = 0; i < 500; ++i) {
-      HWND box = FindWindowW(L"#32770", L"提示");
-      if (box) {
-        wchar_t text[256] = {};
-        GetDlgItemTextW(box, 0xFFFF, text, 256);
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        return;
-      }
-      Sleep(10);
-    }
-  });
-  TMessage msg{WM_USER, 0, reinterpret_cast<LPARAM>(new TStrMsgObject(L"全部卸载完成！")), 0};
-  m.form->Perform(msg.Msg, msg.WParam, msg.LParam);
-  closer.join();
-  EXPECT_EQ(TStrMsgObject::Live(), before);
+  // WParam 0 and 1 both give the object's text; any other value an empty one.
+  const std::pair<WPARAM, const wchar_t*> kCases[] = {{0, L"全部卸载完成！"}, {1, L"全部卸载完成！"}, {2, L""}};
+  for (auto [wparam, expected] : kCases) {
+    SCOPED_TRACE(wparam);
+    int before = TStrMsgObject::Live();
+    TBoxCounter boxes;
+    TBoxWatcher watcher;
+    watcher.Start();
+    m.form->Perform(WM_USER, wparam, reinterpret_cast<LPARAM>(new TStrMsgObject(L"全部卸载完成！")));
+    watcher.Join();
+    EXPECT_TRUE(watcher.Seen);
+    EXPECT_EQ(watcher.Text, expected);
+    EXPECT_EQ(boxes.Count, 1);
+    EXPECT_EQ(boxes.Caption, L"提示");
+    EXPECT_EQ(TStrMsgObject::Live(), before);
+  }
 }
 
 TEST(MainForm, NoticesQueuedForAClosingWindowAreFreedNotLost) {
@@ -122,4 +161,56 @@ TEST(MainForm, NoticesQueuedForAClosingWindowAreFreedNotLost) {
   link->SetCursor(crHourGlass);
   Pump();
   EXPECT_EQ(TStrMsgObject::Live(), before);
+}
+
+// Every control of the three windows where the layout tables put it (96 DPI).
+TEST(Layout, EveryControlOfTheThreeWindows) {
+  struct AppButton {
+    const char* name;
+    int left, top, width;
+  };
+  static const AppButton kButtons[] = {
+      {"btn1", 17, 8, 66},    {"btn34", 109, 231, 87}, {"btn9", 155, 8, 66},    {"btn13", 225, 8, 66},
+      {"btn7", 203, 231, 87}, {"btn21", 88, 36, 66},   {"btn18", 17, 175, 87},  {"btn8", 225, 36, 66},
+      {"btn11", 17, 64, 66},  {"btn16", 88, 64, 66},   {"btn15", 155, 64, 66},  {"btn22", 225, 64, 66},
+      {"btn2", 17, 119, 87},  {"btn10", 109, 119, 87}, {"btn3", 203, 119, 87},  {"btn6", 17, 147, 87},
+      {"btn19", 109, 147, 87}, {"btn14", 203, 147, 87}, {"btn5", 88, 8, 63},    {"btn4", 109, 175, 87},
+      {"btn12", 203, 175, 87}, {"btn17", 17, 203, 87}, {"btn28", 225, 92, 65},  {"btn26", 17, 231, 87},
+      {"btn35", 155, 36, 66}, {"btn27", 17, 36, 66},   {"btn29", 109, 203, 87}, {"btn30", 155, 92, 66},
+      {"btn31", 17, 92, 66},  {"btn32", 87, 92, 66},   {"btn33", 203, 203, 87}, {"btn36", 17, 259, 132},
+      {"btn37", 155, 259, 135}};
+  MainForm m;
+  TForm1* f = m.form;
+  if (f->CurrentPPI() != 96) GTEST_SKIP() << "the tables are for 96 DPI";
+  EXPECT_EQ(f->ClientWidth(), 412);
+  EXPECT_EQ(f->ClientHeight(), 290);
+  ASSERT_EQ(std::size(kButtons), f->AppButtons.size());
+  for (size_t tag = 0; tag < std::size(kButtons); ++tag) {
+    const AppButton& b = kButtons[tag];
+    TSpeedButton* btn = f->AppButtons[tag];
+    ASSERT_NE(btn, nullptr) << tag;
+    EXPECT_EQ(btn->Name(), std::wstring(b.name, b.name + strlen(b.name))) << tag;
+    EXPECT_EQ(Bounds(btn), Box(b.left, b.top, b.width, 22)) << b.name;
+  }
+  EXPECT_EQ(Bounds(f->btn23), Box(308, 36, 85, 22));
+  EXPECT_EQ(Bounds(f->btn24), Box(308, 64, 85, 22));
+  EXPECT_EQ(Bounds(f->btn25), Box(308, 203, 85, 22));
+  EXPECT_EQ(At(f->lbl1), Place(318, 260));
+  EXPECT_EQ(At(f->lbl2), Place(320, 176));
+  EXPECT_EQ(Bounds(f->sSlider1), Box(347, 176, 33, 15));
+
+  std::unique_ptr<TForm2> about(new TForm2(Application));
+  EXPECT_EQ(about->ClientWidth(), 301);
+  EXPECT_EQ(about->ClientHeight(), 119);
+  EXPECT_EQ(At(about->lbl1), Place(20, 24));
+  EXPECT_EQ(At(about->lbl2), Place(136, 56));
+  EXPECT_EQ(Bounds(about->btn2), Box(20, 86, 61, 22));
+  EXPECT_EQ(Bounds(about->btn1), Box(202, 86, 75, 25));
+
+  std::unique_ptr<TfrmVer> ver(new TfrmVer(nullptr));
+  EXPECT_EQ(ver->ClientWidth(), 270);
+  EXPECT_EQ(ver->ClientHeight(), 113);
+  EXPECT_EQ(At(ver->lbl1), Place(24, 16));
+  EXPECT_EQ(At(ver->lbl2), Place(24, 52));
+  EXPECT_EQ(Bounds(ver->btn1), Box(175, 79, 75, 25));
 }
