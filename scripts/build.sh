@@ -15,5 +15,11 @@ case "$kind" in
   win32) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake") ;;
   *) echo "build.sh: unknown build $kind" >&2; exit 2 ;;
 esac
+case "$kind" in
+  win64|win32)
+    # The built-in skin archive comes from native tools.
+    cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake --build "$root/build/native" -j2 --target metroui_skin >/dev/null ;;
+esac
 cmake -S "$root" -B "$dir" "${args[@]}" >/dev/null
 cmake --build "$dir" -j2 "$@"
