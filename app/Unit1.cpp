@@ -43,6 +43,8 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner), FLink(std::make_shared<TWind
   RegisterField(L"pm1", pm1);
   RegisterField(L"p1", p1);
   RegisterField(L"N1", N1);
+  RegisterField(L"sknmngr1", sknmngr1);
+  RegisterSkinManagerClasses();
   RegisterMethod(L"FormCreate", &TForm1::FormCreate);
   RegisterMethod(L"FormShow", &TForm1::FormShow);
   RegisterMethod(L"FormClose", &TForm1::FormClose);

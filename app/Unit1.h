@@ -14,6 +14,7 @@
 #include "ui/Menus.h"
 #include "ui/SliderStandIn.h"
 #include "ui/StdCtrls.h"
+#include "sSkinManager.h"
 
 namespace cb {
 
@@ -64,6 +65,7 @@ class TForm1 : public TForm {
   TLabel* lbl2 = nullptr;
   TsSlider* sSlider1 = nullptr;
   TPopupMenu* pm1 = nullptr;
+  TsSkinManager* sknmngr1 = nullptr;  // last in the description: the skin loads while it is read
   TMenuItem* p1 = nullptr;
   TMenuItem* N1 = nullptr;
 

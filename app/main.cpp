@@ -1,5 +1,9 @@
 // Entry routine of Clearbay.
 #include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 #include "Unit1.h"
 #include "Unit2.h"
@@ -7,8 +11,23 @@
 
 using namespace cb;
 
+namespace {
+
+std::vector<std::wstring> Parameters() {
+  std::vector<std::wstring> Params;
+  int Count = 0;
+  if (LPWSTR* Args = CommandLineToArgvW(GetCommandLineW(), &Count)) {
+    for (int I = 1; I < Count; ++I) Params.emplace_back(Args[I]);
+    LocalFree(Args);
+  }
+  return Params;
+}
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Application->Initialize();
+  ShowVersionBannerIfAsked(Parameters());
   Application->SetMainFormOnTaskBar(true);
   Application->CreateForm(Form1);
   Application->CreateForm(Form2);
