@@ -105,11 +105,10 @@ int TacSkinData::ScaledGlobalInt(const std::string& key, int def) const {
   } else if (ini.ValueExists(kGlobal, key + ScaleSuffix(ScaleValue))) {
     v = ini.ReadInteger(kGlobal, key + ScaleSuffix(ScaleValue), def);
   } else {
-    v = ini.ReadInteger(kGlobal, key, def);
-    if (v > 0) v = ScaleIntValue(v);
+    v = ScaleIntValue(ini.ReadInteger(kGlobal, key, def));
     asItStands = false;
   }
-  if (asItStands && FOwner->CustomPPIMode && FOwner->PixelsPerInch < 96 && v > 0) v = ScaleIntValue(v);
+  if (asItStands && FOwner->CustomPPIMode && FOwner->PixelsPerInch < 96) v = ScaleIntValue(v);
   return v;
 }
 
@@ -149,10 +148,11 @@ void TacSkinData::ScaleBorders(TsMaskData& md, int mul, int div, bool limit) {
   md.WB = U16(std::min<int>(md.WB, frameH - md.WT - 1));
 }
 
-bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const std::string& key) {
+bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const std::string& key, int onlyVariant) {
   TacSectionReader reader(FOwner->OptionsDat);
-  int variant = 0;
-  auto value = reader.ChooseVariant(section, key, ScaleValue, PPI, variant);
+  int variant = onlyVariant;
+  auto value = onlyVariant < 0 ? reader.ChooseVariant(section, key, ScaleValue, PPI, variant)
+                               : FOwner->OptionsDat.Value(section, key + ScaleSuffix(onlyVariant));
   if (!value || !IsImageReference(*value)) return false;
   TacImageRef ref = ParseCanonicalImageRef(CanonicalImageRef(*value));
   TsMaskData md;
@@ -182,16 +182,12 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
         break;
       }
     if (found) {
+      // The bitmap as it was loaded first, at the density it was loaded for.
       md.Bmp = &found->Bmp;
-      if (md.R.IsAllZero() || found->MulPPI == found->DivPPI) {
-        if (md.R.IsAllZero()) md.R = {0, 0, found->Bmp.Width(), found->Bmp.Height()};
-      } else {
-        md.R = {md.R.Left * found->MulPPI / found->DivPPI, md.R.Top * found->MulPPI / found->DivPPI,
-                md.R.Right * found->MulPPI / found->DivPPI, md.R.Bottom * found->MulPPI / found->DivPPI};
-      }
-      if (md.R.Left < 0 || md.R.Top < 0 || md.R.Width() <= 0 || md.R.Height() <= 0 ||
-          md.R.Right > found->Bmp.Width() || md.R.Bottom > found->Bmp.Height())
-        return false;
+      md.R = {0, 0, found->Bmp.Width(), found->Bmp.Height()};
+      md.MulPPi = found->MulPPI;
+      md.DivPPI = found->DivPPI;
+      if (md.R.Width() <= 0 || md.R.Height() <= 0) return false;
       ScaleBorders(md, found->MulPPI, found->DivPPI, true);
     } else {
       Bitmap32 img;
@@ -430,13 +426,13 @@ void TacSkinData::LayCommonSections() {
     g.GiveOwnFont = flagOr("GIVEOWNFONT", base.GiveOwnFont);
     g.GlowCount = intOr("GLOW", base.GlowCount);
     g.GlowMargin = intOr("GLOWMARGIN", base.GlowMargin);
-    static const char* const keys[3][10] = {
+    static const char* const keys[3][12] = {
         {"COLOR", "FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM", "GRADIENTPERCENT", "GRADIENTDATA",
-         "IMAGEPERCENT", "TRANSPARENCY"},
+         "IMAGEPERCENT", "TRANSPARENCY", "GCOL", "GSIZE"},
         {"HOTCOLOR", "HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT", "HOTTCBOTTOM", "HOTGRADIENTPERCENT",
-         "HOTGRADIENTDATA", "HOTIMAGEPERCENT", "HOTTRANSPARENCY"},
+         "HOTGRADIENTDATA", "HOTIMAGEPERCENT", "HOTTRANSPARENCY", "HGCOL", "HGSIZE"},
         {"COLOR2", "FONTCOLOR2", "TCLEFT2", "TCTOP2", "TCRIGHT2", "TCBOTTOM2", "GRADIENTPERCENT2", "GRADIENTDATA2",
-         "IMAGEPERCENT2", "TRANSPARENCY2"}};
+         "IMAGEPERCENT2", "TRANSPARENCY2", "GCOL2", "GSIZE2"}};
     for (int s = 0; s < 3; ++s) {
       const TsGenState& b = base.Props[static_cast<size_t>(s)];
       TsGenState st = b;
@@ -451,6 +447,8 @@ void TacSkinData::LayCommonSections() {
       if (auto gdText = val(keys[s][7])) st.GradientArray = ParseGradientData(*gdText);
       st.ImagePercent = intOr(keys[s][8], b.ImagePercent);
       st.Transparency = intOr(keys[s][9], b.Transparency);
+      st.GlowColor = intOr(keys[s][10], b.GlowColor);
+      st.GlowSize = intOr(keys[s][11], b.GlowSize);
       g.Props[static_cast<size_t>(s)] = st;
     }
     auto border = val("BORDERSMASK");
@@ -482,23 +480,44 @@ void TacSkinData::ReadOuterEffect(int index, const std::string& p) {
   e.Source = GlobalInt(p + "_SOURCE", 2);
   e.Mask = -1;
   if (e.Source == 1) {
-    e.Mask = FOwner->GetMaskIndex(kGlobal, p + "_MASK", this);
+    // The variant of the data's own scale, else the plain key enlarged: not
+    // the loader's search, which may take a larger variant.
+    const std::string key = p + "_MASK";
+    const TacMemIni& ini = FOwner->OptionsDat;
+    auto present = [&](int i) {
+      auto v = ini.Value(kGlobal, key + ScaleSuffix(i));
+      return v && !v->empty();
+    };
+    const int variant = present(ScaleValue) ? ScaleValue : present(0) ? 0 : -1;
+    e.Mask = FOwner->GetMaskIndex(kGlobal, key, this);
+    if (variant < 0) {
+      e.Mask = -1;
+    } else if (e.Mask < 0 || ma[static_cast<size_t>(e.Mask)].DivPPI != PPIOfScaleIndex(variant)) {
+      const size_t before = ma.size();
+      if (!AddMask(kGlobal, ini.SectionIndex(kGlobal), key, variant)) {
+        e.Mask = -1;
+      } else if (e.Mask >= 0) {
+        ma[static_cast<size_t>(e.Mask)] = std::move(ma.back());
+        ma.pop_back();
+      } else {
+        e.Mask = static_cast<int>(before);
+      }
+    }
   } else if (e.Source == 2) {
     int g = FOwner->GetSkinIndex(kGlobal, this);
     e.Mask = AddComputedShape(g, kGlobal, p + "_CALC", "OuterCalc", {e.OffsetL, e.OffsetT, e.OffsetR, e.OffsetB},
                               e.Radius, e.Blur, static_cast<uint32_t>(e.ColorL), static_cast<uint32_t>(e.ColorT),
                               static_cast<uint32_t>(e.ColorR), static_cast<uint32_t>(e.ColorB));
   }
-  const TsMaskData* m = e.Mask >= 0 ? &ma[static_cast<size_t>(e.Mask)] : nullptr;
-  auto width = [&](const char* side, int border) {
+  // Widths come only from their keys; -1 leaves the image's own borders.
+  auto width = [&](const char* side) {
     int v = GlobalInt(p + "_WIDTH" + side, -1);
-    if (v >= 0) return ScaleIntValue(v);
-    return m ? border : -1;
+    return v >= 0 ? ScaleIntValue(v) : -1;
   };
-  e.WidthL = width("L", m ? m->WL : 0);
-  e.WidthT = width("T", m ? m->WT : 0);
-  e.WidthR = width("R", m ? m->WR : 0);
-  e.WidthB = width("B", m ? m->WB : 0);
+  e.WidthL = width("L");
+  e.WidthT = width("T");
+  e.WidthR = width("R");
+  e.WidthB = width("B");
 }
 
 void TacSkinData::LoadAllGeneralData() {
@@ -533,8 +552,11 @@ void TacSkinData::LoadAllGeneralData() {
 
   ExDrawMode = GlobalInt("BORDERMODE", 0);
   ExShadowOffs = ScaledGlobalInt("ALIGNOFFSET", 0);
-  auto alignSide = [&](const char* key) {
-    return ini.ValueExists(kGlobal, key) ? ScaledGlobalInt(key, ExShadowOffs) : ExShadowOffs;
+  // A side of its own, plain or in the data's scale; else the left side's value.
+  auto alignSide = [&](const std::string& key) {
+    const bool own = ini.ValueExists(kGlobal, key) ||
+                     (ScaleValue > 0 && ini.ValueExists(kGlobal, key + ScaleSuffix(ScaleValue)));
+    return own ? ScaledGlobalInt(key, 0) : ExShadowOffs;
   };
   ExShadowOffsR = alignSide("ALIGNOFFSETR");
   ExShadowOffsT = alignSide("ALIGNOFFSETT");

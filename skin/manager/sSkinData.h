@@ -221,7 +221,8 @@ private:
   int GlobalInt(const std::string& key, int def) const;
   int ScaledGlobalInt(const std::string& key, int def) const;
   int BorderScaledGlobalInt(const std::string& key, int def) const;
-  bool AddMask(const std::string& section, int sectionIndex, const std::string& key);
+  // Variant -1: the loader's choice of variant; otherwise only that one.
+  bool AddMask(const std::string& section, int sectionIndex, const std::string& key, int onlyVariant = -1);
   void ScaleBorders(TsMaskData& md, int mul, int div, bool limit);
   void ReadSection(TsGeneralData& g, const std::string& section, const TacSectionReader& r);
   void LayCommonSections();

@@ -622,11 +622,12 @@ TEST(SkinData, OuterEffectRecords) {
   EXPECT_EQ(lo.Radius, 9);
   ASSERT_GE(lo.Mask, 0);
   EXPECT_EQ(d.ma[static_cast<size_t>(lo.Mask)].R, (TRect{0, 0, 4, 12}));
-  EXPECT_EQ((std::array<int, 4>{lo.WidthL, lo.WidthT, lo.WidthR, lo.WidthB}), (std::array<int, 4>{2, 2, 2, 4}));
+  // Widths without their keys stay -1: the image's own borders apply.
+  EXPECT_EQ((std::array<int, 4>{lo.WidthL, lo.WidthT, lo.WidthR, lo.WidthB}), (std::array<int, 4>{-1, -1, -1, -1}));
   EXPECT_EQ(sh.Opacity, 60);
   EXPECT_EQ(sh.ColorL, 0);
   EXPECT_EQ(sh.ColorR, std::int32_t(clMagenta));
-  EXPECT_EQ((std::array<int, 4>{sh.WidthL, sh.WidthT, sh.WidthR, sh.WidthB}), (std::array<int, 4>{3, 2, 3, 5}));
+  EXPECT_EQ((std::array<int, 4>{sh.WidthL, sh.WidthT, sh.WidthR, sh.WidthB}), (std::array<int, 4>{-1, -1, -1, -1}));
   bool tagged = false;
   for (const auto& b : d.BmpArray) tagged |= b->FileName == "OuterCalc";
   EXPECT_TRUE(tagged);
@@ -639,11 +640,13 @@ TEST(SkinData, OuterEffectRecords) {
   TacSkinData& o = one.At(96);
   EXPECT_EQ(o.oe[1].Mask, one.mgr.GetMaskIndex("GLOBALINFO", "SH_MASK", &o));
   EXPECT_EQ((std::array<int, 4>{o.oe[1].WidthL, o.oe[1].WidthT, o.oe[1].WidthR, o.oe[1].WidthB}),
-            (std::array<int, 4>{5, 2, 3, 4}));
+            (std::array<int, 4>{5, -1, -1, -1}));
   EXPECT_EQ(o.oe[0].Mask, -1);
   TacSkinData& o192 = one.At(192);
   EXPECT_EQ(o192.oe[1].WidthL, 10);
-  EXPECT_EQ(o192.oe[1].WidthR, 6);  // the plain image enlarged to the scale
+  EXPECT_EQ(o192.oe[1].WidthR, -1);
+  ASSERT_GE(o192.oe[1].Mask, 0);
+  EXPECT_EQ(o192.ma[static_cast<size_t>(o192.oe[1].Mask)].WR, 6);  // the plain image enlarged to the scale
 }
 
 TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
@@ -668,13 +671,30 @@ TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
   for (const auto& b : d.BmpArray) glyphBitmaps += b->FileName == "GLYPH.PNG";
   EXPECT_EQ(glyphBitmaps, 1);
   EXPECT_EQ(tex.R, (TRect{0, 0, 4, 2}));
-  EXPECT_EQ(part.R, (TRect{2, 0, 4, 2}));
+  EXPECT_EQ(part.R, (TRect{0, 0, 4, 2}));  // the whole bitmap the first user loaded
   EXPECT_EQ(tex.Bmp->Pixel(0, 0), 0x80081018u);  // premultiplied: the texture loaded it first
   EXPECT_EQ(mgr.GetTextureIndex(mgr.GetSkinIndex("X", &d), "TEX", &d), mgr.GetMaskIndex("X", "TEX", &d));
   // A border image sharing the bitmap keeps a middle: WB limited to 2 - 1 - 1.
   const TsMaskData& border = d.ma.at(static_cast<size_t>(mgr.GetMaskIndex("X", "BORDER", &d)));
   EXPECT_EQ(border.WR, 1);
   EXPECT_EQ(border.WB, 0);
+
+  // At 200 % the texture takes its own variant, drawn for that density: a
+  // plain reference to the same file then uses the bitmap at its density.
+  FakeHost host2;
+  TacSkinManagerCore mgr2(host2);
+  mgr2.SkinName = u"F";
+  auto& item2 = mgr2.InternalSkins.Add();
+  item2.Name = u"F";
+  item2.PackedData.Data = WriteSkinArchive(
+      {{"OPTIONS.DAT", Bytes(opts + "TEX*200=!glyph.png!1!0!1\n")},
+       {"MASTER.BMP", MakeBmp24(4, 4, [](int, int) { return 0u; })},
+       {"GLYPH.PNG", MakePngRgba(4, 2, [](int, int) { return 0x80102030u; })}});
+  TacSkinData& d2 = *mgr2.CommonSkinData(192);
+  const TsMaskData& part2 = d2.ma.at(static_cast<size_t>(mgr2.GetMaskIndex("X", "PART", &d2)));
+  EXPECT_EQ(part2.R, (TRect{0, 0, 4, 2}));
+  EXPECT_EQ(part2.MulPPi, 192);
+  EXPECT_EQ(part2.DivPPI, 192);
 }
 
 TEST(SkinData, UnpackedSkinAndFonts) {
@@ -712,4 +732,63 @@ TEST(SkinData, UnpackedSkinAndFonts) {
   EXPECT_EQ(fonts[0].FaceName, "My Face");
   EXPECT_EQ(fonts[1].FileName, "other.OTF");
   EXPECT_EQ(fonts[1].FaceName, "");
+}
+
+TEST(SkinData, ScaledGlobalIntegersOfEitherSign) {
+  const std::string opts =
+      "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\nSHADOW1OFFSET=-4\nBIRIGHT=-3\nBILEFT*200=-5\nSH_OFFSETL=-2\n"
+      "ALIGNOFFSET=-1\nALIGNOFFSETR*125=7\nALIGNOFFSETT=2\n";
+  Loaded s(opts);
+  TacSkinData& d96 = s.At(96);
+  EXPECT_EQ(d96.Shadow1Offset, -4);
+  EXPECT_EQ(d96.Shadow1Blur, -1);
+  EXPECT_EQ(d96.BIRightMargin, -3);
+  EXPECT_EQ(d96.ExShadowOffsR, -1);  // a variant of another scale does not count
+  // The plain key or the default stands in, enlarged whatever its sign.
+  TacSkinData& d192 = s.At(192);
+  EXPECT_EQ(d192.Shadow1Offset, -8);
+  EXPECT_EQ(d192.Shadow1Blur, -2);
+  EXPECT_EQ(d192.BIRightMargin, -6);
+  EXPECT_EQ(d192.BILeftMargin, -5);  // its own variant, as it stands
+  EXPECT_EQ(d192.oe[1].OffsetL, -4);
+  EXPECT_EQ(d192.ExShadowOffs, -2);
+  EXPECT_EQ(d192.ExShadowOffsB, -2);
+  EXPECT_EQ(d192.ExShadowOffsT, 4);
+  // A side given only in the data's own scale counts for that side.
+  TacSkinData& d120 = s.At(120);
+  EXPECT_EQ(d120.ExShadowOffsR, 7);
+  EXPECT_EQ(d120.ExShadowOffsB, -1);
+}
+
+TEST(SkinData, OuterEffectImagesTakeTheirOwnScaleOrThePlainKey) {
+  std::string opts = kOptions;
+  opts.insert(opts.find('\n') + 1,
+              "SH_SOURCE=1\nSH_MASK=^0000^0000^0010^0010^0002^0002^0003^0004^1^0^1\n"
+              "SH_MASK*200=^0010^0000^0030^0020^0004^0004^0006^0008^1^0^1\n");
+  Loaded s(opts);
+  struct Case { int ppi, div; };
+  for (Case c : {Case{96, 96}, Case{120, 96}, Case{144, 96}, Case{192, 192}}) {
+    TacSkinData& d = s.At(c.ppi);
+    ASSERT_GE(d.oe[1].Mask, 0) << c.ppi;
+    const TsMaskData& m = d.ma[static_cast<size_t>(d.oe[1].Mask)];
+    EXPECT_EQ(m.DivPPI, c.div) << c.ppi;
+    EXPECT_EQ(m.MulPPi, c.ppi) << c.ppi;
+    EXPECT_EQ(m.WR, 3 * c.ppi / 96) << c.ppi;
+    EXPECT_EQ(s.mgr.GetMaskIndex("GLOBALINFO", "SH_MASK", &d), d.oe[1].Mask) << c.ppi;
+  }
+}
+
+TEST(SkinData, CommonSectionsGiveTheirGlowKeys) {
+  Loaded s;
+  s.mgr.CommonSections = "[MINE]\nPARENTCLASS=button\nGCOL=0x123456\nGSIZE=4\nHGCOL=77\nHGSIZE=5\nGCOL2=88\nGSIZE2=6\n";
+  TacSkinData& d = s.At(96);
+  const int i = s.Sec(d, "MINE");
+  ASSERT_GE(i, 0);
+  const TsGeneralData& g = d.gd[static_cast<size_t>(i)];
+  EXPECT_EQ(g.Props[0].GlowColor, 0x123456);
+  EXPECT_EQ(g.Props[0].GlowSize, 4);
+  EXPECT_EQ(g.Props[1].GlowColor, 77);
+  EXPECT_EQ(g.Props[1].GlowSize, 5);
+  EXPECT_EQ(g.Props[2].GlowColor, 88);
+  EXPECT_EQ(g.Props[2].GlowSize, 6);
 }
