@@ -66,7 +66,7 @@ void ComposeMasked(Bitmap32& Dst, const BmpRect& D, const Bitmap32& Src, const B
   for (int y = std::max(0, -D.Top); y < dh && D.Top + y < Dst.Height(); ++y) {
     const int sy = S.Top + (sh == dh ? y : int((2LL * y + 1) * sh / (2LL * dh)));
     const int my = sy + MaskOffset;
-    if (sy < 0 || my >= Src.Height() || sy >= Src.Height()) continue;
+    if (sy < 0 || my < 0 || my >= Src.Height() || sy >= Src.Height()) continue;
     const u32* img = Src.Line(sy);
     const u32* msk = Src.Line(my);
     u32* d = Dst.Line(D.Top + y);
@@ -883,7 +883,7 @@ void RestoreCorners(ISectionBinding& CommonData, Bitmap32& Cache, int State, int
           parent = fill;
         }
         if (m.MaskType > 0) {
-          if (sy + maskOffset >= src->Height()) continue;
+          if (sy + maskOffset < 0 || sy + maskOffset >= src->Height()) continue;
           const u32 mk = src->Pixel(sx, sy + maskOffset);
           const u32 cur = Cache.Pixel(dx, dy);
           u32 out = 0;
@@ -942,7 +942,7 @@ void DrawOuterMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& ParentB
     const int y0 = std::max(0, -D.Top), y1 = std::min(dh, Bmp.Height() - D.Top);
     for (int y = y0; y < y1; ++y) {
       const int py = S.Top + (sh == dh ? y : int((2LL * y + 1) * sh / (2LL * dh)));
-      if (py < 0 || py + maskOffset >= src->Height()) continue;
+      if (py < 0 || py >= src->Height() || py + maskOffset < 0 || py + maskOffset >= src->Height()) continue;
       const u32* img = src->Line(py);
       const u32* msk = masked ? src->Line(py + maskOffset) : nullptr;
       u32* d = Bmp.Line(D.Top + y) + D.Left;

@@ -565,3 +565,38 @@ TEST(PaintSectionBackground, ACustomSystemColourGoesThroughTheSkinPalette) {
   PaintSectionBackground(si, FillBG(kWhite), 0, kGreen, -1, -1, &s.sd, b, {}, b.Bounds());
   EXPECT_EQ(b.Pixel(1, 1), Px(kGreen));
 }
+
+TEST(SectionPainters, MaskRowsOutsideTheImageAreNotRead) {
+  // The master is the lower half of a larger bitmap, so that rows above it
+  // are memory a stray read would reach without crashing.
+  Bitmap32 whole(8, 20);
+  whole.Fill(0xFF808080u);
+  Skin s;
+  s.mgr.MasterBitmap = std::make_unique<Bitmap32>(whole.View(BmpRect(0, 10, 8, 20)));
+  s.Master().Fill(0xFF204060u);
+  // A rectangle claimed upside down puts the mask rows above the image.
+  const int mi = s.AddMask({0, 0, 4, 4}, 1, 1, 1, 1, 1, dmCentre, 1);
+  TsMaskData& m = s.sd.ma[size_t(mi)];
+  m.R = TRect(0, 0, 4, -8);
+  m.Cfg = cfgKeyCorners;
+  const int si = s.AddSection(1, kWhite);
+  s.sd.gd[size_t(si)].BorderIndex = mi;
+  Bitmap32 parent = Gradient(10, 10);
+  OverParent bind(&s.sd, si, MakeCacheInfo(parent));
+  auto untouched = [](const Bitmap32& b) {
+    for (int y = 0; y < b.Height(); ++y)
+      for (int x = 0; x < b.Width(); ++x)
+        if (b.Pixel(x, y) != 0xFF000000u) return false;
+    return true;
+  };
+  Bitmap32 b(6, 6);
+  b.Fill(0xFF000000u);
+  DrawBorderMask(b, b.Bounds(), FillBG(kWhite), false, 1, m);
+  EXPECT_TRUE(untouched(b));
+  b.Fill(0xFF000000u);
+  DrawOuterMask(b, b.Bounds(), FillBG(kWhite), 255, TMargins(1, 1, 1, 1), 1, m);
+  EXPECT_TRUE(untouched(b));
+  b.Fill(0xFF000000u);
+  RestoreCorners(bind, b, 0, kCornersAll);
+  EXPECT_TRUE(untouched(b));
+}
