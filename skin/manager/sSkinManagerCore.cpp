@@ -534,26 +534,42 @@ int TacSkinManagerCore::GetScaledMaskData(const std::string& section, const std:
     return ScaleFrames(src, md.ImageCount, md.MaskType + 1, md.MulPPi, md.DivPPI, smooth);
   };
   Bitmap32 img;
+  // A file is always taken to the density; a piece of the master only
+  // unless it keeps its drawn size. Its borders go with the image.
+  bool scale = md.MulPPi != md.DivPPI;
+  TRect part;  // a rectangle the reference names in a file, else all of it
   if (!ref.FileName.empty()) {
     bool hasAlpha = false;
-    if (!LoadSkinImage(ref.FileName, img, hasAlpha)) return -1;
-    if (md.MulPPi != md.DivPPI) img = scaled(img);
+    if (!LoadSkinImage(ref.FileName, img, hasAlpha) || img.Empty()) return -1;
+    if (!md.R.IsAllZero()) {
+      if (md.R.Left < 0 || md.R.Top < 0 || md.R.Width() <= 0 || md.R.Height() <= 0 || md.R.Right > img.Width() ||
+          md.R.Bottom > img.Height())
+        return -1;
+      part = md.R;
+    }
+    if (scale) img = scaled(img);
   } else {
     if (!MasterBitmap || md.R.Left < 0 || md.R.Top < 0 || md.R.Width() <= 0 || md.R.Height() <= 0 ||
         md.R.Right > MasterBitmap->Width() || md.R.Bottom > MasterBitmap->Height())
       return -1;
     Bitmap32 piece = MasterBitmap->View(BmpRect(md.R.Left, md.R.Top, md.R.Right, md.R.Bottom)).Clone();
-    img = md.MulPPi == md.DivPPI || (md.DrawMode & dmKeepSize) ? std::move(piece) : scaled(piece);
+    scale = scale && !(md.DrawMode & dmKeepSize);
+    img = scale ? scaled(piece) : std::move(piece);
   }
-  if (md.MulPPi != md.DivPPI && !(md.DrawMode & dmKeepSize)) {
+  if (scale) {
     md.WL = static_cast<uint16_t>(md.WL * md.MulPPi / md.DivPPI);
     md.WT = static_cast<uint16_t>(md.WT * md.MulPPi / md.DivPPI);
     md.WR = static_cast<uint16_t>(md.WR * md.MulPPi / md.DivPPI);
     md.WB = static_cast<uint16_t>(md.WB * md.MulPPi / md.DivPPI);
+    if (!part.IsAllZero())
+      part = {part.Left * md.MulPPi / md.DivPPI, part.Top * md.MulPPi / md.DivPPI,
+              part.Right * md.MulPPi / md.DivPPI, part.Bottom * md.MulPPi / md.DivPPI};
   }
   ownBmp = std::make_unique<Bitmap32>(std::move(img));
   md.Bmp = ownBmp.get();
-  md.R = {0, 0, ownBmp->Width(), ownBmp->Height()};
+  md.R = part.IsAllZero() ? TRect{0, 0, ownBmp->Width(), ownBmp->Height()}
+                          : TRect::Intersection(part, TRect{0, 0, ownBmp->Width(), ownBmp->Height()});
+  if (md.R.HasNoArea()) return -1;
   md.Width = md.R.Width() / md.ImageCount;
   md.Height = md.R.Height() / (md.MaskType + 1);
   if (md.ImgType == itisaBorder) {
@@ -564,10 +580,11 @@ int TacSkinManagerCore::GetScaledMaskData(const std::string& section, const std:
         for (int x = x0; x < x0 + w && x < ownBmp->Width(); ++x)
           if (x >= 0 && y >= 0 && (ownBmp->Pixel(x, y) & 0xFFFFFF) == clMagenta) key = true;
     };
-    scan(0, 0, md.WL, md.WT);
-    scan(fw - md.WR, 0, md.WR, md.WT);
-    scan(0, fh - md.WB, md.WL, md.WB);
-    scan(fw - md.WR, fh - md.WB, md.WR, md.WB);
+    const int l = md.R.Left, t = md.R.Top;
+    scan(l, t, md.WL, md.WT);
+    scan(l + fw - md.WR, t, md.WR, md.WT);
+    scan(l, t + fh - md.WB, md.WL, md.WB);
+    scan(l + fw - md.WR, t + fh - md.WB, md.WR, md.WB);
     if (key) md.Cfg |= cfgKeyCorners;
   }
   return aMulPPI;

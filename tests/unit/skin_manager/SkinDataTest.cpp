@@ -792,3 +792,22 @@ TEST(SkinData, CommonSectionsGiveTheirGlowKeys) {
   EXPECT_EQ(g.Props[2].GlowColor, 88);
   EXPECT_EQ(g.Props[2].GlowSize, 6);
 }
+
+TEST(SkinData, ScaledMaskDataOfFilesKeepsTheirPartAndScalesBordersWithTheImage) {
+  Loaded s(std::string(kOptions) + "[X]\nPART=!EDGE.BMP!1!0!2!1!0!3!2\nKEEP=!EDGE.BMP!1!0!0!1!1!1!1!8\n");
+  s.At(96);
+  TsMaskData md;
+  std::unique_ptr<Bitmap32> own;
+  // A glyph naming a rectangle of its file keeps it, scaled with the image.
+  ASSERT_EQ(s.mgr.GetScaledMaskData("X", "PART", md, 96, own), 96);
+  EXPECT_EQ(md.R, (TRect{1, 0, 3, 2}));
+  EXPECT_EQ(md.Width, 2);
+  ASSERT_EQ(s.mgr.GetScaledMaskData("X", "PART", md, 192, own), 192);
+  EXPECT_EQ(own->Width(), 6);
+  EXPECT_EQ(md.R, (TRect{2, 0, 6, 4}));
+  // A file is taken to the density even when it keeps its drawn size, and
+  // its borders with it.
+  ASSERT_EQ(s.mgr.GetScaledMaskData("X", "KEEP", md, 192, own), 192);
+  EXPECT_EQ(own->Width(), 6);
+  EXPECT_EQ((std::array<int, 4>{md.WL, md.WT, md.WR, md.WB}), (std::array<int, 4>{2, 2, 2, 2}));
+}
