@@ -293,6 +293,33 @@ class App(unittest.TestCase):
         self.assertFalse((self.s.temp_dir / "ps.ps1").exists(), "the script was left in the temporary folder")
         self.assertFalse(self.s.windows("#32770"), "a notice or an error box appeared")
 
+    def test_closing_during_a_long_bulk_install_restores_the_policy_itself(self):
+        # The script runs longer than the program waits for it once its window has gone.
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+        self.s.write_store(packages=packages, delays={"script": 60000})
+        self.click("安装全部")
+        self.wait_log(1)
+        time.sleep(1)
+        closed = time.time() * 1000
+        self.s.probe("close", "--hwnd", str(self.main["hwnd"]))
+        self.s.wait_gone("TForm1", timeout=20)
+        log = self.wait_log(2, timeout=50)
+        self.assertEqual(log[-1]["cmdline"], "powershell.exe set-ExecutionPolicy RESTRICTED")
+        self.assertGreater(log[-1]["t_start_ms"], closed)
+        self.assertEqual(self.s.store().policy, "Restricted")
+        deadline = time.time() + 20
+        while self.app_running() and time.time() < deadline:
+            time.sleep(0.2)
+        self.assertFalse(self.app_running(), "the program did not end")
+        self.assertFalse((self.s.temp_dir / "ps.ps1").exists(), "the script was left in the temporary folder")
+        # The script itself was left to finish; nothing set the policy back to Bypass.
+        log = self.wait_log(3, timeout=40)
+        self.assertEqual([e["kind"] for e in log], ["set-policy", "set-policy", "script"])
+        self.assertEqual(log[2]["scripts"][0]["status"], "read")
+        self.assertEqual(self.s.store().policy, "Restricted")
+
     def test_about_dialog(self):
         self.click("关于")
         about = self.s.wait_window("TForm2", "关于", timeout=10)
