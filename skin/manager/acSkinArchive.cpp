@@ -148,7 +148,8 @@ bool ReadSkinArchive(TacSkinConvertor& c, TacSkinHost* host) {
   int32_t n = static_cast<int32_t>(uint32_t(head[4]) | uint32_t(head[5]) << 8 |
                                    uint32_t(head[6]) << 16 | uint32_t(head[7]) << 24);
   if (n < 0) throw EacSkinArchiveError("Archive states a negative entry count (" + std::to_string(n) + ")");
-  if (ps.Size() < 8 || n > static_cast<int64_t>(ps.Size() - 8) / kMinEntryBytes)
+  // A count cut short reads as its bytes padded with zeros: "ASzf" alone holds no entries.
+  if (n > 0 && (ps.Size() < 8 || n > static_cast<int64_t>(ps.Size() - 8) / kMinEntryBytes))
     throw EacSkinArchiveError("Archive states " + std::to_string(n) + " entries, more than its " +
                               std::to_string(ps.Size()) + " bytes can hold");
   ps.SetPosition(8);

@@ -122,6 +122,18 @@ TEST(SkinArchive, WrongMagicShowsMessageAndReadsNothing) {
   EXPECT_FALSE(empty.ok);
 }
 
+TEST(SkinArchive, AMagicWithoutACountHoldsNoEntries) {
+  for (size_t size : {4, 5, 7}) {
+    FakeHost host;
+    Read r(Bytes(std::string("ASzf\0\0\0", size)), &host);
+    EXPECT_TRUE(r.ok);
+    EXPECT_FALSE(r.c.Options);
+    EXPECT_TRUE(r.c.Files.empty());
+    EXPECT_EQ(r.c.FileCount, 0);
+    EXPECT_TRUE(host.messages.empty());
+  }
+}
+
 TEST(SkinArchive, BadCountsAndSizesAreErrors) {
   auto expectError = [](std::vector<uint8_t> bytes, const char* what) {
     TacSkinConvertor c;
