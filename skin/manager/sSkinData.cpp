@@ -509,7 +509,7 @@ void TacSkinData::ReadOuterEffect(int index, const std::string& p) {
                               e.Radius, e.Blur, static_cast<uint32_t>(e.ColorL), static_cast<uint32_t>(e.ColorT),
                               static_cast<uint32_t>(e.ColorR), static_cast<uint32_t>(e.ColorB));
   }
-  // Widths come only from their keys; -1 leaves the image's own borders.
+  // Widths only from their own keys; -1 when a key is missing.
   auto width = [&](const char* side) {
     int v = GlobalInt(p + "_WIDTH" + side, -1);
     return v >= 0 ? ScaleIntValue(v) : -1;
