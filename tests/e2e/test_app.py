@@ -6,6 +6,7 @@ import base64
 import subprocess
 import time
 import unittest
+from pathlib import Path
 
 import harness
 import psstore
@@ -21,7 +22,35 @@ BUTTONS = {
     "关于": (308 + 85 // 2, 203 + 11),
 }
 SLIDER = (347 + 16, 176 + 7)
+# Client rectangles (left, top, width, height) of controls whose look is checked.
+CALCULATOR = (109, 175, 87, 22)
+# Client points that no control covers.
+BARE = [(4, 4), (300, 4), (408, 4), (4, 286), (300, 150), (408, 286), (200, 116)]
 UNINSTALL_CALC = "PowerShell.exe Get-AppxPackage *windowscalculator* | Remove-AppxPackage"
+
+
+class Screenshot:
+    """A screenshot read back as pixels, addressed in a window's client coordinates."""
+
+    def __init__(self, path: Path, left: int, top: int):
+        data = subprocess.run(["convert", str(path), "ppm:-"], capture_output=True, check=True, timeout=60).stdout
+        fields, pos = [], 0
+        while len(fields) < 4:  # P6, width, height, maximum
+            while data[pos:pos + 1].isspace():
+                pos += 1
+            end = pos
+            while not data[end:end + 1].isspace():
+                end += 1
+            fields.append(data[pos:end])
+            pos = end
+        assert fields[0] == b"P6" and fields[3] == b"255", fields
+        self.width, self.height = int(fields[1]), int(fields[2])
+        self.data = data[pos + 1:]
+        self.left, self.top = left, top
+
+    def pixel(self, x: int, y: int) -> tuple[int, int, int]:
+        i = ((self.top + y) * self.width + self.left + x) * 3
+        return tuple(self.data[i:i + 3])
 
 
 class App(unittest.TestCase):
@@ -80,6 +109,18 @@ class App(unittest.TestCase):
             self.assertFalse(self.s.windows("#32770", pid=self.s.app_pid), "a notice appeared")
             time.sleep(0.5)
 
+    def system_colours(self) -> dict[str, tuple[int, int, int]]:
+        """The system colours of the session's Wine prefix, as the program is given them."""
+        text = (Path(self.s.env["WINEPREFIX"]) / "user.reg").read_text(encoding="utf-8", errors="replace")
+        colours, inside = {}, False
+        for line in text.splitlines():
+            if line.startswith("["):
+                inside = line.startswith("[Control Panel\\\\Colors]")
+            elif inside and line.startswith('"') and "=" in line:
+                key, value = line.split("=", 1)
+                colours[key.strip('"')] = tuple(int(v) for v in value.strip('"').split())
+        return colours
+
     def wait_log(self, count: int, timeout: float = 30) -> list[dict]:
         deadline = time.time() + timeout
         while time.time() < deadline:
@@ -100,8 +141,29 @@ class App(unittest.TestCase):
         left, top, right, bottom = w["client"]
         self.assertEqual((right - left, bottom - top), (412, 290))
         self.assertTrue(w["visible"])
-        shot = self.s.screenshot("main")
-        self.assertTrue(shot.exists())
+        self.s.move(self.main, 200, 116)  # no button under the pointer
+        time.sleep(0.5)
+        shot = Screenshot(self.s.screenshot("main"), left, top)
+        colours = self.system_colours()
+        face = colours["ButtonFace"]
+        for x, y in BARE:
+            self.assertEqual(shot.pixel(x, y), face, f"background at {x},{y}")
+        # An app button: a raised frame around a face of the button colour,
+        # and its caption centred on it in the window text colour.
+        bx, by, bw, bh = CALCULATOR
+        for x, y in ((bx, by + bh // 2), (bx + bw // 2, by)):
+            self.assertEqual(shot.pixel(x, y), colours["ButtonHilight"], f"lit edge at {x},{y}")
+        for x, y in ((bx + bw - 1, by + bh // 2), (bx + bw // 2, by + bh - 1)):
+            self.assertEqual(shot.pixel(x, y), colours["ButtonDkShadow"], f"shadowed edge at {x},{y}")
+        inside = [(x, y) for y in range(by + 2, by + bh - 2) for x in range(bx + 2, bx + bw - 2)]
+        ink = [(x, y) for x, y in inside if shot.pixel(x, y) != face]
+        self.assertTrue(ink, "the button shows no caption")
+        xs, ys = [x for x, _ in ink], [y for _, y in ink]
+        # "计算器" is three glyphs: wider than tall, in the middle of the face.
+        self.assertGreater(max(xs) - min(xs), 30)
+        self.assertLessEqual(abs((min(xs) - bx) - (bx + bw - 1 - max(xs))), 2, "caption not centred across")
+        self.assertLessEqual(abs((min(ys) - by) - (by + bh - 1 - max(ys))), 3, "caption not centred down")
+        self.assertIn(colours["WindowText"], [shot.pixel(x, y) for x, y in ink])
 
     def test_uninstall_one_app_with_notice(self):
         self.click("计算器")
