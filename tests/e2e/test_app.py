@@ -221,6 +221,43 @@ class App(unittest.TestCase):
         self.assertEqual(state.policy, "Restricted")
         self.assertFalse((self.s.temp_dir / "ps.ps1").exists())
 
+    def test_failed_install_of_one_app_is_reported_and_the_policy_restricted(self):
+        # The policy was not Restricted before; after the run it is.
+        packages = psstore.default_packages()
+        for p in packages:
+            if p.name == "Microsoft.WindowsCalculator":
+                p.current_user, p.broken = False, True
+        self.s.write_store(policy="Unrestricted", packages=packages)
+        self.click("计算器")
+        self.choose(1)
+        self.assertEqual(self.notice(), "计算器 安装失败！")
+        log = self.s.log()
+        self.assertEqual([e["kind"] for e in log], ["set-policy", "script", "set-policy"])
+        self.assertNotEqual(log[1]["exit_code"], 0)
+        self.assertEqual(log[2]["cmdline"], "powershell.exe set-ExecutionPolicy RESTRICTED")
+        self.assertEqual(self.s.store().policy, "Restricted")
+        self.assertFalse(self.s.store().package("Microsoft.WindowsCalculator").current_user)
+        self.assertFalse((self.s.temp_dir / "ps.ps1").exists())
+
+    def test_failed_bulk_install_is_reported_and_the_policy_restricted(self):
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+            p.broken = p.name == "Microsoft.BingNews"
+        self.s.write_store(policy="RemoteSigned", packages=packages)
+        self.click("安装全部")
+        self.assertEqual(self.notice(), "安装结束，部分应用未能安装！")
+        self.no_notice(2)
+        log = self.s.log()
+        self.assertEqual([e["kind"] for e in log], ["set-policy", "script", "set-policy"])
+        self.assertNotEqual(log[1]["exit_code"], 0)
+        state = self.s.store()
+        self.assertEqual(state.policy, "Restricted")
+        # Every other package was registered all the same.
+        self.assertEqual(sorted(state.current_user()),
+                         sorted(p.name for p in packages if p.name != "Microsoft.BingNews"))
+        self.assertFalse((self.s.temp_dir / "ps.ps1").exists())
+
     def test_menu_acts_on_the_last_clicked_button(self):
         self.click("相机")
         self.menu()
