@@ -271,7 +271,7 @@ bool HasTexture(const Content& c, TacSkinData* sd) {
 bool RowUniform(const Content& c, TacSkinData* sd) {
   if (HasTexture(c, sd)) return false;
   if (c.Grad <= 0 || !c.Points || c.Points->size() <= 1) return true;
-  return ((*c.Points)[0].Mode & 3) == 0;
+  return ((*c.Points)[0].Mode & gpDirectionBits) == 0;
 }
 
 // Colour, texture and gradient of a section's state into R.
@@ -374,7 +374,7 @@ void PaintSection(ISectionBinding& CommonData, const TCacheInfo& ParentBG, bool 
   PaintControlBackground(CommonData, ParentBG, State, Bmp, Offset, Rect);
   PaintCorners(sd, g, Bmp, Rect, std::min(State, 2));
   bool effects;
-  if (ValidMask(sd, g.BorderIndex) && !(State == 0 && (sd->ma[size_t(g.BorderIndex)].DrawMode & 2))) {
+  if (ValidMask(sd, g.BorderIndex) && !(State == 0 && (sd->ma[size_t(g.BorderIndex)].DrawMode & dmNotInState0))) {
     TCacheInfo bg = ParentBG;
     bg.X += Offset.X;
     bg.Y += Offset.Y;
@@ -422,7 +422,7 @@ void PaintSectionBackground(int SkinIndex, const TCacheInfo& ParentBG, int State
   if ((CustomColor & 0xFFFFFF) == clKeyColor && (CustomColor >> 24) == 0) {
     c.Color = PaintColor(u32(P.Color), sd);
     transparency = std::clamp(P.Transparency, 0, 100);
-    gradientOnTop = !P.GradientArray.empty() && (P.GradientArray[0].Mode & 32);
+    gradientOnTop = !P.GradientArray.empty() && (P.GradientArray[0].Mode & gpOnTop);
     if (transparency < 100) {
       c.Tex = P.ImagePercent;
       c.Grad = gradientOnTop ? 0 : P.GradientPercent;
@@ -493,7 +493,7 @@ void PaintSectionBackground(int SkinIndex, const TCacheInfo& ParentBG, int State
 
 void DrawBorderMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& ParentBG, bool CornersOverParent, int State,
                     const TsMaskData& Mask) {
-  if (State == 0 && (Mask.DrawMode & 2)) return;
+  if (State == 0 && (Mask.DrawMode & dmNotInState0)) return;
   if (Rect.Width() < 2 || Rect.Height() < 2 || !Mask.Manager) return;
   const Bitmap32* src = MaskSource(Mask);
   if (!src || Bmp.Empty()) return;
@@ -507,10 +507,10 @@ void DrawBorderMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& Parent
   const int sx = Mask.R.Left + std::max(0, std::min(State, int(Mask.ImageCount) - 1)) * Mask.Width;
   const int sy = Mask.R.Top;
   const int mw = Mask.Width, mh = Mask.Height;
-  const bool stretch = Mask.DrawMode & 1;
-  const bool alpha = Mask.MaskType == 0 && (Mask.DrawMode & 16);
+  const bool stretch = Mask.DrawMode & dmStretch;
+  const bool alpha = Mask.MaskType == 0 && (Mask.DrawMode & dmAlpha);
   const int maskOffset = Mask.R.Height() / 2;
-  const bool cornersOver = CornersOverParent && (Mask.Cfg & 3);
+  const bool cornersOver = CornersOverParent && (Mask.Cfg & cfgCornerBits);
 
   // Destination bounds of the inner edges.
   const int L = Rect.Left, T = Rect.Top, R = Rect.Right, B = Rect.Bottom;
@@ -562,7 +562,7 @@ void DrawBorderMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& Parent
   corner(BmpRect(sx + mw - wr, sy + mh - wb, sx + mw, sy + mh), R - wr, B - wb);
   corner(BmpRect(sx + mw - wr, sy, sx + mw, sy + wt), R - wr, T);
   fill(BmpRect(sx + mw - wr, sy + wt, sx + mw, sy + wt + ch), BmpRect(R - wr, T + wt, R, B - wb));
-  if (Mask.DrawMode & 4)
+  if (Mask.DrawMode & dmCentre)
     fill(BmpRect(sx + wl, sy + wt, sx + wl + cw, sy + wt + ch), BmpRect(L + wl, T + wt, R - wr, B - wb));
 }
 
@@ -582,7 +582,7 @@ void DrawCornerImage(Bitmap32& Bmp, BmpPoint Position, int State, const TCacheIn
     ComposeMasked(Bmp, BmpRect(x, y, x + s.Width(), y + s.Height()), *src, s, Mask.R.Height() / 2, ParentBG, true);
     return;
   }
-  const bool alpha = (Mask.DrawMode & 16) || Mask.ImgType == itisaPngGlyph;
+  const bool alpha = (Mask.DrawMode & dmAlpha) || Mask.ImgType == itisaPngGlyph;
   if (Opaque == 1) {
     if (alpha) BlendPieceAlpha(Bmp, *src, Inclusive(s), 255, BmpPoint(x, y));
     else CopyPieceKeyed(Bmp, *src, x, true, ParentBG, clKeyColor, Inclusive(s), y);
@@ -761,7 +761,7 @@ void PaintGradient(Bitmap32& Bmp, const BmpRect& Rect, const std::vector<TsGradP
   if (IsEmpty(r) || Points.empty()) return;
   const size_t n = Points.size();
   auto col = [&](size_t i) { return Points[i].Color & 0xFFFFFFu; };
-  const u32 mode = Points[0].Mode & 3;
+  const u32 mode = Points[0].Mode & gpDirectionBits;
   if (n == 1) {
     FillPixels32(Bmp, r, col(0), 255);
     return;
@@ -772,7 +772,7 @@ void PaintGradient(Bitmap32& Bmp, const BmpRect& Rect, const std::vector<TsGradP
     for (size_t i = 1; i < n && y < Rect.Bottom; ++i) {
       int rows = (int(Points[i].Percent) - int(Points[i - 1].Percent)) * total / 100;
       if (i == n - 1) rows = Rect.Bottom - y;
-      const bool sys = (Points[i].Mode & 16) || (Points[i - 1].Mode & 16);
+      const bool sys = (Points[i].Mode & gpSystemFill) || (Points[i - 1].Mode & gpSystemFill);
       for (int k = 0; k < rows; ++k, ++y) {
         if (y < r.Top || y >= r.Bottom) continue;
         const u32 c = sys ? SysGradientColor(col(i - 1), col(i), k, rows) : BandColor(col(i - 1), col(i), k, rows);
@@ -789,7 +789,7 @@ void PaintGradient(Bitmap32& Bmp, const BmpRect& Rect, const std::vector<TsGradP
       edge = std::nearbyint(edge + (int(Points[i].Percent) - int(Points[i - 1].Percent)) * double(Rect.Width()) / 100);
       int end = i == n - 1 ? Rect.Width() : std::min(int(edge), Rect.Width());
       const int cols = end - x;
-      const bool sys = (Points[i].Mode & 16) || (Points[i - 1].Mode & 16);
+      const bool sys = (Points[i].Mode & gpSystemFill) || (Points[i - 1].Mode & gpSystemFill);
       for (int k = 0; k < cols; ++k, ++x)
         row[size_t(x)] = ColorToPixel(sys ? SysGradientColor(col(i - 1), col(i), k, cols)
                                           : BandColor(col(i - 1), col(i), k, cols),
@@ -806,7 +806,7 @@ void PaintGradient(Bitmap32& Bmp, const BmpRect& Rect, const std::vector<TsGradP
   }
   const double L = Rect.Left, T = Rect.Top, R = Rect.Right - 1, B = Rect.Bottom - 1;
   const double cx = (L + R) / 2, cy = (T + B) / 2;
-  if (Points[0].Mode & 32) {
+  if (Points[0].Mode & gpOnTop) {
     // Our own four-corner blend: bilinear between the corner colours of points 1..4.
     const u32 tl = col(1), tr = col(2), br = col(3), bl = col(4);
     for (int y = r.Top; y < r.Bottom; ++y) {
@@ -845,7 +845,7 @@ void RestoreCorners(ISectionBinding& CommonData, Bitmap32& Cache, int State, int
   if (!ValidMask(sd, bi)) return;
   const TsMaskData& m = sd->ma[size_t(bi)];
   const Bitmap32* src = MaskSource(m);
-  if (!src || !(m.Cfg & 3)) return;
+  if (!src || !(m.Cfg & cfgCornerBits)) return;
   TCacheInfo bg;
   if (!CommonData.ParentBackground(bg)) return;
   if (!bg.Ready && bg.FillColor == clKeyColor) return;
