@@ -3,6 +3,7 @@ PowerShell double behind every command, texts read with the probe."""
 from __future__ import annotations
 
 import base64
+import os
 import subprocess
 import time
 import unittest
@@ -27,6 +28,40 @@ CALCULATOR = (109, 175, 87, 22)
 # Client points that no control covers.
 BARE = [(4, 4), (300, 4), (408, 4), (4, 286), (300, 150), (408, 286), (200, 116)]
 UNINSTALL_CALC = "PowerShell.exe Get-AppxPackage *windowscalculator* | Remove-AppxPackage"
+
+
+def fake_browser(s: Session) -> Path:
+    """Wine hands a web address that the shell opens to xdg-open on the search
+    path; this one only writes the address into the returned file."""
+    bin_dir = s.work / "bin"
+    bin_dir.mkdir(exist_ok=True)
+    opened = s.work / "opened.txt"
+    script = bin_dir / "xdg-open"
+    script.write_text(f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{opened}"\n')
+    script.chmod(0o755)
+    s.env["PATH"] = f"{bin_dir}:{s.env.get('PATH', os.environ.get('PATH', ''))}"
+    return opened
+
+
+def app_running(s: Session) -> bool:
+    """Whether the program's process is still there (after its windows have gone)."""
+    out = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout.lower()
+    return any(name.lower() in out for name in (str(s.app_exe), winpath(s.app_exe)))
+
+
+def wait_ended(s: Session, timeout: float = 20) -> bool:
+    deadline = time.time() + timeout
+    while app_running(s) and time.time() < deadline:
+        time.sleep(0.2)
+    return not app_running(s)
+
+
+def read_opened(opened: Path, timeout: float = 20) -> list[str]:
+    deadline = time.time() + timeout
+    while time.time() < deadline and not opened.exists():
+        time.sleep(0.2)
+    time.sleep(0.5)
+    return opened.read_text().split() if opened.exists() else []
 
 
 class Screenshot:
@@ -60,6 +95,7 @@ class App(unittest.TestCase):
         if harness.in_private_network():
             harness.set_hosts(())
         self.s = Session(self.id().rsplit(".", 1)[-1], temp_name="Temp Dir")
+        self.opened = fake_browser(self.s)
         self.s.start_app()
         self.main = self.s.wait_window("TForm1", "Clearbay", timeout=60)
 
@@ -363,9 +399,7 @@ class App(unittest.TestCase):
         self.assertEqual(len(self.s.log()), 1)
 
     def app_running(self) -> bool:
-        """Whether the program's process is still there (after its windows have gone)."""
-        out = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout.lower()
-        return any(name.lower() in out for name in (str(self.s.app_exe), winpath(self.s.app_exe)))
+        return app_running(self.s)
 
     def test_closing_during_a_bulk_install_restores_the_policy(self):
         packages = psstore.default_packages()
@@ -424,6 +458,13 @@ class App(unittest.TestCase):
         about = self.s.wait_window("TForm2", "关于", timeout=10)
         self.assertIn("确定", self.s.texts(about))
         self.s.screenshot("about")
+        # "检查更新" opens the maker's page and leaves the dialog open.
+        self.s.click(about, 20 + 61 // 2, 86 + 11)
+        self.assertEqual(read_opened(self.opened), ["https://www.declutra.com/3505.html"])
+        time.sleep(1)
+        about = self.s.refresh(about)
+        self.assertTrue(about["visible"])
+        self.assertEqual([w["hwnd"] for w in self.s.windows("TForm2", pid=self.s.app_pid)], [about["hwnd"]])
         self.s.press(about, "确定")
         self.s.wait_gone("TForm2", timeout=10)
 
@@ -433,7 +474,8 @@ class UpdateDialog(unittest.TestCase):
         harness.require_private_network()
         self.server = harness.update_server()
         self.server.set_descriptor("[MAIN]\r\nVER=1.1\r\nURL=http://www.declutra.com/download\r\n")
-        self.s = Session("update_dialog")
+        self.s = Session(self.id().rsplit(".", 1)[-1])
+        self.opened = fake_browser(self.s)
 
     def tearDown(self):
         self.s.close()
@@ -448,6 +490,17 @@ class UpdateDialog(unittest.TestCase):
         self.s.wait_gone("TfrmVer", timeout=10)
         self.s.wait_gone("TForm1", timeout=20)
         self.assertFalse(self.s.windows(pid=self.s.app_pid))
+
+    def test_update_now_opens_the_download_page_and_program_ends(self):
+        self.s.start_app()
+        dlg = self.s.wait_window("TfrmVer", timeout=60)
+        self.assertTrue(app_running(self.s))
+        self.s.press(dlg, "立即更新")
+        self.assertEqual(read_opened(self.opened), ["http://www.declutra.com/download"])
+        self.s.wait_gone("TfrmVer", timeout=10)
+        self.s.wait_gone("TForm1", timeout=20)
+        self.assertFalse(self.s.windows(pid=self.s.app_pid))
+        self.assertTrue(wait_ended(self.s), "the program did not end")
 
 
 if __name__ == "__main__":
