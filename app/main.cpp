@@ -33,6 +33,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Application->CreateForm(Form2);
   Application->Run();
   // The windows are gone; a bulk install may still be inside its script run.
-  FinishScriptRuns(kScriptRunExitWaitMs);
+  FinishScriptRuns(kScriptRunExitWaitMs, [] { Application->ProcessMessages(); });
   return 0;
 }

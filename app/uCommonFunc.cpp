@@ -246,11 +246,19 @@ TScriptRun::~TScriptRun() {
   if (!FScriptPath.empty()) DeletePath(FScriptPath, false);
 }
 
-bool FinishScriptRuns(unsigned TimeoutMs) {
+bool FinishScriptRuns(unsigned TimeoutMs, const std::function<void()>& Idle) {
   std::unique_lock<std::mutex> guard(g_runs.Lock);
   g_runs.Closing = true;
-  if (g_runs.Changed.wait_for(guard, std::chrono::milliseconds(TimeoutMs), [] { return g_runs.Active == 0; }))
-    return true;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(TimeoutMs);
+  while (g_runs.Active != 0 && std::chrono::steady_clock::now() < deadline) {
+    g_runs.Changed.wait_for(guard, std::chrono::milliseconds(15), [] { return g_runs.Active == 0; });
+    if (Idle && g_runs.Active != 0) {
+      guard.unlock();
+      Idle();
+      guard.lock();
+    }
+  }
+  if (g_runs.Active == 0) return true;
   g_runs.TakenOver = true;
   // A Bypass step that ended after RESTRICTED would undo it.
   if (g_runs.BypassChild && WaitForSingleObject(g_runs.BypassChild, 5000) != WAIT_OBJECT_0)

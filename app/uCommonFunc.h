@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -66,7 +67,7 @@ class TScriptRun {
   const std::string& Script() const { return FScript; }
 
  private:
-  friend bool FinishScriptRuns(unsigned TimeoutMs);
+  friend bool FinishScriptRuns(unsigned TimeoutMs, const std::function<void()>& Idle);
   // One step of the run, hidden and waited for; -1 without starting anything
   // once the closing program has taken the run over.
   int32_t Step(const std::u16string& CommandLine, bool IsBypass);
@@ -84,8 +85,10 @@ class TScriptRun {
 // not started yet are refused, and the ones under way get TimeoutMs to reach
 // their RESTRICTED step and delete their file; a run still going then is taken
 // over: no further step of it starts, the policy is set back to RESTRICTED here
-// and the file deleted. Returns whether every run had finished by itself.
-bool FinishScriptRuns(unsigned TimeoutMs);
+// and the file deleted. Idle runs every few milliseconds of the wait, so that
+// what is still on the way out (a hide animation) can finish. Returns whether
+// every run had finished by itself.
+bool FinishScriptRuns(unsigned TimeoutMs, const std::function<void()>& Idle = {});
 
 // How long the closing program waits for a script run: the Bypass step and
 // PowerShell reading its script take far less; a script that works on after
