@@ -669,10 +669,8 @@ void TWinControl::WMPrintClient(TMessage& M) {
   // the screen, windowless children included.
   TPaintCopyScope Copy(FControlState);
   if (M.LParam & PRF_ERASEBKGND) Perform(WM_ERASEBKGND, M.WParam, 0);
-  if (M.LParam & PRF_CLIENT) {
-    TMessage P{WM_PAINT, M.WParam, 0, 0};
-    PaintHandler(P);
-  }
+  // Through the whole chain, so that whatever paints the window paints the copy.
+  if (M.LParam & PRF_CLIENT) Perform(WM_PAINT, M.WParam, 0);
 }
 
 void TWinControl::WMEraseBkgnd(TMessage& M) {
