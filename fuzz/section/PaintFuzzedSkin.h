@@ -189,6 +189,8 @@ inline bool PaintFuzzedSkin(const uint8_t* data, size_t size) {
         cb::DrawTexture(t, r, m.DrawMode, m);
         r = BmpRect(1, 1, w, h);
         cb::DrawMaskedTexture(t, r, bg, state ? cb::fmWholeTiles : cb::fmTile, m);
+        if (sections > 0)
+          cb::PaintSectionWithMask(int(mi) % sections, bg, m, d, t, offsets[k % 3], t.Bounds(), state);
         intact = intact && b.Intact();
       }
   }

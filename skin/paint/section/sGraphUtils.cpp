@@ -930,7 +930,8 @@ void DrawOuterMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& ParentB
     const int dw = D.Width(), dh = D.Height(), sw = S.Width(), sh = S.Height();
     if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
     if (alpha) {
-      // Clip the source to the image first: the blends clip only its start.
+      // A piece that leaves the image is not stretched: cut short by the
+      // blend, it would come out at another scale.
       if (sw == dw && sh == dh) {
         BlendPieceAlpha(Bmp, *src, Inclusive(S), Opacity, BmpPoint(D.Left, D.Top));
       } else if (S.Left >= 0 && S.Top >= 0 && S.Right <= src->Width() && S.Bottom <= src->Height()) {
