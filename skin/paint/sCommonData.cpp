@@ -145,6 +145,13 @@ TsCommonData::TsCommonData(TControl* AOwner, std::uint8_t AKind, bool CreateCach
 }
 
 TsCommonData::~TsCommonData() {
+  // The animation goes first: no tick may reach a binding or control on its way out.
+  if (TacThreadedTimer* T = FAnimTimer) {
+    FAnimTimer = nullptr;
+    T->AnimData = nullptr;
+    T->StopAnimation();
+    if (!(T->ComponentState() & csDestroying)) delete T;
+  }
   RemoveCommonProp();
   SkinIndex_ = -1;
   // A manager must not keep pointing at an owner that goes (its hover check
@@ -153,6 +160,20 @@ TsCommonData::~TsCommonData() {
   if (FSkinManager && FSkinManager != DefaultManager()) FSkinManager->ForgetControl(FOwnerControl);
   if (FOwnerControl) FOwnerControl->RemoveWindowHook(reinterpret_cast<std::uintptr_t>(this));
 }
+
+TacThreadedTimer* TsCommonData::CreateAnimTimer() {
+  if (!FAnimTimer) {
+    FAnimTimer = TacThreadedTimer::CreateOwned(FOwnerControl, false);
+    FAnimTimer->AnimData = this;
+  }
+  return FAnimTimer;
+}
+
+void TsCommonData::StopAnimation() {
+  if (FAnimTimer) FAnimTimer->StopAnimation();
+}
+
+bool TsCommonData::IsAnimating() const { return FAnimTimer && FAnimTimer->Enabled(); }
 
 void TsCommonData::InitCommonProp() {
   auto* W = dynamic_cast<TWinControl*>(FOwnerControl);
@@ -640,8 +661,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
       return 0;
     case SKC_INVALIDATE:
       if (COC == COC_TsSpeedButton) {
-        Handled = false;  // the speed button repaints itself
-        BGChanged = true;
+        Handled = false;  // the speed button repaints itself, its cache kept
         return 0;
       }
       Invalidate(false);

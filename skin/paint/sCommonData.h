@@ -10,6 +10,7 @@
 
 #include "skin/paint/CacheInfo.h"
 #include "skin/paint/DibBitmap.h"
+#include "skin/paint/acThdTimer.h"
 #include "skin/paint/sMessages.h"
 #include "skin/paint/section/sGraphUtils.h"
 #include "ui/Controls.h"
@@ -99,8 +100,14 @@ public:
   void GetParentBG(TCacheInfo& CI);
   void ApplySkinColors(bool Repaint);
   bool RepaintIfMoved();
-  void StopAnimation() {}
-  bool IsAnimating() const { return false; }
+  // The running state animation (nullptr when none was ever started).
+  TacThreadedTimer* AnimTimer() const { return FAnimTimer; }
+  TacThreadedTimer* CreateAnimTimer();
+  void TimerGone(const TacThreadedTimer* Timer) {
+    if (FAnimTimer == Timer) FAnimTimer = nullptr;
+  }
+  void StopAnimation();
+  bool IsAnimating() const;
 
   // Answers a child's background request.
   void AnswerBGRequest(TacBGRequest& Request);
@@ -150,6 +157,7 @@ private:
   std::unique_ptr<TDibBitmap> FCacheBmp;
   int FUpdateCount = 0;
   HWND FPropWindow = nullptr;
+  TacThreadedTimer* FAnimTimer = nullptr;  // owned by the control, freed with the binding
 };
 
 // Paints a section into a temporary bitmap and copies it to DC at Rect.

@@ -1,0 +1,275 @@
+#include "skin/paint/acThdTimer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "sSkinManager.h"
+#include "ui/Forms.h"
+#include "skin/paint/PixelOps.h"
+#include "skin/paint/sCommonData.h"
+
+namespace cb {
+
+bool gAnimationsSuppressed = false;
+
+namespace {
+
+// To nearest, ties to even, as the levels are specified.
+int RoundEven(double V) { return static_cast<int>(std::nearbyint(V)); }
+
+}  // namespace
+
+TacThreadedTimer::TacThreadedTimer(TComponent* AOwner) : TComponent(AOwner) {
+  FTimer = std::make_unique<TTimer>(nullptr);
+  FTimer->SetEnabled(false);
+  FTimer->OnTimer = [this](TObject*) { Tick(); };
+  UpdateTimer();
+}
+
+TacThreadedTimer* TacThreadedTimer::CreateOwned(TComponent* AOwner, bool ChangeEvent) {
+  auto* T = new TacThreadedTimer(AOwner);
+  T->SetEnabled(false);
+  if (ChangeEvent) T->SetOnTimer([T](TObject*) { T->TimeHandler(); });
+  return T;
+}
+
+TacThreadedTimer::~TacThreadedTimer() {
+  FEnabled = false;
+  if (AnimData) AnimData->TimerGone(this);
+  if (!Destroyed) {
+    Destroyed = true;
+    FTimer.reset();
+    BmpTo.reset();
+    BmpOut.reset();
+    BmpFrom.reset();
+  }
+}
+
+void TacThreadedTimer::UpdateTimer() {
+  if (!FTimer) return;
+  FTimer->SetInterval(FInterval);
+  FTimer->SetEnabled(FInterval > 0 && FEnabled && (FOnTimer || AnimProc));
+}
+
+bool TacThreadedTimer::Running() const { return FTimer && FTimer->Enabled(); }
+
+void TacThreadedTimer::SetEnabled(bool V) {
+  FEnabled = V;
+  UpdateTimer();
+}
+
+void TacThreadedTimer::SetInterval(unsigned V) {
+  FInterval = V;
+  UpdateTimer();
+}
+
+void TacThreadedTimer::SetOnTimer(TNotifyEvent V) {
+  FOnTimer = std::move(V);
+  UpdateTimer();
+}
+
+void TacThreadedTimer::PublishProperties(TPublisher& P) {
+  using C = TacThreadedTimer;
+  P.Bool(L"Enabled", &C::Enabled, &C::SetEnabled, true);
+  P.Int(L"Interval", &C::Interval, &C::SetInterval, 1000);
+}
+
+void TacThreadedTimer::CopyFrom(std::unique_ptr<TDibBitmap>& Dst, const Bitmap32& Src, const BmpRect& R) {
+  if (!Dst) Dst = std::make_unique<TDibBitmap>();
+  Dst->SetSize(R.Width(), R.Height());
+  if (!Dst->Empty()) CopyPiece(Dst->Bmp(), BmpPoint(0, 0), Src, R);
+}
+
+void TacThreadedTimer::StopAnimation() {
+  SetEnabled(false);
+  State = -1;
+  BmpTo.reset();
+  BmpOut.reset();
+  BmpFrom.reset();
+}
+
+void TacThreadedTimer::InitData(TsCommonData* AData, int AIteration, TacAnimProc AAnimProc, int AState, bool AFast) {
+  SetEnabled(false);
+  AnimData = AData;
+  Value = 0;
+  Glow = std::clamp(Glow, 0.0, 255.0);
+  Iterations = AFast ? 3 : 6;
+  if (AState == 0) {
+    Iterations *= 3;
+    GlowStep = Glow / Iterations;
+  } else if (AState == 2) {
+    GlowStep = Glow / Iterations;
+  } else {
+    Iterations = State <= 0 ? RoundEven((255 - Glow) * 6 / 255) : 6;
+    Iterations = std::max(Iterations, 1);
+    GlowStep = (255 - Glow) / Iterations;
+  }
+  ValueStep = (255 - Value) / Iterations;
+  // Continue from what is on screen.
+  if ((AState == 2 || (AState == 1 && State == 2)) && BmpOut && !BmpOut->Empty())
+    CopyFrom(BmpFrom, BmpOut->Bmp(), BmpOut->Bmp().Bounds());
+  if (AState == 1 && State <= 0)
+    Iteration = RoundEven(Glow * 6 / 255);
+  else if (AState == 0 && State == 1)
+    Iteration = Glow == 0 ? 0 : RoundEven((255 - Glow) * Iterations / 255);
+  else
+    Iteration = BmpOut ? 0 : AIteration;
+  AnimProc = std::move(AAnimProc);
+  OldState = State;
+  State = AState;
+  SetInterval(12);
+  SetEnabled(true);
+}
+
+void TacThreadedTimer::TimeHandler() {
+  if (!FEnabled || !AnimProc || Destroyed) return;
+  if (!AnimProc(AnimData, Iteration)) {
+    // Every ending leaves the timer idle, so a later request for any state starts afresh.
+    SetEnabled(false);
+    State = -1;
+  }
+}
+
+void TacThreadedTimer::Tick() {
+  if (Executing || Destroyed) return;
+  Executing = true;
+  struct TDone {
+    bool& E;
+    ~TDone() { E = false; }
+  } Done{Executing};
+  if (AnimProc) {
+    ++Iteration;
+    if (Iteration > Iterations) {
+      SetEnabled(false);
+      State = -1;
+    } else {
+      TimeHandler();
+    }
+  } else if (FOnTimer) {
+    FOnTimer(this);
+  }
+}
+
+// ---------------------------------------------------------------------------
+
+namespace {
+
+// Steps 1 to 3: the level and the cross-fade into BmpOut.
+bool Blend(TacThreadedTimer& T, TsCommonData& D, int& V) {
+  TDibBitmap* Cache = D.CacheBmp();
+  if (!T.BmpFrom || !T.BmpTo || !Cache) return false;
+  const int W = T.BmpTo->Width(), H = T.BmpTo->Height();
+  if (!T.BmpOut) T.BmpOut = std::make_unique<TDibBitmap>();
+  T.BmpOut->SetSize(W, H);
+  if (T.BmpOut->Empty()) return false;
+  CopyPiece(T.BmpOut->Bmp(), BmpPoint(0, 0), T.BmpFrom->Bmp(), T.BmpFrom->Bmp().Bounds());
+  switch (T.State) {
+    case 0:
+    case 2: T.Glow -= T.GlowStep; break;
+    case 1: T.Glow += T.GlowStep; break;
+    default: T.Glow = 255 - static_cast<double>(T.Iteration) / T.Iterations * 255; break;
+  }
+  V = std::clamp(RoundEven(T.Glow), 0, 255);
+  T.Level = V;
+  const int Kept = T.State == 1 ? 255 - V : V;
+  BlendBitmapConst(T.BmpOut->Bmp(), T.BmpTo->Bmp(), Kept, BmpPoint(0, 0), BmpRect(0, 0, W - 1, H - 1));
+  return true;
+}
+
+bool Finish(TacThreadedTimer& T) {
+  if (T.Iteration < T.Iterations) return true;
+  if (T.State == 0) T.StopAnimation();
+  return false;
+}
+
+}  // namespace
+
+bool AnimStepGraphic(TsCommonData* D, int) {
+  if (!D || !D->AnimTimer()) return false;
+  TacThreadedTimer& T = *D->AnimTimer();
+  int V = 0;
+  if (!Blend(T, *D, V)) return false;
+  if (TControl* C = D->OwnerControl()) {
+    SendSkinCommand(C, SKC_SETUPDATING, 0, 0);
+    SendSkinCommand(C, SKC_INVALIDATE);
+  }
+  return Finish(T);
+}
+
+bool AnimStepWindowed(TsCommonData* D, int) {
+  if (!D || !D->AnimTimer()) return false;
+  TacThreadedTimer& T = *D->AnimTimer();
+  int V = 0;
+  if (!Blend(T, *D, V)) return false;
+  auto* W = dynamic_cast<TWinControl*>(D->OwnerControl());
+  if (W && W->HandleAllocated()) {
+    // The picture with the windowless children, straight to the window.
+    TDibBitmap Shown(T.BmpOut->Width(), T.BmpOut->Height());
+    if (!Shown.Empty()) {
+      CopyPiece(Shown.Bmp(), BmpPoint(0, 0), T.BmpOut->Bmp(), T.BmpOut->Bmp().Bounds());
+      PaintWindowlessChildren(Shown.Canvas(), W, POINT{0, 0});
+      if (HDC DC = GetDC(W->WindowHandle())) {
+        Shown.CopyTo(DC, 0, 0);
+        ReleaseDC(W->WindowHandle(), DC);
+      }
+    }
+  }
+  return Finish(T);
+}
+
+bool IsAnimationEnabled(TacAnimEvent Event, TacAnimatEvents ControlEvents, TsSkinManager* Manager) {
+  const TacAnimatEvents Own[] = {aeMouseEnter, aeMouseLeave, aeMouseDown, aeMouseUp};
+  if (!Manager || (ControlEvents & Own[Event])) return true;
+  if (!(ControlEvents & aeGlobalDef)) return false;
+  const TacBtnEvents Global[] = {beMouseEnter, beMouseLeave, beMouseDown, beMouseUp};
+  return (Manager->AnimEffects()->Buttons()->Events() & Global[Event]) != 0;
+}
+
+void StartStateAnimation(TsCommonData& D, int NewState, const TacAnimProc& Step, bool Fast) {
+  TControl* Owner = D.OwnerControl();
+  TDibBitmap* Cache = D.CacheBmp();
+  if (!Owner || !Cache) return;
+  int Count = 0;
+  TacThreadedTimer* T = D.AnimTimer();
+  if (!T) {
+    T = D.CreateAnimTimer();
+    T->Glow = NewState == 0 ? 255 : 0;
+  } else {
+    Count = std::max(0, (T->State == 0 ? 12 : 0) - T->Iteration + 6);
+  }
+  if (T->State != -1 && T->State == NewState) return;
+  if (T->BmpOut && (T->BmpOut->Width() != Cache->Width() || T->BmpOut->Height() != Cache->Height())) T->BmpOut.reset();
+  TacThreadedTimer::CopyFrom(T->BmpFrom, Cache->Bmp(), Cache->Bmp().Bounds());
+  if (D.BGChanged && SendSkinCommand(Owner, SKC_PREPARECACHE) != 0) {
+    T->SetEnabled(false);
+    return;
+  }
+  Cache = D.CacheBmp();
+  TacThreadedTimer::CopyFrom(T->BmpTo, Cache->Bmp(), Cache->Bmp().Bounds());
+  TacAnimProc Proc = Step ? Step : (dynamic_cast<TWinControl*>(Owner) ? TacAnimProc(AnimStepWindowed) : TacAnimProc(AnimStepGraphic));
+  T->InitData(&D, Count, Proc, NewState, Fast);
+  T->TimeHandler();
+}
+
+void AnimateStateChange(TsCommonData& D, int NewState, const TacAnimProc& Step, bool WithGlow, bool Fast,
+                        bool Allowed) {
+  (void)WithGlow;  // the built-in skin has no glow masks
+  if (!D.Skinned()) {
+    D.Invalidate();
+    return;
+  }
+  // Already on its way there: nothing to change, and the picture stays valid.
+  if (TacThreadedTimer* T = D.AnimTimer(); T && T->State != -1 && T->State == NewState && T->Enabled()) return;
+  TsSkinManager* M = D.SkinManager();
+  const bool Changing = M && (M->ManagerState() & (msSkinChanging | msBroadCasting));
+  if (Allowed && !Changing && !gAnimationsSuppressed && D.CacheBmp() && !D.CacheBmp()->Empty() && !D.BGChanged &&
+      M && M->Effects()->AllowAnimation()) {
+    D.BGChanged = true;
+    StartStateAnimation(D, NewState, Step, Fast);
+    return;
+  }
+  D.BGChanged = true;
+  D.Invalidate();
+}
+
+}  // namespace cb
