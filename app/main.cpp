@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Unit1.h"
+#include "skin/paint/sCharImageList.h"
 #include "Unit2.h"
 #include "uCommonFunc.h"
 
@@ -28,6 +29,7 @@ std::vector<std::wstring> Parameters() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Application->Initialize();
   ShowVersionBannerIfAsked(Parameters());
+  StdCharList();  // the icon font registered and the standard symbols drawn before any window
   Application->SetMainFormOnTaskBar(true);
   Application->CreateForm(Form1);
   Application->CreateForm(Form2);

@@ -8,6 +8,7 @@
 #include "skin/paint/PaintDC.h"
 #include "skin/paint/PixelOps.h"
 #include "skin/paint/SkinColors.h"
+#include "skin/paint/sSkinText.h"
 #include "ui/Forms.h"
 #include "ui/UiText.h"
 
@@ -741,6 +742,22 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
       return FOwnerControl && (FOwnerControl->ControlStyle() & csOpaque) ? 0 : 1;
     }
     case SKC_GETSKINDATA: return reinterpret_cast<LRESULT>(CommonSkinData());
+    case SKC_GETFONTSECTION: {
+      auto* Req = reinterpret_cast<TacFontSectionRequest*>(M.LParam);
+      if (!Req || !Skinned()) {
+        Handled = false;
+        return 0;
+      }
+      Req->Index = SkinIndex_;
+      // See-through: the section below decides, as far down as one is solid.
+      if (SectionIsSeeThrough(*CommonSkinData(), SkinIndex_, Req->State) && FOwnerControl && FOwnerControl->Parent()) {
+        TWinControl* P = FOwnerControl->Parent();
+        OffsetRect(&Req->R, P->Left(), P->Top());
+        SendSkinCommand(P, SKC_GETFONTSECTION, M.LParam);
+        return 0;
+      }
+      return 1;
+    }
     default: Handled = false; return 0;
   }
 }

@@ -185,9 +185,17 @@ public:
 protected:
   void WndProc(TMessage& M) override {
     if (M.Msg == SKM_COMMAND) {
-      BroadcastSkinCommand(this, CommandOf(M.WParam), M.LParam, CommandArg(M.WParam));
-      Invalidate();
-      return;
+      switch (CommandOf(M.WParam)) {
+        case SKC_SKINLOADED:
+        case SKC_SKINREMOVED:
+        case SKC_REFRESH:
+        case SKC_FONTCHANGED:
+        case SKC_STOPANIM:
+          BroadcastSkinCommand(this, CommandOf(M.WParam), M.LParam, CommandArg(M.WParam));
+          Invalidate();
+          return;
+        default: break;  // questions a form without a skin does not answer
+      }
     }
     TForm::WndProc(M);
   }

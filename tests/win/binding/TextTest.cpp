@@ -1,0 +1,139 @@
+// Captions in the skin's colours and symbols from the icon font.
+#include <set>
+
+#include "BindingFixture.h"
+#include "skin/paint/PixelOps.h"
+#include "skin/paint/SkinColors.h"
+#include "skin/paint/sCharImageList.h"
+#include "skin/paint/sSkinText.h"
+
+namespace {
+
+using namespace cb;
+using namespace cb::test;
+
+// A white 32-bit picture with a font that is never smoothed, so every pixel
+// is either the background or one of the colours drawn.
+struct TTextTarget {
+  TDibBitmap Bmp{120, 30};
+  HFONT Font = CreateFontW(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0, L"Tahoma");
+  TTextTarget() {
+    Bmp.Bmp().Fill(0xFFFFFFFF);
+    SelectObject(Bmp.Canvas(), Font);
+  }
+  ~TTextTarget() {
+    SelectObject(Bmp.Canvas(), GetStockObject(SYSTEM_FONT));
+    DeleteObject(Font);
+  }
+  std::set<std::uint32_t> Colours() {
+    GdiFlush();
+    std::set<std::uint32_t> S;
+    for (int Y = 0; Y < Bmp.Height(); ++Y)
+      for (int X = 0; X < Bmp.Width(); ++X) S.insert(SwapRB(Bmp.Bmp().Pixel(X, Y)) & 0xFFFFFF);
+    return S;
+  }
+};
+
+// The button straight on the (unskinned) form: its own section gives the colours.
+struct TTextFixture : ::testing::Test {
+  TScene S;
+  std::unique_ptr<TsSkinManager> M = MakeManager();
+  TTextFixture() { S.Button->SetParent(&S.F); }
+  TsGenState& State0() {
+    TacSkinData* D = S.Button->SD.CommonSkinData();
+    return D->gd[size_t(S.Button->SD.SkinIndex())].Props[0];
+  }
+};
+
+TEST_F(TTextFixture, ACaptionWithoutShadowsIsDrawnOnceInItsColourAndShadowsAddTheirs) {
+  ASSERT_TRUE(S.Button->SD.Skinned());
+  TsGenState& P = State0();
+  P.FontColor = TsFontColor{0x000080, -1, -1, -1, -1};
+  {
+    TTextTarget T;
+    DrawSkinnedText(T.Bmp.Canvas(), L"Declutra", true, false, M.get(), 0, S.Button->SD, DT_SINGLELINE, RECT{4, 4, 116, 26});
+    EXPECT_EQ(T.Colours(), (std::set<std::uint32_t>{0xFFFFFF, 0x000080}));
+  }
+  P.FontColor = TsFontColor{0x000080, -1, -1, 0x00C000, 0xC00000};
+  {
+    TTextTarget T;
+    DrawSkinnedText(T.Bmp.Canvas(), L"Declutra", true, false, M.get(), 0, S.Button->SD, DT_SINGLELINE, RECT{4, 4, 116, 26});
+    EXPECT_EQ(T.Colours(), (std::set<std::uint32_t>{0xFFFFFF, 0x000080, 0x00C000, 0xC00000}));
+  }
+}
+
+TEST_F(TTextFixture, ADisabledCaptionIsOneMixedColourNeverEmbossed) {
+  TsGenState& P = State0();
+  P.FontColor = TsFontColor{0x000080, 0x00C000, 0x00C000, 0x00C000, 0x00C000};
+  TTextTarget T;
+  DrawSkinnedText(T.Bmp.Canvas(), L"Declutra", false, false, M.get(), 0, S.Button->SD, DT_SINGLELINE, RECT{4, 4, 116, 26});
+  const std::uint32_t Mixed = MixTwoColours(0x000080, M->GetGlobalColor(), DisabledSettings().Blend) & 0xFFFFFF;
+  EXPECT_EQ(T.Colours(), (std::set<std::uint32_t>{0xFFFFFF, Mixed}));
+}
+
+TEST_F(TTextFixture, ACaptionOnASeeThroughButtonTakesTheColourOfThePanelUnderIt) {
+  S.Button->SetParent(S.Panel);
+  TacSkinData* D = S.Button->SD.CommonSkinData();
+  const int Button = S.Button->SD.SkinIndex(), Panel = M->GetSkinIndex("PANEL");
+  ASSERT_TRUE(SectionIsSeeThrough(*D, Button, 0)) << "MetroUI's speed button lets the panel show";
+  ASSERT_FALSE(SectionIsSeeThrough(*D, Panel, 0));
+  EXPECT_EQ(TextSectionFor(S.Button, Button, M.get(), 0, D), Panel);
+  D->gd[size_t(Panel)].Props[0].FontColor = TsFontColor{0x123456, -1, -1, -1, -1};
+  TTextTarget T;
+  DrawSkinnedText(T.Bmp.Canvas(), L"Declutra", true, false, M.get(), 0, S.Button->SD, DT_SINGLELINE, RECT{4, 4, 116, 26});
+  EXPECT_EQ(T.Colours(), (std::set<std::uint32_t>{0xFFFFFF, 0x123456}));
+}
+
+TEST_F(TTextFixture, WithoutASkinTheTextIsPlainAndADisabledOneEmbossed) {
+  M->SetActive(false);
+  TTextTarget T;
+  DrawSkinnedText(T.Bmp.Canvas(), L"Declutra", false, false, M.get(), 0, S.Button->SD, DT_SINGLELINE, RECT{4, 4, 116, 26});
+  const std::set<std::uint32_t> C = T.Colours();
+  EXPECT_TRUE(C.count(GetSysColor(COLOR_BTNSHADOW) & 0xFFFFFF));
+  EXPECT_GE(C.size(), 2u);
+}
+
+TEST(Symbols, TheCheckMarkAt11PixelsInRedIsRedWithItsCoverageAsAlpha) {
+  ASSERT_TRUE(RegisterIconFont()) << "the awFont resource";
+  TsCharImageList& L = StdCharList();
+  ASSERT_EQ(L.Items.size(), 25u);
+  std::unique_ptr<Bitmap32> B = L.CreateBitmap32Color(19, 11, 11, 0x0000FF, 11);
+  ASSERT_TRUE(B);
+  ASSERT_EQ(B->Width(), 11);
+  int Opaque = 0, Clear = 0, Partial = 0;
+  for (int Y = 0; Y < 11; ++Y)
+    for (int X = 0; X < 11; ++X) {
+      const std::uint32_t P = B->Pixel(X, Y), A = P >> 24;
+      if (A == 0) {
+        ++Clear;
+        continue;
+      }
+      EXPECT_EQ(P & 0xFFFFFF, 0xFF0000u) << X << "," << Y << " is red in pixel order";
+      if (A >= 200)
+        ++Opaque;
+      else
+        ++Partial;
+    }
+  EXPECT_GT(Opaque, 3) << "the strokes";
+  EXPECT_GT(Clear, 30) << "around them";
+  EXPECT_GT(Partial, 0) << "smoothed edges";
+  // The same request again is the cached image; another colour is rendered anew.
+  EXPECT_TRUE(L.ItemIsCached(19));
+  std::unique_ptr<Bitmap32> G = L.CreateBitmap32Color(19, 11, 11, 0x00FF00, 11);
+  EXPECT_EQ(G->Pixel(5, 5) >> 24, B->Pixel(5, 5) >> 24);
+  EXPECT_EQ(L.CreateBitmap32Color(25, 11, 11, 0, 11), nullptr) << "no such item";
+}
+
+TEST(Symbols, EveryStandardSymbolHasAGlyph) {
+  TsCharImageList& L = StdCharList();
+  for (int I = 0; I < 25; ++I) {
+    std::unique_ptr<Bitmap32> B = L.CreateBitmap32Color(I, 16, 14, 0, 14);
+    ASSERT_TRUE(B) << I;
+    int Covered = 0;
+    for (int Y = 0; Y < B->Height(); ++Y)
+      for (int X = 0; X < B->Width(); ++X) Covered += (B->Pixel(X, Y) >> 24) > 0;
+    EXPECT_GT(Covered, 4) << "symbol " << I << " drew nothing: its font is missing";
+  }
+}
+
+}  // namespace
