@@ -1,6 +1,7 @@
 #pragma once
 // What the skin fuzzers share: a small fixed skin around the fuzzed text.
 #include "FakeHost.h"
+#include "base/Geometry.h"
 #include "SkinImages.h"
 #include "acSkinArchive.h"
 
