@@ -426,6 +426,27 @@ class App(unittest.TestCase):
         self.assertFalse((self.s.temp_dir / "ps.ps1").exists(), "the script was left in the temporary folder")
         self.assertFalse(self.s.windows("#32770"), "a notice or an error box appeared")
 
+    def test_closing_with_a_second_bulk_install_waiting_starts_no_more(self):
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+        self.s.write_store(packages=packages, delays={"script": 5000})
+        self.click("安装全部")
+        self.wait_log(1)
+        self.s.move(self.main, 200, 116)  # a move to where the pointer already is never ends
+        self.click("安装全部")  # waits for the first to finish
+        time.sleep(1)
+        self.s.probe("close", "--hwnd", str(self.main["hwnd"]))
+        self.s.wait_gone("TForm1", timeout=20)
+        self.assertTrue(wait_ended(self.s, 40), "the program did not end")
+        time.sleep(2)
+        log = self.s.log()
+        self.assertEqual([e["kind"] for e in log], ["set-policy", "script", "set-policy"])
+        self.assertEqual(log[-1]["cmdline"], "powershell.exe set-ExecutionPolicy RESTRICTED")
+        self.assertEqual(self.s.store().policy, "Restricted")
+        self.assertFalse((self.s.temp_dir / "ps.ps1").exists())
+        self.assertFalse(self.s.windows("#32770"), "a notice or an error box appeared")
+
     def test_closing_during_a_long_bulk_install_restores_the_policy_itself(self):
         # The script runs longer than the program waits for it once its window has gone.
         packages = psstore.default_packages()
