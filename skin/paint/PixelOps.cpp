@@ -1,5 +1,8 @@
 #include "skin/paint/PixelOps.h"
 
+#include <utility>
+#include <vector>
+
 #include <algorithm>
 #include <cstring>
 
@@ -553,6 +556,22 @@ void DrawDisabled(const Bitmap32& Bmp, unsigned Kinds, const std::function<std::
                   BmpPoint Offset, const TCacheInfo& ParentBG) {
   if (Bmp.Empty()) return;
   const TacDisabledSettings& s = DisabledSettings();
+  // Key pixels mark where the parent shows through: the disabled look leaves them.
+  std::vector<std::pair<int, int>> keys;
+  for (int y = 0; y < Bmp.Height(); ++y) {
+    const u32* p = Bmp.Line(y);
+    for (int x = 0; x < Bmp.Width(); ++x)
+      if ((p[x] & 0xFFFFFFu) == (KeyToPixel(clKeyColor) & 0xFFFFFFu)) keys.emplace_back(x, y);
+  }
+  struct TPutBack {
+    const Bitmap32& B;
+    const std::vector<std::pair<int, int>>& K;
+    std::vector<u32> V;
+    ~TPutBack() {
+      for (size_t i = 0; i < K.size(); ++i) B.SetPixel(K[i].first, K[i].second, V[i]);
+    }
+  } putBack{Bmp, keys, {}};
+  for (auto [x, y] : keys) putBack.V.push_back(Bmp.Pixel(x, y));
   if (Kinds & dkGrayed) {
     if (s.Saturation == -100)
       Greyscale32(Bmp);

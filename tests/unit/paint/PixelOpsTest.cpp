@@ -347,6 +347,18 @@ TEST(Disabled, GreyedThenBlendedOverAReadyParent) {
   DisabledSettings() = TacDisabledSettings();
 }
 
+TEST(Disabled, KeyPixelsAreLeftAlone) {
+  for (unsigned kinds : {dkGrayed, dkBlended, dkGrayed | dkBlended}) {
+    Bitmap32 b = Solid(2, 1, 0xFF0000FFu);
+    b.SetPixel(1, 0, 0x00FF00FFu);
+    TCacheInfo bg;
+    bg.FillColor = 0x000000;
+    DrawDisabled(b, kinds, nullptr, BmpPoint(), bg);
+    EXPECT_EQ(b.Pixel(1, 0), 0x00FF00FFu) << kinds;
+    EXPECT_NE(b.Pixel(0, 0), 0xFF0000FFu) << kinds;
+  }
+}
+
 TEST(Disabled, BlendedTowardsFillColourOrParentColour) {
   Bitmap32 b = Solid(1, 1, 0xFFFFFFFFu);
   TCacheInfo bg;
