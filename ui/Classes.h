@@ -150,6 +150,10 @@ public:
   virtual void Assign(const TPersistent* Source);
   // Unpublished values stored with the object (binary blobs and the like).
   virtual void DefineProperties(TFiler& Filer);
+  // Where a value of DefineProperties is written: after the published
+  // property of that name (at the front when it is not written); empty, the
+  // default, after all of them. Stored data may rely on the order.
+  virtual std::wstring DefinedPropertyPlace(const std::wstring& /*Name*/) const { return {}; }
   virtual TPersistent* GetOwner() const { return nullptr; }
 };
 

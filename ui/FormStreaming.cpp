@@ -350,6 +350,7 @@ const wchar_t* ColorName(std::int64_t C) {
 
 void WriteProps(TPersistent* Instance, const std::wstring& Prefix, std::vector<TFormProp>& Out, int Depth) {
   if (Depth > 32) throw EFormError("objects nested too deeply to be written");
+  const std::size_t Start = Out.size();
   Instance->ClassInfo().ForEachProp([&](const TPropInfo& PI) {
     if (PI.Stored && !PI.Stored(Instance)) return;
     TFormProp P;
@@ -444,8 +445,19 @@ void WriteProps(TPersistent* Instance, const std::wstring& Prefix, std::vector<T
     }
     Out.push_back(std::move(P));
   });
-  TWriterFiler F(Out, Prefix);
+  std::vector<TFormProp> Defined;
+  TWriterFiler F(Defined, Prefix);
   Instance->DefineProperties(F);
+  for (TFormProp& D : Defined) {
+    const std::wstring After = Instance->DefinedPropertyPlace(D.Name.substr(Prefix.size()));
+    auto At = Out.end();
+    if (!After.empty()) {
+      At = Out.begin() + static_cast<std::ptrdiff_t>(Start);
+      for (auto It = At; It != Out.end(); ++It)
+        if (It->Name == Prefix + After) At = It + 1;
+    }
+    Out.insert(At, std::move(D));
+  }
 }
 
 TFormObject WriteObject(TComponent* C, TComponent* Root) {

@@ -40,6 +40,10 @@ public:
   // "MasterBitmap" (width, height, top-down BGRA), "Data" (the archive) and
   // "OriginName".
   void DefineProperties(TFiler& F) override;
+  // MasterBitmap stands second, after Name, as stored descriptions have it.
+  std::wstring DefinedPropertyPlace(const std::wstring& Name) const override {
+    return Name == L"MasterBitmap" ? L"Name" : L"";
+  }
 
 private:
   cb::TsStoredSkins* FSkins;

@@ -114,6 +114,10 @@ TEST(StoredSkins, WrittenDescriptionReadsBackToTheSameSkins) {
   EXPECT_NE(T1.find("OriginName = \"MetroUI.asz\"\n"), std::string::npos);
   EXPECT_EQ(T1.find("Shadow1Offset"), std::string::npos) << "defaults are not written";
   EXPECT_EQ(T1.find("MasterBitmap"), T1.rfind("MasterBitmap")) << "only the skin that has one writes it";
+  // In the stored order: right after the name, before the shadow values.
+  const size_t Second = T1.find("Name = \"Second\""), Bmp = T1.find("MasterBitmap"), Blur = T1.find("Shadow1Blur = 4");
+  EXPECT_LT(Second, Bmp);
+  EXPECT_LT(Bmp, Blur) << T1;
 
   TSkinHolder B(nullptr);
   ReadComponentFromText(&B, T1);
