@@ -594,18 +594,8 @@ void TsSkinManager::SetScaleMode(TacScaleMode Value) {
   if (OnScaleModeChange) OnScaleModeChange(this, D);
   FOptions->StoreScaleMode(Value);
   if (Value != smVCL) FOptions->StorePixelsPerInch(D.NewPPI);
-  const bool Pending = FNoAutoUpdate;
-  if (!Pending) BeginUpdate();
-  if (FActive && !SkinName.empty()) {
-    SkinChanging = true;
-    LoadForCurrentDensity();
-    SkinChanging = false;
-  }
-  if (Screen)
-    for (TCustomForm* F : Screen->FormList()) UpdateScale(F, 96, 0);
-  if (OnScaleChanged) OnScaleChanged(this);
+  RescaleAll();
   FManagerState &= ~(msScaleChanging | msAnimScaling);
-  if (!Pending) EndUpdate(true, false);
 }
 
 void TsSkinManager::SetCustomPPI(int Value) {
@@ -614,6 +604,11 @@ void TsSkinManager::SetCustomPPI(int Value) {
     return;
   }
   FOptions->StorePixelsPerInch(Value);
+  RescaleAll();
+}
+
+void TsSkinManager::RescaleAll() {
+  // One update: the skin for the new density, every form scaled, then one repaint.
   const bool Pending = FNoAutoUpdate;
   if (!Pending) BeginUpdate();
   if (FActive && !SkinName.empty()) {

@@ -191,6 +191,7 @@ private:
   void ApplyFontMode();
   void SetScaleMode(TacScaleMode Value);
   void SetCustomPPI(int Value);
+  void RescaleAll();
   void OptionFlagChanged(TacOptionFlag Flag, bool Value);
   bool Designing() const { return (ComponentState() & csDesigning) != 0; }
   bool IsLoading() const { return (ComponentState() & csLoading) != 0; }
