@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "SkinFixture.h"
+#include "tests/support/SkinFixture.h"
 #include "SkinRender.h"
 #include "sGraphUtils.h"
 #include "skin/paint/PixelOps.h"
@@ -16,8 +16,8 @@ constexpr int kWidths[36] = {66, 87, 66, 66, 87, 66, 87, 66, 66, 66, 66, 66, 87,
                              63, 87, 87, 87, 65, 87, 66, 66, 87, 66, 66, 66, 87, 132, 135, 85, 85, 85};
 
 struct Fixture {
-  std::unique_ptr<skintool::LoadedSkin> skin =
-      skintool::LoadSkin("MetroUI", {{"MetroUI.asz", skintool::ReadFileBytes(CB_METROUI_ASZ_PATH)}});
+  std::unique_ptr<cb::test::LoadedSkin> skin =
+      cb::test::LoadSkin("MetroUI", {{"MetroUI.asz", cb::test::ReadFileBytes(CB_METROUI_ASZ_PATH)}});
   std::vector<Bitmap32> caches[2];
   Bitmap32 parent[2];
   Fixture() {

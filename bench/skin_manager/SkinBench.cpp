@@ -13,8 +13,8 @@
 #include <random>
 #include <string>
 
-#include "FakeHost.h"
-#include "SkinImages.h"
+#include "tests/support/FakeSkinHost.h"
+#include "tests/support/SkinImages.h"
 #include "acSkinArchive.h"
 #include "sSkinManagerCore.h"
 #include "skin/paint/ImageDecoders.h"
@@ -35,11 +35,11 @@ struct BenchSkin {
 
   BenchSkin() {
     std::mt19937 rng(5);
-    bmp = cbtest::MakeBmp24(288, 128, [&](int x, int y) {
+    bmp = cb::test::MakeBmp24(288, 128, [&](int x, int y) {
       return (x / 96) * 0x300000u + static_cast<uint32_t>(y * 2) * 0x100u + static_cast<uint32_t>(x % 96) +
              (rng() & 3);
     });
-    png = cbtest::MakePngRgba(211, 274, [&](int x, int y) {
+    png = cb::test::MakePngRgba(211, 274, [&](int x, int y) {
       uint32_t a = (x * 7 + y * 3) % 256;
       return a << 24 | static_cast<uint32_t>(x) << 16 | static_cast<uint32_t>(y % 256) << 8 | (rng() & 7);
     });
@@ -132,7 +132,7 @@ void BM_SkinLoad(benchmark::State& state) {
   const BenchSkin& skin = Skin();
   int ppi = static_cast<int>(state.range(0));
   for (auto _ : state) {
-    cbtest::FakeHost host;
+    cb::test::FakeSkinHost host;
     TacSkinManagerCore mgr(host);
     mgr.SkinName = u"Bench";
     mgr.ExtendedBorders = true;

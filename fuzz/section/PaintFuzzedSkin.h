@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "FakeHost.h"
-#include "SkinImages.h"
+#include "tests/support/FakeSkinHost.h"
+#include "tests/support/SkinImages.h"
 #include "acSkinArchive.h"
 #include "sGraphUtils.h"
 #include "sSkinManagerCore.h"
@@ -98,13 +98,13 @@ inline bool PaintFuzzedSkin(const uint8_t* data, size_t size) {
     return uint32_t(bytes.Next()) << 24 | uint32_t(bytes.Next()) << 16 | uint32_t(bytes.Next()) << 8 | bytes.Next();
   };
   const int mw = bytes.Size(48), mh = bytes.Size(32);
-  std::vector<uint8_t> master = cbtest::MakeBmp24(mw, mh, colour);
+  std::vector<uint8_t> master = cb::test::MakeBmp24(mw, mh, colour);
   const int ew = bytes.Size(12), eh = bytes.Size(12);
-  std::vector<uint8_t> edge = cbtest::MakeBmp24(ew, eh, colour);
+  std::vector<uint8_t> edge = cb::test::MakeBmp24(ew, eh, colour);
   const int aw = bytes.Size(16), ah = bytes.Size(16);
-  std::vector<uint8_t> alpha = cbtest::MakePngRgba(aw, ah, rgba);
+  std::vector<uint8_t> alpha = cb::test::MakePngRgba(aw, ah, rgba);
 
-  cbtest::FakeHost host;
+  cb::test::FakeSkinHost host;
   cb::TacSkinManagerCore mgr(host);
   mgr.ExtendedBorders = true;
   mgr.SkinName = u"F";

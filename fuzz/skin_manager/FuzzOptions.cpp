@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string options = all.substr(0, zero);
   std::string common = zero == std::string::npos ? std::string() : all.substr(zero + 1);
 
-  cbtest::FakeHost host;
+  cb::test::FakeSkinHost host;
   cb::TacSkinManagerCore mgr(host);
   mgr.ExtendedBorders = true;
   mgr.CommonSections = common;

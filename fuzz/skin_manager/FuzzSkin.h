@@ -1,8 +1,8 @@
 #pragma once
 // What the skin fuzzers share: a small fixed skin around the fuzzed text.
-#include "FakeHost.h"
+#include "tests/support/FakeSkinHost.h"
 #include "base/Geometry.h"
-#include "SkinImages.h"
+#include "tests/support/SkinImages.h"
 #include "acSkinArchive.h"
 
 namespace cbfuzz {
@@ -14,9 +14,9 @@ inline uint32_t MasterPixel(int x, int y) {
 
 // The files every fuzzed skin carries beside its options.
 inline const std::vector<cb::TacArchiveEntry>& SkinFiles() {
-  static const std::vector<cb::TacArchiveEntry> files = {{"MASTER.BMP", cbtest::MakeBmp24(40, 20, MasterPixel)},
-          {"EDGE.BMP", cbtest::MakeBmp24(3, 3, [](int, int) { return 0x808080u; })},
-          {"GLYPH.PNG", cbtest::MakePngRgba(4, 4, [](int x, int y) { return x == y ? 0xFFFF00FFu : 0x80102030u; })}};
+  static const std::vector<cb::TacArchiveEntry> files = {{"MASTER.BMP", cb::test::MakeBmp24(40, 20, MasterPixel)},
+          {"EDGE.BMP", cb::test::MakeBmp24(3, 3, [](int, int) { return 0x808080u; })},
+          {"GLYPH.PNG", cb::test::MakePngRgba(4, 4, [](int x, int y) { return x == y ? 0xFFFF00FFu : 0x80102030u; })}};
   return files;
 }
 

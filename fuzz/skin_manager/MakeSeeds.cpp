@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "FakeHost.h"
-#include "SkinImages.h"
+#include "tests/support/FakeSkinHost.h"
+#include "tests/support/SkinImages.h"
 #include "acSkinArchive.h"
 
 namespace fs = std::filesystem;
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
       "[EDIT]\nBORDERSMASK=!EDGE.BMP!1!0!0!1!1!1!1!0\n[PANEL_LOW]\nOUTERMODE=3\nOUTOFFSL=4\nOUTOFFSR=6\nOUTOFFSB=8\n"
       "[A]\nPARENTCLASS=B\n[B]\nPARENTCLASS=A\n";
   auto archive = cb::WriteSkinArchive({{"OPTIONS.DAT", B(options)},
-                                       {"MASTER.BMP", cbtest::MakeBmp24(40, 20, [](int x, int) { return x * 6u; })},
+                                       {"MASTER.BMP", cb::test::MakeBmp24(40, 20, [](int x, int) { return x * 6u; })},
                                        {"Font.ttf", B("font")},
                                        {"EMPTY.PNG", {}}},
                                       nullptr);

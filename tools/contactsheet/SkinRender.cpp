@@ -34,7 +34,7 @@ struct Caption { int CX, CY; std::string Text; std::uint32_t Colour; bool Left =
 
 }  // namespace
 
-Bitmap32 RenderMainWindowPreview(LoadedSkin& skin, int Width, int Height) {
+Bitmap32 RenderMainWindowPreview(cb::test::LoadedSkin& skin, int Width, int Height) {
   cb::TacSkinData* sd = skin.Data(96);
   const int border = 4, title = sd->ExTitleHeight;
   const int ww = 412 + 2 * border, wh = 290 + title + border;

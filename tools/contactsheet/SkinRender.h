@@ -2,7 +2,7 @@
 // miniature used as the skin's preview.
 #pragma once
 
-#include "SkinFixture.h"
+#include "tests/support/SkinFixture.h"
 #include "sGraphUtils.h"
 
 namespace skintool {
@@ -27,6 +27,6 @@ class FixedBinding : public cb::ISectionBinding {
 
 // The main window (frame, title buttons, app buttons, switch) at 96 pixels
 // per inch on a plain desktop, scaled to Width x Height.
-Bitmap32 RenderMainWindowPreview(LoadedSkin& skin, int Width, int Height);
+Bitmap32 RenderMainWindowPreview(cb::test::LoadedSkin& skin, int Width, int Height);
 
 }  // namespace skintool

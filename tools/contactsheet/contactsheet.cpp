@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    auto skin = skintool::LoadSkin("SKIN", {{"SKIN.asz", skintool::ReadFileBytes(argv[1])}});
+    auto skin = cb::test::LoadSkin("SKIN", {{"SKIN.asz", cb::test::ReadFileBytes(argv[1])}});
     const int ppis[4] = {96, 120, 144, 192};
     const int cellW = 2 * 64 + 8, labelW = 110, rowH = 2 * 28 + 10;
     cb::TacSkinData* base = skin->Data(96);

@@ -14,8 +14,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    using skintool::ReadFileBytes;
-    auto skin = skintool::LoadSkin("MetroUI", {{"Options.dat", ReadFileBytes(argv[1])},
+    using cb::test::ReadFileBytes;
+    auto skin = cb::test::LoadSkin("MetroUI", {{"Options.dat", ReadFileBytes(argv[1])},
                                                {"BUTTONHUGE.BMP", ReadFileBytes(argv[2])},
                                                {"MASTER COPY.PNG", ReadFileBytes(argv[3])}});
     const auto preview = skingen::EncodePng(skintool::RenderMainWindowPreview(*skin, 280, 200));

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Raster.h"
-#include "SkinFixture.h"
+#include "tests/support/SkinFixture.h"
 #include "SkinRender.h"
 #include "acSkinArchive.h"
 #include "sGraphUtils.h"
@@ -17,9 +17,9 @@ using namespace cb;
 
 namespace {
 
-std::vector<std::uint8_t> Archive() { return skintool::ReadFileBytes(CB_METROUI_ASZ_PATH); }
+std::vector<std::uint8_t> Archive() { return cb::test::ReadFileBytes(CB_METROUI_ASZ_PATH); }
 
-std::unique_ptr<skintool::LoadedSkin> Packed() { return skintool::LoadSkin("MetroUI", {{"MetroUI.asz", Archive()}}); }
+std::unique_ptr<cb::test::LoadedSkin> Packed() { return cb::test::LoadSkin("MetroUI", {{"MetroUI.asz", Archive()}}); }
 
 }  // namespace
 
@@ -139,7 +139,7 @@ TEST(MetroUIGolden, SectionsMatchTheirGoldenImages) {
       skingen::WritePng(path, sheet);
       continue;
     }
-    const auto bytes = skintool::ReadFileBytes(path);
+    const auto bytes = cb::test::ReadFileBytes(path);
     const auto gold = DecodePng(bytes.data(), bytes.size());
     ASSERT_EQ(gold.Bmp.Width(), sheet.Width()) << path;
     ASSERT_EQ(gold.Bmp.Height(), sheet.Height()) << path;

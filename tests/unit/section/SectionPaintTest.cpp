@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "SkinFixture.h"
+#include "tests/support/SkinFixture.h"
 #include "SkinRender.h"
 #include "sGraphUtils.h"
 #include "skin/paint/PixelOps.h"
@@ -16,7 +16,7 @@ constexpr std::uint32_t kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kW
 
 // A manager core with an empty skin data of our own making.
 struct Skin {
-  skintool::MemoryHost host;
+  cb::test::FakeSkinHost host;
   TacSkinManagerCore mgr{host};
   TacSkinData sd{&mgr, 96};
 

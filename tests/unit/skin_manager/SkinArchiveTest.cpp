@@ -3,11 +3,11 @@
 
 #include <random>
 
-#include "FakeHost.h"
+#include "tests/support/FakeSkinHost.h"
 #include "acSkinArchive.h"
 
 using namespace cb;
-using namespace cbtest;
+using namespace cb::test;
 
 namespace {
 
@@ -111,7 +111,7 @@ TEST(SkinArchive, FileTypes) {
 }
 
 TEST(SkinArchive, WrongMagicShowsMessageAndReadsNothing) {
-  FakeHost host;
+  FakeSkinHost host;
   Read r(Bytes("ASzF\1\0\0\0"), &host);
   EXPECT_FALSE(r.ok);
   ASSERT_EQ(host.messages.size(), 1u);
@@ -124,7 +124,7 @@ TEST(SkinArchive, WrongMagicShowsMessageAndReadsNothing) {
 
 TEST(SkinArchive, AMagicWithoutACountHoldsNoEntries) {
   for (size_t size : {4, 5, 7}) {
-    FakeHost host;
+    FakeSkinHost host;
     Read r(Bytes(std::string("ASzf\0\0\0", size)), &host);
     EXPECT_TRUE(r.ok);
     EXPECT_FALSE(r.c.Options);
@@ -231,7 +231,7 @@ TEST(SkinArchive, ClearEmptiesEverythingAndKeepsALentStream) {
 }
 
 TEST(SkinArchive, LoadFileReadsExistingFilesOnly) {
-  FakeHost host;
+  FakeSkinHost host;
   TacSkinConvertor c;
   c.Options = std::make_unique<TacMemoryStream>(Bytes("old"));
   LoadSkinArchiveFile(u"C:\\Skins\\Missing.asz", c, host);
@@ -263,7 +263,7 @@ TEST(SkinPreview, FoundMissingAndDamagedTrailers) {
   TacMemoryStream clean(Bytes(std::string("zzzpreviewimg\x03\x00\x00\x00", 17) + "abcdef"));
   ASSERT_TRUE(ExtractSkinPreview(dest, clean));
   EXPECT_EQ(dest.AsString(), "abc");
-  FakeHost host;
+  FakeSkinHost host;
   EXPECT_FALSE(ExtractSkinPreview(dest, u"C:\\none.asz", host));
   host.files[u"C:\\p.asz"] = clean.Data;
   dest.Clear();

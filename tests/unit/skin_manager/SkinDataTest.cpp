@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "FakeHost.h"
-#include "SkinImages.h"
+#include "tests/support/FakeSkinHost.h"
+#include "tests/support/SkinImages.h"
 #include "acSkinArchive.h"
 #include "sSkinManagerCore.h"
 
 using namespace cb;
-using namespace cbtest;
+using namespace cb::test;
 
 namespace {
 
@@ -87,7 +87,7 @@ std::vector<uint8_t> SkinArchive(const std::string& options = kOptions) {
 }
 
 struct Loaded {
-  FakeHost host;
+  FakeSkinHost host;
   TacSkinManagerCore mgr{host};
   explicit Loaded(const std::string& options = kOptions, bool extended = true) {
     mgr.ExtendedBorders = extended;
@@ -393,7 +393,7 @@ TEST(SkinData, VersionWarningAndEmptyDataWhileInactive) {
   preview.At(96);
   EXPECT_TRUE(preview.host.messages.empty());
 
-  FakeHost host;
+  FakeSkinHost host;
   TacSkinManagerCore none(host);
   none.SkinName = u"Nothing";
   TacSkinData* d = none.CommonSkinData(96);
@@ -428,7 +428,7 @@ TEST(SkinData, ScaledMaskDataPrefersTheLargerImage) {
 }
 
 TEST(SkinData, MasterPngKeyPixelsBecomeTransparent) {
-  FakeHost host;
+  FakeSkinHost host;
   TacSkinManagerCore mgr(host);
   mgr.SkinName = u"P";
   auto& item = mgr.InternalSkins.Add();
@@ -445,7 +445,7 @@ TEST(SkinData, MasterPngKeyPixelsBecomeTransparent) {
 
 // Where a skin comes from.
 TEST(SkinFiles, SkinDirectoryForms) {
-  FakeHost host;
+  FakeSkinHost host;
   TacSkinManagerCore m(host);
   auto full = [&](const char16_t* dir) {
     m.SkinDirectory = dir;
@@ -466,7 +466,7 @@ TEST(SkinFiles, SkinDirectoryForms) {
 }
 
 TEST(SkinFiles, ResolutionOrder) {
-  FakeHost host;
+  FakeSkinHost host;
   TacSkinManagerCore m(host);
   m.SkinDirectory = u"C:\\Skins";
   auto& item = m.InternalSkins.Add();
@@ -504,7 +504,7 @@ TEST(SkinFiles, ResolutionOrder) {
 }
 
 TEST(SkinFiles, FailuresAndTheirMessages) {
-  FakeHost host;
+  FakeSkinHost host;
   TacSkinManagerCore m(host);
   m.SkinDirectory = u"C:\\Skins";
   m.SkinName = u"Blue";
@@ -539,7 +539,7 @@ TEST(SkinFiles, FailuresAndTheirMessages) {
 }
 
 TEST(SkinFiles, ExtractingStoredSkins) {
-  FakeHost host;
+  FakeSkinHost host;
   TacSkinManagerCore m(host);
   auto& a = m.InternalSkins.Add();
   a.Name = u"Dup";
@@ -653,7 +653,7 @@ TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
   std::string opts =
       "[GLOBALINFO]\nMASTERBITMAP=MASTER.BMP\n"
       "[X]\nTEX=!glyph.png!1!0!1\nPART=!GLYPH.PNG!1!0!2!2!0!4!2\nBORDER=!GLYPH.PNG!1!0!0!1!1!1!1!0\n";
-  FakeHost host;
+  FakeSkinHost host;
   TacSkinManagerCore mgr(host);
   mgr.SkinName = u"F";
   auto& item = mgr.InternalSkins.Add();
@@ -681,7 +681,7 @@ TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
 
   // At 200 % the texture takes its own variant, drawn for that density: a
   // plain reference to the same file then uses the bitmap at its density.
-  FakeHost host2;
+  FakeSkinHost host2;
   TacSkinManagerCore mgr2(host2);
   mgr2.SkinName = u"F";
   auto& item2 = mgr2.InternalSkins.Add();
@@ -698,7 +698,7 @@ TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
 }
 
 TEST(SkinData, UnpackedSkinAndFonts) {
-  FakeHost host;
+  FakeSkinHost host;
   TacSkinManagerCore mgr(host);
   mgr.SkinDirectory = u"C:\\Skins";
   mgr.SkinName = u"U";

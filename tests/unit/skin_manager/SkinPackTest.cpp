@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "FakeHost.h"
+#include "tests/support/FakeSkinHost.h"
 #include "SkinPack.h"
 #include "acSkinArchive.h"
 

@@ -1,6 +1,6 @@
 // Loads a skin outside the program: an in-memory platform whose files are
 // given by the caller, and the skin manager core on top of it. Used by the
-// skin tools and by the section painting tests.
+// skin tools, the section painting tests and the benchmarks.
 #pragma once
 
 #include <cstdint>
@@ -12,43 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "sSkinHost.h"
-#include "sSkinManagerCore.h"
+#include "skin/manager/sSkinManagerCore.h"
+#include "tests/support/FakeSkinHost.h"
 
-namespace skintool {
-
-class MemoryHost : public cb::TacSkinHost {
- public:
-  std::map<std::u16string, std::vector<std::uint8_t>> Files;
-  std::vector<std::string> Messages;
-
-  void ShowMessage(const std::u16string& text, cb::TacMsgKind) override { Messages.emplace_back(text.begin(), text.end()); }
-  bool FileExists(const std::u16string& p) override { return Files.count(p) != 0; }
-  bool DirectoryExists(const std::u16string&) override { return true; }
-  bool CreateDir(const std::u16string&) override { return true; }
-  bool ReadWholeFile(const std::u16string& p, std::vector<std::uint8_t>& out) override {
-    auto it = Files.find(p);
-    if (it == Files.end()) return false;
-    out = it->second;
-    return true;
-  }
-  bool WriteWholeFile(const std::u16string& p, const std::vector<std::uint8_t>& d) override {
-    Files[p] = d;
-    return true;
-  }
-  std::u16string ExeDirectory() override { return u"C:\\App\\"; }
-  std::uint32_t SysColor(int index) override {
-    switch (index) {
-      case cb::scWindow: return 0xFFFFFF;
-      case cb::scHighlight: return 0xD77800;
-      case cb::scHighlightText: return 0xFFFFFF;
-      case cb::scInfoBk: return 0xE1FFFF;
-      case cb::scBtnFace: return 0xF0F0F0;
-      default: return 0;
-    }
-  }
-  int SizingFrameWidth(int ppi) override { return 8 * ppi / 96; }
-};
+namespace cb::test {
 
 inline std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
@@ -63,7 +30,7 @@ inline std::u16string Widen(const std::string& s) { return std::u16string(s.begi
 
 // A loaded skin: the platform, the manager core and its skin data by density.
 struct LoadedSkin {
-  MemoryHost Host;
+  FakeSkinHost Host;
   std::unique_ptr<cb::TacSkinManagerCore> Manager;
 
   cb::TacSkinData* Data(int ppi) { return Manager->CommonSkinData(ppi); }
@@ -75,11 +42,13 @@ struct LoadedSkin {
 inline std::unique_ptr<LoadedSkin> LoadSkin(const std::string& skinName,
                                             const std::map<std::string, std::vector<std::uint8_t>>& files) {
   auto s = std::make_unique<LoadedSkin>();
+  s->Host.allDirsExist = true;
+  s->Host.sizingFrame = 8;
   bool packed = false;
   for (const auto& [name, bytes] : files) {
     const bool asz = name.size() > 4 && name.substr(name.size() - 4) == ".asz";
     packed |= asz;
-    s->Host.Files[Widen(asz ? "C:\\Skins\\" + name : "C:\\Skins\\" + skinName + "\\" + name)] = bytes;
+    s->Host.files[Widen(asz ? "C:\\Skins\\" + name : "C:\\Skins\\" + skinName + "\\" + name)] = bytes;
   }
   s->Manager = std::make_unique<cb::TacSkinManagerCore>(s->Host);
   s->Manager->SkinDirectory = u"C:\\Skins";
@@ -91,4 +60,4 @@ inline std::unique_ptr<LoadedSkin> LoadSkin(const std::string& skinName,
   return s;
 }
 
-}  // namespace skintool
+}  // namespace cb::test

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace cbtest {
+namespace cb::test {
 
 // 0x00RRGGBB colour of a pixel.
 using PixelFn = std::function<uint32_t(int x, int y)>;
@@ -87,4 +87,4 @@ inline std::vector<uint8_t> MakePngRgba(int w, int h, const PixelFn& px) {
   return v;
 }
 
-}  // namespace cbtest
+}  // namespace cb::test

@@ -1,14 +1,15 @@
 #pragma once
 // An in-memory platform for the skin code: files, directories, message boxes.
+// The one fake host of tests, tools, fuzzers and benchmarks.
 #include <map>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "sSkinHost.h"
+#include "skin/manager/sSkinHost.h"
 
-namespace cbtest {
+namespace cb::test {
 
 inline std::u16string U(const std::string& s) { return std::u16string(s.begin(), s.end()); }
 inline std::string A(const std::u16string& s) {
@@ -17,7 +18,7 @@ inline std::string A(const std::u16string& s) {
   return r;
 }
 
-class FakeHost : public cb::TacSkinHost {
+class FakeSkinHost : public cb::TacSkinHost {
 public:
   std::map<std::u16string, std::vector<uint8_t>> files;
   std::set<std::u16string> dirs;
@@ -25,12 +26,15 @@ public:
   std::u16string exeDir = u"C:\\App\\";
   bool composition = true;
   bool failCreateDir = false;
+  bool allDirsExist = false;  // every directory is there (skins loaded by the tools)
+  int sizingFrame = 4;        // sizing frame width at 96 pixels per inch
 
   void ShowMessage(const std::u16string& text, cb::TacMsgKind kind) override {
     messages.emplace_back(A(text), kind);
   }
   bool FileExists(const std::u16string& p) override { return files.count(p) != 0; }
   bool DirectoryExists(const std::u16string& p) override {
+    if (allDirsExist) return true;
     std::u16string d = p;
     if (!d.empty() && d.back() == u'\\') d.pop_back();
     return dirs.count(d) != 0;
@@ -65,10 +69,10 @@ public:
     }
     return 0;
   }
-  int SizingFrameWidth(int ppi) override { return 4 * ppi / 96; }
+  int SizingFrameWidth(int ppi) override { return sizingFrame * ppi / 96; }
   bool CompositionEnabled() override { return composition; }
 };
 
 inline std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 
-}  // namespace cbtest
+}  // namespace cb::test
