@@ -84,12 +84,16 @@ TEST(ImageReference, CanonicalFormOfEveryForm) {
 }
 
 TEST(ImageReference, ParseCanonical) {
-  TacImageRef r = ParseCanonicalImageRef("&0106001901170041000500050005000511009000000");
+  TacImageRef r = ParseCanonicalImageRef("&0106001901170041000200040006000811009000000");
   EXPECT_EQ(r.Left, 106);
   EXPECT_EQ(r.Top, 19);
   EXPECT_EQ(r.Right, 117);
   EXPECT_EQ(r.Bottom, 41);
-  EXPECT_EQ(r.WL + r.WT + r.WR + r.WB, 20);
+  // Four different widths: a swapped pair of fields shows.
+  EXPECT_EQ(r.WL, 2);
+  EXPECT_EQ(r.WT, 4);
+  EXPECT_EQ(r.WR, 6);
+  EXPECT_EQ(r.WB, 8);
   EXPECT_EQ(r.ImageCount, 1);
   EXPECT_EQ(r.MaskType, 1);
   EXPECT_EQ(r.ImgType, itisaBorder);
