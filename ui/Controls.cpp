@@ -1,6 +1,7 @@
 #include "ui/Controls.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 #include "ui/Forms.h"
@@ -246,15 +247,23 @@ void TControl::WindowProc(TMessage& M) {
     return;
   }
   // A snapshot: hooks added while the message is under way see the next one;
-  // hooks removed meanwhile are passed over.
+  // hooks removed meanwhile are passed over. A few hooks fit on the stack.
+  constexpr std::size_t Inline = 4;
+  if (FHooks.size() <= Inline) {
+    std::array<std::shared_ptr<THook>, Inline> Chain;
+    std::copy(FHooks.begin(), FHooks.end(), Chain.begin());
+    CallHooks(Chain.data(), FHooks.size(), 0, M);
+    return;
+  }
   const std::vector<std::shared_ptr<THook>> Chain = FHooks;
-  CallHooks(Chain, 0, M);
+  CallHooks(Chain.data(), Chain.size(), 0, M);
 }
 
-void TControl::CallHooks(const std::vector<std::shared_ptr<THook>>& Chain, std::size_t From, TMessage& M) {
-  for (std::size_t I = From; I < Chain.size(); ++I) {
+void TControl::CallHooks(const std::shared_ptr<THook>* Chain, std::size_t Count, std::size_t From, TMessage& M) {
+  for (std::size_t I = From; I < Count; ++I) {
     if (Chain[I]->Removed) continue;
-    Chain[I]->Proc(M, [this, &Chain, I](TMessage& Next) { CallHooks(Chain, I + 1, Next); });
+    auto Rest = [this, Chain, Count, I](TMessage& Next) { CallHooks(Chain, Count, I + 1, Next); };
+    Chain[I]->Proc(M, TWindowHookNext(Rest));
     return;
   }
   WndProc(M);

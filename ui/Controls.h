@@ -45,7 +45,19 @@ using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, i
 // A hook on a control's messages. Next hands the message to the hook below
 // (older ones, then WndProc): whatever sits below at the moment of the call,
 // so hooks may come off in any order, even while a message is under way.
-using TWindowHookNext = std::function<void(TMessage& Message)>;
+// A plain reference to a callable, not a copy: passing a message down the
+// chain allocates nothing (it runs for every message of a skinned control).
+class TWindowHookNext {
+public:
+  template <class F>
+  explicit TWindowHookNext(F& Callable)
+      : FObject(&Callable), FCall([](void* O, TMessage& M) { (*static_cast<F*>(O))(M); }) {}
+  void operator()(TMessage& Message) const { FCall(FObject, Message); }
+
+private:
+  void* FObject;
+  void (*FCall)(void*, TMessage&);
+};
 using TWindowHookProc = std::function<void(TMessage& Message, const TWindowHookNext& Next)>;
 
 // Run-time state of a control.
@@ -221,7 +233,7 @@ private:
     TWindowHookProc Proc;
     bool Removed = false;
   };
-  void CallHooks(const std::vector<std::shared_ptr<THook>>& Chain, std::size_t From, TMessage& Message);
+  void CallHooks(const std::shared_ptr<THook>* Chain, std::size_t Count, std::size_t From, TMessage& Message);
   void HandleMouse(TMessage& Message);
   void MouseNotice(TMessage& Message, bool Enter);
   std::vector<std::shared_ptr<THook>> FHooks;  // newest first

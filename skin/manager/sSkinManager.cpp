@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/StringList.h"
+#include "base/Strings.h"
 #include "skin/paint/sMessages.h"
 #include "ui/Forms.h"
 #include "ui/UiText.h"
@@ -16,24 +18,7 @@ bool gStdDialogs = false;
 TacCreationHookHandler gHookHandler;
 HHOOK gCreationHook = nullptr;
 
-std::wstring W(const std::u16string& S) { return {S.begin(), S.end()}; }
-std::u16string U(const std::wstring& S) { return {S.begin(), S.end()}; }
-
-const int kPPIOfIndex[4] = {96, 120, 144, 192};
-
-int ScaleIndexOf(int PPI) {
-  if (PPI >= 192) return 3;
-  if (PPI >= 144) return 2;
-  if (PPI >= 120) return 1;
-  return 0;
-}
-
-int ScreenPPI() {
-  HDC DC = GetDC(nullptr);
-  int PPI = DC ? GetDeviceCaps(DC, LOGPIXELSY) : 96;
-  if (DC) ReleaseDC(nullptr, DC);
-  return PPI > 0 ? PPI : 96;
-}
+int ScreenPPI() { return Screen ? Screen->PixelsPerInch() : 96; }
 
 LRESULT CALLBACK CreationHook(int Code, WPARAM WParam, LPARAM LParam) {
   if (Code >= 0 && gHookHandler) {
@@ -46,29 +31,21 @@ LRESULT CALLBACK CreationHook(int Code, WPARAM WParam, LPARAM LParam) {
   return CallNextHookEx(gCreationHook, Code, WParam, LParam);
 }
 
-// This process's windows only: a message that carries pointers must not leave it.
-bool IsOwnWindow(HWND Wnd) {
-  DWORD Pid = 0;
-  return Wnd && GetWindowThreadProcessId(Wnd, &Pid) && Pid == GetCurrentProcessId();
-}
-
+// A description's lines (one class name or section each), as the lists keep them.
 std::vector<std::wstring> SplitLines(const std::wstring& Text) {
+  TStringList L;
+  L.SetText(ToU16(Text));
   std::vector<std::wstring> Lines;
-  std::wstring Cur;
-  for (wchar_t C : Text) {
-    if (C == L'\r') continue;
-    if (C == L'\n') {
-      Lines.push_back(Cur);
-      Cur.clear();
-    } else {
-      Cur += C;
-    }
-  }
-  if (!Cur.empty()) Lines.push_back(Cur);
+  for (int I = 0; I < L.Count(); ++I) Lines.push_back(ToWide(L[I]));
   return Lines;
 }
 
 }  // namespace
+
+bool IsOwnProcessWindow(HWND Wnd) {
+  DWORD Pid = 0;
+  return Wnd && GetWindowThreadProcessId(Wnd, &Pid) && Pid == GetCurrentProcessId();
+}
 
 TsSkinManager* DefaultManager() { return gDefaultManager; }
 TacScaleMode LibraryScaleMode() { return gScaleMode; }
@@ -87,24 +64,24 @@ void TacWinSkinHost::ShowMessage(const std::u16string& Text, TacMsgKind Kind) {
               : Kind == TacMsgKind::mkWarning ? MB_ICONWARNING
                                               : MB_ICONINFORMATION;
   HWND Owner = Application ? Application->ActiveFormHandle() : nullptr;
-  MessageBoxW(Owner, W(Text).c_str(), Application ? Application->Title().c_str() : L"", MB_OK | Icon);
+  MessageBoxW(Owner, ToWide(Text).c_str(), Application ? Application->Title().c_str() : L"", MB_OK | Icon);
   gStdDialogs = Saved;
 }
 
 bool TacWinSkinHost::FileExists(const std::u16string& Path) {
-  DWORD A = GetFileAttributesW(W(Path).c_str());
+  DWORD A = GetFileAttributesW(ToWide(Path).c_str());
   return A != INVALID_FILE_ATTRIBUTES && !(A & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool TacWinSkinHost::DirectoryExists(const std::u16string& Path) {
-  DWORD A = GetFileAttributesW(W(Path).c_str());
+  DWORD A = GetFileAttributesW(ToWide(Path).c_str());
   return A != INVALID_FILE_ATTRIBUTES && (A & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool TacWinSkinHost::CreateDir(const std::u16string& Path) { return CreateDirectoryW(W(Path).c_str(), nullptr) != 0; }
+bool TacWinSkinHost::CreateDir(const std::u16string& Path) { return CreateDirectoryW(ToWide(Path).c_str(), nullptr) != 0; }
 
 bool TacWinSkinHost::ReadWholeFile(const std::u16string& Path, std::vector<uint8_t>& Out) {
-  HANDLE F = CreateFileW(W(Path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE F = CreateFileW(ToWide(Path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (F == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER Size{};
   bool Ok = GetFileSizeEx(F, &Size) && Size.QuadPart >= 0 && Size.QuadPart < (1LL << 30);
@@ -123,7 +100,7 @@ bool TacWinSkinHost::ReadWholeFile(const std::u16string& Path, std::vector<uint8
 }
 
 bool TacWinSkinHost::WriteWholeFile(const std::u16string& Path, const std::vector<uint8_t>& Data) {
-  HANDLE F = CreateFileW(W(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE F = CreateFileW(ToWide(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (F == INVALID_HANDLE_VALUE) return false;
   size_t Done = 0;
   bool Ok = true;
@@ -140,7 +117,7 @@ bool TacWinSkinHost::WriteWholeFile(const std::u16string& Path, const std::vecto
 std::u16string TacWinSkinHost::ExeDirectory() {
   std::wstring Exe = Application ? Application->ExeName() : L"";
   size_t Slash = Exe.find_last_of(L"\\/");
-  return U(Slash == std::wstring::npos ? std::wstring() : Exe.substr(0, Slash + 1));
+  return ToU16(Slash == std::wstring::npos ? std::wstring() : Exe.substr(0, Slash + 1));
 }
 
 uint32_t TacWinSkinHost::SysColor(int Index) { return GetSysColor(Index); }
@@ -155,7 +132,7 @@ std::u16string TacWinSkinHost::FromAnsi(const std::string& S) {
   int N = MultiByteToWideChar(CP_ACP, 0, S.data(), static_cast<int>(S.size()), nullptr, 0);
   std::wstring R(static_cast<size_t>(N), L'\0');
   MultiByteToWideChar(CP_ACP, 0, S.data(), static_cast<int>(S.size()), R.data(), N);
-  return U(R);
+  return ToU16(R);
 }
 
 // ---------------------------------------------------------------------------
@@ -167,7 +144,7 @@ TsSkinManager::TsSkinManager(TComponent* AOwner)
       FInternalSkins(std::make_unique<TacStoredSkinLinks>(InternalSkins, this)) {
   ExtendedBorders = false;
   FActive = true;
-  FSysFontScale = ScaleIndexOf(ScreenPPI());
+  FSysFontScale = ScaleIndexOfPPI(ScreenPPI());
   SkinCommonInfo.SysInactiveBorderColor = static_cast<int32_t>(GetSysColor(COLOR_INACTIVEBORDER));
   FOptions->OnFlagChanged = [this](TacOptionFlag F, bool V) { OptionFlagChanged(F, V); };
   FOptions->OnScaleModeChanging = [this](TacScaleMode M) { SetScaleMode(M); };
@@ -240,17 +217,19 @@ void TsSkinManager::LoadForCurrentDensity() {
     case smVCL: {
       CommonSkinData(96);
       int Sys = ScreenPPI();
-      if (ScaleIndexOf(Sys) != 0) CommonSkinData(kPPIOfIndex[ScaleIndexOf(Sys)]);
+      if (ScaleIndexOfPPI(Sys) != 0) CommonSkinData(PPIOfScaleIndex(ScaleIndexOfPPI(Sys)));
       break;
     }
     case smCustomPPI: CommonSkinData(FOptions->PixelsPerInch()); break;
-    default: CommonSkinData(kPPIOfIndex[GetScale()]); break;
+    default: CommonSkinData(PPIOfScaleIndex(GetScale())); break;
   }
+  // Once per loaded skin, not per density or per broadcast.
+  if (FActive) LoadFonts();
 }
 
 void TsSkinManager::SetSkinName(const std::wstring& Value) {
   const std::u16string Old = SkinName;
-  SkinName = U(Value);
+  SkinName = ToU16(Value);
   const bool WasActive = SkinCommonInfo.Active;
   if (!FActive) {
     if (OnSkinListChanged) OnSkinListChanged(this);
@@ -314,7 +293,6 @@ void TsSkinManager::BroadcastNewSkin(bool Repaint) {
   } End{*this};
   SkinCommonInfo.Active = false;
   UpdateBrushes();
-  LoadFonts();
   SendToForms(SKC_SKINLOADED, reinterpret_cast<LPARAM>(this));
   SkinCommonInfo.Active = !SkinDataArray.empty() && SkinDataArray[0] && !SkinDataArray[0]->gd.empty();
   if (FIsDefault) InstallHook();
@@ -405,7 +383,7 @@ int TsSkinManager::GetScale() const {
     case smOldMode:
     case smVCL: return 0;
     case smAuto: return FSysFontScale;
-    case smCustomPPI: return ScaleIndexOf(FOptions->PixelsPerInch());
+    case smCustomPPI: return ScaleIndexOfPPI(FOptions->PixelsPerInch());
     default: return static_cast<int>(FOptions->ScaleMode());
   }
 }
@@ -416,21 +394,21 @@ int TsSkinManager::ScaleInt(int Value, int SysScale) const {
     case smOldMode: return Value;
     default: {
       int Index = SysScale < 0 ? GetScale() : std::min(SysScale, 3);
-      return Value * kPPIOfIndex[Index] / 96;
+      return Value * PPIOfScaleIndex(Index) / 96;
     }
   }
 }
 
 int TsSkinManager::ScalePPI(int Value, int aPPI) const {
   if (FOptions->ScaleMode() == smOldMode) return 0;
-  int PPI = aPPI ? aPPI : FOptions->ScaleMode() == smVCL ? ScreenPPI() : kPPIOfIndex[GetScale()];
+  int PPI = aPPI ? aPPI : FOptions->ScaleMode() == smVCL ? ScreenPPI() : PPIOfScaleIndex(GetScale());
   return Value * PPI / 96;
 }
 
 TacSkinData* TsSkinManager::CommonSkinData(int aPPI) {
   if (aPPI <= 0) aPPI = 96;
   const bool VCL = FOptions->ScaleMode() == smVCL && !Designing();
-  const int Index = VCL ? ScaleIndexOf(aPPI) : 0;
+  const int Index = VCL ? ScaleIndexOfPPI(aPPI) : 0;
   const bool Changing = (FManagerState & (msSkinChanging | msBroadCasting)) != 0 || SkinChanging;
   if (!FActive && !Changing) return TacSkinManagerCore::CommonSkinData(aPPI);  // an empty one
   auto FirstHasSections = [this] { return !SkinDataArray.empty() && SkinDataArray[0] && !SkinDataArray[0]->gd.empty(); };
@@ -440,7 +418,7 @@ TacSkinData* TsSkinManager::CommonSkinData(int aPPI) {
   if (SkinDataArray.size() <= static_cast<size_t>(Index)) SkinDataArray.resize(static_cast<size_t>(Index) + 1);
   auto& Slot = SkinDataArray[static_cast<size_t>(Index)];
   if (!Slot) {
-    const int PPI = VCL ? kPPIOfIndex[Index] : aPPI;
+    const int PPI = VCL ? PPIOfScaleIndex(Index) : aPPI;
     // Made empty: whether it is filled now is decided here, not by the data.
     Slot = std::make_unique<TacSkinData>(this, PPI);
     if ((PPI != 96 && FirstHasSections()) || (Changing && Index == 0 && !FirstHasSections())) ReloadSkin(*Slot);
@@ -467,7 +445,7 @@ void TsSkinManager::SendToForms(std::uint16_t Command, LPARAM LParam, std::uint1
   for (TCustomForm* F : Screen->FormList())
     if (F->HandleAllocated() && !(F->ComponentState() & csDestroying)) Targets.push_back(F->WindowHandle());
   for (HWND Wnd : Targets)
-    if (IsWindow(Wnd) && IsOwnWindow(Wnd))
+    if (IsWindow(Wnd) && IsOwnProcessWindow(Wnd))
       SendMessageW(Wnd, SKM_COMMAND, SkinCommand(static_cast<TacSkinCommand>(Command), Low), LParam);
 }
 
@@ -496,8 +474,7 @@ void TsSkinManager::RepaintForms(bool DoLockForms) {
 }
 
 void TsSkinManager::UpdateSkinSection(const std::wstring& SectionName) {
-  std::wstring Upper = SectionName;
-  CharUpperBuffW(Upper.data(), static_cast<DWORD>(Upper.size()));
+  const std::wstring Upper = ToWide(UpperCase(ToU16(SectionName)));
   SendToForms(SKC_SECTIONCHANGED, reinterpret_cast<LPARAM>(Upper.c_str()));
 }
 
@@ -577,11 +554,11 @@ void TsSkinManager::SetScaleMode(TacScaleMode Value) {
   if (Value == Old) return;
   auto Percent = [this](TacScaleMode M) {
     switch (M) {
-      case smVCL: return kPPIOfIndex[ScaleIndexOf(ScreenPPI())] * 100 / 96;
+      case smVCL: return PPIOfScaleIndex(ScaleIndexOfPPI(ScreenPPI())) * 100 / 96;
       case smCustomPPI: return FOptions->PixelsPerInch() * 100 / 96;
-      case smAuto: return kPPIOfIndex[FSysFontScale] * 100 / 96;
+      case smAuto: return PPIOfScaleIndex(FSysFontScale) * 100 / 96;
       case smOldMode: return 100;
-      default: return kPPIOfIndex[static_cast<int>(M)] * 100 / 96;
+      default: return PPIOfScaleIndex(static_cast<int>(M)) * 100 / 96;
     }
   };
   if (FIsDefault) gScaleMode = Value;
@@ -635,7 +612,7 @@ void TsSkinManager::UpdateScale(TWinControl* Ctrl, int iCurrentPPI, int iNewDPI)
   }
   int Target = iNewDPI ? iNewDPI
                : FOptions->ScaleMode() == smCustomPPI ? FOptions->PixelsPerInch()
-                                                       : kPPIOfIndex[GetScale()];
+                                                       : PPIOfScaleIndex(GetScale());
   if (Target == Current || Target == Ctrl->CurrentPPI()) return;
   FManagerState |= msFormScaling;
   Ctrl->ScaleForPPI(Target);

@@ -42,6 +42,7 @@ TacThreadedTimer::~TacThreadedTimer() {
     BmpTo.reset();
     BmpOut.reset();
     BmpFrom.reset();
+    BmpShown.reset();
   }
 }
 
@@ -86,6 +87,7 @@ void TacThreadedTimer::StopAnimation() {
   BmpTo.reset();
   BmpOut.reset();
   BmpFrom.reset();
+  BmpShown.reset();
 }
 
 void TacThreadedTimer::InitData(TsCommonData* AData, int AIteration, TacAnimProc AAnimProc, int AState, bool AFast) {
@@ -204,7 +206,9 @@ bool AnimStepWindowed(TsCommonData* D, int) {
   auto* W = dynamic_cast<TWinControl*>(D->OwnerControl());
   if (W && W->HandleAllocated()) {
     // The picture with the windowless children, straight to the window.
-    TDibBitmap Shown(T.BmpOut->Width(), T.BmpOut->Height());
+    if (!T.BmpShown) T.BmpShown = std::make_unique<TDibBitmap>();
+    TDibBitmap& Shown = *T.BmpShown;
+    Shown.SetSize(T.BmpOut->Width(), T.BmpOut->Height());
     if (!Shown.Empty()) {
       CopyPiece(Shown.Bmp(), BmpPoint(0, 0), T.BmpOut->Bmp(), T.BmpOut->Bmp().Bounds());
       PaintWindowlessChildren(Shown.Canvas(), W, POINT{0, 0});

@@ -49,6 +49,7 @@ public:
   int State = -1, Iteration = 0, OldState = -1, Iterations = 6, ThreadType = 0;
   int Level = 0;  // the last step's level (0..255)
   std::unique_ptr<TDibBitmap> BmpTo, BmpOut, BmpFrom;
+  std::unique_ptr<TDibBitmap> BmpShown;  // a windowed control's picture with its children, kept between steps
   TsCommonData* AnimData = nullptr;
   bool Destroyed = false;
   TacAnimProc AnimProc;

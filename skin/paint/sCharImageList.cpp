@@ -3,17 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sSkinOptions.h"
 #include "skin/paint/DibBitmap.h"
+#include "ui/Forms.h"
 
 namespace cb {
 
 namespace {
 
-const int kPPIOfStep[4] = {96, 120, 144, 192};
-
 int RoundEven(double V) { return static_cast<int>(std::nearbyint(V)); }
 
-int StepOf(int PPI) { return PPI >= 192 ? 3 : PPI >= 144 ? 2 : PPI >= 120 ? 1 : 0; }
 
 }  // namespace
 
@@ -27,8 +26,8 @@ TacCharListItem& TsCharImageList::AddItem(std::uint16_t Char, double ScalingFact
   return I;
 }
 
-int TsCharImageList::ScaledWidth() const { return Width * kPPIOfStep[SavedScale] / 96; }
-int TsCharImageList::ScaledHeight() const { return Height * kPPIOfStep[SavedScale] / 96; }
+int TsCharImageList::ScaledWidth() const { return Width * PPIOfScaleIndex(SavedScale) / 96; }
+int TsCharImageList::ScaledHeight() const { return Height * PPIOfScaleIndex(SavedScale) / 96; }
 
 void TsCharImageList::Render(const TacCharListItem& Item, Bitmap32& Out, int GlyphHeight, std::uint32_t Color) const {
   const int W = Out.Width(), H = Out.Height();
@@ -53,7 +52,7 @@ void TsCharImageList::Render(const TacCharListItem& Item, Bitmap32& Out, int Gly
   RECT M{0, 0, 0, 0};
   DrawTextW(DC, Ch, 1, &M, DT_CALCRECT | DT_NOPREFIX | DT_EXTERNALLEADING | DT_NOCLIP | DT_SINGLELINE);
   int OffY = Item.OffsetY;
-  if (SavedScale > 0) OffY = OffY * kPPIOfStep[SavedScale] / 96;
+  if (SavedScale > 0) OffY = OffY * PPIOfScaleIndex(SavedScale) / 96;
   const int X = (W - (M.right - M.left)) / 2, Y = (H - (M.bottom - M.top)) / 2 + RoundEven(OffY * Item.ScalingFactor);
   RECT R{X, Y, X + (M.right - M.left), Y + (M.bottom - M.top)};
   if (Item.DrawContour) {
@@ -125,7 +124,7 @@ void TsCharImageList::ClearCache() {
 }
 
 void TsCharImageList::GenerateStdList(int PPI) {
-  SavedScale = StepOf(PPI);
+  SavedScale = ScaleIndexOfPPI(PPI);
   ClearCache();
   for (int I = 0; I < static_cast<int>(Items.size()); ++I)
     CreateBitmap32Color(I, ScaledWidth(), ScaledHeight(), clNoColor, ScaledHeight());
@@ -163,10 +162,7 @@ TsCharImageList& StdCharList() {
                           {0xF00D, 0.8, 0}};
     for (const TStd& S : Std) L->AddItem(S.Char, S.Scale, S.Offset);
     for (wchar_t C : {L'0', L'1', L'2', L'r'}) L->AddItem(C, 1.0, 0, L"Marlett").Charset = SYMBOL_CHARSET;
-    HDC DC = GetDC(nullptr);
-    const int PPI = DC ? GetDeviceCaps(DC, LOGPIXELSY) : 96;
-    if (DC) ReleaseDC(nullptr, DC);
-    L->GenerateStdList(PPI);
+    L->GenerateStdList(Screen ? Screen->PixelsPerInch() : 96);
     return L;
   }();
   return *List;

@@ -10,6 +10,7 @@
 #include "skin/paint/SkinColors.h"
 #include "skin/paint/sSkinText.h"
 #include "ui/Forms.h"
+#include "base/Strings.h"
 #include "ui/UiText.h"
 
 namespace cb {
@@ -24,22 +25,9 @@ bool InRanges(std::uint8_t K, std::initializer_list<std::pair<int, int>> Ranges)
   return false;
 }
 
-bool IsOwnWindow(HWND Wnd) {
-  DWORD Pid = 0;
-  return Wnd && GetWindowThreadProcessId(Wnd, &Pid) && Pid == GetCurrentProcessId();
-}
-
-std::string Upper8(const std::wstring& S) {
-  std::string R;
-  R.reserve(S.size());
-  for (wchar_t C : S) R.push_back(static_cast<char>(C >= L'a' && C <= L'z' ? C - 32 : (C < 128 ? C : '?')));
-  return R;
-}
-
-std::wstring UpperW(std::wstring S) {
-  if (!S.empty()) CharUpperBuffW(S.data(), static_cast<DWORD>(S.size()));
-  return S;
-}
+// Section names are ASCII; the comparison folds nothing else.
+std::string Upper8(const std::wstring& S) { return UpperCase(WideToUtf8(S)); }
+std::wstring UpperW(const std::wstring& S) { return ToWide(UpperCase(ToU16(S))); }
 
 bool ManagerLive(const TsSkinManager* M) {
   return M && !(M->ComponentState() & csDestroying) &&
@@ -96,13 +84,13 @@ TCacheInfo BGInfoToCI(const TacBGRequest& I) {
 }
 
 TsCommonData* CommonDataOfWindow(HWND Wnd) {
-  if (!IsOwnWindow(Wnd)) return nullptr;
+  if (!IsOwnProcessWindow(Wnd)) return nullptr;
   return static_cast<TsCommonData*>(GetPropW(Wnd, kPropName));
 }
 
 LRESULT SendSkinCommand(HWND Wnd, TacSkinCommand Command, LPARAM LParam, std::uint16_t Low) {
   // Commands carry pointers: never to another process.
-  if (!IsOwnWindow(Wnd)) return 0;
+  if (!IsOwnProcessWindow(Wnd)) return 0;
   if (TWinControl* C = TWinControl::FindControl(Wnd))
     return C->Perform(SKM_COMMAND, SkinCommand(Command, Low), LParam);
   return SendMessageW(Wnd, SKM_COMMAND, SkinCommand(Command, Low), LParam);

@@ -11,19 +11,13 @@
 
 #include "../ui/UiTestUtil.h"
 #include "sSkinManager.h"
+#include "tests/support/MetroUIResource.h"
 #include "skin/paint/acThdTimer.h"
 #include "skin/paint/sCommonData.h"
 #include "ui/FormStreaming.h"
 #include "ui/FormText.h"
 
 namespace cb::test {
-
-inline std::vector<std::uint8_t> MetroUIArchive() {
-  HRSRC R = FindResourceW(nullptr, L"METROUI", reinterpret_cast<LPCWSTR>(RT_RCDATA));
-  if (!R) return {};
-  auto* P = static_cast<const std::uint8_t*>(LockResource(LoadResource(nullptr, R)));
-  return {P, P + SizeofResource(nullptr, R)};
-}
 
 inline std::unique_ptr<TsSkinManager> MakeManager() {
   RegisterSkinManagerClasses();

@@ -7,19 +7,14 @@
 
 #include "../ui/UiTestUtil.h"
 #include "sSkinManager.h"
+#include "tests/support/MetroUIResource.h"
 #include "skin/paint/sMessages.h"
 #include "ui/FormText.h"
 
 namespace {
 
 using namespace cb;
-
-std::vector<std::uint8_t> MetroUIArchive() {
-  HRSRC R = FindResourceW(nullptr, L"METROUI", reinterpret_cast<LPCWSTR>(RT_RCDATA));
-  if (!R) return {};
-  auto* P = static_cast<const std::uint8_t*>(LockResource(LoadResource(nullptr, R)));
-  return {P, P + SizeofResource(nullptr, R)};
-}
+using cb::test::MetroUIArchive;
 
 // Records the skin commands its window receives, and whether it was still
 // being read at the time.
