@@ -6,6 +6,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 kind=$1; shift || true
 dir="$root/build/$kind"
 args=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+# ccache, when present, shares objects between work trees of the same sources.
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=true
+  args+=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+native_args=("${args[@]}")
 case "$kind" in
   native) ;;
   # The fuzz build is for the fuzzers alone and what they test.
@@ -18,7 +24,7 @@ esac
 case "$kind" in
   win64|win32)
     # The built-in skin archive comes from native tools.
-    cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    cmake -S "$root" -B "$root/build/native" "${native_args[@]}" >/dev/null
     cmake --build "$root/build/native" -j2 --target metroui_skin >/dev/null ;;
 esac
 cmake -S "$root" -B "$dir" "${args[@]}" >/dev/null

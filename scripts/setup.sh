@@ -6,7 +6,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 sudo=""; [ "$(id -u)" = 0 ] || sudo="sudo"
 
 packages=(
-  build-essential cmake ninja-build pkg-config dpkg-dev python3
+  build-essential cmake ninja-build pkg-config dpkg-dev python3 ccache
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools binutils-mingw-w64
   libz-mingw-w64-dev
   wine wine64 xvfb xcompmgr xdotool x11-utils imagemagick iproute2
