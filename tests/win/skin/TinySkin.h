@@ -1,6 +1,7 @@
 // A small unpacked skin written into a temporary folder: an options file and
 // a 24-bit master image whose areas have known colours. It has what the
-// built-in skin lacks: a glow mask on SPEEDBUTTON and a two-frame close glyph.
+// built-in skin lacks: a glow mask on SPEEDBUTTON, a two-frame close glyph and a
+// section with an outer shadow (SHADOWED).
 #pragma once
 #include <windows.h>
 
@@ -49,7 +50,10 @@ struct TTinySkin {
         "BICONCLOSE=@0020@0000@0040@0010@2@0\r\n"
         "[SPEEDBUTTON]\r\nSTATES=3\r\nCOLOR=3316172\r\nFONTCOLOR=0\r\nHOTCOLOR=3381759\r\n"
         "GLOW=1\r\nGLOWMARGIN=2\r\nGLOW0=^0000^0000^0016^0016^0004^0004^0004^0004^1^0^1\r\n"
-        "[PANEL]\r\nSTATES=1\r\nCOLOR=15790320\r\nFONTCOLOR=2105376\r\n";
+        "[PANEL]\r\nSTATES=1\r\nCOLOR=15790320\r\nFONTCOLOR=2105376\r\n"
+        // A shadow of four pixels all round, made from the values.
+        "[SHADOWED]\r\nSTATES=1\r\nCOLOR=15790320\r\nOUTERMODE=4\r\nOUTOFFSL=4\r\nOUTOFFST=4\r\n"
+        "OUTOFFSR=4\r\nOUTOFFSB=4\r\nOUTOPACITY=255\r\n";
     Write(L"\\Tiny\\Options.dat", std::vector<std::uint8_t>(Options.begin(), Options.end()));
     Write(L"\\Tiny\\MASTER.BMP", MakeBmp24(kMasterW, kMasterH, TinyMasterPixel));
   }
