@@ -234,6 +234,8 @@ void HideGlow(int& GlowID, bool Animated) {
   FreeGlow(GlowID, true);
 }
 
+void DropGlow(int& GlowID) { FreeGlow(GlowID, false); }
+
 void FreeAllGlows() {
   auto& L = Glows();
   for (int I = 0; I < static_cast<int>(L.size()); ++I)

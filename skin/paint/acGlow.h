@@ -35,6 +35,9 @@ int ShowGlow(TsCommonData& Data, int Alpha);
 // Removes a glow; Animated fades it out on the owner's timer first (when
 // animations are allowed). GlowID is -1 afterwards (at once when not animated).
 void HideGlow(int& GlowID, bool Animated);
+// Removes a glow at once and leaves the owner's animation running (the
+// animation's own steps end the glow this way).
+void DropGlow(int& GlowID);
 void SetGlowAlpha(int GlowID, int Alpha);
 void FreeAllGlows();
 // The effect of an id; nullptr when there is none.

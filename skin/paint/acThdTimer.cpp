@@ -185,7 +185,7 @@ bool Finish(TacThreadedTimer& T, TsCommonData& D, int V) {
     if (D.GlowID >= 0) {
       if (T.State == 0 && V < 10) {
         T.Glow = 0;
-        HideGlow(D.GlowID, false);
+        DropGlow(D.GlowID);
       } else {
         SetGlowAlpha(D.GlowID, V);
       }
@@ -194,7 +194,7 @@ bool Finish(TacThreadedTimer& T, TsCommonData& D, int V) {
   }
   if (T.State == 0) T.StopAnimation();
   if (T.State != 1)
-    HideGlow(D.GlowID, false);
+    DropGlow(D.GlowID);
   else
     SetGlowAlpha(D.GlowID, V);  // a glow that stays shows the level reached, not the one before
   return false;

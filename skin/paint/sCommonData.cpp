@@ -568,7 +568,7 @@ void TsCommonData::MouseEnter() {
     M->SetActiveControl(FOwnerControl);
   else
     M->SetActiveGraphControl(FOwnerControl);
-  // Buttons start and stop their glow with their state animation.
+  // Buttons (OwnGlow) start and stop theirs with their state animation.
   if (!KindBGIgnoresHover(COC) && !KindOwnGlow(COC)) ShowGlow(*this, 255);
 }
 
