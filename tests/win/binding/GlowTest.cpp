@@ -220,3 +220,38 @@ TEST_F(TGlowFixture, TheBindingGlowsOtherKindsOnEnterAndFadesThemOnLeave) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace cb;
+using namespace cb::test;
+
+// The real pointer: the glow shows on entering, lets the pointer through to
+// what lies below it (the control keeps its hover), and fades out on the real
+// clock after leaving.
+TEST_F(TGlowFixture, UnderTheRealPointerTheGlowComesLetsThePointerThroughAndFadesAway) {
+  auto* C = new TPlainGlowControl(S->Panel);
+  C->SetBounds(120, 40, 50, 20);
+  C->SetParent(S->Panel);
+  C->SD.SetSkinSection(L"SPEEDBUTTON");
+  C->SD.Loaded();
+  const TPoint In = C->ClientToScreen(TPoint(25, 10));
+  MovePointer(In.X, In.Y);
+  ASSERT_TRUE(PumpUntil([&] { return C->SD.GlowID >= 0; })) << "the glow came";
+  HWND W = GlowEffect(C->SD.GlowID)->Wnd;
+  EXPECT_TRUE(IsWindowVisible(W));
+  // Over the glow's band, outside the control: the panel is what is there.
+  const TPoint Band = C->ClientToScreen(TPoint(-1, 10));
+  EXPECT_EQ(WindowFromPoint(POINT{Band.X, Band.Y}), S->Panel->WindowHandle());
+  Pump(300);
+  EXPECT_TRUE(C->SD.FMouseAbove) << "the glow over the control takes no hover away";
+  EXPECT_EQ(GlowEffect(C->SD.GlowID) ? GlowEffect(C->SD.GlowID)->Wnd : nullptr, W) << "and stays";
+  const TPoint Away = S->F.ClientToScreen(TPoint(300, 200));
+  MovePointer(Away.X, Away.Y);
+  ASSERT_TRUE(PumpUntil([&] { return !C->SD.FMouseAbove; }));
+  EXPECT_TRUE(IsWindow(W)) << "fading, not cut off";
+  ASSERT_TRUE(PumpUntil([&] { return C->SD.GlowID < 0; }, 3000)) << "gone within the fade's 18 steps";
+  EXPECT_FALSE(IsWindow(W));
+}
+
+}  // namespace
