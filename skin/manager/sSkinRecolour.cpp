@@ -71,12 +71,9 @@ void RecolourStates(TacSkinData& D, TPixelOp Op, int Value, bool Gradients) {
       Change(S.FontColor.Top);
       Change(S.FontColor.Right);
       Change(S.FontColor.Bottom);
+      // A gradient point's top byte is a flag of its own; the change keeps it.
       if (Gradients)
-        for (TsGradPoint& P : S.GradientArray) {
-          int32_t C = static_cast<int32_t>(P.Color);
-          Change(C);
-          P.Color = static_cast<uint32_t>(C);
-        }
+        for (TsGradPoint& P : S.GradientArray) P.Color = ChangeColorSaturation(P.Color, Value);
     }
 }
 

@@ -61,6 +61,9 @@ TEST_F(TRecolour, HueSaturationAndBrightnessChangeImagesAndColoursInThatOrderOnc
   EXPECT_EQ(static_cast<std::uint32_t>(G.Props[0].Color), ChangeColorSaturation(ChangeColorHue(StateColour, 40), Sat))
       << "state colours take hue and saturation, not brightness";
   EXPECT_EQ(M->Palette[pcMainColor], ChangeColorSaturation(MainColour, Sat)) << "the palette takes saturation";
+  ASSERT_FALSE(G.Props[0].GradientArray.empty());
+  EXPECT_EQ(G.Props[0].GradientArray[0].Color, ChangeColorSaturation(0xFF000000u | 183902, Sat))
+      << "gradients take saturation, their flag byte kept";
   EXPECT_EQ(M->Palette[pcWebTextHot], HotText) << "not every palette entry";
   // A density loaded later decodes the master image again: recoloured once, not twice.
   ASSERT_EQ(M->Options()->ScaleMode(), smVCL);

@@ -50,6 +50,7 @@ struct TTinySkin {
         "BICONCLOSE=@0020@0000@0040@0010@2@0\r\n"
         "[SPEEDBUTTON]\r\nSTATES=3\r\nCOLOR=3316172\r\nFONTCOLOR=0\r\nHOTCOLOR=3381759\r\n"
         "GLOW=1\r\nGLOWMARGIN=2\r\nGLOW0=^0000^0000^0016^0016^0004^0004^0004^0004^1^0^1\r\n"
+        "GRADIENTDATA=183902;14854402;97;1;0;14854402;14854402;0;1;0\r\n"
         "[PANEL]\r\nSTATES=1\r\nCOLOR=15790320\r\nFONTCOLOR=2105376\r\n"
         // A shadow of four pixels all round, made from the values.
         "[SHADOWED]\r\nSTATES=1\r\nCOLOR=15790320\r\nOUTERMODE=4\r\nOUTOFFSL=4\r\nOUTOFFST=4\r\n"
