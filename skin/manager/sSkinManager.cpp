@@ -1,7 +1,9 @@
 #include "sSkinManager.h"
 
 #include <algorithm>
+#include <cstring>
 
+#include "sSkinRecolour.h"
 #include "base/StringList.h"
 #include "base/Strings.h"
 #include "skin/paint/sMessages.h"
@@ -17,6 +19,12 @@ TacScaleMode gScaleMode = smVCL;
 bool gStdDialogs = false;
 TacCreationHookHandler gHookHandler;
 HHOOK gCreationHook = nullptr;
+void (*gGlowsFreer)() = nullptr;
+TacAppMessageHandler gAppMessageHandler;
+
+void FreeGlows() {
+  if (gGlowsFreer) gGlowsFreer();
+}
 
 int ScreenPPI() { return Screen ? Screen->PixelsPerInch() : 96; }
 
@@ -51,6 +59,8 @@ TsSkinManager* DefaultManager() { return gDefaultManager; }
 TacScaleMode LibraryScaleMode() { return gScaleMode; }
 bool StdDialogsSkinned() { return gStdDialogs; }
 void SetCreationHookHandler(TacCreationHookHandler Handler) { gHookHandler = std::move(Handler); }
+void SetGlowsFreer(void (*Freer)()) { gGlowsFreer = Freer; }
+void SetAppMessageHandler(TacAppMessageHandler Handler) { gAppMessageHandler = std::move(Handler); }
 
 // ---------------------------------------------------------------------------
 // The host
@@ -160,7 +170,7 @@ TsSkinManager::TsSkinManager(TComponent* AOwner)
     FIsDefault = true;
     gScaleMode = FOptions->ScaleMode();
     if (Application && !Designing())
-      FMainWindowHook = Application->HookMainWindow([](TMessage&) { return false; });
+      FMainWindowHook = Application->HookMainWindow([this](TMessage& M) { return MainWindowHook(M); });
   }
   FTimerCheckHot = std::make_unique<TTimer>(nullptr);
   FTimerCheckHot->SetEnabled(false);  // runs while a skin is active
@@ -187,8 +197,10 @@ TsSkinManager::~TsSkinManager() {
       DeleteObject(B);
       B = nullptr;
     }
+  // The hook calls this manager: it goes whether or not the manager is still the default.
+  if (Application && FMainWindowHook) Application->UnhookMainWindow(FMainWindowHook);
+  FMainWindowHook = 0;
   if (gDefaultManager == this) {
-    if (Application && FMainWindowHook) Application->UnhookMainWindow(FMainWindowHook);
     gDefaultManager = nullptr;
     gStdDialogs = false;
   }
@@ -223,8 +235,29 @@ void TsSkinManager::LoadForCurrentDensity() {
     case smCustomPPI: CommonSkinData(FOptions->PixelsPerInch()); break;
     default: CommonSkinData(PPIOfScaleIndex(GetScale())); break;
   }
+  FlipImages(ReadsRightToLeft());
   // Once per loaded skin, not per density or per broadcast.
   if (FActive) LoadFonts();
+}
+
+bool TsSkinManager::ReadsRightToLeft() const {
+  const TControl* Form = Application ? Application->MainForm() : nullptr;
+  if (!Form) Form = dynamic_cast<const TControl*>(Owner());
+  return Form && Form->BiDiMode() != bdLeftToRight;
+}
+
+std::vector<TacSkinData*> TsSkinManager::LoadedData() const {
+  std::vector<TacSkinData*> All;
+  for (const auto& D : SkinDataArray)
+    if (D) All.push_back(D.get());
+  return All;
+}
+
+void TsSkinManager::FlipImages(bool RTL) {
+  if (!FButtonsOptions->AllowRTLSysButtons()) return;
+  if (RTL == ((FManagerState & msRTLFlipped) != 0)) return;
+  FManagerState ^= msRTLFlipped;
+  FlipTitleGlyphs(*this, LoadedData());
 }
 
 void TsSkinManager::SetSkinName(const std::wstring& Value) {
@@ -291,6 +324,7 @@ void TsSkinManager::BroadcastNewSkin(bool Repaint) {
     TsSkinManager& M;
     ~TEnd() { M.FManagerState &= ~msBroadCasting; }
   } End{*this};
+  if (FIsDefault) FreeGlows();
   SkinCommonInfo.Active = false;
   UpdateBrushes();
   SendToForms(SKC_SKINLOADED, reinterpret_cast<LPARAM>(this));
@@ -329,6 +363,7 @@ void TsSkinManager::RemoveSkin() {
   FManagerState |= msSkinRemoving;
   if (FFonts->MainMode() == fmFromSkin && !FDefStoredFontName.empty() && !(Application && Application->Terminated()))
     ChangeAppFont(FDefStoredFontName, false);
+  FreeGlows();
   UnInstallHook();
   ResetSkinData();
   SendToForms(SKC_SKINREMOVED, reinterpret_cast<LPARAM>(this));
@@ -431,6 +466,16 @@ TacSkinData* TsSkinManager::CommonSkinData(int aPPI) {
 bool TsSkinManager::ReloadSkin(TacSkinData& Data) {
   if (!FActive) return false;
   if (!TacSkinManagerCore::ReloadSkin(Data)) return false;
+  const std::vector<TacSkinData*> All = LoadedData();
+  const TacRecolour Settings{FHueOffset, FSaturation, Brightness};
+  RecolourSkin(*this, Data, All, Settings);
+  // The window shadows are cut from the border image: cut them again from its new colours.
+  if (Settings.Any()) Data.CheckShadows();
+  // The load decoded the master image afresh; what was mirrored stays mirrored.
+  if (FManagerState & msRTLFlipped) {
+    FlipTitleGlyphs(*this, All, true);
+    FlipTitleGlyphsOwnImages(*this, Data);
+  }
   if (OnSkinLoading) OnSkinLoading(this);
   return true;
 }
@@ -722,6 +767,78 @@ void TsSkinManager::CheckHot() {
       G->Perform(SKM_COMMAND, SkinCommand(SKC_SETACTIVE), reinterpret_cast<LPARAM>(this));
     }
   }
+}
+
+// ---------------------------------------------------------------------------
+// The application window's messages
+
+bool TsSkinManager::MainWindowHook(TMessage& M) {
+  switch (M.Msg) {
+    case WM_COPYDATA: {
+      // One at a time; one arriving meanwhile is the application's.
+      if (FTakingPreview) return false;
+      FTakingPreview = true;
+      M.Result = TakePreview(reinterpret_cast<const COPYDATASTRUCT*>(M.LParam), M.WParam) ? 1 : 0;
+      FTakingPreview = false;
+      return true;
+    }
+    case SKM_COMMAND:
+      if (CommandOf(M.WParam) != SKC_APPLYPREVIEW) break;
+      ApplyPreview();
+      M.Result = 0;
+      return true;
+    case WM_THEMECHANGED: M.Result = 0; return true;
+    case CM_ACTIVATE:
+      if (Screen)
+        for (TCustomForm* F : Screen->FormList())
+          if (F->HandleAllocated()) SendMessageW(F->WindowHandle(), SKM_COMMAND, SkinCommand(SKC_INVALIDATE), 0);
+      return false;
+    case WM_SYSCOMMAND: {
+      const WPARAM Cmd = M.WParam & 0xFFF0;
+      FShowAction = Cmd == SC_MINIMIZE ? saMinimize : Cmd == SC_RESTORE ? saRestore : saIgnore;
+      break;
+    }
+    default: break;
+  }
+  return gAppMessageHandler && gAppMessageHandler(M);
+}
+
+bool TsSkinManager::TakePreview(const COPYDATASTRUCT* Data, WPARAM Kind) {
+  // Another program's data: only what it really sent is read, and only a
+  // record that announces itself is kept.
+  if (Kind != kPreviewCopyDataKind || !Data || !Data->lpData || Data->cbData < sizeof(std::uint32_t)) return false;
+  std::uint32_t Magic = 0;
+  std::memcpy(&Magic, Data->lpData, sizeof Magic);
+  if (Magic != kPreviewMagic) return false;
+  FPreviewBuffer.assign(kPreviewSize, 0);
+  std::memcpy(FPreviewBuffer.data(), Data->lpData, std::min<std::size_t>(Data->cbData, kPreviewSize));
+  if (Application) PostMessageW(Application->Handle(), SKM_COMMAND, SkinCommand(SKC_APPLYPREVIEW), 0);
+  return true;
+}
+
+void TsSkinManager::ApplyPreview() {
+  if (FPreviewBuffer.size() != kPreviewSize) return;
+  std::uint32_t Magic = 0;
+  std::memcpy(&Magic, FPreviewBuffer.data(), sizeof Magic);
+  if (Magic != kPreviewMagic) return;
+  auto Field = [this](std::size_t At, std::size_t Size) {
+    const char* P = reinterpret_cast<const char*>(FPreviewBuffer.data() + At);
+    return std::string(P, strnlen(P, Size));
+  };
+  const std::string Name = Field(kPreviewNameAt, kPreviewNameSize), Dir = Field(kPreviewDirAt, kPreviewDirSize);
+  BeginUpdate();
+  PreviewText = Field(kPreviewTextAt, kPreviewTextSize);
+  PreviewPending = true;
+  struct TDrop {
+    TsSkinManager& M;
+    ~TDrop() {
+      M.PreviewPending = false;
+      M.PreviewText.clear();
+    }
+  } Drop{*this};
+  SkinDirectory = FHost.FromAnsi(Dir);
+  SetSkinName(ToWide(FHost.FromAnsi(Name)));
+  EndUpdate(true, false);
 }
 
 // ---------------------------------------------------------------------------

@@ -66,6 +66,8 @@ bool IsOwnProcessWindow(HWND Wnd);
 TsSkinManager* DefaultManager();
 // The library-wide scale mode (the default manager's).
 TacScaleMode LibraryScaleMode();
+// Removes every hover glow; the glows register it (they live with the controls' code).
+void SetGlowsFreer(void (*Freer)());
 // Whether system dialogs may be skinned now.
 bool StdDialogsSkinned();
 
@@ -73,6 +75,22 @@ bool StdDialogsSkinned();
 // registers what it does with the creation notices.
 using TacCreationHookHandler = std::function<void(int Code, WPARAM WParam, LPARAM LParam)>;
 void SetCreationHookHandler(TacCreationHookHandler Handler);
+// What window skinning does with the application window's messages that
+// drive form animations, the system menu and menu borders (minimising and
+// restoring, the task bar's menu, thumbnails, the private menu messages);
+// true when handled.
+using TacAppMessageHandler = std::function<bool(TMessage& Message)>;
+void SetAppMessageHandler(TacAppMessageHandler Handler);
+
+// The record a skin editor sends with WM_COPYDATA (wParam 7) to preview a
+// skin: 8-bit texts, each ending with a zero inside its field.
+constexpr std::uint32_t kPreviewMagic = 0xA400;
+constexpr std::size_t kPreviewNameAt = 4, kPreviewNameSize = 128, kPreviewDirAt = 132, kPreviewDirSize = 512,
+                      kPreviewTextAt = 644, kPreviewTextSize = 30001, kPreviewSize = 30645;
+constexpr WPARAM kPreviewCopyDataKind = 7;
+
+// How the last system command asked to show the program.
+enum TacShowAction { saIgnore, saMinimize, saRestore };
 
 namespace detail {
 // Runs the core's constructor on a host that lives as long as the manager.
@@ -174,6 +192,10 @@ public:
   void UnInstallHook();
   // Scales a form to a new density (0: the one the manager's mode gives).
   void UpdateScale(TWinControl* Ctrl, int iCurrentPPI = 0, int iNewDPI = 0);
+  // Mirrors the title glyphs for right-to-left programs, or back.
+  void FlipImages(bool RTL);
+  // Set by the application window's WM_SYSCOMMAND.
+  TacShowAction ShowAction() const { return FShowAction; }
   // Number of private fonts the loaded skin brought.
   int EmbeddedFontCount() const { return static_cast<int>(FFontHandles.size()); }
 
@@ -182,6 +204,8 @@ protected:
 
 private:
   void LoadForCurrentDensity();
+  bool ReadsRightToLeft() const;
+  std::vector<TacSkinData*> LoadedData() const;
   void BroadcastNewSkin(bool Repaint);
   void RemoveSkin();
   void SendToForms(std::uint16_t Command, LPARAM LParam, std::uint16_t Low = 0);
@@ -196,6 +220,9 @@ private:
   void SetCustomPPI(int Value);
   void RescaleAll();
   void OptionFlagChanged(TacOptionFlag Flag, bool Value);
+  bool MainWindowHook(TMessage& Message);
+  bool TakePreview(const COPYDATASTRUCT* Data, WPARAM Kind);
+  void ApplyPreview();
   bool Designing() const { return (ComponentState() & csDesigning) != 0; }
   bool IsLoading() const { return (ComponentState() & csLoading) != 0; }
 
@@ -228,6 +255,9 @@ private:
   std::array<HBRUSH, 6> FBrushes{};
   std::vector<HANDLE> FFontHandles;
   std::wstring FDefStoredFontName, FCurrentFontName;
+  TacShowAction FShowAction = saIgnore;
+  std::vector<std::uint8_t> FPreviewBuffer;
+  bool FTakingPreview = false;
 };
 
 // At start-up, before any form: "/acver" among the parameters (any case)

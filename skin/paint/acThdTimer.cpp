@@ -6,6 +6,7 @@
 #include "sSkinManager.h"
 #include "ui/Forms.h"
 #include "skin/paint/PixelOps.h"
+#include "skin/paint/acGlow.h"
 #include "skin/paint/sCommonData.h"
 
 namespace cb {
@@ -178,9 +179,24 @@ bool Blend(TacThreadedTimer& T, TsCommonData& D, int& V) {
   return true;
 }
 
-bool Finish(TacThreadedTimer& T) {
-  if (T.Iteration < T.Iterations) return true;
+// Steps 5 and 6: the glow follows the level; the ending leaves things idle.
+bool Finish(TacThreadedTimer& T, TsCommonData& D, int V) {
+  if (T.Iteration < T.Iterations) {
+    if (D.GlowID >= 0) {
+      if (T.State == 0 && V < 10) {
+        T.Glow = 0;
+        DropGlow(D.GlowID);
+      } else {
+        SetGlowAlpha(D.GlowID, V);
+      }
+    }
+    return true;
+  }
   if (T.State == 0) T.StopAnimation();
+  if (T.State != 1)
+    DropGlow(D.GlowID);
+  else
+    SetGlowAlpha(D.GlowID, V);  // a glow that stays shows the level reached, not the one before
   return false;
 }
 
@@ -195,7 +211,7 @@ bool AnimStepGraphic(TsCommonData* D, int) {
     SendSkinCommand(C, SKC_SETUPDATING, 0, 0);
     SendSkinCommand(C, SKC_INVALIDATE);
   }
-  return Finish(T);
+  return Finish(T, *D, V);
 }
 
 bool AnimStepWindowed(TsCommonData* D, int) {
@@ -218,7 +234,7 @@ bool AnimStepWindowed(TsCommonData* D, int) {
       }
     }
   }
-  return Finish(T);
+  return Finish(T, *D, V);
 }
 
 bool IsAnimationEnabled(TacAnimEvent Event, TacAnimatEvents ControlEvents, TsSkinManager* Manager) {
@@ -257,7 +273,6 @@ void StartStateAnimation(TsCommonData& D, int NewState, const TacAnimProc& Step,
 
 void AnimateStateChange(TsCommonData& D, int NewState, const TacAnimProc& Step, bool WithGlow, bool Fast,
                         bool Allowed) {
-  (void)WithGlow;  // the built-in skin has no glow masks
   if (!D.Skinned()) {
     D.Invalidate();
     return;
@@ -268,12 +283,17 @@ void AnimateStateChange(TsCommonData& D, int NewState, const TacAnimProc& Step, 
   const bool Changing = M && (M->ManagerState() & (msSkinChanging | msBroadCasting));
   if (Allowed && !Changing && !gAnimationsSuppressed && D.CacheBmp() && !D.CacheBmp()->Empty() && !D.BGChanged &&
       M && M->Effects()->AllowAnimation()) {
+    if (WithGlow && NewState < 100 && D.GlowID < 0) ShowGlow(D, 0);
     D.BGChanged = true;
     StartStateAnimation(D, NewState, Step, Fast);
     return;
   }
   D.BGChanged = true;
   D.Invalidate();
+  if (!D.FMouseAbove)
+    HideGlow(D.GlowID, false);
+  else if (WithGlow && NewState < 100 && D.GlowID < 0)
+    ShowGlow(D, 255);
 }
 
 }  // namespace cb

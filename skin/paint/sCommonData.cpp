@@ -8,6 +8,7 @@
 #include "skin/paint/PaintDC.h"
 #include "skin/paint/PixelOps.h"
 #include "skin/paint/SkinColors.h"
+#include "skin/paint/acGlow.h"
 #include "skin/paint/sSkinText.h"
 #include "ui/Forms.h"
 #include "base/Strings.h"
@@ -134,7 +135,8 @@ TsCommonData::TsCommonData(TControl* AOwner, std::uint8_t AKind, bool CreateCach
 }
 
 TsCommonData::~TsCommonData() {
-  // The animation goes first: no tick may reach a binding or control on its way out.
+  // The glow and the animation go first: no tick may reach a binding or control on its way out.
+  HideGlow(GlowID, false);
   if (TacThreadedTimer* T = FAnimTimer) {
     FAnimTimer = nullptr;
     T->AnimData = nullptr;
@@ -421,6 +423,7 @@ bool TsCommonData::RepaintIfMoved() {
 
 void TsCommonData::SetSkinSection(const std::wstring& Value) {
   if (Value == FSkinSection) return;
+  HideGlow(GlowID, false);
   FSkinSection = UpperW(Value);
   UpdateIndexes(true);
   if (!FOwnerControl || !FOwnerControl->Parent()) return;
@@ -565,12 +568,36 @@ void TsCommonData::MouseEnter() {
     M->SetActiveControl(FOwnerControl);
   else
     M->SetActiveGraphControl(FOwnerControl);
+  // Buttons (OwnGlow) start and stop theirs with their state animation.
+  if (!KindBGIgnoresHover(COC) && !KindOwnGlow(COC)) ShowGlow(*this, 255);
 }
 
 void TsCommonData::MouseLeave() {
   if (!FMouseAbove) return;
   FMouseAbove = false;
   if (TsSkinManager* M = SkinManager()) M->ForgetControl(FOwnerControl);
+  if (!KindBGIgnoresHover(COC) && !KindOwnGlow(COC)) HideGlow(GlowID, true);
+}
+
+void TsCommonData::AnnounceChild(HWND Child) {
+  // A control made inside the owner is announced to its form. A child of
+  // another process has no control here, whatever its properties hold.
+  if (!IsOwnProcessWindow(Child)) return;
+  TControl* C = TWinControl::FindControl(Child);
+  if (!C || !FOwnerControl) return;
+  TCustomForm* F = GetParentForm(FOwnerControl);
+  if (!F) F = dynamic_cast<TCustomForm*>(FOwnerControl);
+  if (F && F->HandleAllocated()) SendSkinCommand(F->WindowHandle(), SKC_CONTROLADDED, reinterpret_cast<LPARAM>(C));
+}
+
+void TsCommonData::PaintOuter(const TacOuterRequest& R) {
+  TsSkinManager* M = SkinManager();
+  if (!R.Bmp || !Skinned() || OuterVisibility == ovNone || !M || !M->Effects()->AllowOuterEffects() || !FOwnerControl)
+    return;
+  const BmpRect Bounds(R.Offset.x + FOwnerControl->Left(), R.Offset.y + FOwnerControl->Top(),
+                       R.Offset.x + FOwnerControl->Left() + FOwnerControl->Width(),
+                       R.Offset.y + FOwnerControl->Top() + FOwnerControl->Height());
+  PaintOuterEffect(*CommonSkinData(), SkinIndex_, *R.Bmp, Bounds, 0, FOuterCache);
 }
 
 LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
@@ -715,6 +742,17 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
       if (Windowed) BroadcastSkinCommand(Windowed, SKC_SCALECHANGED, M.LParam);
       Handled = false;
       return 0;
+    case SKC_PAINTOUTER:
+      if (M.LParam) PaintOuter(*reinterpret_cast<TacOuterRequest*>(M.LParam));
+      return 0;
+    case SKC_SCROLLCHANGED:
+      if (Windowed) {
+        if (Windowed->HandleAllocated())
+          SetWindowPos(Windowed->WindowHandle(), nullptr, 0, 0, 0, 0,
+                       SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        BroadcastSkinCommand(Windowed, SKC_SCROLLCHANGED);
+      }
+      return 0;
     case SKC_GETPPI: return CurrentPPI;
     case SKC_GETBOUNDS:
       if (M.LParam) {
@@ -761,10 +799,14 @@ bool TsCommonData::HandleMessage(TMessage& M) {
     case WM_MOVE:
       if (Skinned()) {
         if (RepaintIfMoved()) BGChanged = true;
+        HideGlow(GlowID, false);
       }
       return false;
     case WM_SIZE:
-      if (Skinned()) BGChanged = true;
+      if (Skinned()) {
+        BGChanged = true;
+        if (!IsAnimating()) HideGlow(GlowID, false);
+      }
       CtrlSkinState &= ~(ACS_WIDTHCHANGING | ACS_HEIGHTCHANGING);
       return false;
     case WM_WINDOWPOSCHANGING: {
@@ -788,12 +830,17 @@ bool TsCommonData::HandleMessage(TMessage& M) {
       FMouseAbove = false;
       FFocused = false;
       BGChanged = true;
+      if (FOwnerControl && !FOwnerControl->Enabled()) HideGlow(GlowID, false);
       return false;
     case WM_UPDATEUISTATE: return Skinned();
     case WM_DPICHANGED: FCommonSkinData = nullptr; return false;
     case CM_VISIBLECHANGED:
       FCommonSkinData = nullptr;
       BGChanged = true;
+      if (FOwnerControl && !FOwnerControl->Visible()) HideGlow(GlowID, false);
+      return false;
+    case WM_PARENTNOTIFY:
+      if (LOWORD(M.WParam) == WM_CREATE) AnnounceChild(reinterpret_cast<HWND>(M.LParam));
       return false;
     case CM_MOUSEENTER:
       if (IsOwnMouseNotice(FOwnerControl, M)) MouseEnter();
@@ -843,6 +890,19 @@ void PaintCacheToDC(TWinControl* Control, TsCommonData& CD, POINT Origin, bool R
   Cache->CopyTo(DC, Clip.left, Clip.top,
                 BmpRect(Origin.x + Clip.left, Origin.y + Clip.top, Origin.x + Clip.right, Origin.y + Clip.bottom));
   RestoreDC(DC, Saved);
+}
+
+void PaintOuterEffects(TsCommonData& CommonData, TWinControl* OwnerCtrl, POINT Offset) {
+  TsSkinManager* M = CommonData.SkinManager();
+  if (!OwnerCtrl || !CommonData.Skinned() || !M || !M->Effects()->AllowOuterEffects() || !CommonData.CacheBmp() ||
+      CommonData.CacheBmp()->Empty())
+    return;
+  TacOuterRequest R{&CommonData.CacheBmp()->Bmp(), Offset, 2};
+  for (int I = 0; I < OwnerCtrl->ControlCount(); ++I) {
+    TControl* C = OwnerCtrl->Controls(I);
+    if (C->Visible() && !(C->ComponentState() & csDestroying) && SendSkinCommand(C, SKC_ISSKINNED))
+      SendSkinCommand(C, SKC_PAINTOUTER, reinterpret_cast<LPARAM>(&R), 2);
+  }
 }
 
 void PaintWindowlessChildren(HDC DC, TWinControl* Control, POINT Offset) {

@@ -47,6 +47,16 @@ struct TacBGRequest {
 };
 constexpr std::uint8_t btUnknown = 0, btFill = 1, btCache = 2, btNotReady = 3;
 
+// What a parent hands its children to paint their outer effects (shadows)
+// into (command SKC_PAINTOUTER): its picture and where its client area starts in it.
+struct TacOuterRequest {
+  Bitmap32* Bmp = nullptr;
+  POINT Offset{0, 0};
+  int Kind = 2;
+};
+// Outer effect visibility.
+constexpr int ovNone = 0, ovAlways = 1;
+
 TCacheInfo BGInfoToCI(const TacBGRequest& Info);
 
 // CtrlSkinState bits.
@@ -124,6 +134,10 @@ public:
   std::uint32_t CtrlSkinState = 0;
   int CurrentPPI = 96;
   int PPIIndex = -1;
+  int GlowID = -1;  // the hover glow shown now (acGlow)
+  int OuterVisibility = ovNone;
+  // The parent's pixels under the outer effect, kept when it was painted.
+  Bitmap32 FOuterCache;
   std::uint32_t FColorTone = 0x1FFFFFFF;
   int FHUEOffset = 0, FSaturation = 0;
   HDC PrintDC = nullptr;
@@ -142,6 +156,8 @@ private:
   void InitCommonProp();
   void RemoveCommonProp();
   LRESULT HandleCommand(TMessage& Message, bool& Handled);
+  void AnnounceChild(HWND Child);
+  void PaintOuter(const TacOuterRequest& Request);
   void ResolveSection();
   bool OwnerReady() const;
   bool OwnManager(LPARAM LParam) const;
@@ -169,5 +185,8 @@ void PaintCacheToDC(TWinControl* Control, TsCommonData& CommonData, POINT Source
 // Paints the windowless children of Control into DC (at Offset) through an
 // off-screen picture laid over the control's background.
 void PaintWindowlessChildren(HDC DC, TWinControl* Control, POINT Offset);
+// Has each visible skinned child of OwnerCtrl paint its outer effect into the
+// cache of CommonData (OwnerCtrl's binding); Offset is where OwnerCtrl's client area starts in it.
+void PaintOuterEffects(TsCommonData& CommonData, TWinControl* OwnerCtrl, POINT Offset);
 
 }  // namespace cb

@@ -44,12 +44,14 @@ enum TacSkinCommand : std::uint16_t {
   SKC_SETPRINTDC = 38,
   SKC_PAINTOUTER = 40,
   SKC_SCROLLCHANGED = 53,
+  SKC_GETCOLORTONE = 54,  // result: the tone of the owner's glow, 0 for its own
   SKC_GETAPP = 60,
   SKC_TITLECHANGED = 62,
   SKC_GETFONTSECTION = 66,
   SKC_SCALECHANGED = 68,
   SKC_GETPPI = 69,
   SKC_GETBOUNDS = 70,
+  SKC_APPLYPREVIEW = 71,  // posted to the application window: a skin editor's preview arrived
   SKC_DRAWNONCLIENT = 83,  // LParam: the manager's new DrawNonClientArea
   SKC_ISOPAQUE = 85,
   SKC_GETSKINDATA = 86,

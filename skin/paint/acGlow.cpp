@@ -1,0 +1,248 @@
+#include "skin/paint/acGlow.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "sSkinManager.h"
+#include "skin/paint/PixelOps.h"
+#include "skin/paint/acThdTimer.h"
+#include "skin/paint/sCommonData.h"
+#include "skin/paint/section/sGraphUtils.h"
+#include "ui/Forms.h"
+
+namespace cb {
+
+namespace {
+
+// Ids index this list and are never reused while the program runs, so a
+// stale id finds nothing.
+std::vector<std::unique_ptr<TacGlowEffect>>& Glows() {
+  static std::vector<std::unique_ptr<TacGlowEffect>> List;
+  return List;
+}
+
+const wchar_t kGlowClass[] = L"TacGlowForm";
+
+LRESULT CALLBACK GlowWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  switch (Msg) {
+    case WM_NCHITTEST: return HTTRANSPARENT;  // the pointer goes to what lies below
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    default: return DefWindowProcW(Wnd, Msg, WParam, LParam);
+  }
+}
+
+bool RegisterGlowClass() {
+  static const bool Done = [] {
+    WNDCLASSEXW C{};
+    C.cbSize = sizeof C;
+    C.lpfnWndProc = GlowWndProc;
+    C.hInstance = GetModuleHandleW(nullptr);
+    C.lpszClassName = kGlowClass;
+    return RegisterClassExW(&C) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  }();
+  return Done;
+}
+
+// The visible part of the control on screen: its rectangle cut to its parent's client area.
+bool VisibleScreenRect(TControl* C, RECT& Out) {
+  if (!C || !C->Visible() || C->Width() <= 0 || C->Height() <= 0) return false;
+  const TPoint O = C->ClientToScreen(TPoint(0, 0));
+  Out = {O.X, O.Y, O.X + C->Width(), O.Y + C->Height()};
+  if (TWinControl* P = C->Parent()) {
+    if (!P->HandleAllocated()) return false;
+    const TPoint PO = P->ClientToScreen(TPoint(0, 0));
+    RECT PR{PO.X, PO.Y, PO.X + P->ClientWidth(), PO.Y + P->ClientHeight()};
+    if (!IntersectRect(&Out, &Out, &PR)) return false;
+  }
+  return true;
+}
+
+HWND WindowOf(TControl* C) {
+  for (TControl* X = C; X; X = X->Parent())
+    if (auto* W = dynamic_cast<TWinControl*>(X); W && W->HandleAllocated()) return W->WindowHandle();
+  return nullptr;
+}
+
+void Present(TacGlowEffect& G) {
+  if (!G.Wnd || !G.AlphaBmp || G.AlphaBmp->Empty()) return;
+  POINT Dst{G.Bounds.left, G.Bounds.top}, Src{0, 0};
+  SIZE Size{G.AlphaBmp->Width(), G.AlphaBmp->Height()};
+  BLENDFUNCTION Blend{AC_SRC_OVER, 0, static_cast<BYTE>(std::clamp(G.Alpha, 0, 255)), AC_SRC_ALPHA};
+  HDC Screen = GetDC(nullptr);
+  UpdateLayeredWindow(G.Wnd, Screen, &Dst, &Size, G.AlphaBmp->Canvas(), &Src, 0, &Blend, ULW_ALPHA);
+  ReleaseDC(nullptr, Screen);
+}
+
+// Layered windows take colours multiplied by their alpha.
+void Premultiply(Bitmap32& B) {
+  for (int Y = 0; Y < B.Height(); ++Y) {
+    std::uint8_t* P = reinterpret_cast<std::uint8_t*>(B.Line(Y));
+    for (int X = 0; X < B.Width(); ++X, P += 4) {
+      const unsigned A = P[3];
+      if (A == 255) continue;
+      P[0] = static_cast<std::uint8_t>(P[0] * A / 255);
+      P[1] = static_cast<std::uint8_t>(P[1] * A / 255);
+      P[2] = static_cast<std::uint8_t>(P[2] * A / 255);
+    }
+  }
+}
+
+void FreeGlow(int& GlowID, bool StopAnimation) {
+  auto& L = Glows();
+  if (GlowID < 0 || GlowID >= static_cast<int>(L.size()) || !L[static_cast<size_t>(GlowID)]) {
+    GlowID = -1;
+    return;
+  }
+  std::unique_ptr<TacGlowEffect> G = std::move(L[static_cast<size_t>(GlowID)]);
+  G->Destroyed = true;
+  TsCommonData* D = G->SkinData;
+  GlowID = -1;
+  if (D) {
+    D->GlowID = -1;
+    if (StopAnimation) D->StopAnimation();
+  }
+}
+
+// The glow-only fade on the owner's timer: the level falls by GlowStep per tick.
+bool GlowFadeStep(TsCommonData* D, int) {
+  if (!D || !D->AnimTimer()) return false;
+  TacThreadedTimer& T = *D->AnimTimer();
+  T.Glow -= T.GlowStep;
+  const int V = std::clamp(static_cast<int>(std::nearbyint(T.Glow)), 0, 255);
+  if (T.Iteration < T.Iterations && V >= 10) {
+    SetGlowAlpha(D->GlowID, V);
+    return true;
+  }
+  FreeGlow(D->GlowID, false);
+  T.ThreadType = 0;
+  T.StopAnimation();
+  return false;
+}
+
+// The manager removes every glow when a skin comes or goes. (The list's own
+// end frees what is left at exit.)
+[[maybe_unused]] const bool GlowsRegistered = (SetGlowsFreer(&FreeAllGlows), true);
+
+}  // namespace
+
+TacGlowEffect::~TacGlowEffect() {
+  if (Wnd && IsWindow(Wnd)) DestroyWindow(Wnd);
+}
+
+TacGlowEffect* GlowEffect(int GlowID) {
+  auto& L = Glows();
+  return GlowID >= 0 && GlowID < static_cast<int>(L.size()) ? L[static_cast<size_t>(GlowID)].get() : nullptr;
+}
+
+int GlowsShown() {
+  int N = 0;
+  for (const auto& G : Glows()) N += G != nullptr;
+  return N;
+}
+
+int ShowGlow(TsCommonData& D, int Alpha) {
+  if (GlowEffect(D.GlowID)) {
+    SetGlowAlpha(D.GlowID, Alpha);
+    return D.GlowID;
+  }
+  D.GlowID = -1;
+  TsSkinManager* M = D.SkinManager();
+  TControl* C = D.OwnerControl();
+  if (!M || !C || !D.Skinned() || (C->ComponentState() & csDestroying)) return -1;
+  if (!M->Effects()->AllowGlowing() || M->Options()->NoMouseHover() || GetCapture()) return -1;
+  TacSkinData* SD = D.CommonSkinData();
+  if (!SD) return -1;
+  const TsGeneralData& Sec = SD->gd[static_cast<size_t>(D.SkinIndex())];
+  if (Sec.GlowCount < 1) return -1;
+  const int Mask = M->GetMaskIndex(D.SkinIndex(), "GLOW0", SD);
+  if (Mask < 0) return -1;
+  const TsMaskData& Md = SD->ma[static_cast<size_t>(Mask)];
+  RECT R;
+  if (!VisibleScreenRect(C, R)) return -1;
+  // Grown so that the mask's border lies outside the control.
+  const int Margin = Sec.GlowMargin;
+  R = {R.left + Margin - Md.WL, R.top + Margin - Md.WT, R.right - Margin + Md.WR, R.bottom - Margin + Md.WB};
+  if (R.right <= R.left || R.bottom <= R.top || !RegisterGlowClass()) return -1;
+
+  auto G = std::make_unique<TacGlowEffect>();
+  G->Margin = Margin;
+  G->MaskIndex = Mask;
+  G->SkinManager = M;
+  G->SkinData = &D;
+  G->Bounds = R;
+  G->Alpha = std::clamp(Alpha, 0, 255);
+  G->AlphaBmp = std::make_unique<TDibBitmap>(R.right - R.left, R.bottom - R.top);
+  if (G->AlphaBmp->Empty()) return -1;
+  Bitmap32& B = G->AlphaBmp->Bmp();
+  TCacheInfo None;
+  None.FillColor = 0;
+  DrawBorderMask(B, B.Bounds(), None, false, 0, Md);
+  std::uint32_t Tone = D.FColorTone;
+  if (LRESULT Asked = SendSkinCommand(C, SKC_GETCOLORTONE)) Tone = static_cast<std::uint32_t>(Asked);
+  ApplyColourEffects(B, Tone, D.FHUEOffset, D.FSaturation, M);
+  Premultiply(B);
+  // Owned by the control's form, so it stays just above that form and goes
+  // with it; topmost when the form is.
+  HWND Form = WindowOf(C);
+  HWND Root = Form ? GetAncestor(Form, GA_ROOT) : nullptr;
+  DWORD Ex = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
+  if (!Root || (GetWindowLongW(Root, GWL_EXSTYLE) & WS_EX_TOPMOST)) Ex |= WS_EX_TOPMOST;
+  G->Wnd = CreateWindowExW(Ex, kGlowClass, L"", WS_POPUP, R.left, R.top, R.right - R.left, R.bottom - R.top, Root,
+                           nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!G->Wnd) return -1;
+  Present(*G);
+  ShowWindow(G->Wnd, SW_SHOWNOACTIVATE);
+  Glows().push_back(std::move(G));
+  D.GlowID = static_cast<int>(Glows().size()) - 1;
+  return D.GlowID;
+}
+
+void SetGlowAlpha(int GlowID, int Alpha) {
+  TacGlowEffect* G = GlowEffect(GlowID);
+  if (!G || G->Destroyed) return;
+  Alpha = std::clamp(Alpha, 0, 255);
+  if (Alpha == G->Alpha) return;
+  G->Alpha = Alpha;
+  Present(*G);
+}
+
+void HideGlow(int& GlowID, bool Animated) {
+  TacGlowEffect* G = GlowEffect(GlowID);
+  if (!G) {
+    GlowID = -1;
+    return;
+  }
+  TsCommonData* D = G->SkinData;
+  const bool Terminating = Application && Application->Terminated();
+  TsSkinManager* M = G->SkinManager;
+  if (Animated && D && !Terminating && M && M->Effects()->AllowAnimation() && !gAnimationsSuppressed) {
+    TacThreadedTimer* T = D->AnimTimer();
+    // A state animation towards normal fades the glow itself.
+    if (T && T->Enabled() && T->State == 0) return;
+    if (!T || !T->Enabled()) {
+      T = D->CreateAnimTimer();
+      T->Glow = G->Alpha;
+      T->InitData(D, 0, GlowFadeStep, 0, false);
+      T->ThreadType = 1;
+      T->Iteration = 0;
+      T->Iterations = 18;
+      T->GlowStep = T->Glow / T->Iterations;
+      return;
+    }
+  }
+  FreeGlow(GlowID, true);
+}
+
+void DropGlow(int& GlowID) { FreeGlow(GlowID, false); }
+
+void FreeAllGlows() {
+  auto& L = Glows();
+  for (int I = 0; I < static_cast<int>(L.size()); ++I)
+    if (L[static_cast<size_t>(I)]) {
+      int Id = I;
+      FreeGlow(Id, true);
+    }
+}
+
+}  // namespace cb
