@@ -62,7 +62,11 @@ LRESULT CALLBACK CreationHookProc(int Code, WPARAM WParam, LPARAM LParam) {
 }
 
 TWinControl* TWinControl::FindControl(HWND Wnd) {
-  return Wnd ? static_cast<TWinControl*>(GetPropW(Wnd, ControlProp)) : nullptr;
+  // A window of another process may carry a property of the same name; its
+  // value is no object of ours (windows under the pointer can be anyone's).
+  DWORD Pid = 0;
+  if (!Wnd || !GetWindowThreadProcessId(Wnd, &Pid) || Pid != GetCurrentProcessId()) return nullptr;
+  return static_cast<TWinControl*>(GetPropW(Wnd, ControlProp));
 }
 
 TWinControl* TWinControl::CreatingControl() { return tCreating; }

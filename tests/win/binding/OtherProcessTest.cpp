@@ -51,6 +51,8 @@ TEST(OtherProcess, APointerInAnotherProcesssWindowIsNeverUsedAndNoCommandIsSentT
   ASSERT_NE(GetPropW(F.Wnd, L"ACSDATA"), nullptr) << "it does carry a value";
   EXPECT_FALSE(IsOwnProcessWindow(F.Wnd));
   EXPECT_EQ(CommonDataOfWindow(F.Wnd), nullptr);
+  ASSERT_NE(GetPropW(F.Wnd, L"ClearbayControl"), nullptr);
+  EXPECT_EQ(TWinControl::FindControl(F.Wnd), nullptr) << "the framework's own property is not trusted either";
   EXPECT_EQ(SendSkinCommand(F.Wnd, SKC_GETCOMMONDATA), 0);
   EXPECT_EQ(SendSkinCommand(F.Wnd, SKC_SKINLOADED), 0);
   EXPECT_EQ(F.CommandsReceived(), 0);
