@@ -110,7 +110,7 @@ inline bool PaintFuzzedSkin(const uint8_t* data, size_t size) {
   mgr.SkinName = u"F";
   auto& item = mgr.InternalSkins.Add();
   item.Name = u"F";
-  item.PackedData.Data = cb::WriteSkinArchive({{"OPTIONS.DAT", std::vector<uint8_t>(options.begin(), options.end())},
+  item.PackedData.Bytes() = cb::WriteSkinArchive({{"OPTIONS.DAT", std::vector<uint8_t>(options.begin(), options.end())},
                                                {"MASTER.BMP", master},
                                                {"EDGE.BMP", edge},
                                                {"ALPHA.PNG", alpha}});

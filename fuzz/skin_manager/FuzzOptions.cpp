@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> a = cb::WriteSkinArchive(cbfuzz::SkinFiles());
     return std::vector<uint8_t>(a.begin() + 8, a.end());
   }();
-  std::vector<uint8_t>& archive = item.PackedData.Data;
+  std::vector<uint8_t>& archive = item.PackedData.Bytes();
   archive = cb::WriteSkinArchive({{"OPTIONS.DAT", std::vector<uint8_t>(options.begin(), options.end())}});
   archive[4] = static_cast<uint8_t>(1 + cbfuzz::SkinFiles().size());
   archive.insert(archive.end(), files.begin(), files.end());

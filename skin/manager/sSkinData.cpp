@@ -290,11 +290,11 @@ void TacSkinData::LoadAllMasks() {
   for (size_t si = 0; si < sections.size(); ++si) {
     const auto& s = sections[si];
     for (const auto& kv : s.Keys) {
-      if (kv.first.find('*') != std::string::npos) continue;
-      if (s.Name == kGlobal && kv.first == "MASTERBITMAP") continue;
-      if (s.Index.at(kv.first) != static_cast<size_t>(&kv - s.Keys.data())) continue;  // repeated key
-      if (!IsImageReference(kv.second)) continue;
-      AddMask(s.Name, static_cast<int>(si), kv.first);
+      if (kv.Name.find('*') != std::string::npos) continue;
+      if (s.Name == kGlobal && kv.Name == "MASTERBITMAP") continue;
+      if (s.Index.at(kv.Name) != static_cast<size_t>(&kv - s.Keys.data())) continue;  // repeated key
+      if (!IsImageReference(kv.Value)) continue;
+      AddMask(s.Name, static_cast<int>(si), kv.Name);
     }
   }
   // Image files named by the common sections.
@@ -302,8 +302,8 @@ void TacSkinData::LoadAllMasks() {
   for (const auto& s : common.Sections()) {
     if (s.Name == kGlobal) continue;
     for (const auto& kv : s.Keys) {
-      if (AnsiUpper(kv.second).find(".BMP") == std::string::npos) continue;
-      std::u16string path = FOwner->Host.FromAnsi(kv.second);
+      if (AnsiUpper(kv.Value).find(".BMP") == std::string::npos) continue;
+      std::u16string path = FOwner->Host.FromAnsi(kv.Value);
       bool absolute = path.find(u':') != std::u16string::npos || (!path.empty() && path[0] == u'\\');
       if (!absolute) path = FOwner->SkinPath + path;
       std::vector<uint8_t> bytes;
@@ -318,14 +318,14 @@ void TacSkinData::LoadAllMasks() {
       }
       if (img.Width() < 1) continue;
       auto b = std::make_unique<TacBmpData>();
-      b->Path = AnsiUpper(s.Name) + "-" + AnsiUpper(kv.first);
-      b->FileName = AnsiUpper(kv.second);
+      b->Path = AnsiUpper(s.Name) + "-" + AnsiUpper(kv.Name);
+      b->FileName = AnsiUpper(kv.Value);
       b->Bmp = std::move(img);
       b->R = b->SrcRect = {0, 0, b->Bmp.Width(), b->Bmp.Height()};
       TsMaskData md;
       md.Bmp = &b->Bmp;
       md.ClassName = AnsiUpper(s.Name);
-      md.PropertyName = AnsiUpper(kv.first);
+      md.PropertyName = AnsiUpper(kv.Name);
       md.R = b->R;
       md.ImageCount = 1;
       md.ImgType = itisaTexture;

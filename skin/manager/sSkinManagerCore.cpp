@@ -159,13 +159,13 @@ void TacSkinManagerCore::ExtractByIndex(int index, const std::u16string& destDir
     return;
   }
   const TsStoredSkin& item = InternalSkins.Items(index);
-  Host.WriteWholeFile(dir + item.Name + u" extracted.asz", item.PackedData.Data);
+  Host.WriteWholeFile(dir + item.Name + u" extracted.asz", item.PackedData.Bytes());
 }
 
 bool TacSkinManagerCore::ReadSkinFile(const std::string& upperName, std::vector<uint8_t>& out) const {
   if (SkinIsPacked && sc) {
     if (const TacFileItem* f = sc->FindByUpperName(upperName)) {
-      out = f->Stream->Data;
+      out = f->Stream->Bytes();
       return true;
     }
   }
@@ -179,7 +179,7 @@ bool TacSkinManagerCore::LoadSkinImage(const std::string& upperName, Bitmap32& o
   const std::vector<uint8_t>* data = &bytes;
   const TacFileItem* f = SkinIsPacked && sc ? sc->FindByUpperName(upperName) : nullptr;
   if (f)
-    data = &f->Stream->Data;  // decoded in place, not copied
+    data = &f->Stream->Bytes();  // decoded in place, not copied
   else if (!ReadSkinFile(upperName, bytes))
     return false;
   try {
@@ -203,7 +203,7 @@ std::vector<TacSkinFont> TacSkinManagerCore::CollectSkinFonts() const {
     for (int i = 0; i < std::min<int>(sc->FileCount, static_cast<int>(sc->Files.size())); ++i) {
       const TacFileItem& f = sc->Files[static_cast<size_t>(i)];
       if (f.FileType != ftFont) continue;
-      TacSkinFont font{f.AnsiName, "", f.Stream->Data};
+      TacSkinFont font{f.AnsiName, "", f.Stream->Bytes()};
       for (int n = 0; n < count; ++n)
         if (file(n) == f.AnsiName) {
           font.FaceName = face(n);
@@ -230,7 +230,7 @@ void TacSkinManagerCore::LoadCommonData() {
     std::vector<uint8_t> bytes;
     const std::vector<uint8_t>* data = nullptr;
     if (SkinIsPacked && sc) {
-      if (const TacFileItem* f = sc->FindByUpperName(master)) data = &f->Stream->Data;
+      if (const TacFileItem* f = sc->FindByUpperName(master)) data = &f->Stream->Bytes();
     } else if (!SkinPath.empty()) {
       std::u16string path = SkinPath + Host.FromAnsi(master);
       if (Host.FileExists(path) && Host.ReadWholeFile(path, bytes)) data = &bytes;

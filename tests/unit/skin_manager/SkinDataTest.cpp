@@ -94,7 +94,7 @@ struct Loaded {
     mgr.SkinName = u"Test";
     TsStoredSkin& s = mgr.InternalSkins.Add();
     s.Name = u"Test";
-    s.PackedData.Data = SkinArchive(options);
+    s.PackedData.Bytes() = SkinArchive(options);
   }
   TacSkinData& At(int ppi) { return *mgr.CommonSkinData(ppi); }
   int Sec(TacSkinData& d, const char* name) { return mgr.GetSkinIndex(name, &d); }
@@ -433,7 +433,7 @@ TEST(SkinData, MasterPngKeyPixelsBecomeTransparent) {
   mgr.SkinName = u"P";
   auto& item = mgr.InternalSkins.Add();
   item.Name = u"P";
-  item.PackedData.Data = WriteSkinArchive(
+  item.PackedData.Bytes() = WriteSkinArchive(
       {{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nMASTERBITMAP=M.PNG\n[X]\nGLYPHMASK=@0@0@2@1@1@0\n")},
        {"m.png", MakePngRgba(2, 1, [](int x, int) { return x == 0 ? 0xFFFF00FFu : 0x80102030u; })}});
   mgr.CommonSkinData(96);
@@ -471,7 +471,7 @@ TEST(SkinFiles, ResolutionOrder) {
   m.SkinDirectory = u"C:\\Skins";
   auto& item = m.InternalSkins.Add();
   item.Name = u"MetroUI (internal)";
-  item.PackedData.Data = WriteSkinArchive({{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nAUTHOR=internal\n")}});
+  item.PackedData.Bytes() = WriteSkinArchive({{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nAUTHOR=internal\n")}});
 
   // Internal: an unknown name falls back to the first stored skin.
   m.SkinName = u"MetroUI";
@@ -543,10 +543,10 @@ TEST(SkinFiles, ExtractingStoredSkins) {
   TacSkinManagerCore m(host);
   auto& a = m.InternalSkins.Add();
   a.Name = u"Dup";
-  a.PackedData.Data = Bytes("first");
+  a.PackedData.Bytes() = Bytes("first");
   auto& b = m.InternalSkins.Add();
   b.Name = u"Dup";
-  b.PackedData.Data = Bytes("second");
+  b.PackedData.Bytes() = Bytes("second");
   host.dirs.insert(u"D:\\Out");
   m.ExtractInternalSkin(u"Dup", u"D:\\Out");
   EXPECT_EQ(host.files[u"D:\\Out\\Dup extracted.asz"], Bytes("second"));
@@ -575,7 +575,7 @@ TEST(StoredSkins, AssignIndexOfAndNotifications) {
   a.OrigName = u"One.asz";
   a.Shadow1Blur = 4;
   a.BorderColor = 7;
-  a.PackedData.Data = Bytes("bytes");
+  a.PackedData.Bytes() = Bytes("bytes");
   a.MasterBitmap = Bitmap32(2, 2);
   TsStoredSkin& b = skins.Add();
   EXPECT_EQ(created, 2);
@@ -585,7 +585,7 @@ TEST(StoredSkins, AssignIndexOfAndNotifications) {
   b.OrigName = u"keep";
   b.Assign(&a);
   EXPECT_EQ(b.Name, u"One");
-  EXPECT_EQ(b.PackedData.Data, Bytes("bytes"));
+  EXPECT_EQ(b.PackedData.Bytes(), Bytes("bytes"));
   EXPECT_EQ(b.MasterBitmap.Width(), 2);
   EXPECT_EQ(b.Shadow1Blur, 4);
   EXPECT_EQ(b.BorderColor, 7);
@@ -658,7 +658,7 @@ TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
   mgr.SkinName = u"F";
   auto& item = mgr.InternalSkins.Add();
   item.Name = u"F";
-  item.PackedData.Data = WriteSkinArchive(
+  item.PackedData.Bytes() = WriteSkinArchive(
       {{"OPTIONS.DAT", Bytes(opts)},
        {"MASTER.BMP", MakeBmp24(4, 4, [](int, int) { return 0u; })},
        {"GLYPH.PNG", MakePngRgba(4, 2, [](int x, int) { return x == 3 ? 0xFF0000FFu : 0x80102030u; })}});
@@ -686,7 +686,7 @@ TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
   mgr2.SkinName = u"F";
   auto& item2 = mgr2.InternalSkins.Add();
   item2.Name = u"F";
-  item2.PackedData.Data = WriteSkinArchive(
+  item2.PackedData.Bytes() = WriteSkinArchive(
       {{"OPTIONS.DAT", Bytes(opts + "TEX*200=!glyph.png!1!0!1\n")},
        {"MASTER.BMP", MakeBmp24(4, 4, [](int, int) { return 0u; })},
        {"GLYPH.PNG", MakePngRgba(4, 2, [](int, int) { return 0x80102030u; })}});
@@ -724,7 +724,7 @@ TEST(SkinData, UnpackedSkinAndFonts) {
   p.SkinName = u"P";
   auto& item = p.InternalSkins.Add();
   item.Name = u"P";
-  item.PackedData.Data = WriteSkinArchive({{"OPTIONS.DAT", Bytes(fontOpts)}, {"Face.ttf", Bytes("a")},
+  item.PackedData.Bytes() = WriteSkinArchive({{"OPTIONS.DAT", Bytes(fontOpts)}, {"Face.ttf", Bytes("a")},
                                            {"other.OTF", Bytes("b")}, {"x.bmp", Bytes("c")}});
   ASSERT_TRUE(p.InitSkinFile());
   fonts = p.CollectSkinFonts();
