@@ -520,7 +520,7 @@ void DrawBorderMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& Parent
     const BmpRect d(dx, dy, dx + s.Width(), dy + s.Height());
     if (Mask.MaskType > 0) ComposeMasked(Bmp, d, *src, s, maskOffset, ParentBG, cornersOver);
     else if (alpha) BlendPieceAlpha(Bmp, *src, Inclusive(s), 255, BmpPoint(dx, dy));
-    else CopyPieceKeyed(Bmp, *src, dx, cornersOver, ParentBG, clKeyColor, Inclusive(s), dy);
+    else CopyPieceKeyed(Bmp, *src, Inclusive(s), BmpPoint(dx, dy), clKeyColor, cornersOver, ParentBG);
   };
   // A side or the centre: source piece s laid over destination area d, tiled
   // along the axes where the piece is smaller, or stretched once.
@@ -533,8 +533,7 @@ void DrawBorderMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& Parent
         if (s.Width() == d.Width() && s.Height() == d.Height())
           BlendPieceAlpha(Bmp, *src, Inclusive(s), 255, BmpPoint(d.Left, d.Top));
         else
-          StretchPieceAlpha(Bmp, d.Left, d.Top, 255, s.Height(), s.Width(), s.Top, s.Left, *src, d.Height(),
-                            d.Width());
+          StretchPieceAlpha(Bmp, d, *src, s, 255);
       } else {
         StretchPiece(Bmp, d, *src, s);
       }
@@ -585,7 +584,7 @@ void DrawCornerImage(Bitmap32& Bmp, BmpPoint Position, int State, const TCacheIn
   const bool alpha = (Mask.DrawMode & dmAlpha) || Mask.ImgType == itisaPngGlyph;
   if (Opaque == 1) {
     if (alpha) BlendPieceAlpha(Bmp, *src, Inclusive(s), 255, BmpPoint(x, y));
-    else CopyPieceKeyed(Bmp, *src, x, true, ParentBG, clKeyColor, Inclusive(s), y);
+    else CopyPieceKeyed(Bmp, *src, Inclusive(s), BmpPoint(x, y), clKeyColor, true, ParentBG);
   } else {
     if (alpha) BlendPieceAlpha(Bmp, *src, Inclusive(s), 127, BmpPoint(x, y));
     else BlendKeyed(Bmp, x, y, clKeyColor, 127, Inclusive(s), *src);
@@ -935,7 +934,7 @@ void DrawOuterMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& ParentB
       if (sw == dw && sh == dh) {
         BlendPieceAlpha(Bmp, *src, Inclusive(S), Opacity, BmpPoint(D.Left, D.Top));
       } else if (S.Left >= 0 && S.Top >= 0 && S.Right <= src->Width() && S.Bottom <= src->Height()) {
-        StretchPieceAlpha(Bmp, D.Left, D.Top, Opacity, sh, sw, S.Top, S.Left, *src, dh, dw);
+        StretchPieceAlpha(Bmp, D, *src, S, Opacity);
       }
       return;
     }
