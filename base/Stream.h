@@ -59,6 +59,9 @@ public:
   std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
   std::int64_t Position() override { return FPosition; }
   std::int64_t Size() override { return static_cast<std::int64_t>(FData.size()); }
+  // The same, for a stream held as a value (a stored skin's data).
+  std::int64_t Position() const { return FPosition; }
+  std::int64_t Size() const { return static_cast<std::int64_t>(FData.size()); }
   void SetSize(std::int64_t NewSize) override;
 
   void Clear();
