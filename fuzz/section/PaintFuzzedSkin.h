@@ -17,7 +17,7 @@
 #include "sGraphUtils.h"
 #include "sSkinManagerCore.h"
 
-namespace cbfuzz {
+namespace cb::fuzz {
 
 // The bytes after the options text, read round and round.
 class ImageBytes {
@@ -197,4 +197,4 @@ inline bool PaintFuzzedSkin(const uint8_t* data, size_t size) {
   return intact && parent.Intact();
 }
 
-}  // namespace cbfuzz
+}  // namespace cb::fuzz
