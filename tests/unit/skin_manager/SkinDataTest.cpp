@@ -318,8 +318,22 @@ TEST(SkinData, ComputedShadowsWithoutBorderImageAndNoneWithoutExtendedBorders) {
   TacSkinData& d = s.At(96);
   EXPECT_EQ(d.ExBorder, -1);
   EXPECT_EQ(d.FormShadowSize, (TMargins{13, 11, 13, 15}));
-  ASSERT_TRUE(d.ShdaTemplate);
-  EXPECT_EQ(d.ShdaTemplate->Width(), d.GetActiveShadow().Width());
+  // Radius 17, size 13 and offset 2 by default: (2R + 2S + 1) x (2R + 2S + O + 1), the
+  // shape O rows down; the active one at opacity 0x99, the inactive one at 0x44.
+  ASSERT_TRUE(d.ShdaTemplate && d.ShdiTemplate);
+  for (const Bitmap32* t : {d.ShdaTemplate.get(), d.ShdiTemplate.get()}) {
+    EXPECT_EQ(t->Width(), 61);
+    EXPECT_EQ(t->Height(), 63);
+    for (int x = 0; x < t->Width(); ++x) EXPECT_EQ(t->Pixel(x, 0) | t->Pixel(x, 1), 0u) << x;
+  }
+  auto peak = [](const Bitmap32& b) {
+    uint32_t m = 0;
+    for (int y = 0; y < b.Height(); ++y)
+      for (int x = 0; x < b.Width(); ++x) m = std::max(m, b.Pixel(x, y) >> 24);
+    return m;
+  };
+  EXPECT_EQ(peak(*d.ShdaTemplate), 0x99u * 255 >> 8);
+  EXPECT_EQ(peak(*d.ShdiTemplate), 0x44u * 255 >> 8);
   Loaded plain(kOptions, false);
   TacSkinData& p = plain.At(96);
   EXPECT_FALSE(p.ShdaTemplate);
@@ -471,7 +485,8 @@ TEST(SkinFiles, ResolutionOrder) {
   m.SkinDirectory = u"C:\\Skins";
   auto& item = m.InternalSkins.Add();
   item.Name = u"MetroUI (internal)";
-  item.PackedData.Bytes() = WriteSkinArchive({{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nAUTHOR=internal\n")}});
+  const std::vector<uint8_t> archive = WriteSkinArchive({{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nAUTHOR=internal\n")}});
+  item.PackedData.Bytes() = archive;
 
   // Internal: an unknown name falls back to the first stored skin.
   m.SkinName = u"MetroUI";
@@ -480,7 +495,7 @@ TEST(SkinFiles, ResolutionOrder) {
   EXPECT_TRUE(m.SkinIsPacked);
   EXPECT_EQ(m.SkinPath, u"");
   EXPECT_EQ(m.OptionsDat.ReadString("GLOBALINFO", "AUTHOR", ""), "internal");
-  EXPECT_EQ(item.PackedData.Size(), m.InternalSkins.Items(0).PackedData.Size());
+  EXPECT_EQ(item.PackedData.Bytes(), archive);  // read in place, neither taken nor changed
   EXPECT_EQ(m.sc->PackedData, nullptr);  // the stream was only lent
 
   // A packed file beats the stored skin, an unpacked directory beats both.
