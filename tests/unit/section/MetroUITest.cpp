@@ -129,8 +129,13 @@ TEST(MetroUIGolden, SectionsMatchTheirGoldenImages) {
     TacSkinData* sd = skin->Data(c.ppi);
     skintool::FixedBinding b(sd, skin->Manager->GetSkinIndex(c.section, sd));
     Bitmap32 sheet(c.w * 3, c.h);
+    // A parent that changes along both axes, so that a piece read from the parent at
+    // the wrong offset shows in the picture.
     Bitmap32 parent(c.w * 3, c.h);
-    parent.Fill(ColorToPixel(0xF0F0F0, 255));
+    for (int y = 0; y < parent.Height(); ++y)
+      for (int x = 0; x < parent.Width(); ++x)
+        parent.SetPixel(x, y, 0xFF00F000u | std::uint32_t(x * 255 / (parent.Width() - 1)) << 16 |
+                                  std::uint32_t(y * 255 / (parent.Height() - 1)));
     for (int s = 0; s < 3; ++s)
       PaintSection(b, MakeCacheInfo(parent), true, s, sheet, BmpPoint(s * c.w, 0), BmpRect(s * c.w, 0, (s + 1) * c.w, c.h));
     const std::string path =
