@@ -826,3 +826,21 @@ TEST(SkinData, ScaledMaskDataOfFilesKeepsTheirPartAndScalesBordersWithTheImage) 
   EXPECT_EQ(own->Width(), 6);
   EXPECT_EQ((std::array<int, 4>{md.WL, md.WT, md.WR, md.WB}), (std::array<int, 4>{2, 2, 2, 2}));
 }
+
+TEST(SkinData, LoadedAndSingleRecordsFlagKeyedCornersAlike) {
+  // Two 3 x 3 frames; the key pixel (20, 0) lies in the second frame. A left border
+  // wider than the frame reaches it unless limited to the frame.
+  std::string opts = kOptions;
+  opts += "[WIDE]\nBORDERSMASK=^0016^0000^0022^0003^0005^0001^0001^0001^2^0^0\n";
+  opts += "[KEYED]\nBORDERSMASK=^0019^0000^0022^0003^0002^0001^0001^0001^1^0^0\n";
+  Loaded s(opts);
+  TacSkinData& d = s.At(96);
+  EXPECT_EQ(s.Mask(d, "WIDE", "BORDERSMASK").Cfg & cfgKeyCorners, 0);
+  EXPECT_EQ(s.Mask(d, "KEYED", "BORDERSMASK").Cfg & cfgKeyCorners, cfgKeyCorners);
+  TsMaskData md;
+  std::unique_ptr<Bitmap32> own;
+  ASSERT_EQ(s.mgr.GetScaledMaskData("WIDE", "BORDERSMASK", md, 96, own), 96);
+  EXPECT_EQ(md.Cfg & cfgKeyCorners, 0);
+  ASSERT_EQ(s.mgr.GetScaledMaskData("KEYED", "BORDERSMASK", md, 96, own), 96);
+  EXPECT_EQ(md.Cfg & cfgKeyCorners, cfgKeyCorners);
+}
