@@ -153,7 +153,7 @@ bool ReadSkinArchive(TacSkinConvertor& c, TacSkinHost* host) {
   if (n > 0 && (ps.Size() < 8 || n > static_cast<int64_t>(ps.Size() - 8) / kMinEntryBytes))
     throw EacSkinArchiveError("Archive states " + std::to_string(n) + " entries, more than its " +
                               std::to_string(ps.Size()) + " bytes can hold");
-  ps.SetPosition(8);
+  ps.SetPosition(std::min<int64_t>(8, ps.Size()));
   for (int32_t i = 0; i < n; ++i) {
     size_t at = static_cast<size_t>(ps.Position());
     if (ps.Remaining() < 4) throw EacSkinArchiveError("Archive is cut short in entry " + std::to_string(i) + Where(at));

@@ -131,6 +131,7 @@ TEST(SkinArchive, AMagicWithoutACountHoldsNoEntries) {
     EXPECT_TRUE(r.c.Files.empty());
     EXPECT_EQ(r.c.FileCount, 0);
     EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(r.data.Position(), r.data.Size());  // left at its end, never beyond
   }
 }
 
