@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include <system_error>
+#include <type_traits>
 
 #include "Errors.h"
 #include "Stream.h"
@@ -18,14 +19,157 @@ bool IsAscii(std::u16string_view S) {
   return true;
 }
 
-bool IsQuoted(std::u16string_view S) {
-  return S.size() >= 2 && S.front() == S.back() && (S.front() == u'"' || S.front() == u'\'');
+template <class Char>
+bool IsQuoted(std::basic_string_view<Char> S) {
+  return S.size() >= 2 && S.front() == S.back() && (S.front() == Char('"') || S.front() == Char('\''));
+}
+
+template <class Char>
+std::basic_string_view<Char> TrimLeftView(std::basic_string_view<Char> S) {
+  std::size_t B = 0;
+  while (B < S.size() && static_cast<std::make_unsigned_t<Char>>(S[B]) <= 32) ++B;
+  return S.substr(B);
+}
+
+template <class Char>
+std::basic_string_view<Char> TrimRightView(std::basic_string_view<Char> S) {
+  std::size_t E = S.size();
+  while (E > 0 && static_cast<std::make_unsigned_t<Char>>(S[E - 1]) <= 32) --E;
+  return S.substr(0, E);
+}
+
+template <class Char>
+std::basic_string_view<Char> TrimView(std::basic_string_view<Char> S) {
+  return TrimLeftView(TrimRightView(S));
 }
 
 } // namespace
 
+template <class Char>
+void TBasicMemIni<Char>::SetCaseSensitive(bool Value) {
+  if (Value == FCaseSensitive) return;
+  FCaseSensitive = Value;
+  Reindex();
+}
+
+template <class Char>
+typename TBasicMemIni<Char>::String TBasicMemIni<Char>::Fold(View S) const {
+  return FCaseSensitive ? String(S) : UpperCase(S);
+}
+
+template <class Char>
+void TBasicMemIni<Char>::Reindex() {
+  FIndex.clear();
+  for (std::size_t I = 0; I < FSections.size(); ++I) {
+    TSection& Sec = FSections[I];
+    FIndex.emplace(Fold(Sec.Name), I); // emplace keeps the first
+    Sec.Index.clear();
+    for (std::size_t K = 0; K < Sec.Keys.size(); ++K) Sec.Index.emplace(Fold(Sec.Keys[K].Name), K);
+  }
+}
+
+template <class Char>
+void TBasicMemIni<Char>::Clear() {
+  FSections.clear();
+  FIndex.clear();
+}
+
+template <class Char>
+void TBasicMemIni<Char>::SetText(View Text) {
+  Clear();
+  const bool Profile = FSyntax == TIniSyntax::isProfile;
+  constexpr std::size_t None = std::size_t(-1);
+  std::size_t Cur = None;
+  std::size_t I = 0;
+  while (I < Text.size()) {
+    std::size_t J = I;
+    while (J < Text.size() && Text[J] != Char('\r') && Text[J] != Char('\n')) ++J;
+    const View Line = TrimView(Text.substr(I, J - I));
+    if (J < Text.size() && Text[J] == Char('\r')) ++J;
+    if (J < Text.size() && Text[J] == Char('\n')) ++J;
+    I = J;
+
+    if (Line.empty() || Line[0] == Char(';')) continue;
+    if (Line[0] == Char('[') && (Profile || Line.back() == Char(']'))) {
+      const std::size_t Close = Profile ? Line.find(Char(']')) : Line.size() - 1;
+      if (Close == View::npos) {
+        Cur = None; // a broken header: keys under it belong to no section
+        continue;
+      }
+      String Name(TrimView(Line.substr(1, Close - 1)));
+      const auto [It, New] = FIndex.emplace(Fold(Name), FSections.size());
+      if (New || Profile) {
+        FSections.push_back(TSection{std::move(Name), {}, {}});
+        Cur = FSections.size() - 1;
+      } else {
+        Cur = It->second;
+      }
+      continue;
+    }
+    if (Cur == None) continue;
+    const std::size_t Eq = Line.find(Char('='));
+    if (Eq == View::npos) continue;
+    TSection& Sec = FSections[Cur];
+    String Name(Profile ? TrimRightView(Line.substr(0, Eq)) : Line.substr(0, Eq));
+    if (Profile && Name.empty()) continue;
+    Sec.Index.emplace(Fold(Name), Sec.Keys.size());
+    Sec.Keys.push_back(TKey{std::move(Name), String(Profile ? TrimLeftView(Line.substr(Eq + 1)) : Line.substr(Eq + 1))});
+  }
+}
+
+template <class Char>
+const typename TBasicMemIni<Char>::TSection* TBasicMemIni<Char>::FindSection(View Section) const {
+  const auto It = FIndex.find(Fold(Section));
+  return It == FIndex.end() ? nullptr : &FSections[It->second];
+}
+
+template <class Char>
+int TBasicMemIni<Char>::SectionIndex(View Section) const {
+  const auto It = FIndex.find(Fold(Section));
+  return It == FIndex.end() ? -1 : static_cast<int>(It->second);
+}
+
+template <class Char>
+const typename TBasicMemIni<Char>::TKey* TBasicMemIni<Char>::FindKey(View Section, View Ident) const {
+  const TSection* Sec = FindSection(Section);
+  if (!Sec) return nullptr;
+  const auto It = Sec->Index.find(Fold(Ident));
+  return It == Sec->Index.end() ? nullptr : &Sec->Keys[It->second];
+}
+
+template <class Char>
+typename TBasicMemIni<Char>::String TBasicMemIni<Char>::Cook(const String& Raw) const {
+  if (FStripQuotes && IsQuoted(View(Raw))) return Raw.substr(1, Raw.size() - 2);
+  return Raw;
+}
+
+template <class Char>
+std::optional<typename TBasicMemIni<Char>::String> TBasicMemIni<Char>::Value(View Section, View Ident) const {
+  const TKey* K = FindKey(Section, Ident);
+  if (!K) return std::nullopt;
+  return Cook(K->Value);
+}
+
+template <class Char>
+typename TBasicMemIni<Char>::String TBasicMemIni<Char>::ReadString(View Section, View Ident, View Default) const {
+  const TKey* K = FindKey(Section, Ident);
+  return K ? Cook(K->Value) : String(Default);
+}
+
+template <class Char>
+std::int32_t TBasicMemIni<Char>::ReadInteger(View Section, View Ident, std::int32_t Default) const {
+  const TKey* K = FindKey(Section, Ident);
+  std::int32_t V;
+  return K && TryStrToInt(View(Cook(K->Value)), V) ? V : Default;
+}
+
+template class TBasicMemIni<char>;
+template class TBasicMemIni<char16_t>;
+
+// TMemIniFile
+
 TMemIniFile::TMemIniFile(const std::filesystem::path& FileName, bool CaseSensitive)
-    : FCaseSensitive(CaseSensitive) {
+    : TBasicMemIni(TIniSyntax::isProfile, CaseSensitive) {
   LoadFromFile(FileName);
 }
 
@@ -43,26 +187,6 @@ std::unique_ptr<TMemIniFile> TMemIniFile::FromText(std::u16string_view Text) {
   auto Ini = std::make_unique<TMemIniFile>();
   Ini->SetText(Text);
   return Ini;
-}
-
-void TMemIniFile::SetCaseSensitive(bool Value) {
-  if (Value == FCaseSensitive) return;
-  FCaseSensitive = Value;
-  Reindex();
-}
-
-std::u16string TMemIniFile::Fold(std::u16string_view S) const {
-  return FCaseSensitive ? std::u16string(S) : UpperCase(S);
-}
-
-void TMemIniFile::Reindex() {
-  FIndex.clear();
-  for (std::size_t I = 0; I < FSections.size(); ++I) {
-    TSection& Sec = FSections[I];
-    FIndex.emplace(Fold(Sec.Name), I); // emplace keeps the first
-    Sec.Index.clear();
-    for (std::size_t K = 0; K < Sec.Keys.size(); ++K) Sec.Index.emplace(Fold(Sec.Keys[K].Name), K);
-  }
 }
 
 void TMemIniFile::LoadFromFile(const std::filesystem::path& FileName) {
@@ -86,7 +210,7 @@ void TMemIniFile::LoadFromBuffer(const void* Data, std::size_t Size) {
     throw EIniFileError("INI text of " + std::to_string(Size) + " bytes exceeds the limit of " +
                         std::to_string(MaxIniSize) + " bytes");
   TDecodedText D = DecodeTextEx(Data, Size);
-  ParseText(D.Text);
+  TBasicMemIni::SetText(D.Text);
   FEncoding = D.Encoding;
 }
 
@@ -94,48 +218,10 @@ void TMemIniFile::SetText(std::u16string_view Text) {
   if (Text.size() > MaxIniSize)
     throw EIniFileError("INI text of " + std::to_string(Text.size()) + " characters exceeds the limit of " +
                         std::to_string(MaxIniSize));
-  ParseText(Text);
+  TBasicMemIni::SetText(Text);
 }
 
 void TMemIniFile::SetStrings(const TStringList& Lines) { SetText(Lines.Text()); }
-
-void TMemIniFile::Clear() {
-  FSections.clear();
-  FIndex.clear();
-}
-
-void TMemIniFile::ParseText(std::u16string_view Text) {
-  Clear();
-  TSection* Cur = nullptr;
-  std::size_t I = 0;
-  while (I < Text.size()) {
-    std::size_t J = I;
-    while (J < Text.size() && Text[J] != u'\r' && Text[J] != u'\n') ++J;
-    const std::u16string Line = Trim(Text.substr(I, J - I));
-    if (J < Text.size() && Text[J] == u'\r') ++J;
-    if (J < Text.size() && Text[J] == u'\n') ++J;
-    I = J;
-
-    if (Line.empty() || Line[0] == u';') continue;
-    if (Line[0] == u'[') {
-      const auto Close = Line.find(u']');
-      if (Close == std::u16string::npos) {
-        Cur = nullptr; // a broken header: keys under it belong to no section
-        continue;
-      }
-      FSections.push_back(TSection{Trim(std::u16string_view(Line).substr(1, Close - 1)), {}, {}});
-      Cur = &FSections.back();
-      continue;
-    }
-    if (!Cur) continue;
-    const auto Eq = Line.find(u'=');
-    if (Eq == std::u16string::npos) continue;
-    std::u16string Name = TrimRight(std::u16string_view(Line).substr(0, Eq));
-    if (Name.empty()) continue;
-    Cur->Keys.push_back(TKey{std::move(Name), TrimLeft(std::u16string_view(Line).substr(Eq + 1))});
-  }
-  Reindex();
-}
 
 std::u16string TMemIniFile::GetText() const {
   std::u16string R;
@@ -146,7 +232,7 @@ std::u16string TMemIniFile::GetText() const {
     for (const TKey& K : Sec.Keys) {
       R += K.Name;
       R += u'=';
-      R += K.Raw;
+      R += K.Value;
       R += u"\r\n";
     }
     R += u"\r\n";
@@ -171,50 +257,15 @@ void TMemIniFile::UpdateFile() const {
   }
 }
 
-const TMemIniFile::TSection* TMemIniFile::FindSection(std::u16string_view Section) const {
-  const auto It = FIndex.find(Fold(Section));
-  return It == FIndex.end() ? nullptr : &FSections[It->second];
-}
-
-const TMemIniFile::TKey* TMemIniFile::FindKey(std::u16string_view Section, std::u16string_view Ident) const {
-  const TSection* Sec = FindSection(Section);
-  if (!Sec) return nullptr;
-  const auto It = Sec->Index.find(Fold(Ident));
-  return It == Sec->Index.end() ? nullptr : &Sec->Keys[It->second];
-}
-
-std::u16string TMemIniFile::Cook(const std::u16string& Raw) const {
-  if (FStripQuotes && IsQuoted(Raw)) return Raw.substr(1, Raw.size() - 2);
-  return Raw;
-}
-
-std::u16string TMemIniFile::ReadString(std::u16string_view Section, std::u16string_view Ident,
-                                       std::u16string_view Default) const {
-  const TKey* K = FindKey(Section, Ident);
-  return K ? Cook(K->Raw) : std::u16string(Default);
-}
-
-std::int32_t TMemIniFile::ReadInteger(std::u16string_view Section, std::u16string_view Ident,
-                                      std::int32_t Default) const {
-  const TKey* K = FindKey(Section, Ident);
-  return K ? StrToIntDef(Cook(K->Raw), Default) : Default;
-}
-
 bool TMemIniFile::ReadBool(std::u16string_view Section, std::u16string_view Ident, bool Default) const {
   const TKey* K = FindKey(Section, Ident);
   if (!K) return Default;
-  const std::u16string V = Cook(K->Raw);
+  const std::u16string V = Cook(K->Value);
   std::int32_t N;
   if (TryStrToInt(V, N)) return N != 0;
   if (SameText(V, u"true")) return true;
   if (SameText(V, u"false")) return false;
   return Default;
-}
-
-bool TMemIniFile::SectionExists(std::u16string_view Section) const { return FindSection(Section) != nullptr; }
-
-bool TMemIniFile::ValueExists(std::u16string_view Section, std::u16string_view Ident) const {
-  return FindKey(Section, Ident) != nullptr;
 }
 
 void TMemIniFile::ReadSection(std::u16string_view Section, TStringList& Strings) const {
@@ -237,7 +288,7 @@ void TMemIniFile::ReadSectionValues(std::u16string_view Section, TStringList& St
   if (!Sec) return;
   for (std::size_t K = 0; K < Sec->Keys.size(); ++K)
     if (Sec->Index.at(Fold(Sec->Keys[K].Name)) == K)
-      Strings.Add(Sec->Keys[K].Name + u"=" + Cook(Sec->Keys[K].Raw));
+      Strings.Add(Sec->Keys[K].Name + u"=" + Cook(Sec->Keys[K].Value));
 }
 
 void TMemIniFile::WriteString(std::u16string_view Section, std::u16string_view Ident, std::u16string_view Value) {
@@ -251,7 +302,7 @@ void TMemIniFile::WriteString(std::u16string_view Section, std::u16string_view I
   // Store what reads back as Value: blanks at the ends and a quoted-looking value
   // survive only inside quotes.
   std::u16string Raw(Value);
-  if (FStripQuotes && (IsQuoted(Value) || (!Value.empty() && (Value.front() <= 32 || Value.back() <= 32))))
+  if (StripQuotes() && (IsQuoted(Value) || (!Value.empty() && (Value.front() <= 32 || Value.back() <= 32))))
     Raw = u"\"" + Raw + u"\"";
 
   const std::u16string SecKey = Fold(Section);
@@ -264,7 +315,7 @@ void TMemIniFile::WriteString(std::u16string_view Section, std::u16string_view I
   const std::u16string KeyKey = Fold(Ident);
   const auto KIt = Sec.Index.find(KeyKey);
   if (KIt != Sec.Index.end()) {
-    Sec.Keys[KIt->second].Raw = std::move(Raw);
+    Sec.Keys[KIt->second].Value = std::move(Raw);
   } else {
     Sec.Keys.push_back(TKey{std::u16string(Ident), std::move(Raw)});
     Sec.Index.emplace(KeyKey, Sec.Keys.size() - 1);

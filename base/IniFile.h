@@ -1,21 +1,27 @@
 #pragma once
-// An INI file held in memory.
+// INI text held in memory: one implementation for the two readers of INI text on the
+// platform, over 16-bit text (the framework and the program) and 8-bit text (the skin).
 //
-// Reading follows the system's INI profile routines: lines are trimmed; ';' starts a
-// comment line; "[name]" opens a section (blanks inside the brackets and anything after
-// ']' are ignored); "key=value" splits at the first '=', key and value trimmed; lines
-// before the first section and lines without '=' hold no value. A name that occurs
-// twice is found at its first occurrence (sections and keys alike). With StripQuotes
-// (the default) a value enclosed in one pair of matching quotes, ' or ", is read
-// without them. Names ignore ASCII case unless CaseSensitive.
-//
-// Input is capped at MaxIniSize bytes; more raises EIniFileError rather than reading
-// an unbounded amount.
+// Lines are trimmed; empty lines and lines starting with ';' hold nothing; key=value
+// lines before the first section belong to none. The rest depends on the syntax:
+// - isProfile, the system's INI profile routines (the update descriptor): "[name]"
+//   opens a section (blanks inside the brackets and anything after ']' are ignored; a
+//   header without ']' opens nothing, so the keys under it belong to no section); a key
+//   is split at the first '=' with name and value trimmed, an empty name holds nothing;
+//   a section that occurs twice is found at its first occurrence, the second one's keys
+//   are not seen. Values in one pair of matching quotes, ' or ", are read without them.
+// - isMemIni, the framework's memory INI (the skin's options file): only a whole line in
+//   brackets is a header; the key is everything before the first '=' and the value
+//   everything after, as written; a section that occurs twice adds its keys to the first.
+//   Quotes are part of the value.
+// In both, the first of repeated keys counts. Names ignore ASCII case unless
+// CaseSensitive.
 
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -27,7 +33,71 @@ class TStringList;
 
 constexpr std::size_t MaxIniSize = 16u * 1024u * 1024u;
 
-class TMemIniFile {
+enum class TIniSyntax { isProfile, isMemIni };
+
+template <class Char>
+class TBasicMemIni {
+public:
+  using String = std::basic_string<Char>;
+  using View = std::basic_string_view<Char>;
+  struct TKey {
+    String Name;
+    String Value; // as stored: quotes not yet stripped
+  };
+  struct TSection {
+    String Name;
+    std::vector<TKey> Keys;                    // file order, repeated names included
+    std::unordered_map<String, std::size_t> Index; // folded name -> first key
+  };
+
+  explicit TBasicMemIni(TIniSyntax Syntax = TIniSyntax::isProfile, bool CaseSensitive = false)
+      : FSyntax(Syntax), FCaseSensitive(CaseSensitive), FStripQuotes(Syntax == TIniSyntax::isProfile) {}
+
+  TIniSyntax Syntax() const { return FSyntax; }
+  bool CaseSensitive() const { return FCaseSensitive; }
+  void SetCaseSensitive(bool Value);
+  bool StripQuotes() const { return FStripQuotes; }
+  void SetStripQuotes(bool Value) { FStripQuotes = Value; }
+
+  // Replaces the content.
+  void SetText(View Text);
+  void Clear();
+
+  const std::vector<TSection>& Sections() const { return FSections; }
+  const TSection* FindSection(View Section) const;
+  // Position in Sections(), or -1.
+  int SectionIndex(View Section) const;
+  bool SectionExists(View Section) const { return FindSection(Section) != nullptr; }
+  bool ValueExists(View Section, View Ident) const { return FindKey(Section, Ident) != nullptr; }
+
+  // The value (quotes stripped when StripQuotes), or nothing when the section or key is missing.
+  std::optional<String> Value(View Section, View Ident) const;
+  String ReadString(View Section, View Ident, View Default) const;
+  // Decimal, or hexadecimal after "0x" or "$"; anything else (or out of range) gives Default.
+  std::int32_t ReadInteger(View Section, View Ident, std::int32_t Default) const;
+
+protected:
+  std::vector<TSection> FSections;
+  std::unordered_map<String, std::size_t> FIndex; // folded name -> first section
+
+  String Fold(View S) const;
+  void Reindex();
+  const TKey* FindKey(View Section, View Ident) const;
+  String Cook(const String& Raw) const;
+
+private:
+  TIniSyntax FSyntax;
+  bool FCaseSensitive;
+  bool FStripQuotes;
+};
+
+extern template class TBasicMemIni<char>;
+extern template class TBasicMemIni<char16_t>;
+
+// The 16-bit INI of the framework and the program, with files, encodings and writing.
+// Input is capped at MaxIniSize bytes; more raises EIniFileError rather than reading an
+// unbounded amount.
+class TMemIniFile : public TBasicMemIni<char16_t> {
 public:
   TMemIniFile() = default;
   // A file that does not exist gives an empty INI (UpdateFile then creates it); a file
@@ -39,10 +109,6 @@ public:
 
   const std::filesystem::path& FileName() const { return FFileName; }
   void SetFileName(const std::filesystem::path& FileName) { FFileName = FileName; }
-  bool CaseSensitive() const { return FCaseSensitive; }
-  void SetCaseSensitive(bool Value);
-  bool StripQuotes() const { return FStripQuotes; }
-  void SetStripQuotes(bool Value) { FStripQuotes = Value; }
   // How the loaded bytes were encoded; UpdateFile writes the same way where it can.
   TTextEncoding Encoding() const { return FEncoding; }
 
@@ -51,7 +117,6 @@ public:
   void LoadFromBuffer(const void* Data, std::size_t Size);
   void SetText(std::u16string_view Text);
   void SetStrings(const TStringList& Lines);
-  void Clear();
 
   std::u16string GetText() const; // CR LF line breaks, a blank line after each section
   void GetStrings(TStringList& Lines) const;
@@ -59,16 +124,9 @@ public:
   // when the text is not plain ASCII).
   void UpdateFile() const;
 
-  std::u16string ReadString(std::u16string_view Section, std::u16string_view Ident,
-                            std::u16string_view Default) const;
-  // Decimal, or hexadecimal after "0x" or "$"; anything else (or out of range) gives Default.
-  std::int32_t ReadInteger(std::u16string_view Section, std::u16string_view Ident,
-                           std::int32_t Default) const;
   // An integer (non-zero is true) or "true"/"false"; anything else gives Default.
   bool ReadBool(std::u16string_view Section, std::u16string_view Ident, bool Default) const;
 
-  bool SectionExists(std::u16string_view Section) const;
-  bool ValueExists(std::u16string_view Section, std::u16string_view Ident) const;
   // These clear Strings first. Names appear once each, in file order.
   void ReadSection(std::u16string_view Section, TStringList& Strings) const;
   void ReadSections(TStringList& Strings) const;
@@ -85,26 +143,6 @@ public:
   void DeleteKey(std::u16string_view Section, std::u16string_view Ident);
 
 private:
-  struct TKey {
-    std::u16string Name;
-    std::u16string Raw; // trimmed text after '='
-  };
-  struct TSection {
-    std::u16string Name;
-    std::vector<TKey> Keys;
-    std::unordered_map<std::u16string, std::size_t> Index; // folded name -> first key
-  };
-  std::vector<TSection> FSections;
-  std::unordered_map<std::u16string, std::size_t> FIndex; // folded name -> first section
   std::filesystem::path FFileName;
-  bool FCaseSensitive = false;
-  bool FStripQuotes = true;
   TTextEncoding FEncoding = TTextEncoding::teUtf8;
-
-  std::u16string Fold(std::u16string_view S) const;
-  void Reindex();
-  void ParseText(std::u16string_view Text);
-  const TSection* FindSection(std::u16string_view Section) const;
-  const TKey* FindKey(std::u16string_view Section, std::u16string_view Ident) const;
-  std::u16string Cook(const std::u16string& Raw) const;
 };

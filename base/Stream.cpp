@@ -115,6 +115,19 @@ std::string TStream::ReadAll() {
   return R;
 }
 
+std::int32_t TStream::ReadInt32() {
+  std::uint8_t B[4];
+  ReadBuffer(B, 4);
+  return static_cast<std::int32_t>(std::uint32_t(B[0]) | std::uint32_t(B[1]) << 8 | std::uint32_t(B[2]) << 16 |
+                                   std::uint32_t(B[3]) << 24);
+}
+
+void TStream::WriteInt32(std::int32_t Value) {
+  const std::uint32_t U = static_cast<std::uint32_t>(Value);
+  const std::uint8_t B[4] = {std::uint8_t(U), std::uint8_t(U >> 8), std::uint8_t(U >> 16), std::uint8_t(U >> 24)};
+  WriteBuffer(B, 4);
+}
+
 // TMemoryStream
 
 std::size_t TMemoryStream::Read(void* Buffer, std::size_t Count) {

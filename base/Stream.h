@@ -41,6 +41,10 @@ public:
   void LoadFromFile(const std::filesystem::path& FileName);
   // Everything from the current position to the end.
   std::string ReadAll();
+
+  // Little-endian 32-bit integers, as stored files hold them. A short read raises EReadError.
+  std::int32_t ReadInt32();
+  void WriteInt32(std::int32_t Value);
 };
 
 // Owns a growable buffer (at most 1 TiB, or 2 GiB in 32-bit builds; more raises
@@ -49,17 +53,29 @@ public:
 class TMemoryStream : public TStream {
 public:
   TMemoryStream() = default;
+  explicit TMemoryStream(std::vector<std::uint8_t> Bytes) : FData(std::move(Bytes)) {}
   std::size_t Read(void* Buffer, std::size_t Count) override;
   std::size_t Write(const void* Buffer, std::size_t Count) override;
   std::int64_t Seek(std::int64_t Offset, TSeekOrigin Origin) override;
   std::int64_t Position() override { return FPosition; }
   std::int64_t Size() override { return static_cast<std::int64_t>(FData.size()); }
+  // The same, for a stream held as a value (a stored skin's data).
+  std::int64_t Position() const { return FPosition; }
+  std::int64_t Size() const { return static_cast<std::int64_t>(FData.size()); }
   void SetSize(std::int64_t NewSize) override;
 
   void Clear();
   std::uint8_t* Memory() { return FData.data(); }
   const std::uint8_t* Memory() const { return FData.data(); }
   const std::vector<std::uint8_t>& Bytes() const { return FData; }
+  // The buffer itself, for code that fills or hands it on whole; a position past its
+  // end after a change reads nothing.
+  std::vector<std::uint8_t>& Bytes() { return FData; }
+  // Bytes from the position to the end (0 when the position is past the end).
+  std::size_t Remaining() const {
+    return FPosition < static_cast<std::int64_t>(FData.size()) ? FData.size() - static_cast<std::size_t>(FPosition) : 0;
+  }
+  std::string AsString() const { return std::string(FData.begin(), FData.end()); }
 
 private:
   std::vector<std::uint8_t> FData;

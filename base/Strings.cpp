@@ -343,6 +343,65 @@ bool TryStrToInt(std::u16string_view S, std::int32_t& Value) {
   return true;
 }
 
+namespace {
+
+// Magnitude limit: 2^63 for 64-bit reading, 2^31 for 32-bit.
+bool ParseInteger(std::string_view text, uint64_t limitPos, uint64_t limitNeg, bool& neg, uint64_t& mag,
+                  int hexBits) {
+  size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  neg = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) neg = text[i++] == '-';
+  bool hex = false;
+  if (i < text.size() && text[i] == '$') {
+    hex = true;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (i >= text.size()) return false;
+  mag = 0;
+  for (; i < text.size(); ++i) {
+    int c = static_cast<unsigned char>(text[i]);
+    int d;
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return false;
+    if (hex) {
+      if (mag >> (hexBits - 4)) return false;  // more digits than the width holds
+      mag = mag << 4 | static_cast<uint64_t>(d);
+    } else {
+      if (mag > (UINT64_MAX - 9) / 10) return false;
+      mag = mag * 10 + static_cast<uint64_t>(d);
+      if (mag > (neg ? limitNeg : limitPos)) return false;
+    }
+  }
+  return true;
+}
+
+} // namespace
+
+bool TryStrToInt(std::string_view s, int32_t& out) {
+  bool neg;
+  uint64_t mag;
+  if (!ParseInteger(s, 0x7FFFFFFFull, 0x80000000ull, neg, mag, 32)) return false;
+  uint32_t v = static_cast<uint32_t>(mag);  // hexadecimal wraps into the sign
+  if (neg) v = 0u - v;
+  out = static_cast<int32_t>(v);
+  return true;
+}
+
+bool TryStrToInt64(std::string_view s, int64_t& out) {
+  bool neg;
+  uint64_t mag;
+  if (!ParseInteger(s, 0x7FFFFFFFFFFFFFFFull, 0x8000000000000000ull, neg, mag, 64)) return false;
+  uint64_t v = neg ? 0u - mag : mag;
+  out = static_cast<int64_t>(v);
+  return true;
+}
+
 std::int32_t StrToInt(std::u16string_view S) {
   std::int32_t V;
   if (!TryStrToInt(S, V))

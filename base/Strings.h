@@ -76,6 +76,10 @@ std::u16string IntToHex(std::uint64_t Value, int Digits);
 // the number are allowed. Out of range or malformed: EConvertError / false / Default.
 bool TryStrToInt(std::u16string_view S, std::int32_t& Value);
 bool TryStrToInt64(std::u16string_view S, std::int64_t& Value);
+// The 8-bit reading of skin values: leading spaces only, nothing after the digits, and
+// hexadecimal of at most the width's digits, which wraps into the sign ($FFFFFFFF is -1).
+bool TryStrToInt(std::string_view S, std::int32_t& Value);
+bool TryStrToInt64(std::string_view S, std::int64_t& Value);
 std::int32_t StrToInt(std::u16string_view S);
 std::int32_t StrToIntDef(std::u16string_view S, std::int32_t Default);
 

@@ -201,7 +201,7 @@ void Resample_Mitchell(benchmark::State& s) {
   const int from = int(s.range(0)), to = int(s.range(1));
   Bitmap32 src = RandomImage(from, from, 8), dst(to, to);
   for (auto _ : s) {
-    Resample(src, dst, to, rfMitchell, to);
+    Resample(src, dst, BmpSize(to, to), rfMitchell);
     benchmark::DoNotOptimize(dst.Row0());
   }
   Items(s, std::int64_t(to) * to);

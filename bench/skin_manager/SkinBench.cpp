@@ -72,7 +72,7 @@ struct BenchSkin {
                                 {"BUTTONHUGE.BMP", bmp},
                                 {"MASTER COPY.PNG", png}});
     // Locate each zlib stream once (the floor is told where they are).
-    TacMemoryStream s(archive);
+    TMemoryStream s(archive);
     s.SetPosition(8);
     for (int i = 0; i < 3; ++i) {
       int32_t len = s.ReadInt32();
@@ -103,7 +103,7 @@ const BenchSkin& Skin() {
 void BM_ArchiveRead(benchmark::State& state) {
   const BenchSkin& skin = Skin();
   for (auto _ : state) {
-    TacMemoryStream data(skin.archive);
+    TMemoryStream data(skin.archive);
     TacSkinConvertor c;
     c.PackedData = &data;
     ReadSkinArchive(c, nullptr);
@@ -138,7 +138,7 @@ void BM_SkinLoad(benchmark::State& state) {
     mgr.ExtendedBorders = true;
     auto& item = mgr.InternalSkins.Add();
     item.Name = u"Bench";
-    item.PackedData.Data = skin.archive;
+    item.PackedData.Bytes() = skin.archive;
     TacSkinData* d = mgr.CommonSkinData(ppi);
     if (d->gd.size() < 70) state.SkipWithError("skin did not load");
     benchmark::DoNotOptimize(d->ma.data());

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       MakeKeyTransparent(b);
       PremultiplyAlpha(b, acc & 1);
       Bitmap32 half;
-      Resample(b, half, b.Width() / 2 + 1, rfMitchell, b.Height() / 2 + 1);
+      Resample(b, half, BmpSize(b.Width() / 2 + 1, b.Height() / 2 + 1), rfMitchell);
     }
   } catch (const EImageError&) {
   }

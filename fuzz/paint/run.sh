@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Runs each image-decoder fuzzer for a bounded time (seconds, default 60) on a
 # scratch copy of its seed corpus; fails on any finding.
-# Build first: CC=clang CXX=clang++ cmake -S . -B build/h2-fuzz -G Ninja -DCB_FUZZ=ON
-#              cmake --build build/h2-fuzz --target fuzz_paint_bmp fuzz_paint_png fuzz_paint_jpeg
+# Uses the fuzz build in $CB_FUZZ_BUILD (as the other run.sh do), else build/h2-fuzz:
+#   CC=clang CXX=clang++ cmake -S . -B build/h2-fuzz -G Ninja -DCB_FUZZ=ON
+#   cmake --build build/h2-fuzz --target fuzz_paint_bmp fuzz_paint_png fuzz_paint_jpeg
 set -euo pipefail
 seconds=${1:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-build=${FUZZ_BUILD:-$root/build/h2-fuzz}
+build=${CB_FUZZ_BUILD:-${FUZZ_BUILD:-$root/build/h2-fuzz}}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0

@@ -7,6 +7,6 @@
 #include "PaintFuzzedSkin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!cbfuzz::PaintFuzzedSkin(data, size)) __builtin_trap();
+  if (!cb::fuzz::PaintFuzzedSkin(data, size)) __builtin_trap();
   return 0;
 }

@@ -17,7 +17,7 @@
 #include "sGraphUtils.h"
 #include "sSkinManagerCore.h"
 
-namespace cbfuzz {
+namespace cb::fuzz {
 
 // The bytes after the options text, read round and round.
 class ImageBytes {
@@ -110,7 +110,7 @@ inline bool PaintFuzzedSkin(const uint8_t* data, size_t size) {
   mgr.SkinName = u"F";
   auto& item = mgr.InternalSkins.Add();
   item.Name = u"F";
-  item.PackedData.Data = cb::WriteSkinArchive({{"OPTIONS.DAT", std::vector<uint8_t>(options.begin(), options.end())},
+  item.PackedData.Bytes() = cb::WriteSkinArchive({{"OPTIONS.DAT", std::vector<uint8_t>(options.begin(), options.end())},
                                                {"MASTER.BMP", master},
                                                {"EDGE.BMP", edge},
                                                {"ALPHA.PNG", alpha}});
@@ -197,4 +197,4 @@ inline bool PaintFuzzedSkin(const uint8_t* data, size_t size) {
   return intact && parent.Intact();
 }
 
-}  // namespace cbfuzz
+}  // namespace cb::fuzz

@@ -5,7 +5,7 @@
 #include "acSkinArchive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  cb::TacMemoryStream s(std::vector<uint8_t>(data, data + size));
+  TMemoryStream s(std::vector<uint8_t>(data, data + size));
   cb::TacSkinConvertor c;
   c.PackedData = &s;
   try {

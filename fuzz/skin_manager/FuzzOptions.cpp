@@ -21,12 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   item.Name = u"F";
   // The image entries are packed once; only the options entry changes.
   static const std::vector<uint8_t> files = [] {
-    std::vector<uint8_t> a = cb::WriteSkinArchive(cbfuzz::SkinFiles());
+    std::vector<uint8_t> a = cb::WriteSkinArchive(cb::fuzz::SkinFiles());
     return std::vector<uint8_t>(a.begin() + 8, a.end());
   }();
-  std::vector<uint8_t>& archive = item.PackedData.Data;
+  std::vector<uint8_t>& archive = item.PackedData.Bytes();
   archive = cb::WriteSkinArchive({{"OPTIONS.DAT", std::vector<uint8_t>(options.begin(), options.end())}});
-  archive[4] = static_cast<uint8_t>(1 + cbfuzz::SkinFiles().size());
+  archive[4] = static_cast<uint8_t>(1 + cb::fuzz::SkinFiles().size());
   archive.insert(archive.end(), files.begin(), files.end());
   // One density per input, chosen by its length.
   static const int densities[4] = {96, 120, 144, 192};

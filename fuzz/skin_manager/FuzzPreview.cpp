@@ -7,14 +7,14 @@
 #include "acSkinArchive.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  cb::TacMemoryStream archive(std::vector<uint8_t>(data, data + size));
-  cb::TacMemoryStream dest;
+  TMemoryStream archive(std::vector<uint8_t>(data, data + size));
+  TMemoryStream dest;
   bool found = cb::ExtractSkinPreview(dest, archive);
   static const char marker[] = "previewimg";
   const uint8_t* hit = std::search(data, data + size, marker, marker + 10);
   std::ptrdiff_t expect = hit == data + size ? -1 : hit - data;
   if (cb::FindBytes(data, size, marker, 10) != expect) __builtin_trap();
-  if (found && (expect < 0 || dest.Position() != 0 || dest.Size() > size)) __builtin_trap();
+  if (found && (expect < 0 || dest.Position() != 0 || dest.Bytes().size() > size)) __builtin_trap();
   // A short needle taken from the input itself must be found where it starts.
   if (size >= 3) {
     size_t len = 1 + data[0] % 3;

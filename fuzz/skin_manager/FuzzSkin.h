@@ -5,7 +5,7 @@
 #include "tests/support/SkinImages.h"
 #include "acSkinArchive.h"
 
-namespace cbfuzz {
+namespace cb::fuzz {
 
 inline uint32_t MasterPixel(int x, int y) {
   if ((x + y) % 7 == 0) return clMagenta;
@@ -20,4 +20,4 @@ inline const std::vector<cb::TacArchiveEntry>& SkinFiles() {
   return files;
 }
 
-}  // namespace cbfuzz
+}  // namespace cb::fuzz

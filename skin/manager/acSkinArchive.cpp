@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "sSkinHost.h"
 
@@ -35,31 +36,31 @@ struct InflateGuard {
 
 // Inflates the zlib stream that starts at ps's position into out (exactly
 // size bytes), then leaves ps on the first byte after the stream.
-void InflateEntry(TacMemoryStream& ps, TacMemoryStream& out, size_t size, const std::string& name) {
+void InflateEntry(TMemoryStream& ps, TMemoryStream& out, size_t size, const std::string& name) {
   InflateGuard g;
   if (inflateInit(&g.zs) != Z_OK) throw EacSkinArchiveError("Cannot start the zlib decoder");
   g.live = true;
   z_stream& zs = g.zs;
-  out.Data.clear();
+  out.Bytes().clear();
   size_t produced = 0;
   uint8_t scratch[64];
   for (;;) {
     if (zs.avail_in == 0 && ps.Remaining() > 0) {
       size_t n = std::min(kInputBlock, ps.Remaining());
-      zs.next_in = ps.Data.data() + ps.Position();
+      zs.next_in = ps.Bytes().data() + static_cast<size_t>(ps.Position());
       zs.avail_in = static_cast<uInt>(n);
-      ps.SetPosition(ps.Position() + n);
+      ps.SetPosition(ps.Position() + static_cast<int64_t>(n));
     }
     bool toScratch = produced >= size;
     if (!toScratch) {
-      if (out.Data.size() == produced) {
+      if (out.Bytes().size() == produced) {
         // The stated size is taken at its word up to 16 MB; beyond that the
         // buffer grows with what the stream really yields.
         size_t grow = produced == 0 ? std::min<size_t>(size, 16 * 1024 * 1024) : produced;
-        out.Data.resize(std::min(size, produced + grow));
+        out.Bytes().resize(std::min(size, produced + grow));
       }
-      zs.next_out = out.Data.data() + produced;
-      zs.avail_out = static_cast<uInt>(std::min<size_t>(out.Data.size() - produced, UINT_MAX));
+      zs.next_out = out.Bytes().data() + produced;
+      zs.avail_out = static_cast<uInt>(std::min<size_t>(out.Bytes().size() - produced, UINT_MAX));
     } else {
       zs.next_out = scratch;
       zs.avail_out = sizeof scratch;
@@ -84,7 +85,7 @@ void InflateEntry(TacMemoryStream& ps, TacMemoryStream& out, size_t size, const 
                               " bytes, fewer than its stated " + std::to_string(size));
   // The decoder read whole blocks: step back over the input it did not use.
   ps.SetPosition(ps.Position() - zs.avail_in);
-  out.Data.resize(produced);
+  out.Bytes().resize(produced);
   out.SetPosition(0);
 }
 
@@ -105,7 +106,7 @@ TacFileType FileTypeOfName(const std::string& name) {
   return ftOther;
 }
 
-void TacSkinConvertor::SetOwnedPackedData(std::unique_ptr<TacMemoryStream> s) {
+void TacSkinConvertor::SetOwnedPackedData(std::unique_ptr<TMemoryStream> s) {
   FOwnedPacked = std::move(s);
   PackedData = FOwnedPacked.get();
 }
@@ -138,7 +139,7 @@ const TacFileItem* TacSkinConvertor::FindByExactName(const std::string& name) co
 
 bool ReadSkinArchive(TacSkinConvertor& c, TacSkinHost* host) {
   if (!c.PackedData) throw EacSkinArchiveError("No archive data to read");
-  TacMemoryStream& ps = *c.PackedData;
+  TMemoryStream& ps = *c.PackedData;
   uint8_t head[16] = {};
   ps.Read(head, sizeof head);
   if (std::memcmp(head, "ASzf", 4) != 0) {
@@ -152,9 +153,9 @@ bool ReadSkinArchive(TacSkinConvertor& c, TacSkinHost* host) {
   if (n > 0 && (ps.Size() < 8 || n > static_cast<int64_t>(ps.Size() - 8) / kMinEntryBytes))
     throw EacSkinArchiveError("Archive states " + std::to_string(n) + " entries, more than its " +
                               std::to_string(ps.Size()) + " bytes can hold");
-  ps.SetPosition(8);
+  ps.SetPosition(std::min<int64_t>(8, ps.Size()));
   for (int32_t i = 0; i < n; ++i) {
-    size_t at = ps.Position();
+    size_t at = static_cast<size_t>(ps.Position());
     if (ps.Remaining() < 4) throw EacSkinArchiveError("Archive is cut short in entry " + std::to_string(i) + Where(at));
     int32_t len = ps.ReadInt32();
     if (len < 0 || len > kMaxNameLength || static_cast<size_t>(len) > ps.Remaining())
@@ -170,7 +171,7 @@ bool ReadSkinArchive(TacSkinConvertor& c, TacSkinHost* host) {
                                 std::to_string(size) + ")" + Where(at));
     if (AnsiUpper(name) == "OPTIONS.DAT") {
       // A second options entry replaces the first.
-      auto opts = std::make_unique<TacMemoryStream>();
+      auto opts = std::make_unique<TMemoryStream>();
       InflateEntry(ps, *opts, static_cast<size_t>(size), name);
       c.Options = std::move(opts);
     } else {
@@ -178,7 +179,7 @@ bool ReadSkinArchive(TacSkinConvertor& c, TacSkinHost* host) {
       item.AnsiName = name;
       item.Name = host ? host->FromAnsi(name) : std::u16string(name.begin(), name.end());
       item.FileType = FileTypeOfName(name);
-      item.Stream = std::make_unique<TacMemoryStream>();
+      item.Stream = std::make_unique<TMemoryStream>();
       InflateEntry(ps, *item.Stream, static_cast<size_t>(size), name);
       c.Files.push_back(std::move(item));
     }
@@ -192,8 +193,8 @@ bool ReadSkinArchive(TacSkinConvertor& c, TacSkinHost* host) {
 void LoadSkinArchiveFile(const std::u16string& fileName, TacSkinConvertor& c, TacSkinHost& host) {
   if (!host.FileExists(fileName)) return;
   c.Clear();
-  auto data = std::make_unique<TacMemoryStream>();
-  if (!host.ReadWholeFile(fileName, data->Data))
+  auto data = std::make_unique<TMemoryStream>();
+  if (!host.ReadWholeFile(fileName, data->Bytes()))
     throw EacSkinArchiveError("Cannot read the skin file");
   data->SetPosition(0);
   c.SetOwnedPackedData(std::move(data));
@@ -206,7 +207,7 @@ void LoadSkinArchiveFile(const std::u16string& fileName, TacSkinConvertor& c, Ta
 
 std::vector<uint8_t> WriteSkinArchive(const std::vector<TacArchiveEntry>& entries,
                                       const std::vector<uint8_t>* preview) {
-  TacMemoryStream s;
+  TMemoryStream s;
   s.Write("ASzf", 4);
   s.WriteInt32(static_cast<int32_t>(entries.size()));
   for (const TacArchiveEntry& e : entries) {
@@ -225,7 +226,7 @@ std::vector<uint8_t> WriteSkinArchive(const std::vector<TacArchiveEntry>& entrie
     s.WriteInt32(static_cast<int32_t>(preview->size()));
     s.Write(preview->data(), preview->size());
   }
-  return std::move(s.Data);
+  return std::move(s.Bytes());
 }
 
 std::ptrdiff_t FindBytes(const uint8_t* hay, size_t size, const char* needle, size_t len) {
@@ -247,8 +248,8 @@ std::ptrdiff_t FindBytes(const uint8_t* hay, size_t size, const char* needle, si
   return -1;
 }
 
-bool ExtractSkinPreview(TacMemoryStream& dest, const TacMemoryStream& archive) {
-  const std::vector<uint8_t>& d = archive.Data;
+bool ExtractSkinPreview(TMemoryStream& dest, const TMemoryStream& archive) {
+  const std::vector<uint8_t>& d = archive.Bytes();
   std::ptrdiff_t p = FindBytes(d.data(), d.size(), "previewimg", 10);
   if (p < 0) return false;
   size_t at = static_cast<size_t>(p) + 10;
@@ -256,16 +257,16 @@ bool ExtractSkinPreview(TacMemoryStream& dest, const TacMemoryStream& archive) {
   int32_t s = static_cast<int32_t>(uint32_t(d[at]) | uint32_t(d[at + 1]) << 8 |
                                    uint32_t(d[at + 2]) << 16 | uint32_t(d[at + 3]) << 24);
   if (s < 0 || static_cast<size_t>(s) > d.size() - at - 4) return false;
-  dest.Data.assign(d.begin() + static_cast<std::ptrdiff_t>(at + 4),
+  dest.Bytes().assign(d.begin() + static_cast<std::ptrdiff_t>(at + 4),
                    d.begin() + static_cast<std::ptrdiff_t>(at + 4 + static_cast<size_t>(s)));
   dest.SetPosition(0);
   return true;
 }
 
-bool ExtractSkinPreview(TacMemoryStream& dest, const std::u16string& fileName, TacSkinHost& host) {
+bool ExtractSkinPreview(TMemoryStream& dest, const std::u16string& fileName, TacSkinHost& host) {
   if (!host.FileExists(fileName)) return false;
-  TacMemoryStream archive;
-  if (!host.ReadWholeFile(fileName, archive.Data)) return false;
+  TMemoryStream archive;
+  if (!host.ReadWholeFile(fileName, archive.Bytes())) return false;
   return ExtractSkinPreview(dest, archive);
 }
 

@@ -7,16 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "acMemStream.h"
+#include "base/Errors.h"
+#include "base/Stream.h"
 
 namespace cb {
 
 class TacSkinHost;
 
 // Damaged archive data: the message says what is wrong and where.
-class EacSkinArchiveError : public std::runtime_error {
+class EacSkinArchiveError : public EClearbayError {
 public:
-  using std::runtime_error::runtime_error;
+  using EClearbayError::EClearbayError;
 };
 
 enum TacFileType { ftBmp, ftFont, ftOther };
@@ -28,7 +29,7 @@ struct TacFileItem {
   std::u16string Name;   // as stored, widened
   std::string AnsiName;  // as stored, 8-bit
   TacFileType FileType = ftOther;
-  std::unique_ptr<TacMemoryStream> Stream;
+  std::unique_ptr<TMemoryStream> Stream;
 };
 
 class TacSkinConvertor {
@@ -38,14 +39,14 @@ public:
   TacSkinConvertor& operator=(const TacSkinConvertor&) = delete;
   ~TacSkinConvertor() { Clear(); }
 
-  std::unique_ptr<TacMemoryStream> Options;
+  std::unique_ptr<TMemoryStream> Options;
   // The archive while it is read: either lent by a stored skin (never freed
   // here) or owned through SetOwnedPackedData.
-  TacMemoryStream* PackedData = nullptr;
+  TMemoryStream* PackedData = nullptr;
   int FileCount = 0;
   std::vector<TacFileItem> Files;
 
-  void SetOwnedPackedData(std::unique_ptr<TacMemoryStream> s);
+  void SetOwnedPackedData(std::unique_ptr<TMemoryStream> s);
   void FreePackedData();
   void Clear();
 
@@ -55,7 +56,7 @@ public:
   const TacFileItem* FindByExactName(const std::string& name) const;
 
 private:
-  std::unique_ptr<TacMemoryStream> FOwnedPacked;
+  std::unique_ptr<TMemoryStream> FOwnedPacked;
 };
 
 extern const char* const SNotPackedSkin;  // "Loaded data is not a packed Lumiskin file"
@@ -82,8 +83,8 @@ std::vector<uint8_t> WriteSkinArchive(const std::vector<TacArchiveEntry>& entrie
 // Copies the preview image of an archive into dest (rewound to 0). False when
 // the archive has no preview, or when its stated size does not fit the data;
 // dest is then unchanged.
-bool ExtractSkinPreview(TacMemoryStream& dest, const TacMemoryStream& archive);
-bool ExtractSkinPreview(TacMemoryStream& dest, const std::u16string& fileName, TacSkinHost& host);
+bool ExtractSkinPreview(TMemoryStream& dest, const TMemoryStream& archive);
+bool ExtractSkinPreview(TMemoryStream& dest, const std::u16string& fileName, TacSkinHost& host);
 
 // First occurrence of needle in haystack (Boyer-Moore-Horspool), or -1.
 std::ptrdiff_t FindBytes(const uint8_t* haystack, size_t size, const char* needle, size_t len);

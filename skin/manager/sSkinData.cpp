@@ -133,13 +133,52 @@ void TacSkinData::LoadParams() {
   Shadow1Transparency = GlobalInt("SHADOW1TRANSPARENCY", 0);
 }
 
+TsMaskData MaskRecordOf(const TacImageRef& Ref, const std::string& Section, const std::string& Key, int SkinIndex,
+                        TacSkinManagerCore* Manager, int MulPPI, int DivPPI) {
+  TsMaskData md;
+  md.ClassName = Section;
+  md.PropertyName = Key;
+  md.SkinIndex = SkinIndex;
+  md.Manager = Manager;
+  md.R = {Ref.Left, Ref.Top, Ref.Right, Ref.Bottom};
+  md.ImageCount = U16(Ref.ImageCount);
+  md.MaskType = U16(Ref.MaskType);
+  md.DrawMode = U16(Ref.DrawMode);
+  md.ImgType = Ref.ImgType;
+  md.WL = U16(Ref.WL);
+  md.WT = U16(Ref.WT);
+  md.WR = U16(Ref.WR);
+  md.WB = U16(Ref.WB);
+  md.MulPPi = MulPPI;
+  md.DivPPI = DivPPI;
+  return md;
+}
+
+void ScaleMaskBorders(TsMaskData& md, int Mul, int Div) {
+  if (Mul == Div || Div <= 0) return;
+  md.WL = U16(md.WL * Mul / Div);
+  md.WT = U16(md.WT * Mul / Div);
+  md.WR = U16(md.WR * Mul / Div);
+  md.WB = U16(md.WB * Mul / Div);
+}
+
+bool HasKeyedCorners(const Bitmap32& Img, const TsMaskData& md) {
+  const int fw = md.R.Width() / std::max<int>(1, md.ImageCount), fh = md.R.Height() / (md.MaskType + 1);
+  const int wl = std::min<int>(md.WL, fw), wr = std::min<int>(md.WR, fw), wt = std::min<int>(md.WT, fh),
+            wb = std::min<int>(md.WB, fh);
+  auto keyIn = [&](int x0, int y0, int w, int h) {
+    for (int y = std::max(0, y0); y < std::min(y0 + h, Img.Height()); ++y)
+      for (int x = std::max(0, x0); x < std::min(x0 + w, Img.Width()); ++x)
+        if ((Img.Pixel(x, y) & 0xFFFFFF) == clMagenta) return true;
+    return false;
+  };
+  const int l = md.R.Left, t = md.R.Top;
+  return keyIn(l, t, wl, wt) || keyIn(l + fw - wr, t, wr, wt) || keyIn(l, t + fh - wb, wl, wb) ||
+         keyIn(l + fw - wr, t + fh - wb, wr, wb);
+}
+
 void TacSkinData::ScaleBorders(TsMaskData& md, int mul, int div, bool limit) {
-  if (mul != div && div > 0) {
-    md.WL = U16(md.WL * mul / div);
-    md.WT = U16(md.WT * mul / div);
-    md.WR = U16(md.WR * mul / div);
-    md.WB = U16(md.WB * mul / div);
-  }
+  ScaleMaskBorders(md, mul, div);
   if (!limit) return;
   // A shared bitmap: the right and bottom borders must leave a middle.
   int frameW = md.R.Width() / std::max<int>(1, md.ImageCount);
@@ -155,22 +194,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
                                : FOwner->OptionsDat.Value(section, key + ScaleSuffix(onlyVariant));
   if (!value || !IsImageReference(*value)) return false;
   TacImageRef ref = ParseCanonicalImageRef(CanonicalImageRef(*value));
-  TsMaskData md;
-  md.ClassName = section;
-  md.PropertyName = key;
-  md.SkinIndex = sectionIndex;
-  md.Manager = FOwner;
-  md.R = {ref.Left, ref.Top, ref.Right, ref.Bottom};
-  md.ImageCount = U16(ref.ImageCount);
-  md.MaskType = U16(ref.MaskType);
-  md.DrawMode = U16(ref.DrawMode);
-  md.ImgType = ref.ImgType;
-  md.WL = U16(ref.WL);
-  md.WT = U16(ref.WT);
-  md.WR = U16(ref.WR);
-  md.WB = U16(ref.WB);
-  md.MulPPi = PPI;
-  md.DivPPI = PPIOfScaleIndex(variant);
+  TsMaskData md = MaskRecordOf(ref, section, key, sectionIndex, FOwner, PPI, PPIOfScaleIndex(variant));
   bool smooth = md.ImgType == itisaTexture || md.ImgType == itisaPngGlyph;
   bool scale = md.MulPPi != md.DivPPI && !(md.DrawMode & dmKeepSize);
 
@@ -257,20 +281,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
 
   if (md.ImgType == itisaBorder) {
     // Corner areas holding the key colour need keyed painting.
-    const Bitmap32* img = md.Bmp ? md.Bmp : FOwner->MasterBitmap.get();
-    int fw = md.R.Width() / std::max<int>(1, md.ImageCount), fh = md.R.Height() / (md.MaskType + 1);
-    auto keyIn = [&](int x0, int y0, int w, int h) {
-      for (int y = y0; y < y0 + h; ++y)
-        for (int x = x0; x < x0 + w; ++x)
-          if ((img->Pixel(x, y) & 0xFFFFFF) == clMagenta) return true;
-      return false;
-    };
-    int wl = std::min<int>(md.WL, fw), wr = std::min<int>(md.WR, fw), wt = std::min<int>(md.WT, fh),
-        wb = std::min<int>(md.WB, fh);
-    int l = md.R.Left, t = md.R.Top;
-    if (keyIn(l, t, wl, wt) || keyIn(l + fw - wr, t, wr, wt) || keyIn(l, t + fh - wb, wl, wb) ||
-        keyIn(l + fw - wr, t + fh - wb, wr, wb))
-      md.Cfg |= cfgKeyCorners;
+    if (HasKeyedCorners(md.Bmp ? *md.Bmp : *FOwner->MasterBitmap, md)) md.Cfg |= cfgKeyCorners;
     if (section == "BUTTON_HUGE" && key == "BORDERSMASK" && FOwner->SkinCommonInfo.Sections[ssButtonHuge] >= 0)
       md.Cfg |= cfgHugeButton;
   }
@@ -290,11 +301,11 @@ void TacSkinData::LoadAllMasks() {
   for (size_t si = 0; si < sections.size(); ++si) {
     const auto& s = sections[si];
     for (const auto& kv : s.Keys) {
-      if (kv.first.find('*') != std::string::npos) continue;
-      if (s.Name == kGlobal && kv.first == "MASTERBITMAP") continue;
-      if (s.Index.at(kv.first) != static_cast<size_t>(&kv - s.Keys.data())) continue;  // repeated key
-      if (!IsImageReference(kv.second)) continue;
-      AddMask(s.Name, static_cast<int>(si), kv.first);
+      if (kv.Name.find('*') != std::string::npos) continue;
+      if (s.Name == kGlobal && kv.Name == "MASTERBITMAP") continue;
+      if (s.Index.at(kv.Name) != static_cast<size_t>(&kv - s.Keys.data())) continue;  // repeated key
+      if (!IsImageReference(kv.Value)) continue;
+      AddMask(s.Name, static_cast<int>(si), kv.Name);
     }
   }
   // Image files named by the common sections.
@@ -302,8 +313,8 @@ void TacSkinData::LoadAllMasks() {
   for (const auto& s : common.Sections()) {
     if (s.Name == kGlobal) continue;
     for (const auto& kv : s.Keys) {
-      if (AnsiUpper(kv.second).find(".BMP") == std::string::npos) continue;
-      std::u16string path = FOwner->Host.FromAnsi(kv.second);
+      if (AnsiUpper(kv.Value).find(".BMP") == std::string::npos) continue;
+      std::u16string path = FOwner->Host.FromAnsi(kv.Value);
       bool absolute = path.find(u':') != std::u16string::npos || (!path.empty() && path[0] == u'\\');
       if (!absolute) path = FOwner->SkinPath + path;
       std::vector<uint8_t> bytes;
@@ -318,14 +329,14 @@ void TacSkinData::LoadAllMasks() {
       }
       if (img.Width() < 1) continue;
       auto b = std::make_unique<TacBmpData>();
-      b->Path = AnsiUpper(s.Name) + "-" + AnsiUpper(kv.first);
-      b->FileName = AnsiUpper(kv.second);
+      b->Path = AnsiUpper(s.Name) + "-" + AnsiUpper(kv.Name);
+      b->FileName = AnsiUpper(kv.Value);
       b->Bmp = std::move(img);
       b->R = b->SrcRect = {0, 0, b->Bmp.Width(), b->Bmp.Height()};
       TsMaskData md;
       md.Bmp = &b->Bmp;
       md.ClassName = AnsiUpper(s.Name);
-      md.PropertyName = AnsiUpper(kv.first);
+      md.PropertyName = AnsiUpper(kv.Name);
       md.R = b->R;
       md.ImageCount = 1;
       md.ImgType = itisaTexture;

@@ -98,6 +98,16 @@ struct TsMaskData {
   int Width = 0, Height = 0;
 };
 
+// What loading (AddMask) and the single records of GetScaledMaskData build alike.
+// The record a canonical reference describes, before its image is found.
+TsMaskData MaskRecordOf(const TacImageRef& Ref, const std::string& Section, const std::string& Key, int SkinIndex,
+                        TacSkinManagerCore* Manager, int MulPPI, int DivPPI);
+// Border widths taken with their image from Div to Mul.
+void ScaleMaskBorders(TsMaskData& md, int Mul, int Div);
+// Whether a corner of the first frame (its border widths, limited to the frame and
+// to the image) holds the key colour.
+bool HasKeyedCorners(const Bitmap32& Img, const TsMaskData& md);
+
 struct TacOutEffData {
   int32_t ColorL = 0, ColorT = 0, ColorR = 0, ColorB = 0;
   int OffsetL = 0, OffsetT = 0, OffsetR = 0, OffsetB = 0;

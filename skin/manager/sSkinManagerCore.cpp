@@ -159,13 +159,13 @@ void TacSkinManagerCore::ExtractByIndex(int index, const std::u16string& destDir
     return;
   }
   const TsStoredSkin& item = InternalSkins.Items(index);
-  Host.WriteWholeFile(dir + item.Name + u" extracted.asz", item.PackedData.Data);
+  Host.WriteWholeFile(dir + item.Name + u" extracted.asz", item.PackedData.Bytes());
 }
 
 bool TacSkinManagerCore::ReadSkinFile(const std::string& upperName, std::vector<uint8_t>& out) const {
   if (SkinIsPacked && sc) {
     if (const TacFileItem* f = sc->FindByUpperName(upperName)) {
-      out = f->Stream->Data;
+      out = f->Stream->Bytes();
       return true;
     }
   }
@@ -179,7 +179,7 @@ bool TacSkinManagerCore::LoadSkinImage(const std::string& upperName, Bitmap32& o
   const std::vector<uint8_t>* data = &bytes;
   const TacFileItem* f = SkinIsPacked && sc ? sc->FindByUpperName(upperName) : nullptr;
   if (f)
-    data = &f->Stream->Data;  // decoded in place, not copied
+    data = &f->Stream->Bytes();  // decoded in place, not copied
   else if (!ReadSkinFile(upperName, bytes))
     return false;
   try {
@@ -203,7 +203,7 @@ std::vector<TacSkinFont> TacSkinManagerCore::CollectSkinFonts() const {
     for (int i = 0; i < std::min<int>(sc->FileCount, static_cast<int>(sc->Files.size())); ++i) {
       const TacFileItem& f = sc->Files[static_cast<size_t>(i)];
       if (f.FileType != ftFont) continue;
-      TacSkinFont font{f.AnsiName, "", f.Stream->Data};
+      TacSkinFont font{f.AnsiName, "", f.Stream->Bytes()};
       for (int n = 0; n < count; ++n)
         if (file(n) == f.AnsiName) {
           font.FaceName = face(n);
@@ -230,7 +230,7 @@ void TacSkinManagerCore::LoadCommonData() {
     std::vector<uint8_t> bytes;
     const std::vector<uint8_t>* data = nullptr;
     if (SkinIsPacked && sc) {
-      if (const TacFileItem* f = sc->FindByUpperName(master)) data = &f->Stream->Data;
+      if (const TacFileItem* f = sc->FindByUpperName(master)) data = &f->Stream->Bytes();
     } else if (!SkinPath.empty()) {
       std::u16string path = SkinPath + Host.FromAnsi(master);
       if (Host.FileExists(path) && Host.ReadWholeFile(path, bytes)) data = &bytes;
@@ -513,22 +513,8 @@ int TacSkinManagerCore::GetScaledMaskData(const std::string& section, const std:
       if (auto v = OptionsDat.Value(section, prop + ScaleSuffix(i)); v && !v->empty()) value = v, variant = i;
   if (!value) return -1;
   TacImageRef ref = ParseCanonicalImageRef(CanonicalImageRef(*value));
-  md = TsMaskData{};
-  md.PropertyName = prop;
-  md.ClassName = section;
-  md.SkinIndex = 0;
-  md.DrawMode = static_cast<uint16_t>(ref.DrawMode);
-  md.MaskType = static_cast<uint16_t>(ref.MaskType);
-  md.ImgType = ref.ImgType;
-  md.ImageCount = static_cast<uint16_t>(std::max(ref.ImageCount, 1));
-  md.Manager = this;
-  md.R = {ref.Left, ref.Top, ref.Right, ref.Bottom};
-  md.DivPPI = PPIOfScaleIndex(variant);
-  md.MulPPi = aMulPPI;
-  md.WL = static_cast<uint16_t>(ref.WL);
-  md.WT = static_cast<uint16_t>(ref.WT);
-  md.WR = static_cast<uint16_t>(ref.WR);
-  md.WB = static_cast<uint16_t>(ref.WB);
+  md = MaskRecordOf(ref, section, prop, 0, this, aMulPPI, PPIOfScaleIndex(variant));
+  md.ImageCount = static_cast<uint16_t>(std::max<int>(md.ImageCount, 1));
   bool smooth = md.ImgType == itisaTexture || md.ImgType == itisaGlow;
   auto scaled = [&](const Bitmap32& src) {
     return ScaleFrames(src, md.ImageCount, md.MaskType + 1, md.MulPPi, md.DivPPI, smooth);
@@ -557,10 +543,7 @@ int TacSkinManagerCore::GetScaledMaskData(const std::string& section, const std:
     img = scale ? scaled(piece) : std::move(piece);
   }
   if (scale) {
-    md.WL = static_cast<uint16_t>(md.WL * md.MulPPi / md.DivPPI);
-    md.WT = static_cast<uint16_t>(md.WT * md.MulPPi / md.DivPPI);
-    md.WR = static_cast<uint16_t>(md.WR * md.MulPPi / md.DivPPI);
-    md.WB = static_cast<uint16_t>(md.WB * md.MulPPi / md.DivPPI);
+    ScaleMaskBorders(md, md.MulPPi, md.DivPPI);
     if (!part.IsAllZero())
       part = {part.Left * md.MulPPi / md.DivPPI, part.Top * md.MulPPi / md.DivPPI,
               part.Right * md.MulPPi / md.DivPPI, part.Bottom * md.MulPPi / md.DivPPI};
@@ -572,21 +555,7 @@ int TacSkinManagerCore::GetScaledMaskData(const std::string& section, const std:
   if (md.R.HasNoArea()) return -1;
   md.Width = md.R.Width() / md.ImageCount;
   md.Height = md.R.Height() / (md.MaskType + 1);
-  if (md.ImgType == itisaBorder) {
-    int fw = md.Width, fh = md.Height;
-    bool key = false;
-    auto scan = [&](int x0, int y0, int w, int h) {
-      for (int y = y0; y < y0 + h && y < ownBmp->Height(); ++y)
-        for (int x = x0; x < x0 + w && x < ownBmp->Width(); ++x)
-          if (x >= 0 && y >= 0 && (ownBmp->Pixel(x, y) & 0xFFFFFF) == clMagenta) key = true;
-    };
-    const int l = md.R.Left, t = md.R.Top;
-    scan(l, t, md.WL, md.WT);
-    scan(l + fw - md.WR, t, md.WR, md.WT);
-    scan(l, t + fh - md.WB, md.WL, md.WB);
-    scan(l + fw - md.WR, t + fh - md.WB, md.WR, md.WB);
-    if (key) md.Cfg |= cfgKeyCorners;
-  }
+  if (md.ImgType == itisaBorder && HasKeyedCorners(*ownBmp, md)) md.Cfg |= cfgKeyCorners;
   return aMulPPI;
 }
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "acMemIni.h"
+#include "sSkinOptions.h"
 #include "acSkinArchive.h"
 #include "sSkinData.h"
 #include "sSkinHost.h"

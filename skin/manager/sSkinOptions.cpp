@@ -230,30 +230,30 @@ std::vector<std::string> TacSectionReader::Chain(const std::string& section) con
   return chain;
 }
 
-const std::vector<const TacMemIni::Section*>& TacSectionReader::ChainOf(const std::string& section) const {
+const std::vector<const TacMemIni::TSection*>& TacSectionReader::ChainOf(const std::string& section) const {
   auto it = FChains.find(section);
   if (it != FChains.end()) return it->second;
-  std::vector<const TacMemIni::Section*> chain;
+  std::vector<const TacMemIni::TSection*> chain;
   for (const std::string& name : Chain(section))
-    if (const TacMemIni::Section* s = FIni.Find(name)) chain.push_back(s);
+    if (const TacMemIni::TSection* s = FIni.FindSection(name)) chain.push_back(s);
   return FChains.emplace(section, std::move(chain)).first->second;
 }
 
 namespace {
-const std::string* KeyIn(const TacMemIni::Section* s, const std::string& key) {
+const std::string* KeyIn(const TacMemIni::TSection* s, const std::string& key) {
   auto k = s->Index.find(key);
-  return k == s->Index.end() ? nullptr : &s->Keys[k->second].second;
+  return k == s->Index.end() ? nullptr : &s->Keys[k->second].Value;
 }
 }  // namespace
 
 std::optional<std::string> TacSectionReader::Lookup(const std::string& section, const std::string& key) const {
-  for (const TacMemIni::Section* s : ChainOf(section))
+  for (const TacMemIni::TSection* s : ChainOf(section))
     if (const std::string* v = KeyIn(s, key); v && !v->empty()) return *v;
   return std::nullopt;
 }
 
 int TacSectionReader::ReadInt(const std::string& section, const std::string& key, int def, int max) const {
-  for (const TacMemIni::Section* s : ChainOf(section)) {
+  for (const TacMemIni::TSection* s : ChainOf(section)) {
     int32_t v;
     if (const std::string* text = KeyIn(s, key); text && TryStrToInt(*text, v) && v >= 0) return std::min(v, max);
   }

@@ -7,9 +7,17 @@
 #include <unordered_map>
 #include <vector>
 
-#include "acMemIni.h"
+#include "base/IniFile.h"
 
 namespace cb {
+
+// The options file and the manager's common sections: 8-bit text read as the
+// framework's memory INI, names compared exactly.
+class TacMemIni : public TBasicMemIni<char> {
+public:
+  TacMemIni() : TBasicMemIni(TIniSyntax::isMemIni, true) {}
+  explicit TacMemIni(std::string_view Text) : TacMemIni() { SetText(Text); }
+};
 
 enum TacImgType { itisaBorder, itisaTexture, itisaGlyph, itisaGlow, itisaPngGlyph };
 
@@ -82,9 +90,9 @@ public:
 
 private:
   // The sections of a chain, worked out once per section.
-  const std::vector<const TacMemIni::Section*>& ChainOf(const std::string& section) const;
+  const std::vector<const TacMemIni::TSection*>& ChainOf(const std::string& section) const;
   const TacMemIni& FIni;
-  mutable std::unordered_map<std::string, std::vector<const TacMemIni::Section*>> FChains;
+  mutable std::unordered_map<std::string, std::vector<const TacMemIni::TSection*>> FChains;
 };
 
 }  // namespace cb

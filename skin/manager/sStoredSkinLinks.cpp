@@ -78,10 +78,10 @@ void TacStoredSkinLink::DefineProperties(TFiler& F) {
       [this](TStream& S) {
         std::vector<std::uint8_t> Bytes(static_cast<std::size_t>(S.Size()));
         if (!Bytes.empty()) S.ReadBuffer(Bytes.data(), Bytes.size());
-        FSkin->PackedData = cb::TacMemoryStream(std::move(Bytes));
+        FSkin->PackedData = TMemoryStream(std::move(Bytes));
       },
       [this](TStream& S) {
-        if (FSkin->PackedData.Size()) S.WriteBuffer(FSkin->PackedData.Data.data(), FSkin->PackedData.Size());
+        if (FSkin->PackedData.Size()) S.WriteBuffer(FSkin->PackedData.Bytes().data(), FSkin->PackedData.Size());
       },
       FSkin->PackedData.Size() > 0);
   F.DefineProperty(

@@ -9,7 +9,7 @@ TsStoredSkin::TsStoredSkin(TsStoredSkins* collection) {
 void TsStoredSkin::Assign(const TsStoredSkin* source) {
   if (!source) throw std::invalid_argument("Cannot assign a nil to a TsStoredSkin");
   if (source == this) return;
-  PackedData.Data = source->PackedData.Data;
+  PackedData.Bytes() = source->PackedData.Bytes();
   PackedData.SetPosition(0);
   MasterBitmap = source->MasterBitmap.Clone();
   Name = source->Name;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "acMemStream.h"
+#include "base/Stream.h"
 #include "base/Geometry.h"
 #include "skin/paint/Bitmap32.h"
 
@@ -33,7 +33,7 @@ public:
   double Version = 0;
   std::u16string Author;
   std::u16string Description;
-  TacMemoryStream PackedData;  // "Data": the whole archive
+  TMemoryStream PackedData;  // "Data": the whole archive
   std::u16string OrigName;     // "OriginName"
 };
 

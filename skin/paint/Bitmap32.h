@@ -39,6 +39,15 @@ struct BmpPoint {
   friend constexpr bool operator==(const BmpPoint&, const BmpPoint&) = default;
 };
 
+// Size of a target image.
+struct BmpSize {
+  int Width = 0, Height = 0;
+
+  constexpr BmpSize() = default;
+  constexpr BmpSize(int w, int h) : Width(w), Height(h) {}
+  friend constexpr bool operator==(const BmpSize&, const BmpSize&) = default;
+};
+
 // Constness is that of the handle (size and memory), not of the pixels:
 // routines take their targets as const references, so that views such as
 // View() can be passed directly.

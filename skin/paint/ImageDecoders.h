@@ -10,11 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/Errors.h"
 #include "skin/paint/Bitmap32.h"
 
-class EImageError : public std::runtime_error {
+class EImageError : public EClearbayError {
  public:
-  using std::runtime_error::runtime_error;
+  using EClearbayError::EClearbayError;
 };
 
 enum class TImageFormat { Unknown, Bmp, Png, Jpeg };

@@ -369,8 +369,11 @@ void BlendPieceAlpha(const Bitmap32& Dst, const Bitmap32& Src, const BmpRect& Sr
   for (int y = 0; y < c.h; ++y) AlphaRow(Px(Dst, c.dx, c.dy + y), Px(Src, c.sx, c.sy + y), c.w, G);
 }
 
-void StretchPieceAlpha(const Bitmap32& Dst, int X, int Y, int G, int SrcH, int SrcW, int SrcY, int SrcX,
-                       const Bitmap32& Src, int DstH, int DstW) {
+void StretchPieceAlpha(const Bitmap32& Dst, const BmpRect& DstArea, const Bitmap32& Src, const BmpRect& SrcArea,
+                       int G) {
+  const int X = DstArea.Left, Y = DstArea.Top, DstW = DstArea.Width(), DstH = DstArea.Height();
+  const int SrcX = SrcArea.Left, SrcY = SrcArea.Top;
+  int SrcW = SrcArea.Width(), SrcH = SrcArea.Height();
   if (Dst.Empty() || Src.Empty() || SrcW <= 0 || SrcH <= 0 || DstW <= 0 || DstH <= 0) return;
   if (SrcX < 0 || SrcY < 0 || SrcX >= Src.Width() || SrcY >= Src.Height()) return;
   if (X >= Dst.Width() || Y >= Dst.Height() || X + DstW <= 0 || Y + DstH <= 0) return;
@@ -380,15 +383,15 @@ void StretchPieceAlpha(const Bitmap32& Dst, int X, int Y, int G, int SrcH, int S
   Bitmap32 tmp(DstW, DstH);
   Bitmap32 piece = Src.View(BmpRect(SrcX, SrcY, SrcX + SrcW, SrcY + SrcH));
   bool done = false;
-  if (SrcX == 0 && SrcY == 0) done = Resample(piece, tmp, DstW, rfMitchell, DstH);
+  if (SrcX == 0 && SrcY == 0) done = Resample(piece, tmp, BmpSize(DstW, DstH), rfMitchell);
   if (!done) StretchNearest(tmp, tmp.Bounds(), piece, piece.Bounds());
   BlendPieceAlpha(Dst, tmp, BmpRect(0, 0, DstW - 1, DstH - 1), G, BmpPoint(X, Y));
 }
 
-void CopyPieceKeyed(const Bitmap32& Dst, const Bitmap32& Src, int X, bool OverParent, const TCacheInfo& ParentBG,
-                    std::uint32_t Key, const BmpRect& SrcRect, int Y) {
+void CopyPieceKeyed(const Bitmap32& Dst, const Bitmap32& Src, const BmpRect& SrcRect, BmpPoint DstPt, std::uint32_t Key,
+                    bool OverParent, const TCacheInfo& ParentBG) {
   Clip c;
-  if (!ClipPiece(Dst, BmpPoint(X, Y), Src, SrcRect, c)) return;
+  if (!ClipPiece(Dst, DstPt, Src, SrcRect, c)) return;
   const u32 key = KeyToPixel(Key);
   const Bitmap32* parent = ParentBG.Bmp;
   const bool intoParent = parent && parent->Row0() == Dst.Row0();

@@ -25,15 +25,17 @@ void TintRect32(const Bitmap32& Bmp, const BmpRect& R, int A, std::uint32_t Colo
 void BlendBitmapConst(const Bitmap32& Dst, const Bitmap32& Src, int A, BmpPoint DstPt, const BmpRect& SrcRect);
 // Per-pixel alpha blend of a source piece with global alpha G (0..255).
 void BlendPieceAlpha(const Bitmap32& Dst, const Bitmap32& Src, const BmpRect& SrcRect, int G, BmpPoint DstPt);
-// The source piece scaled to DstW x DstH, then blended as BlendPieceAlpha.
-void StretchPieceAlpha(const Bitmap32& Dst, int X, int Y, int G, int SrcH, int SrcW, int SrcY, int SrcX,
-                       const Bitmap32& Src, int DstH, int DstW);
+// The source piece SrcArea scaled to the size of DstArea, then blended there as
+// BlendPieceAlpha. Both rectangles are half-open, as StretchPiece takes them.
+void StretchPieceAlpha(const Bitmap32& Dst, const BmpRect& DstArea, const Bitmap32& Src, const BmpRect& SrcArea,
+                       int G);
 // Keyed copy: source pixels equal to the key take the parent's pixel (when
 // OverParent and the parent is ready and another bitmap), the parent's fill
 // colour (parent not ready) or are left; pixels copied into the parent's own
 // bitmap get alpha 255.
-void CopyPieceKeyed(const Bitmap32& Dst, const Bitmap32& Src, int X, bool OverParent, const TCacheInfo& ParentBG,
-                    std::uint32_t Key, const BmpRect& SrcRect, int Y);
+// SrcRect is inclusive, as BlendPieceAlpha takes it.
+void CopyPieceKeyed(const Bitmap32& Dst, const Bitmap32& Src, const BmpRect& SrcRect, BmpPoint DstPt, std::uint32_t Key,
+                    bool OverParent, const TCacheInfo& ParentBG);
 // Source pixels different from the key are copied with alpha 255.
 void CopyKeyedOpaque(const Bitmap32& Dst, const Bitmap32& Src, int X, std::uint32_t Key, int Y);
 // For source pixels different from the key, all four bytes

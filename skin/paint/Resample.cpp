@@ -218,12 +218,13 @@ void Vertical(const Bitmap32& src, const Bitmap32& dst, const Weights& wt) {
 
 }  // namespace
 
-bool Resample(const Bitmap32& Src, Bitmap32& Dst, int Width, int Filter, int Height) {
+bool Resample(const Bitmap32& Src, Bitmap32& Dst, BmpSize Size, int Filter) {
+  const int Width = Size.Width, Height = Size.Height;
   if (Src.Width() < 2 || Src.Height() < 2 || Width <= 0 || Height <= 0) return false;
   if (Support(Filter) == 0.0) return false;
   if (&Src == &Dst) {  // resizing Dst would free the source
     Bitmap32 out;
-    if (!Resample(Src, out, Width, Filter, Height)) return false;
+    if (!Resample(Src, out, Size, Filter)) return false;
     Dst = std::move(out);
     return true;
   }
@@ -264,7 +265,7 @@ Bitmap32 ScaleFrames(const Bitmap32& Src, int Cols, int Rows, int Mul, int Div, 
       const Bitmap32 from = Src.View(BmpRect(i * sw, j * sh, (i + 1) * sw, (j + 1) * sh));
       const BmpRect to(i * dw, j * dh, (i + 1) * dw, (j + 1) * dh);
       Bitmap32 cell = dst.View(to);
-      if (!(Smooth && Resample(from, cell, dw, rfMitchell, dh))) StretchNearest(dst, to, from, from.Bounds());
+      if (!(Smooth && Resample(from, cell, BmpSize(dw, dh), rfMitchell))) StretchNearest(dst, to, from, from.Bounds());
     }
   return dst;
 }

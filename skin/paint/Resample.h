@@ -14,12 +14,12 @@ enum TResampleFilter : int {
   rfMitchell = 6,   // B = C = 1/3; the one the painters use
 };
 
-// Scales Src into Dst at Width x Height. Nothing happens for a source
+// Scales Src into Dst at Size. Nothing happens for a source
 // smaller than 2 x 2, a non-positive target size or an unknown filter; equal
-// sizes copy. An owned Dst is sized to Width x Height; a wrapped Dst must
+// sizes copy. An owned Dst is sized to Size; a wrapped Dst must
 // already have that size (otherwise nothing happens). Returns whether Dst
 // was written. All four bytes are filtered.
-bool Resample(const Bitmap32& Src, Bitmap32& Dst, int Width, int Filter, int Height);
+bool Resample(const Bitmap32& Src, Bitmap32& Dst, BmpSize Size, int Filter);
 
 // Scales an image of Cols x Rows equal cells (frames side by side, mask rows
 // below) by Mul / Div, cell by cell so that no filter reaches across a cell

@@ -83,7 +83,7 @@ Bitmap32 RenderMainWindowPreview(cb::test::LoadedSkin& skin, int Width, int Heig
                    BmpRect(track.Right - 14, track.Top + 1, track.Right - 1, track.Bottom - 1));
 
   Bitmap32 out;
-  Resample(canvas, out, Width, rfMitchell, Height);
+  Resample(canvas, out, BmpSize(Width, Height), rfMitchell);
   ForEachPixel(out, TPixelOp::Opaque, 0);
   for (const Caption& c : captions) {
     const int x = c.CX * Width / cw, y = c.CY * Height / ch;

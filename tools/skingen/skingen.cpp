@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "Raster.h"
-#include "acMemIni.h"
+#include "sSkinOptions.h"
 #include "sSkinOptions.h"
 
 using namespace skingen;

@@ -43,14 +43,14 @@ TSkinPackResult PackSkinFolder(const std::filesystem::path& folder,
   r.Names = names;
 
   // Read the result back: what was packed must be what the reader sees.
-  TacMemoryStream check(r.Archive);
+  TMemoryStream check(r.Archive);
   TacSkinConvertor c;
   c.PackedData = &check;
-  if (!ReadSkinArchive(c, nullptr) || !c.Options || c.Options->Data != entries[0].Content ||
+  if (!ReadSkinArchive(c, nullptr) || !c.Options || c.Options->Bytes() != entries[0].Content ||
       c.FileCount != static_cast<int>(entries.size()) - 1)
     throw ESkinPackError("the packed archive does not read back");
   for (int i = 0; i < c.FileCount; ++i)
-    if (c.Files[static_cast<size_t>(i)].Stream->Data != entries[static_cast<size_t>(i) + 1].Content)
+    if (c.Files[static_cast<size_t>(i)].Stream->Bytes() != entries[static_cast<size_t>(i) + 1].Content)
       throw ESkinPackError("entry " + names[static_cast<size_t>(i) + 1] + " does not read back");
   return r;
 }

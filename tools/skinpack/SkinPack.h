@@ -9,11 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "base/Errors.h"
+
 namespace cb {
 
-class ESkinPackError : public std::runtime_error {
+class ESkinPackError : public EClearbayError {
 public:
-  using std::runtime_error::runtime_error;
+  using EClearbayError::EClearbayError;
 };
 
 struct TSkinPackResult {

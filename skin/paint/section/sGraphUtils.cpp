@@ -520,7 +520,7 @@ void DrawBorderMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& Parent
     const BmpRect d(dx, dy, dx + s.Width(), dy + s.Height());
     if (Mask.MaskType > 0) ComposeMasked(Bmp, d, *src, s, maskOffset, ParentBG, cornersOver);
     else if (alpha) BlendPieceAlpha(Bmp, *src, Inclusive(s), 255, BmpPoint(dx, dy));
-    else CopyPieceKeyed(Bmp, *src, dx, cornersOver, ParentBG, clKeyColor, Inclusive(s), dy);
+    else CopyPieceKeyed(Bmp, *src, Inclusive(s), BmpPoint(dx, dy), clKeyColor, cornersOver, ParentBG);
   };
   // A side or the centre: source piece s laid over destination area d, tiled
   // along the axes where the piece is smaller, or stretched once.
@@ -533,8 +533,7 @@ void DrawBorderMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& Parent
         if (s.Width() == d.Width() && s.Height() == d.Height())
           BlendPieceAlpha(Bmp, *src, Inclusive(s), 255, BmpPoint(d.Left, d.Top));
         else
-          StretchPieceAlpha(Bmp, d.Left, d.Top, 255, s.Height(), s.Width(), s.Top, s.Left, *src, d.Height(),
-                            d.Width());
+          StretchPieceAlpha(Bmp, d, *src, s, 255);
       } else {
         StretchPiece(Bmp, d, *src, s);
       }
@@ -585,7 +584,7 @@ void DrawCornerImage(Bitmap32& Bmp, BmpPoint Position, int State, const TCacheIn
   const bool alpha = (Mask.DrawMode & dmAlpha) || Mask.ImgType == itisaPngGlyph;
   if (Opaque == 1) {
     if (alpha) BlendPieceAlpha(Bmp, *src, Inclusive(s), 255, BmpPoint(x, y));
-    else CopyPieceKeyed(Bmp, *src, x, true, ParentBG, clKeyColor, Inclusive(s), y);
+    else CopyPieceKeyed(Bmp, *src, Inclusive(s), BmpPoint(x, y), clKeyColor, true, ParentBG);
   } else {
     if (alpha) BlendPieceAlpha(Bmp, *src, Inclusive(s), 127, BmpPoint(x, y));
     else BlendKeyed(Bmp, x, y, clKeyColor, 127, Inclusive(s), *src);
@@ -756,74 +755,79 @@ bool InTriangle(double px, double py, const double* v) {
 
 }  // namespace
 
-void PaintGradient(Bitmap32& Bmp, const BmpRect& Rect, const std::vector<TsGradPoint>& Points, int Offset) {
-  const BmpRect r = Intersect(Rect, Bmp.Bounds());
-  if (IsEmpty(r) || Points.empty()) return;
+namespace {
+
+using GradPoints = std::vector<TsGradPoint>;
+
+u32 PointColor(const GradPoints& Points, size_t i) { return Points[i].Color & 0xFFFFFFu; }
+
+bool SystemFill(const GradPoints& Points, size_t i) {
+  return (Points[i].Mode & gpSystemFill) || (Points[i - 1].Mode & gpSystemFill);
+}
+
+u32 BandStep(const GradPoints& Points, size_t i, int k, int n) {
+  const u32 a = PointColor(Points, i - 1), b = PointColor(Points, i);
+  return SystemFill(Points, i) ? SysGradientColor(a, b, k, n) : BandColor(a, b, k, n);
+}
+
+// Mode 0: horizontal bands from top to bottom; r is Rect clipped to the bitmap.
+void PaintVerticalGradient(Bitmap32& Bmp, const BmpRect& Rect, const BmpRect& r, const GradPoints& Points,
+                           int Offset) {
   const size_t n = Points.size();
-  auto col = [&](size_t i) { return Points[i].Color & 0xFFFFFFu; };
-  const u32 mode = Points[0].Mode & gpDirectionBits;
-  if (n == 1) {
-    FillPixels32(Bmp, r, col(0), 255);
-    return;
+  const int total = Rect.Height() + Offset;
+  int y = Rect.Top + Offset;
+  for (size_t i = 1; i < n && y < Rect.Bottom; ++i) {
+    int rows = (int(Points[i].Percent) - int(Points[i - 1].Percent)) * total / 100;
+    if (i == n - 1) rows = Rect.Bottom - y;
+    for (int k = 0; k < rows; ++k, ++y) {
+      if (y < r.Top || y >= r.Bottom) continue;
+      FillRow(Bmp, y, r.Left, r.Right, ColorToPixel(BandStep(Points, i, k, rows), 255));
+    }
   }
-  if (mode == 0) {
-    const int total = Rect.Height() + Offset;
-    int y = Rect.Top + Offset;
-    for (size_t i = 1; i < n && y < Rect.Bottom; ++i) {
-      int rows = (int(Points[i].Percent) - int(Points[i - 1].Percent)) * total / 100;
-      if (i == n - 1) rows = Rect.Bottom - y;
-      const bool sys = (Points[i].Mode & gpSystemFill) || (Points[i - 1].Mode & gpSystemFill);
-      for (int k = 0; k < rows; ++k, ++y) {
-        if (y < r.Top || y >= r.Bottom) continue;
-        const u32 c = sys ? SysGradientColor(col(i - 1), col(i), k, rows) : BandColor(col(i - 1), col(i), k, rows);
-        FillRow(Bmp, y, r.Left, r.Right, ColorToPixel(c, 255));
+}
+
+// Mode 1: vertical bands from left to right, one row built and copied down.
+void PaintHorizontalGradient(Bitmap32& Bmp, const BmpRect& Rect, const BmpRect& r, const GradPoints& Points) {
+  const size_t n = Points.size();
+  std::vector<u32> row(size_t(Rect.Width()), 0);
+  double edge = 0;
+  int x = 0;
+  for (size_t i = 1; i < n && x < Rect.Width(); ++i) {
+    edge = std::nearbyint(edge + (int(Points[i].Percent) - int(Points[i - 1].Percent)) * double(Rect.Width()) / 100);
+    int end = i == n - 1 ? Rect.Width() : std::min(int(edge), Rect.Width());
+    const int cols = end - x;
+    for (int k = 0; k < cols; ++k, ++x) row[size_t(x)] = ColorToPixel(BandStep(Points, i, k, cols), 255);
+  }
+  for (int y = r.Top; y < r.Bottom; ++y)
+    std::memcpy(Bmp.Line(y) + r.Left, row.data() + (r.Left - Rect.Left), size_t(r.Width()) * 4);
+}
+
+// Four corners and a centre, with gpOnTop: our own four-corner blend, bilinear
+// between the corner colours of points 1..4.
+void PaintCornerGradient(Bitmap32& Bmp, const BmpRect& Rect, const BmpRect& r, const GradPoints& Points) {
+  const double L = Rect.Left, T = Rect.Top, R = Rect.Right - 1, B = Rect.Bottom - 1;
+  const u32 tl = PointColor(Points, 1), tr = PointColor(Points, 2), br = PointColor(Points, 3),
+            bl = PointColor(Points, 4);
+  for (int y = r.Top; y < r.Bottom; ++y) {
+    const double fy = B > T ? (y - T) / (B - T) : 0;
+    for (int x = r.Left; x < r.Right; ++x) {
+      const double fx = R > L ? (x - L) / (R - L) : 0;
+      u32 out = 0;
+      for (int sh = 0; sh < 24; sh += 8) {
+        const double top = Channel(tl, sh) * (1 - fx) + Channel(tr, sh) * fx;
+        const double bot = Channel(bl, sh) * (1 - fx) + Channel(br, sh) * fx;
+        out |= u32(std::clamp(int(std::nearbyint(top * (1 - fy) + bot * fy)), 0, 255)) << sh;
       }
+      Bmp.SetPixel(x, y, ColorToPixel(out, 255));
     }
-    return;
   }
-  if (mode == 1) {
-    std::vector<u32> row(size_t(Rect.Width()), 0);
-    double edge = 0;
-    int x = 0;
-    for (size_t i = 1; i < n && x < Rect.Width(); ++i) {
-      edge = std::nearbyint(edge + (int(Points[i].Percent) - int(Points[i - 1].Percent)) * double(Rect.Width()) / 100);
-      int end = i == n - 1 ? Rect.Width() : std::min(int(edge), Rect.Width());
-      const int cols = end - x;
-      const bool sys = (Points[i].Mode & gpSystemFill) || (Points[i - 1].Mode & gpSystemFill);
-      for (int k = 0; k < cols; ++k, ++x)
-        row[size_t(x)] = ColorToPixel(sys ? SysGradientColor(col(i - 1), col(i), k, cols)
-                                          : BandColor(col(i - 1), col(i), k, cols),
-                                      255);
-    }
-    for (int y = r.Top; y < r.Bottom; ++y)
-      std::memcpy(Bmp.Line(y) + r.Left, row.data() + (r.Left - Rect.Left), size_t(r.Width()) * 4);
-    return;
-  }
-  // Four corners and a centre.
-  if (n < 5) {
-    FillPixels32(Bmp, r, col(0), 255);
-    return;
-  }
+}
+
+// Four corners and a centre: four triangles meeting at the centre, each
+// coloured by barycentric weights.
+void PaintTriangleGradient(Bitmap32& Bmp, const BmpRect& Rect, const BmpRect& r, const GradPoints& Points) {
   const double L = Rect.Left, T = Rect.Top, R = Rect.Right - 1, B = Rect.Bottom - 1;
   const double cx = (L + R) / 2, cy = (T + B) / 2;
-  if (Points[0].Mode & gpOnTop) {
-    // Our own four-corner blend: bilinear between the corner colours of points 1..4.
-    const u32 tl = col(1), tr = col(2), br = col(3), bl = col(4);
-    for (int y = r.Top; y < r.Bottom; ++y) {
-      const double fy = B > T ? (y - T) / (B - T) : 0;
-      for (int x = r.Left; x < r.Right; ++x) {
-        const double fx = R > L ? (x - L) / (R - L) : 0;
-        u32 out = 0;
-        for (int sh = 0; sh < 24; sh += 8) {
-          const double top = Channel(tl, sh) * (1 - fx) + Channel(tr, sh) * fx;
-          const double bot = Channel(bl, sh) * (1 - fx) + Channel(br, sh) * fx;
-          out |= u32(std::clamp(int(std::nearbyint(top * (1 - fy) + bot * fy)), 0, 255)) << sh;
-        }
-        Bmp.SetPixel(x, y, ColorToPixel(out, 255));
-      }
-    }
-    return;
-  }
   const double vx[5][2] = {{L, T}, {cx, cy}, {R, T}, {R, B}, {L, B}};
   const int tri[4][3] = {{0, 1, 2}, {1, 2, 3}, {0, 1, 4}, {4, 1, 3}};
   for (int y = r.Top; y < r.Bottom; ++y)
@@ -831,10 +835,25 @@ void PaintGradient(Bitmap32& Bmp, const BmpRect& Rect, const std::vector<TsGradP
       for (const auto& t : tri) {
         const double v[6] = {vx[t[0]][0], vx[t[0]][1], vx[t[1]][0], vx[t[1]][1], vx[t[2]][0], vx[t[2]][1]};
         if (!InTriangle(x, y, v)) continue;
-        const u32 c[3] = {col(size_t(t[0])), col(size_t(t[1])), col(size_t(t[2]))};
+        const u32 c[3] = {PointColor(Points, size_t(t[0])), PointColor(Points, size_t(t[1])),
+                          PointColor(Points, size_t(t[2]))};
         Bmp.SetPixel(x, y, ColorToPixel(TriangleColor(x, y, v, c), 255));
         break;
       }
+}
+
+}  // namespace
+
+void PaintGradient(Bitmap32& Bmp, const BmpRect& Rect, const std::vector<TsGradPoint>& Points, int Offset) {
+  const BmpRect r = Intersect(Rect, Bmp.Bounds());
+  if (IsEmpty(r) || Points.empty()) return;
+  const u32 mode = Points[0].Mode & gpDirectionBits;
+  // One colour, or too few points for four corners and a centre: a plain fill.
+  if (Points.size() == 1 || (mode > 1 && Points.size() < 5)) return FillPixels32(Bmp, r, PointColor(Points, 0), 255);
+  if (mode == 0) return PaintVerticalGradient(Bmp, Rect, r, Points, Offset);
+  if (mode == 1) return PaintHorizontalGradient(Bmp, Rect, r, Points);
+  if (Points[0].Mode & gpOnTop) return PaintCornerGradient(Bmp, Rect, r, Points);
+  PaintTriangleGradient(Bmp, Rect, r, Points);
 }
 
 void RestoreCorners(ISectionBinding& CommonData, Bitmap32& Cache, int State, int Corners) {
@@ -935,7 +954,7 @@ void DrawOuterMask(Bitmap32& Bmp, const BmpRect& Rect, const TCacheInfo& ParentB
       if (sw == dw && sh == dh) {
         BlendPieceAlpha(Bmp, *src, Inclusive(S), Opacity, BmpPoint(D.Left, D.Top));
       } else if (S.Left >= 0 && S.Top >= 0 && S.Right <= src->Width() && S.Bottom <= src->Height()) {
-        StretchPieceAlpha(Bmp, D.Left, D.Top, Opacity, sh, sw, S.Top, S.Left, *src, dh, dw);
+        StretchPieceAlpha(Bmp, D, *src, S, Opacity);
       }
       return;
     }

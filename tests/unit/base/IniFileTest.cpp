@@ -298,3 +298,37 @@ TEST_F(TempDir, OversizedOrUnreadableFilesFailClearly) {
 }
 
 } // namespace
+
+namespace {
+
+// One reader, two syntaxes, over 16-bit and 8-bit text alike; S makes a name of
+// the text's kind from ASCII.
+template <class Char>
+void CheckBothSyntaxes(const std::basic_string<Char>& Text, auto S) {
+  TBasicMemIni<Char> Profile(TIniSyntax::isProfile, false);
+  Profile.SetText(Text);
+  EXPECT_EQ(Profile.Value(S("main"), S("key")), S("v 1"));        // names folded, both sides trimmed
+  EXPECT_EQ(Profile.Value(S("MAIN"), S("Q")), S("q"));            // quotes stripped
+  EXPECT_FALSE(Profile.ValueExists(S("MAIN"), S("LATER")));        // the second [Main] is not seen
+  EXPECT_FALSE(Profile.SectionExists(S("[Odd")));
+  EXPECT_EQ(Profile.Sections().size(), 3u);
+
+  TBasicMemIni<Char> Mem(TIniSyntax::isMemIni, true);
+  Mem.SetText(Text);
+  EXPECT_FALSE(Mem.ValueExists(S("Main"), S("key")));              // case counts
+  EXPECT_EQ(Mem.Value(S("Main"), S("Key ")), S(" v 1"));          // as written after the line is trimmed
+  EXPECT_EQ(Mem.Value(S("Main"), S("Q")), S("\"q\""));
+  EXPECT_EQ(Mem.Value(S("Main"), S("LATER")), S("2"));            // the second [Main] joins the first
+  EXPECT_EQ(Mem.Value(S("Main"), S("[Odd")), S("x"));             // not a whole line in brackets: a key
+  EXPECT_EQ(Mem.Sections().size(), 2u);
+  EXPECT_EQ(Mem.SectionIndex(S("Other")), 1);
+}
+
+} // namespace
+
+TEST(MemIni, ProfileAndMemorySyntaxesOverEitherText) {
+  CheckBothSyntaxes<char16_t>(u"[Main]\n  Key = v 1\nQ=\"q\"\n[Odd=x\n[Other]\n[Main]\nLATER=2\n",
+                              [](std::string_view P) { return std::u16string(P.begin(), P.end()); });
+  CheckBothSyntaxes<char>("[Main]\n  Key = v 1\nQ=\"q\"\n[Odd=x\n[Other]\n[Main]\nLATER=2\n",
+                          [](std::string_view P) { return std::string(P); });
+}

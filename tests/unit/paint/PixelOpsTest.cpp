@@ -179,7 +179,7 @@ TEST(Keyed, KeyMatchesOnlyTheTransparentMagentaPixel) {
   src.SetPixel(0, 0, 0xFFFF00FFu);  // opaque magenta: not the key
   src.SetPixel(1, 0, 0x00FF00FFu);
   TCacheInfo none;
-  CopyPieceKeyed(dst, src, 0, false, none, 0xFF00FF, BmpRect(0, 0, 1, 0), 0);
+  CopyPieceKeyed(dst, src, BmpRect(0, 0, 1, 0), BmpPoint(0, 0), 0xFF00FF, false, none);
   EXPECT_EQ(dst.Pixel(0, 0), 0xFFFF00FFu);
   EXPECT_EQ(dst.Pixel(1, 0), 0u);
 }
@@ -198,24 +198,24 @@ TEST(Keyed, CopyPieceKeyedTakesParentPixelsOrFillColour) {
   bg.X = 1;
   bg.Y = 2;
   bg.Ready = true;
-  CopyPieceKeyed(dst, src, 1, true, bg, 0xFF00FF, BmpRect(0, 0, 1, 0), 1);
+  CopyPieceKeyed(dst, src, BmpRect(0, 0, 1, 0), BmpPoint(1, 1), 0xFF00FF, true, bg);
   EXPECT_EQ(dst.Pixel(1, 1), parent.Pixel(2, 3));  // parent at (X + x, Y + y)
   EXPECT_EQ(dst.Pixel(2, 1), 0x80112233u);          // alpha kept in a foreign bitmap
 
   // Not over the parent: key pixels stay.
   dst.Fill(0x01010101u);
-  CopyPieceKeyed(dst, src, 0, false, bg, 0xFF00FF, BmpRect(0, 0, 1, 0), 0);
+  CopyPieceKeyed(dst, src, BmpRect(0, 0, 1, 0), BmpPoint(0, 0), 0xFF00FF, false, bg);
   EXPECT_EQ(dst.Pixel(0, 0), 0x01010101u);
 
   // Not ready: key pixels take the fill colour.
   TCacheInfo fill;
   fill.FillColor = 0x00FF00;
-  CopyPieceKeyed(dst, src, 0, true, fill, 0xFF00FF, BmpRect(0, 0, 1, 0), 0);
+  CopyPieceKeyed(dst, src, BmpRect(0, 0, 1, 0), BmpPoint(0, 0), 0xFF00FF, true, fill);
   EXPECT_EQ(dst.Pixel(0, 0), 0xFF00FF00u);
 
   // Copied into the parent's own bitmap: opaque.
   TCacheInfo self = MakeCacheInfo(parent);
-  CopyPieceKeyed(parent, src, 0, true, self, 0xFF00FF, BmpRect(0, 0, 1, 0), 0);
+  CopyPieceKeyed(parent, src, BmpRect(0, 0, 1, 0), BmpPoint(0, 0), 0xFF00FF, true, self);
   EXPECT_EQ(parent.Pixel(1, 0), 0xFF112233u);
   EXPECT_EQ(parent.Pixel(0, 0), 0xFF000000u);
 }
@@ -374,7 +374,7 @@ TEST(Disabled, BlendedTowardsFillColourOrParentColour) {
 TEST(Stretch, StretchPieceAlphaScalesThenBlends) {
   Bitmap32 src = Solid(2, 2, 0xFF204060u);
   Bitmap32 dst = Solid(5, 5, 0xFF000000u);
-  StretchPieceAlpha(dst, 1, 1, 255, 2, 2, 0, 0, src, 4, 4);
+  StretchPieceAlpha(dst, BmpRect(1, 1, 5, 5), src, BmpRect(0, 0, 2, 2), 255);
   EXPECT_EQ(dst.Pixel(0, 0), 0xFF000000u);
   for (int y = 1; y < 5; ++y)
     for (int x = 1; x < 5; ++x) EXPECT_EQ(dst.Pixel(x, y), 0xFF1F3F5Fu) << x << "," << y;  // (255 s + d) >> 8
@@ -384,14 +384,14 @@ TEST(Stretch, StretchPieceAlphaScalesThenBlends) {
   src2.SetPixel(1, 0, 0xFF0000FFu);
   src2.SetPixel(2, 0, 0xFFFF0000u);
   Bitmap32 d2 = Solid(4, 1, 0u);
-  StretchPieceAlpha(d2, 0, 0, 255, 1, 2, 0, 1, src2, 1, 4);
+  StretchPieceAlpha(d2, BmpRect(0, 0, 4, 1), src2, BmpRect(1, 0, 3, 1), 255);
   EXPECT_EQ(d2.Pixel(0, 0), 0xFF0000FEu);
   EXPECT_EQ(d2.Pixel(1, 0), 0xFF0000FEu);
   EXPECT_EQ(d2.Pixel(3, 0), 0xFFFE0000u);
 
   Bitmap32 d3 = Solid(2, 2, 0u);
-  StretchPieceAlpha(d3, 0, 0, 255, 2, 2, -1, 0, src, 2, 2);  // start outside: nothing
-  StretchPieceAlpha(d3, 0, 0, 255, 0, 2, 0, 0, src, 2, 2);
+  StretchPieceAlpha(d3, BmpRect(0, 0, 2, 2), src, BmpRect(0, -1, 2, 1), 255);  // start outside: nothing
+  StretchPieceAlpha(d3, BmpRect(0, 0, 2, 2), src, BmpRect(0, 0, 2, 0), 255);
   EXPECT_EQ(d3.Pixel(0, 0), 0u);
 }
 

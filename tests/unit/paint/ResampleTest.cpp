@@ -10,21 +10,21 @@
 
 TEST(Resample, RefusesTinySourcesAndBadSizes) {
   Bitmap32 dst;
-  EXPECT_FALSE(Resample(Bitmap32(1, 5), dst, 4, rfMitchell, 4));
-  EXPECT_FALSE(Resample(Bitmap32(5, 1), dst, 4, rfMitchell, 4));
-  EXPECT_FALSE(Resample(Bitmap32(5, 5), dst, 0, rfMitchell, 4));
-  EXPECT_FALSE(Resample(Bitmap32(5, 5), dst, 4, 17, 4));
+  EXPECT_FALSE(Resample(Bitmap32(1, 5), dst, BmpSize(4, 4), rfMitchell));
+  EXPECT_FALSE(Resample(Bitmap32(5, 1), dst, BmpSize(4, 4), rfMitchell));
+  EXPECT_FALSE(Resample(Bitmap32(5, 5), dst, BmpSize(0, 4), rfMitchell));
+  EXPECT_FALSE(Resample(Bitmap32(5, 5), dst, BmpSize(4, 4), 17));
   EXPECT_TRUE(dst.Empty());
   std::uint32_t mem[4] = {};
   Bitmap32 wrapped = Bitmap32::Wrap(mem, 2, 2, 8);
-  EXPECT_FALSE(Resample(Bitmap32(5, 5), wrapped, 3, rfMitchell, 3));  // foreign memory of another size
-  EXPECT_TRUE(Resample(Bitmap32(5, 5), wrapped, 2, rfMitchell, 2));
+  EXPECT_FALSE(Resample(Bitmap32(5, 5), wrapped, BmpSize(3, 3), rfMitchell));  // foreign memory of another size
+  EXPECT_TRUE(Resample(Bitmap32(5, 5), wrapped, BmpSize(2, 2), rfMitchell));
 }
 
 TEST(Resample, IntoItself) {
   Bitmap32 b(4, 4);
   b.Fill(0xFF102030u);
-  ASSERT_TRUE(Resample(b, b, 8, rfMitchell, 6));
+  ASSERT_TRUE(Resample(b, b, BmpSize(8, 6), rfMitchell));
   EXPECT_EQ(b.Width(), 8);
   EXPECT_EQ(b.Height(), 6);
   EXPECT_EQ(b.Pixel(7, 5), 0xFF102030u);
@@ -34,7 +34,7 @@ TEST(Resample, EqualSizeCopies) {
   Bitmap32 src(3, 2);
   for (int i = 0; i < 6; ++i) src.SetPixel(i % 3, i / 3, 0x01020304u * std::uint32_t(i + 1));
   Bitmap32 dst;
-  ASSERT_TRUE(Resample(src, dst, 3, rfMitchell, 2));
+  ASSERT_TRUE(Resample(src, dst, BmpSize(3, 2), rfMitchell));
   for (int i = 0; i < 6; ++i) EXPECT_EQ(dst.Pixel(i % 3, i / 3), src.Pixel(i % 3, i / 3));
 }
 
@@ -44,7 +44,7 @@ TEST(Resample, FlatImagesStayFlatWithEveryFilter) {
   for (int f = rfBox; f <= rfMitchell; ++f)
     for (auto [w, h] : {std::pair{13, 9}, std::pair{3, 2}, std::pair{1, 1}, std::pair{20, 3}}) {
       Bitmap32 dst;
-      ASSERT_TRUE(Resample(src, dst, w, f, h));
+      ASSERT_TRUE(Resample(src, dst, BmpSize(w, h), f));
       ASSERT_EQ(dst.Width(), w);
       ASSERT_EQ(dst.Height(), h);
       for (int y = 0; y < h; ++y)
@@ -58,7 +58,7 @@ TEST(Resample, BoxHalvingAveragesPairs) {
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 4; ++x) src.SetPixel(x, y, 0xFF000000u | v[x]);
   Bitmap32 dst;
-  ASSERT_TRUE(Resample(src, dst, 2, rfBox, 1));
+  ASSERT_TRUE(Resample(src, dst, BmpSize(2, 1), rfBox));
   EXPECT_EQ(dst.Pixel(0, 0), 0xFF000032u);  // (0 + 100) / 2
   EXPECT_EQ(dst.Pixel(1, 0), 0xFF00007Du);  // (200 + 50) / 2
 }
@@ -70,7 +70,7 @@ TEST(Resample, MitchellEnlargesAStepSymmetricallyWithinRange) {
   for (int y = 0; y < 2; ++y)
     for (int x = 0; x < 6; ++x) src.SetPixel(x, y, (x == 2 || x == 3) ? 0xFFFFFFFFu : 0xFF000000u);
   Bitmap32 dst;
-  ASSERT_TRUE(Resample(src, dst, 24, rfMitchell, 4));
+  ASSERT_TRUE(Resample(src, dst, BmpSize(24, 4), rfMitchell));
   for (int x = 0; x < 12; ++x) EXPECT_EQ(dst.Pixel(x, 1), dst.Pixel(23 - x, 1)) << x;
   EXPECT_EQ(dst.Pixel(11, 2), 0xFFFFFFFFu);
   EXPECT_EQ(dst.Pixel(0, 0) & 0xFF, 0u);
@@ -95,7 +95,7 @@ TEST(Resample, ShrinkingKeepsTheMeanOfNoise) {
       src.SetPixel(x, y, 0xFF000000u | g | (g << 8) | (g << 16));
     }
   Bitmap32 dst;
-  ASSERT_TRUE(Resample(src, dst, 16, rfMitchell, 16));
+  ASSERT_TRUE(Resample(src, dst, BmpSize(16, 16), rfMitchell));
   long long dsum = 0;
   for (int y = 0; y < 16; ++y)
     for (int x = 0; x < 16; ++x) dsum += dst.Pixel(x, y) & 0xFF;
@@ -144,7 +144,7 @@ TEST(Resample, MatchesAPlainDoubleResamplerWithinRounding) {
     for (int y = 0; y < sh; ++y)
       for (int x = 0; x < sw; ++x) src.SetPixel(x, y, std::uint32_t(rng()));
     Bitmap32 dst;
-    ASSERT_TRUE(Resample(src, dst, dw, rfMitchell, dh));
+    ASSERT_TRUE(Resample(src, dst, BmpSize(dw, dh), rfMitchell));
     const auto wx = RefWeights(sw, dw), wy = RefWeights(sh, dh);
     // Horizontal pass to 8 bits, then vertical, as the routine does.
     std::vector<std::uint8_t> mid(std::size_t(dw * sh * 4));
@@ -200,7 +200,7 @@ TEST(ScaleFrames, NoFilterReachesAcrossACell) {
     }
   // Scaled whole, the same image mixes neighbouring frames at their edges.
   Bitmap32 whole;
-  ASSERT_TRUE(Resample(CellImage(3, 2, 10, 8), whole, 45, rfMitchell, 24));
+  ASSERT_TRUE(Resample(CellImage(3, 2, 10, 8), whole, BmpSize(45, 24), rfMitchell));
   EXPECT_NE(whole.Pixel(14, 3), whole.Pixel(2, 3));
 }
 
@@ -241,7 +241,7 @@ TEST(Resample, VectorAndScalarBuildsAgreeToTheBit) {
     for (int y = 0; y < sh; ++y)
       for (int x = 0; x < sw; ++x) src.SetPixel(x, y, std::uint32_t(rng()));
     Bitmap32 dst;
-    ASSERT_TRUE(Resample(src, dst, dw, rfMitchell, dh));
+    ASSERT_TRUE(Resample(src, dst, BmpSize(dw, dh), rfMitchell));
     for (int y = 0; y < dh; ++y)
       for (int x = 0; x < dw; ++x) h = (h ^ dst.Pixel(x, y)) * 1099511628211ull;
   }

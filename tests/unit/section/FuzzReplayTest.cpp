@@ -16,7 +16,7 @@ TEST(SectionPaintFuzzInputs, PaintWithinTheirBitmaps) {
     for (const auto& e : fs::directory_iterator(dir)) {
       std::ifstream in(e.path(), std::ios::binary);
       const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      EXPECT_TRUE(cbfuzz::PaintFuzzedSkin(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
+      EXPECT_TRUE(cb::fuzz::PaintFuzzedSkin(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
           << e.path().filename();
       ++inputs;
     }

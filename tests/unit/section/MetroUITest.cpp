@@ -24,8 +24,8 @@ std::unique_ptr<cb::test::LoadedSkin> Packed() { return cb::test::LoadSkin("Metr
 }  // namespace
 
 TEST(MetroUIArchive, EntriesOptionsAndPreview) {
-  TacMemoryStream packed;
-  packed.Data = Archive();
+  TMemoryStream packed;
+  packed.Bytes() = Archive();
   TacSkinConvertor sc;
   sc.PackedData = &packed;
   ASSERT_TRUE(ReadSkinArchive(sc, nullptr));
@@ -33,24 +33,24 @@ TEST(MetroUIArchive, EntriesOptionsAndPreview) {
   ASSERT_EQ(sc.FileCount, 2);
   EXPECT_EQ(sc.Files[0].AnsiName, "BUTTONHUGE.BMP");
   EXPECT_EQ(sc.Files[0].FileType, ftBmp);
-  EXPECT_EQ(sc.Files[0].Stream->Data.size(), 110646u);
+  EXPECT_EQ(sc.Files[0].Stream->Bytes().size(), 110646u);
   EXPECT_EQ(sc.Files[1].AnsiName, "MASTER COPY.PNG");
   EXPECT_EQ(sc.Files[1].FileType, ftOther);
   ASSERT_TRUE(sc.Options);
-  const std::string text(sc.Options->Data.begin(), sc.Options->Data.end());
+  const std::string text(sc.Options->Bytes().begin(), sc.Options->Bytes().end());
   EXPECT_EQ(text.substr(0, text.find_first_of("\r\n")), "[GLOBALINFO]");
 
-  const auto master = DecodePng(sc.Files[1].Stream->Data.data(), sc.Files[1].Stream->Data.size());
+  const auto master = DecodePng(sc.Files[1].Stream->Bytes().data(), sc.Files[1].Stream->Bytes().size());
   EXPECT_EQ(master.Bmp.Width(), 211);
   EXPECT_EQ(master.Bmp.Height(), 274);
   EXPECT_TRUE(master.HasAlpha);
-  const auto huge = DecodeBmp(sc.Files[0].Stream->Data.data(), sc.Files[0].Stream->Data.size());
+  const auto huge = DecodeBmp(sc.Files[0].Stream->Bytes().data(), sc.Files[0].Stream->Bytes().size());
   EXPECT_EQ(huge.Bmp.Width(), 288);
   EXPECT_EQ(huge.SourceBits, 24);
 
-  TacMemoryStream preview;
+  TMemoryStream preview;
   ASSERT_TRUE(ExtractSkinPreview(preview, packed));
-  const auto p = DecodePng(preview.Data.data(), preview.Data.size());
+  const auto p = DecodePng(preview.Bytes().data(), preview.Bytes().size());
   EXPECT_EQ(p.Bmp.Width(), 280);
   EXPECT_EQ(p.Bmp.Height(), 200);
 }
@@ -129,8 +129,13 @@ TEST(MetroUIGolden, SectionsMatchTheirGoldenImages) {
     TacSkinData* sd = skin->Data(c.ppi);
     skintool::FixedBinding b(sd, skin->Manager->GetSkinIndex(c.section, sd));
     Bitmap32 sheet(c.w * 3, c.h);
+    // A parent that changes along both axes, so that a piece read from the parent at
+    // the wrong offset shows in the picture.
     Bitmap32 parent(c.w * 3, c.h);
-    parent.Fill(ColorToPixel(0xF0F0F0, 255));
+    for (int y = 0; y < parent.Height(); ++y)
+      for (int x = 0; x < parent.Width(); ++x)
+        parent.SetPixel(x, y, 0xFF00F000u | std::uint32_t(x * 255 / (parent.Width() - 1)) << 16 |
+                                  std::uint32_t(y * 255 / (parent.Height() - 1)));
     for (int s = 0; s < 3; ++s)
       PaintSection(b, MakeCacheInfo(parent), true, s, sheet, BmpPoint(s * c.w, 0), BmpRect(s * c.w, 0, (s + 1) * c.w, c.h));
     const std::string path =

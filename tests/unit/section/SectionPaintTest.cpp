@@ -50,6 +50,14 @@ struct Skin {
 
 std::uint32_t Px(std::uint32_t colour) { return ColorToPixel(colour, 255); }
 
+// Every pixel its own colour, so that a read at the wrong place shows.
+Bitmap32 Gradient(int w, int h) {
+  Bitmap32 b(w, h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b.SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 9) << 16 | std::uint32_t(y * 7) << 8 | 0x40);
+  return b;
+}
+
 TCacheInfo FillBG(std::uint32_t colour) {
   TCacheInfo bg;
   bg.FillColor = colour;
@@ -159,11 +167,10 @@ TEST(PaintSection, KeyedCornerOverReadyParentShowsTheParent) {
   const int mi = s.AddMask({0, 0, 3, 3}, 1, 1, 1, 1, 1, 1);
   s.sd.ma[size_t(mi)].Cfg = 1;
   s.sd.gd[size_t(si)].BorderIndex = mi;
-  Bitmap32 parent(30, 30);
-  parent.Fill(Px(kGreen));
+  Bitmap32 parent = Gradient(30, 30);
   Bitmap32 b(10, 10);
-  PaintSectionByIndex(si, MakeCacheInfo(parent), -1, -1, &s.sd, b, BmpPoint(5, 5), b.Bounds(), 0);
-  EXPECT_EQ(b.Pixel(0, 0), Px(kGreen));
+  PaintSectionByIndex(si, MakeCacheInfo(parent), -1, -1, &s.sd, b, BmpPoint(5, 3), b.Bounds(), 0);
+  EXPECT_EQ(b.Pixel(0, 0), parent.Pixel(5, 3));
   EXPECT_EQ(b.Pixel(1, 0), Px(kBlue));
   for (int y = 0; y < 10; ++y)
     for (int x = 0; x < 10; ++x) ASSERT_NE(b.Pixel(x, y) & 0xFFFFFF, 0xFF00FFu);
@@ -448,14 +455,6 @@ struct OverParent : skintool::FixedBinding {
     return true;
   }
 };
-
-// Every pixel its own colour, so that a read at the wrong place shows.
-Bitmap32 Gradient(int w, int h) {
-  Bitmap32 b(w, h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b.SetPixel(x, y, 0xFF000000u | std::uint32_t(x * 9) << 16 | std::uint32_t(y * 7) << 8 | 0x40);
-  return b;
-}
 
 }  // namespace
 

@@ -21,7 +21,7 @@ std::vector<uint8_t> RandomBytes(size_t n, unsigned seed) {
 // A raw entry with a zlib stream compressed from `packedFrom` but stating `stated` bytes.
 void AppendRawEntry(std::vector<uint8_t>& out, const std::string& name, int32_t stated,
                     const std::vector<uint8_t>& packedFrom) {
-  TacMemoryStream s;
+  TMemoryStream s;
   s.WriteInt32(static_cast<int32_t>(name.size()));
   s.Write(name.data(), name.size());
   s.WriteInt32(stated);
@@ -29,19 +29,19 @@ void AppendRawEntry(std::vector<uint8_t>& out, const std::string& name, int32_t 
   std::vector<uint8_t> z(bound);
   compress2(z.data(), &bound, packedFrom.data(), static_cast<uLong>(packedFrom.size()), 9);
   s.Write(z.data(), bound);
-  out.insert(out.end(), s.Data.begin(), s.Data.end());
+  out.insert(out.end(), s.Bytes().begin(), s.Bytes().end());
 }
 
 std::vector<uint8_t> Header(int32_t n) {
-  TacMemoryStream s;
+  TMemoryStream s;
   s.Write("ASzf", 4);
   s.WriteInt32(n);
-  return s.Data;
+  return s.Bytes();
 }
 
 struct Read {
   TacSkinConvertor c;
-  TacMemoryStream data;
+  TMemoryStream data;
   bool ok = false;
   explicit Read(std::vector<uint8_t> bytes, TacSkinHost* host = nullptr) : data(std::move(bytes)) {
     c.PackedData = &data;
@@ -72,7 +72,7 @@ TEST(SkinArchive, RoundTripKeepsEntriesTypesAndStopsBeforePreview) {
   EXPECT_EQ(r.c.Files[0].Name, u"BUTTONHUGE.BMP");
   EXPECT_EQ(r.c.Files[0].FileType, ftBmp);
   EXPECT_EQ(r.c.Files[1].FileType, ftOther);
-  EXPECT_EQ(r.c.Files[1].Stream->Data, big);
+  EXPECT_EQ(r.c.Files[1].Stream->Bytes(), big);
   EXPECT_EQ(r.c.Files[2].FileType, ftFont);
   EXPECT_EQ(r.c.Files[3].FileType, ftFont);
   EXPECT_EQ(r.c.Files[3].Stream->Size(), 0u);
@@ -85,9 +85,9 @@ TEST(SkinArchive, RoundTripKeepsEntriesTypesAndStopsBeforePreview) {
   EXPECT_EQ(r.c.FindByExactName("Face.ttf"), &r.c.Files[2]);
   EXPECT_EQ(r.c.FindByExactName("FACE.TTF"), nullptr);
 
-  TacMemoryStream dest;
+  TMemoryStream dest;
   ASSERT_TRUE(ExtractSkinPreview(dest, r.data));
-  EXPECT_EQ(dest.Data, preview);
+  EXPECT_EQ(dest.Bytes(), preview);
   EXPECT_EQ(dest.Position(), 0u);
 }
 
@@ -131,13 +131,14 @@ TEST(SkinArchive, AMagicWithoutACountHoldsNoEntries) {
     EXPECT_TRUE(r.c.Files.empty());
     EXPECT_EQ(r.c.FileCount, 0);
     EXPECT_TRUE(host.messages.empty());
+    EXPECT_EQ(r.data.Position(), r.data.Size());  // left at its end, never beyond
   }
 }
 
 TEST(SkinArchive, BadCountsAndSizesAreErrors) {
   auto expectError = [](std::vector<uint8_t> bytes, const char* what) {
     TacSkinConvertor c;
-    TacMemoryStream s(std::move(bytes));
+    TMemoryStream s(std::move(bytes));
     c.PackedData = &s;
     EXPECT_THROW(ReadSkinArchive(c, nullptr), EacSkinArchiveError) << what;
   };
@@ -187,7 +188,7 @@ TEST(SkinArchive, EveryTruncationIsAnError) {
   for (size_t cut = 8; cut < full.size(); ++cut) {
     std::vector<uint8_t> part(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut));
     TacSkinConvertor c;
-    TacMemoryStream s(part);
+    TMemoryStream s(part);
     c.PackedData = &s;
     EXPECT_THROW(ReadSkinArchive(c, nullptr), EacSkinArchiveError) << "cut at " << cut;
   }
@@ -218,7 +219,7 @@ TEST(SkinArchive, FileCountNeverExceedsTheItemsRead) {
 }
 
 TEST(SkinArchive, ClearEmptiesEverythingAndKeepsALentStream) {
-  TacMemoryStream lent(WriteSkinArchive({{"OPTIONS.DAT", Bytes("x")}, {"A.BMP", Bytes("a")}}));
+  TMemoryStream lent(WriteSkinArchive({{"OPTIONS.DAT", Bytes("x")}, {"A.BMP", Bytes("a")}}));
   TacSkinConvertor c;
   c.PackedData = &lent;
   ASSERT_TRUE(ReadSkinArchive(c, nullptr));
@@ -227,13 +228,13 @@ TEST(SkinArchive, ClearEmptiesEverythingAndKeepsALentStream) {
   EXPECT_EQ(c.FileCount, 0);
   EXPECT_FALSE(c.Options);
   EXPECT_EQ(c.PackedData, nullptr);
-  EXPECT_FALSE(lent.Data.empty());
+  EXPECT_FALSE(lent.Bytes().empty());
 }
 
 TEST(SkinArchive, LoadFileReadsExistingFilesOnly) {
   FakeSkinHost host;
   TacSkinConvertor c;
-  c.Options = std::make_unique<TacMemoryStream>(Bytes("old"));
+  c.Options = std::make_unique<TMemoryStream>(Bytes("old"));
   LoadSkinArchiveFile(u"C:\\Skins\\Missing.asz", c, host);
   EXPECT_EQ(c.Options->AsString(), "old");
   host.files[u"C:\\Skins\\Dark.asz"] = WriteSkinArchive({{"OPTIONS.DAT", Bytes("new")}});
@@ -247,25 +248,25 @@ TEST(SkinArchive, LoadFileReadsExistingFilesOnly) {
 }
 
 TEST(SkinPreview, FoundMissingAndDamagedTrailers) {
-  TacMemoryStream dest(Bytes("keep"));
-  EXPECT_FALSE(ExtractSkinPreview(dest, TacMemoryStream(Bytes("ASzf no trailer here"))));
+  TMemoryStream dest(Bytes("keep"));
+  EXPECT_FALSE(ExtractSkinPreview(dest, TMemoryStream(Bytes("ASzf no trailer here"))));
   EXPECT_EQ(dest.AsString(), "keep");
-  TacMemoryStream shortSize(Bytes("..previewimg\x05\x00"));
+  TMemoryStream shortSize(Bytes("..previewimg\x05\x00"));
   EXPECT_FALSE(ExtractSkinPreview(dest, shortSize));
-  TacMemoryStream tooLong(Bytes(std::string("..previewimg\x09\x00\x00\x00", 16) + "abc"));
+  TMemoryStream tooLong(Bytes(std::string("..previewimg\x09\x00\x00\x00", 16) + "abc"));
   EXPECT_FALSE(ExtractSkinPreview(dest, tooLong));
-  TacMemoryStream negative(Bytes(std::string("previewimg\xFF\xFF\xFF\xFF", 14) + "abc"));
+  TMemoryStream negative(Bytes(std::string("previewimg\xFF\xFF\xFF\xFF", 14) + "abc"));
   EXPECT_FALSE(ExtractSkinPreview(dest, negative));
   EXPECT_EQ(dest.AsString(), "keep");
   // Only the first occurrence counts: here its size field reads "prev", far too large.
-  TacMemoryStream two(Bytes(std::string("xxpreviewimgpreviewimg\x03\x00\x00\x00", 26) + "abcdef"));
+  TMemoryStream two(Bytes(std::string("xxpreviewimgpreviewimg\x03\x00\x00\x00", 26) + "abcdef"));
   EXPECT_FALSE(ExtractSkinPreview(dest, two));
-  TacMemoryStream clean(Bytes(std::string("zzzpreviewimg\x03\x00\x00\x00", 17) + "abcdef"));
+  TMemoryStream clean(Bytes(std::string("zzzpreviewimg\x03\x00\x00\x00", 17) + "abcdef"));
   ASSERT_TRUE(ExtractSkinPreview(dest, clean));
   EXPECT_EQ(dest.AsString(), "abc");
   FakeSkinHost host;
   EXPECT_FALSE(ExtractSkinPreview(dest, u"C:\\none.asz", host));
-  host.files[u"C:\\p.asz"] = clean.Data;
+  host.files[u"C:\\p.asz"] = clean.Bytes();
   dest.Clear();
   EXPECT_TRUE(ExtractSkinPreview(dest, u"C:\\p.asz", host));
   EXPECT_EQ(dest.AsString(), "abc");

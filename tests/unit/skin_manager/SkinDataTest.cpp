@@ -94,7 +94,7 @@ struct Loaded {
     mgr.SkinName = u"Test";
     TsStoredSkin& s = mgr.InternalSkins.Add();
     s.Name = u"Test";
-    s.PackedData.Data = SkinArchive(options);
+    s.PackedData.Bytes() = SkinArchive(options);
   }
   TacSkinData& At(int ppi) { return *mgr.CommonSkinData(ppi); }
   int Sec(TacSkinData& d, const char* name) { return mgr.GetSkinIndex(name, &d); }
@@ -318,8 +318,22 @@ TEST(SkinData, ComputedShadowsWithoutBorderImageAndNoneWithoutExtendedBorders) {
   TacSkinData& d = s.At(96);
   EXPECT_EQ(d.ExBorder, -1);
   EXPECT_EQ(d.FormShadowSize, (TMargins{13, 11, 13, 15}));
-  ASSERT_TRUE(d.ShdaTemplate);
-  EXPECT_EQ(d.ShdaTemplate->Width(), d.GetActiveShadow().Width());
+  // Radius 17, size 13 and offset 2 by default: (2R + 2S + 1) x (2R + 2S + O + 1), the
+  // shape O rows down; the active one at opacity 0x99, the inactive one at 0x44.
+  ASSERT_TRUE(d.ShdaTemplate && d.ShdiTemplate);
+  for (const Bitmap32* t : {d.ShdaTemplate.get(), d.ShdiTemplate.get()}) {
+    EXPECT_EQ(t->Width(), 61);
+    EXPECT_EQ(t->Height(), 63);
+    for (int x = 0; x < t->Width(); ++x) EXPECT_EQ(t->Pixel(x, 0) | t->Pixel(x, 1), 0u) << x;
+  }
+  auto peak = [](const Bitmap32& b) {
+    uint32_t m = 0;
+    for (int y = 0; y < b.Height(); ++y)
+      for (int x = 0; x < b.Width(); ++x) m = std::max(m, b.Pixel(x, y) >> 24);
+    return m;
+  };
+  EXPECT_EQ(peak(*d.ShdaTemplate), 0x99u * 255 >> 8);
+  EXPECT_EQ(peak(*d.ShdiTemplate), 0x44u * 255 >> 8);
   Loaded plain(kOptions, false);
   TacSkinData& p = plain.At(96);
   EXPECT_FALSE(p.ShdaTemplate);
@@ -433,7 +447,7 @@ TEST(SkinData, MasterPngKeyPixelsBecomeTransparent) {
   mgr.SkinName = u"P";
   auto& item = mgr.InternalSkins.Add();
   item.Name = u"P";
-  item.PackedData.Data = WriteSkinArchive(
+  item.PackedData.Bytes() = WriteSkinArchive(
       {{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nMASTERBITMAP=M.PNG\n[X]\nGLYPHMASK=@0@0@2@1@1@0\n")},
        {"m.png", MakePngRgba(2, 1, [](int x, int) { return x == 0 ? 0xFFFF00FFu : 0x80102030u; })}});
   mgr.CommonSkinData(96);
@@ -471,7 +485,8 @@ TEST(SkinFiles, ResolutionOrder) {
   m.SkinDirectory = u"C:\\Skins";
   auto& item = m.InternalSkins.Add();
   item.Name = u"MetroUI (internal)";
-  item.PackedData.Data = WriteSkinArchive({{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nAUTHOR=internal\n")}});
+  const std::vector<uint8_t> archive = WriteSkinArchive({{"OPTIONS.DAT", Bytes("[GLOBALINFO]\nAUTHOR=internal\n")}});
+  item.PackedData.Bytes() = archive;
 
   // Internal: an unknown name falls back to the first stored skin.
   m.SkinName = u"MetroUI";
@@ -480,7 +495,7 @@ TEST(SkinFiles, ResolutionOrder) {
   EXPECT_TRUE(m.SkinIsPacked);
   EXPECT_EQ(m.SkinPath, u"");
   EXPECT_EQ(m.OptionsDat.ReadString("GLOBALINFO", "AUTHOR", ""), "internal");
-  EXPECT_EQ(item.PackedData.Size(), m.InternalSkins.Items(0).PackedData.Size());
+  EXPECT_EQ(item.PackedData.Bytes(), archive);  // read in place, neither taken nor changed
   EXPECT_EQ(m.sc->PackedData, nullptr);  // the stream was only lent
 
   // A packed file beats the stored skin, an unpacked directory beats both.
@@ -543,10 +558,10 @@ TEST(SkinFiles, ExtractingStoredSkins) {
   TacSkinManagerCore m(host);
   auto& a = m.InternalSkins.Add();
   a.Name = u"Dup";
-  a.PackedData.Data = Bytes("first");
+  a.PackedData.Bytes() = Bytes("first");
   auto& b = m.InternalSkins.Add();
   b.Name = u"Dup";
-  b.PackedData.Data = Bytes("second");
+  b.PackedData.Bytes() = Bytes("second");
   host.dirs.insert(u"D:\\Out");
   m.ExtractInternalSkin(u"Dup", u"D:\\Out");
   EXPECT_EQ(host.files[u"D:\\Out\\Dup extracted.asz"], Bytes("second"));
@@ -575,7 +590,7 @@ TEST(StoredSkins, AssignIndexOfAndNotifications) {
   a.OrigName = u"One.asz";
   a.Shadow1Blur = 4;
   a.BorderColor = 7;
-  a.PackedData.Data = Bytes("bytes");
+  a.PackedData.Bytes() = Bytes("bytes");
   a.MasterBitmap = Bitmap32(2, 2);
   TsStoredSkin& b = skins.Add();
   EXPECT_EQ(created, 2);
@@ -585,7 +600,7 @@ TEST(StoredSkins, AssignIndexOfAndNotifications) {
   b.OrigName = u"keep";
   b.Assign(&a);
   EXPECT_EQ(b.Name, u"One");
-  EXPECT_EQ(b.PackedData.Data, Bytes("bytes"));
+  EXPECT_EQ(b.PackedData.Bytes(), Bytes("bytes"));
   EXPECT_EQ(b.MasterBitmap.Width(), 2);
   EXPECT_EQ(b.Shadow1Blur, 4);
   EXPECT_EQ(b.BorderColor, 7);
@@ -658,7 +673,7 @@ TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
   mgr.SkinName = u"F";
   auto& item = mgr.InternalSkins.Add();
   item.Name = u"F";
-  item.PackedData.Data = WriteSkinArchive(
+  item.PackedData.Bytes() = WriteSkinArchive(
       {{"OPTIONS.DAT", Bytes(opts)},
        {"MASTER.BMP", MakeBmp24(4, 4, [](int, int) { return 0u; })},
        {"GLYPH.PNG", MakePngRgba(4, 2, [](int x, int) { return x == 3 ? 0xFF0000FFu : 0x80102030u; })}});
@@ -686,7 +701,7 @@ TEST(SkinData, SeparateFilesPartsReuseAndPremultiplication) {
   mgr2.SkinName = u"F";
   auto& item2 = mgr2.InternalSkins.Add();
   item2.Name = u"F";
-  item2.PackedData.Data = WriteSkinArchive(
+  item2.PackedData.Bytes() = WriteSkinArchive(
       {{"OPTIONS.DAT", Bytes(opts + "TEX*200=!glyph.png!1!0!1\n")},
        {"MASTER.BMP", MakeBmp24(4, 4, [](int, int) { return 0u; })},
        {"GLYPH.PNG", MakePngRgba(4, 2, [](int, int) { return 0x80102030u; })}});
@@ -724,7 +739,7 @@ TEST(SkinData, UnpackedSkinAndFonts) {
   p.SkinName = u"P";
   auto& item = p.InternalSkins.Add();
   item.Name = u"P";
-  item.PackedData.Data = WriteSkinArchive({{"OPTIONS.DAT", Bytes(fontOpts)}, {"Face.ttf", Bytes("a")},
+  item.PackedData.Bytes() = WriteSkinArchive({{"OPTIONS.DAT", Bytes(fontOpts)}, {"Face.ttf", Bytes("a")},
                                            {"other.OTF", Bytes("b")}, {"x.bmp", Bytes("c")}});
   ASSERT_TRUE(p.InitSkinFile());
   fonts = p.CollectSkinFonts();
@@ -810,4 +825,22 @@ TEST(SkinData, ScaledMaskDataOfFilesKeepsTheirPartAndScalesBordersWithTheImage) 
   ASSERT_EQ(s.mgr.GetScaledMaskData("X", "KEEP", md, 192, own), 192);
   EXPECT_EQ(own->Width(), 6);
   EXPECT_EQ((std::array<int, 4>{md.WL, md.WT, md.WR, md.WB}), (std::array<int, 4>{2, 2, 2, 2}));
+}
+
+TEST(SkinData, LoadedAndSingleRecordsFlagKeyedCornersAlike) {
+  // Two 3 x 3 frames; the key pixel (20, 0) lies in the second frame. A left border
+  // wider than the frame reaches it unless limited to the frame.
+  std::string opts = kOptions;
+  opts += "[WIDE]\nBORDERSMASK=^0016^0000^0022^0003^0005^0001^0001^0001^2^0^0\n";
+  opts += "[KEYED]\nBORDERSMASK=^0019^0000^0022^0003^0002^0001^0001^0001^1^0^0\n";
+  Loaded s(opts);
+  TacSkinData& d = s.At(96);
+  EXPECT_EQ(s.Mask(d, "WIDE", "BORDERSMASK").Cfg & cfgKeyCorners, 0);
+  EXPECT_EQ(s.Mask(d, "KEYED", "BORDERSMASK").Cfg & cfgKeyCorners, cfgKeyCorners);
+  TsMaskData md;
+  std::unique_ptr<Bitmap32> own;
+  ASSERT_EQ(s.mgr.GetScaledMaskData("WIDE", "BORDERSMASK", md, 96, own), 96);
+  EXPECT_EQ(md.Cfg & cfgKeyCorners, 0);
+  ASSERT_EQ(s.mgr.GetScaledMaskData("KEYED", "BORDERSMASK", md, 96, own), 96);
+  EXPECT_EQ(md.Cfg & cfgKeyCorners, cfgKeyCorners);
 }

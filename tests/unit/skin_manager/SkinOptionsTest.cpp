@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "acMemIni.h"
+#include "sSkinOptions.h"
 #include "sSkinOptions.h"
 
 using namespace cb;

@@ -41,13 +41,13 @@ TEST(SkinPack, OptionsFirstOthersSortedAndTheSameBytesEveryTime) {
   TSkinPackResult b = PackSkinFolder(f.path, previewFile);
   EXPECT_EQ(a.Archive, b.Archive);
   EXPECT_EQ(a.Names, (std::vector<std::string>{"Options.dat", "A.BMP", "b.png", "preview.png"}));
-  TacMemoryStream s(a.Archive);
+  TMemoryStream s(a.Archive);
   TacSkinConvertor c;
   c.PackedData = &s;
   ASSERT_TRUE(ReadSkinArchive(c, nullptr));
   EXPECT_EQ(c.Options->AsString(), "[GLOBALINFO]\r\n");
   EXPECT_EQ(c.FileCount, 3);
-  TacMemoryStream img;
+  TMemoryStream img;
   ASSERT_TRUE(ExtractSkinPreview(img, s));
   EXPECT_EQ(img.AsString(), "PNG");
 }

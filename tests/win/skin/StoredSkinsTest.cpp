@@ -76,7 +76,7 @@ TEST(StoredSkins, DescriptionFillsTheManagersData) {
   EXPECT_EQ(First.Version, 14.01);
   EXPECT_EQ(First.Author, u"\u5F00\u53D1\u8005");
   EXPECT_EQ(First.OrigName, u"MetroUI.asz");
-  EXPECT_EQ(First.PackedData.Data, Data);
+  EXPECT_EQ(First.PackedData.Bytes(), Data);
   EXPECT_EQ(First.BorderColor, std::int32_t(clMagenta)) << "defaults stand when nothing is stored";
   EXPECT_EQ(First.Shadow1Blur, -1);
   EXPECT_TRUE(First.MasterBitmap.Empty());
@@ -87,17 +87,17 @@ TEST(StoredSkins, DescriptionFillsTheManagersData) {
 
   // The bytes are the archive itself: it reads, and its preview is found.
   cb::TacSkinConvertor Conv;
-  cb::TacMemoryStream Packed = First.PackedData;
+  TMemoryStream Packed = First.PackedData;
   Packed.SetPosition(0);
   Conv.PackedData = &Packed;
   ASSERT_TRUE(cb::ReadSkinArchive(Conv, nullptr));
   Conv.PackedData = nullptr;
   ASSERT_TRUE(Conv.Options);
-  EXPECT_EQ(Conv.Options->Data, Bytes(kOptions));
+  EXPECT_EQ(Conv.Options->Bytes(), Bytes(kOptions));
   EXPECT_EQ(Conv.FileCount, 1);
-  cb::TacMemoryStream Preview;
+  TMemoryStream Preview;
   ASSERT_TRUE(cb::ExtractSkinPreview(Preview, First.PackedData));
-  EXPECT_EQ(Preview.Data, kPreview);
+  EXPECT_EQ(Preview.Bytes(), kPreview);
 }
 
 TEST(StoredSkins, WrittenDescriptionReadsBackToTheSameSkins) {
@@ -122,7 +122,7 @@ TEST(StoredSkins, WrittenDescriptionReadsBackToTheSameSkins) {
   TSkinHolder B(nullptr);
   ReadComponentFromText(&B, T1);
   ASSERT_EQ(B.Skins.Count(), 2);
-  EXPECT_EQ(B.Skins.Items(0).PackedData.Data, A.Skins.Items(0).PackedData.Data);
+  EXPECT_EQ(B.Skins.Items(0).PackedData.Bytes(), A.Skins.Items(0).PackedData.Bytes());
   const Bitmap32& R = B.Skins.Items(1).MasterBitmap;
   ASSERT_EQ(R.Width(), 3);
   ASSERT_EQ(R.Height(), 2);
