@@ -714,8 +714,9 @@ int TacSkinData::AddComputedShape(int si, const std::string& className, const st
   colors.Right = colorR;
   colors.Bottom = colorB;
   // The solid part is the control, which the border painting stretches from
-  // a point: the image is only the ring around it.
-  Bitmap32 img = MakeBlurredShape(w, h, BmpRect(l, t, l, t), radius, blur, colors);
+  // its one-pixel centre: without that centre the sides between the corners
+  // would have nothing to stretch and only the corners would show.
+  Bitmap32 img = MakeBlurredShape(w + 1, h + 1, BmpRect(l, t, l + 1, t + 1), radius, blur, colors);
   if (img.Empty()) return -1;
   int index = static_cast<int>(ma.size());
   auto bd = std::make_unique<TacBmpData>();

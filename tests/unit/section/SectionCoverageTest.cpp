@@ -250,3 +250,32 @@ TEST(DrawCornerImage, OneStateCellKeyedOverTheParentClippedAndAtHalfStrength) {
   EXPECT_EQ(d.Pixel(1, 0), half(TilePx(4, 0), kSentinel));
   EXPECT_EQ(d.Pixel(2, 1), half(TilePx(5, 1), kSentinel));
 }
+
+// A computed outer shadow (no OUTERMASK image) lines every side of the
+// control evenly, not only its corners.
+TEST(OuterEffect, AComputedShadowLinesEachWholeSide) {
+  const std::string options =
+      "[GLOBALINFO]\nVERSION=14\n"
+      "[PANEL_LOW]\nOUTERMODE=4\nOUTOFFSL=4\nOUTOFFST=4\nOUTOFFSR=4\nOUTOFFSB=4\nOUTOPACITY=255\nOUTBLUR=4\nOUTRADIUS=2\n";
+  auto s = cb::test::LoadSkin("Outer", {{"Options.dat", std::vector<std::uint8_t>(options.begin(), options.end())}});
+  TacSkinData& d = *s->Data(96);
+  const int sec = s->Section("PANEL_LOW");
+  ASSERT_GE(sec, 0);
+  constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
+  Bitmap32 parent(60, 50);
+  parent.Fill(kWhite);
+  const BmpRect ctl(20, 15, 40, 35);
+  Bitmap32 saved;
+  ASSERT_TRUE(PaintOuterEffect(d, sec, parent, ctl, 0, saved));
+  // One pixel outside the middle of each side.
+  const std::uint32_t left = parent.Pixel(ctl.Left - 1, 25), top = parent.Pixel(30, ctl.Top - 1);
+  EXPECT_NE(left, kWhite);
+  EXPECT_NE(top, kWhite);
+  EXPECT_NE(parent.Pixel(ctl.Right, 25), kWhite);
+  EXPECT_NE(parent.Pixel(30, ctl.Bottom), kWhite);
+  // Between the corners the band is even.
+  for (int y = ctl.Top + 4; y < ctl.Bottom - 4; ++y) EXPECT_EQ(parent.Pixel(ctl.Left - 1, y), left) << "y " << y;
+  for (int x = ctl.Left + 4; x < ctl.Right - 4; ++x) EXPECT_EQ(parent.Pixel(x, ctl.Top - 1), top) << "x " << x;
+  // The control's own area is not the effect's.
+  EXPECT_EQ(parent.Pixel(30, 25), kWhite);
+}

@@ -266,7 +266,8 @@ TEST(SkinData, TitleGlyphsGlowsAndOuterImages) {
   int outer = d.gd[static_cast<size_t>(panel)].OuterMask;
   ASSERT_GE(outer, 0);
   const TsMaskData& m = d.ma[static_cast<size_t>(outer)];
-  EXPECT_EQ(m.R, (TRect{0, 0, 10, 20}));
+  // The ring around a one-pixel centre, the mask below it.
+  EXPECT_EQ(m.R, (TRect{0, 0, 11, 22}));
   EXPECT_EQ(m.MaskType, 1);
   EXPECT_EQ(m.DrawMode, 1);
   EXPECT_EQ(m.WL, 4);
@@ -636,7 +637,7 @@ TEST(SkinData, OuterEffectRecords) {
   EXPECT_EQ(lo.OffsetB, 4);
   EXPECT_EQ(lo.Radius, 9);
   ASSERT_GE(lo.Mask, 0);
-  EXPECT_EQ(d.ma[static_cast<size_t>(lo.Mask)].R, (TRect{0, 0, 4, 12}));
+  EXPECT_EQ(d.ma[static_cast<size_t>(lo.Mask)].R, (TRect{0, 0, 5, 14}));
   // Widths without their keys stay -1: the image's own borders apply.
   EXPECT_EQ((std::array<int, 4>{lo.WidthL, lo.WidthT, lo.WidthR, lo.WidthB}), (std::array<int, 4>{-1, -1, -1, -1}));
   EXPECT_EQ(sh.Opacity, 60);
