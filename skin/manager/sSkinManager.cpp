@@ -16,6 +16,7 @@ TsSkinManager* gDefaultManager = nullptr;
 TacScaleMode gScaleMode = smVCL;
 bool gStdDialogs = false;
 TacCreationHookHandler gHookHandler;
+std::function<void()> gHookRemovedHandler;
 HHOOK gCreationHook = nullptr;
 
 int ScreenPPI() { return Screen ? Screen->PixelsPerInch() : 96; }
@@ -51,6 +52,7 @@ TsSkinManager* DefaultManager() { return gDefaultManager; }
 TacScaleMode LibraryScaleMode() { return gScaleMode; }
 bool StdDialogsSkinned() { return gStdDialogs; }
 void SetCreationHookHandler(TacCreationHookHandler Handler) { gHookHandler = std::move(Handler); }
+void SetCreationHookRemovedHandler(std::function<void()> Handler) { gHookRemovedHandler = std::move(Handler); }
 
 // ---------------------------------------------------------------------------
 // The host
@@ -688,6 +690,7 @@ void TsSkinManager::UnInstallHook() {
     UnhookWindowsHookEx(gCreationHook);
     gCreationHook = nullptr;
   }
+  if (gHookRemovedHandler) gHookRemovedHandler();
 }
 
 void TsSkinManager::UpdateBrushes() {

@@ -73,6 +73,9 @@ bool StdDialogsSkinned();
 // registers what it does with the creation notices.
 using TacCreationHookHandler = std::function<void(int Code, WPARAM WParam, LPARAM LParam)>;
 void SetCreationHookHandler(TacCreationHookHandler Handler);
+// Called once the hook is off (the skin deactivated or the manager going), so
+// window skinning can let go of what it attached.
+void SetCreationHookRemovedHandler(std::function<void()> Handler);
 
 namespace detail {
 // Runs the core's constructor on a host that lives as long as the manager.
