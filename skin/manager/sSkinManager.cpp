@@ -15,8 +15,10 @@ namespace {
 TsSkinManager* gDefaultManager = nullptr;
 TacScaleMode gScaleMode = smVCL;
 bool gStdDialogs = false;
-TacCreationHookHandler gHookHandler;
-std::function<void()> gHookRemovedHandler;
+// Never destroyed: forms (and their windows, whose destruction the hook sees)
+// go after the program's static objects.
+TacCreationHookHandler& gHookHandler = *new TacCreationHookHandler;
+std::function<void()>& gHookRemovedHandler = *new std::function<void()>;
 HHOOK gCreationHook = nullptr;
 
 int ScreenPPI() { return Screen ? Screen->PixelsPerInch() : 96; }

@@ -10,8 +10,16 @@ namespace cb {
 
 namespace {
 
-std::vector<std::unique_ptr<TacProvider>> gAttached;
-std::vector<HWND> gMenuWindows;
+// Never destroyed: the application object frees its forms after the
+// program's static objects are gone, and their providers leave this list then.
+std::vector<std::unique_ptr<TacProvider>>& Attached() {
+  static auto* List = new std::vector<std::unique_ptr<TacProvider>>;
+  return *List;
+}
+std::vector<HWND>& MenuWindows() {
+  static auto* List = new std::vector<HWND>;
+  return *List;
+}
 
 // Sorted, as the search expects.
 const wchar_t* const ExcludedFormClasses[] = {
@@ -53,8 +61,8 @@ bool HasToolbarChild(HWND Wnd) {
 
 int VisibleDialogs() {
   // Dead entries go first.
-  std::erase_if(gAttached, [](const std::unique_ptr<TacProvider>& P) { return !P->sp && !IsWindow(P->CtrlHandle); });
-  return static_cast<int>(std::count_if(gAttached.begin(), gAttached.end(), [](const std::unique_ptr<TacProvider>& P) {
+  std::erase_if(Attached(), [](const std::unique_ptr<TacProvider>& P) { return !P->sp && !IsWindow(P->CtrlHandle); });
+  return static_cast<int>(std::count_if(Attached().begin(), Attached().end(), [](const std::unique_ptr<TacProvider>& P) {
     return !P->sp && IsWindowVisible(P->CtrlHandle);
   }));
 }
@@ -82,7 +90,7 @@ bool AttachForm(TCustomForm* F, HWND Wnd, TsSkinManager* M) {
   P->sp->UseGlobalColor = false;  // the form keeps its own colour
   P->sp->MakeSkinMenu = false;
   TsSkinProvider* SP = P->sp.get();
-  gAttached.push_back(std::move(P));
+  Attached().push_back(std::move(P));
   // Controls of a form made before the skin learn of it now.
   SendMessageW(Wnd, SKM_COMMAND, SkinCommand(SKC_SKINLOADED), reinterpret_cast<LPARAM>(M));
   if (IsWindowVisible(Wnd)) {
@@ -100,7 +108,7 @@ bool AttachDialog(HWND Wnd, TsSkinManager* M) {
   if (VisibleDialogs() >= acMaxVisibleDialogs && !HasToolbarChild(Wnd)) return false;
   auto P = std::make_unique<TacProvider>();
   P->CtrlHandle = Wnd;
-  gAttached.push_back(std::move(P));
+  Attached().push_back(std::move(P));
   return true;
 }
 
@@ -115,8 +123,8 @@ void OnCreateWnd(HWND Wnd, const CBT_CREATEWNDW* CW) {
       TsSkinManager* M = DefaultManager();
       const DWORD Major = LOBYTE(LOWORD(GetVersion()));
       if (M && Major >= 6 && M->SkinnedPopups() &&
-          std::find(gMenuWindows.begin(), gMenuWindows.end(), Wnd) == gMenuWindows.end())
-        gMenuWindows.push_back(Wnd);
+          std::find(MenuWindows().begin(), MenuWindows().end(), Wnd) == MenuWindows().end())
+        MenuWindows().push_back(Wnd);
     }
     return;
   }
@@ -129,13 +137,13 @@ void OnCreateWnd(HWND Wnd, const CBT_CREATEWNDW* CW) {
 }
 
 void OnDestroyWnd(HWND Wnd) {
-  std::erase(gMenuWindows, Wnd);
-  auto It = std::find_if(gAttached.begin(), gAttached.end(),
+  std::erase(MenuWindows(), Wnd);
+  auto It = std::find_if(Attached().begin(), Attached().end(),
                          [Wnd](const std::unique_ptr<TacProvider>& P) { return P->CtrlHandle == Wnd; });
-  if (It == gAttached.end()) return;
+  if (It == Attached().end()) return;
   // Out of the list before it goes, so nothing it does on the way finds it.
   std::unique_ptr<TacProvider> P = std::move(*It);
-  gAttached.erase(It);
+  Attached().erase(It);
 }
 
 void HookHandler(int Code, WPARAM WParam, LPARAM LParam) {
@@ -165,21 +173,21 @@ bool AttachWindow(HWND Wnd) {
   return AttachDialog(Wnd, M);
 }
 
-const std::vector<std::unique_ptr<TacProvider>>& AttachedWindows() { return gAttached; }
+const std::vector<std::unique_ptr<TacProvider>>& AttachedWindows() { return Attached(); }
 
 TacProvider* FindAttached(HWND Wnd) {
-  for (const auto& P : gAttached)
+  for (const auto& P : Attached())
     if (P->CtrlHandle == Wnd) return P.get();
   return nullptr;
 }
 
-const std::vector<HWND>& WrappedMenuWindows() { return gMenuWindows; }
+const std::vector<HWND>& WrappedMenuWindows() { return MenuWindows(); }
 
 void ReleaseAttachedWindows() {
   TsSkinManager* M = DefaultManager();
-  std::vector<std::unique_ptr<TacProvider>> All = std::move(gAttached);
-  gAttached.clear();
-  gMenuWindows.clear();
+  std::vector<std::unique_ptr<TacProvider>> All = std::move(Attached());
+  Attached().clear();
+  MenuWindows().clear();
   for (auto& P : All) {
     // The form's controls hear of the skin going while their form still passes news on.
     if (P->Form && P->sp && !(P->Form->ComponentState() & csDestroying))
