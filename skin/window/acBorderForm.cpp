@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "acRegion.h"
 #include "sSkinManager.h"
 #include "sSkinProvider.h"
 
@@ -125,26 +126,21 @@ void TacBorderForm::MakeRgn() {
   const int OX = FOwner->OffsetX(), OY = FOwner->OffsetY();
   RECT CR{};
   GetClientRect(OwnerWnd(), &CR);
-  HRGN Full = CreateRectRgn(0, 0, FImageW, FImageH);
-  HRGN Client = CreateRectRgn(OX, OY, OX + CR.right, OY + CR.bottom);
-  CombineRgn(Full, Full, Client, RGN_XOR);
-  DeleteObject(Client);
-  if (!SetWindowRgn(FWnd, Full, FALSE)) DeleteObject(Full);
+  TacRgn Full(0, 0, FImageW, FImageH);
+  const TacRgn Client(OX, OY, OX + CR.right, OY + CR.bottom);
+  CombineRgn(Full.Get(), Full.Get(), Client.Get(), RGN_XOR);
+  Full.SetTo(FWnd, false);
   ResetRgn = false;
 }
 
 void TacBorderForm::PunchHole(POINT Client) {
   // A one-pixel hole under the pointer lets the next event fall through to
   // the window below; the next hit test closes it again.
-  HRGN Rgn = CreateRectRgn(0, 0, 0, 0);
-  if (GetWindowRgn(FWnd, Rgn) == ERROR) {
-    DeleteObject(Rgn);
-    return;
-  }
-  HRGN Hole = CreateRectRgn(Client.x, Client.y, Client.x + 1, Client.y + 1);
-  CombineRgn(Rgn, Rgn, Hole, RGN_XOR);
-  DeleteObject(Hole);
-  if (!SetWindowRgn(FWnd, Rgn, FALSE)) DeleteObject(Rgn);
+  TacRgn Rgn(0, 0, 0, 0);
+  if (!Rgn.ReadFrom(FWnd)) return;
+  const TacRgn Hole(Client.x, Client.y, Client.x + 1, Client.y + 1);
+  CombineRgn(Rgn.Get(), Rgn.Get(), Hole.Get(), RGN_XOR);
+  Rgn.SetTo(FWnd, false);
   ResetRgn = true;
 }
 

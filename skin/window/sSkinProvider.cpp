@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "acBorderForm.h"
+#include "acRegion.h"
 #include "sSkinManager.h"
 #include "skin/paint/PixelOps.h"
 #include "skin/paint/sSkinText.h"
@@ -532,16 +533,15 @@ void TsSkinProvider::UpdateRegion() {
   const int FormW = WR.right - WR.left, FormH = WR.bottom - WR.top;
   // The system's frame and caption are cut away; the border window shows the skin's.
   const RECT Want{FM.SF, FM.SF + FM.SC, FormW - FM.SF, FormH - FM.SF};
-  HRGN Current = CreateRectRgn(0, 0, 0, 0);
-  RECT Box{};
-  const bool Same =
-      GetWindowRgn(W, Current) != ERROR && GetRgnBox(Current, &Box) == SIMPLEREGION && EqualRect(&Box, &Want);
-  DeleteObject(Current);
-  if (Same && !RgnChanged) return;
+  {
+    TacRgn Current(0, 0, 0, 0);
+    RECT Box{};
+    const bool Same = Current.ReadFrom(W) && GetRgnBox(Current.Get(), &Box) == SIMPLEREGION && EqualRect(&Box, &Want);
+    if (Same && !RgnChanged) return;
+  }
   RgnChanged = false;
-  HRGN Rgn = CreateRectRgn(Want.left, Want.top, Want.right, Want.bottom);
   // The window owns the region only when the call succeeds.
-  if (!SetWindowRgn(W, Rgn, IsWindowVisible(W))) DeleteObject(Rgn);
+  TacRgn(Want.left, Want.top, Want.right, Want.bottom).SetTo(W, IsWindowVisible(W));
 }
 
 void TsSkinProvider::RemoveRegion() {

@@ -3,12 +3,22 @@
 // it makes.
 #include "WindowFixture.h"
 
+#include "acRegion.h"
 #include "skin/paint/Shadows.h"
 
 namespace {
 
 using namespace cb;
 using namespace cb::test;
+
+// Windows of this thread, hidden ones included.
+int ThreadWindows() {
+  int N = 0;
+  EnumThreadWindows(
+      GetCurrentThreadId(), [](HWND, LPARAM P) -> BOOL { return ++*reinterpret_cast<int*>(P), TRUE; },
+      reinterpret_cast<LPARAM>(&N));
+  return N;
+}
 
 RECT ClientOnScreen(HWND W) {
   RECT C{};
@@ -151,9 +161,10 @@ TEST(BorderWindow, PointerMessagesOverTheShadowLeaveNoRegionBehind) {
     SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(R.left + 3, R.top + 40));
   };
   for (int I = 0; I < 20; ++I) Round();
-  const int Gdi = GdiObjects();
+  const long Regions = TacRgn::Alive();
   for (int I = 0; I < 1000; ++I) Round();
-  EXPECT_LE(GdiObjects() - Gdi, 2);
+  EXPECT_EQ(TacRgn::Alive(), Regions);
+  EXPECT_EQ(Regions, 0);
   // The hole is closed: the frame still answers.
   EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(R.left + 15, R.top + 40)), HTOBJECT_);
 }
@@ -179,11 +190,11 @@ TEST(BorderWindow, ThousandsOfOpeningsLeaveNoObjectsOrWindowsBehind) {
     F.Hide();
   };
   for (int I = 0; I < 10; ++I) Once();
-  const int Gdi = GdiObjects(), User = UserObjects();
+  const int Windows = ThreadWindows();
   for (int I = 0; I < 200; ++I) Once();
   Pump(50);
-  EXPECT_LE(GdiObjects() - Gdi, 4);
-  EXPECT_LE(UserObjects() - User, 4);
+  EXPECT_EQ(ThreadWindows(), Windows);
+  EXPECT_EQ(TacRgn::Alive(), 0);
   EXPECT_TRUE(AttachedWindows().empty());
   EXPECT_EQ(FindWindowW(L"TacGlowForm", nullptr), nullptr);
 }

@@ -117,7 +117,5 @@ inline std::uint32_t ImagePixel(TsSkinProvider& P, int X, int Y) {
   return B && !B->Empty() ? B->Bmp().Pixel(X, Y) : 0;
 }
 
-inline int GdiObjects() { return static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)); }
-inline int UserObjects() { return static_cast<int>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)); }
 
 }  // namespace cb::test
