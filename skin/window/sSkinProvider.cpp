@@ -381,7 +381,8 @@ void TsSkinProvider::PaintCaptionText(const TacFrameMetrics& FM, int State, cons
   HDC DC = Cache->Canvas();
   std::wstring FontName = M ? M->CurrentFontName() : std::wstring();
   if (FontName.empty()) FontName = Form->Font()->Name();
-  const int PPI = FCommonData->CurrentPPI > 0 ? FCommonData->CurrentPPI : 96;
+  // The density the frame is drawn for (the skin data chosen for the form).
+  const int PPI = D && D->PPI > 0 ? D->PPI : 96;
   HFONT Font = CreateFontW(-MulDiv(13, PPI, 96), 0, 0, 0, FW_NORMAL, 0, 0, 0,
                            static_cast<DWORD>(Form->Font()->Charset()), 0, 0, CLEARTYPE_QUALITY, 0, FontName.c_str());
   HGDIOBJ Old = SelectObject(DC, Font);
