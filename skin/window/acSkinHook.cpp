@@ -43,19 +43,18 @@ std::wstring Lower(std::wstring S) {
   return S;
 }
 
+BOOL CALLBACK FindToolbar(HWND Child, LPARAM P) {
+  if (Lower(ClassOf(Child)) == L"toolbarwindow32") {
+    *reinterpret_cast<bool*>(P) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 bool HasToolbarChild(HWND Wnd) {
   bool Found = false;
   // EnumChildWindows visits every depth.
-  EnumChildWindows(
-      Wnd,
-      [](HWND Child, LPARAM P) -> BOOL {
-        if (Lower(ClassOf(Child)) == L"toolbarwindow32") {
-          *reinterpret_cast<bool*>(P) = true;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&Found));
+  EnumChildWindows(Wnd, FindToolbar, reinterpret_cast<LPARAM>(&Found));
   return Found;
 }
 

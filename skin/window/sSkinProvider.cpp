@@ -527,19 +527,14 @@ void TsSkinProvider::UpdateExBorders() {
 
 void TsSkinProvider::UpdateRegion() {
   HWND W = Wnd();
-  if (!W || !ExtendedBorders() || IsIconic(W)) return;
+  // Only a new size or skin changes the region; moves leave it alone.
+  if (!RgnChanged || !W || !ExtendedBorders() || IsIconic(W)) return;
   const TacFrameMetrics FM = Metrics();
   RECT WR{};
   GetWindowRect(W, &WR);
   const int FormW = WR.right - WR.left, FormH = WR.bottom - WR.top;
   // The system's frame and caption are cut away; the border window shows the skin's.
   const RECT Want{FM.SF, FM.SF + FM.SC, FormW - FM.SF, FormH - FM.SF};
-  {
-    TacRgn Current(0, 0, 0, 0);
-    RECT Box{};
-    const bool Same = Current.ReadFrom(W) && GetRgnBox(Current.Get(), &Box) == SIMPLEREGION && EqualRect(&Box, &Want);
-    if (Same && !RgnChanged) return;
-  }
   RgnChanged = false;
   // The window owns the region only when the call succeeds.
   TacRgn(Want.left, Want.top, Want.right, Want.bottom).SetTo(W, IsWindowVisible(W));
