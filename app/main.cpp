@@ -7,6 +7,7 @@
 
 #include "Unit1.h"
 #include "skin/paint/sCharImageList.h"
+#include "skin/window/acSkinHook.h"
 #include "Unit2.h"
 #include "uCommonFunc.h"
 
@@ -31,6 +32,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   ShowVersionBannerIfAsked(Parameters());
   StdCharList();  // the icon font registered and the standard symbols drawn before any window
   Application->SetMainFormOnTaskBar(true);
+  InstallFormSkinning();  // every form is framed by the skin as its window is made
   Application->CreateForm(Form1);
   Application->CreateForm(Form2);
   Application->Run();

@@ -17,10 +17,13 @@ namespace {
 TsSkinManager* gDefaultManager = nullptr;
 TacScaleMode gScaleMode = smVCL;
 bool gStdDialogs = false;
-TacCreationHookHandler gHookHandler;
+// Never destroyed: forms (and their windows, whose destruction the hook sees)
+// go after the program's static objects.
+TacCreationHookHandler& gHookHandler = *new TacCreationHookHandler;
+std::function<void()>& gHookRemovedHandler = *new std::function<void()>;
 HHOOK gCreationHook = nullptr;
 void (*gGlowsFreer)() = nullptr;
-TacAppMessageHandler gAppMessageHandler;
+TacAppMessageHandler& gAppMessageHandler = *new TacAppMessageHandler;
 
 void FreeGlows() {
   if (gGlowsFreer) gGlowsFreer();
@@ -61,6 +64,7 @@ bool StdDialogsSkinned() { return gStdDialogs; }
 void SetCreationHookHandler(TacCreationHookHandler Handler) { gHookHandler = std::move(Handler); }
 void SetGlowsFreer(void (*Freer)()) { gGlowsFreer = Freer; }
 void SetAppMessageHandler(TacAppMessageHandler Handler) { gAppMessageHandler = std::move(Handler); }
+void SetCreationHookRemovedHandler(std::function<void()> Handler) { gHookRemovedHandler = std::move(Handler); }
 
 // ---------------------------------------------------------------------------
 // The host
@@ -733,6 +737,7 @@ void TsSkinManager::UnInstallHook() {
     UnhookWindowsHookEx(gCreationHook);
     gCreationHook = nullptr;
   }
+  if (gHookRemovedHandler) gHookRemovedHandler();
 }
 
 void TsSkinManager::UpdateBrushes() {

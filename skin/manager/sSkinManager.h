@@ -91,6 +91,9 @@ constexpr WPARAM kPreviewCopyDataKind = 7;
 
 // How the last system command asked to show the program.
 enum TacShowAction { saIgnore, saMinimize, saRestore };
+// Called once the hook is off (the skin deactivated or the manager going), so
+// window skinning can let go of what it attached.
+void SetCreationHookRemovedHandler(std::function<void()> Handler);
 
 namespace detail {
 // Runs the core's constructor on a host that lives as long as the manager.

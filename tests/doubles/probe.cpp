@@ -2,7 +2,7 @@
 //   probe list [--pid N] [--class C] [--visible] [--gettext]
 //   probe wait --class C [--text T] [--pid N] [--timeout ms] [--gone]
 //   probe cursor [--hwnd H]
-//   probe close --hwnd H | ping --hwnd H [--timeout ms] | activate --hwnd H
+//   probe close --hwnd H | ping --hwnd H [--timeout ms] | activate --hwnd H | restore --hwnd H
 //   probe msgbox --text T --caption C [--flags N]   (shows a box itself, for testing the harness)
 // Output is JSON on stdout. Window texts come from the window manager's copy
 // (InternalGetWindowText) so that a window whose thread is busy never blocks
@@ -208,7 +208,7 @@ int ping(const Options& o) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
-    cb::test::psd::writeStd(STD_ERROR_HANDLE, "usage: probe list|wait|cursor|close|ping|activate [--option value]...\n");
+    cb::test::psd::writeStd(STD_ERROR_HANDLE, "usage: probe list|wait|cursor|close|ping|activate|restore [--option value]...\n");
     return 2;
   }
   const std::string command = cb::test::psd::toUtf8(argv[1]);
@@ -243,6 +243,8 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == "activate") return SetForegroundWindow(hwndOf(o)) ? 0 : 1;
+  // What the task bar does for a minimised window (there is none on the test display).
+  if (command == "restore") return PostMessageW(hwndOf(o), WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;
   cb::test::psd::writeStd(STD_ERROR_HANDLE, "probe: unknown command " + command + "\n");
   return 2;
 }

@@ -1,0 +1,246 @@
+#include "acBorderForm.h"
+
+#include <algorithm>
+
+#include "acRegion.h"
+#include "sSkinManager.h"
+#include "sSkinProvider.h"
+
+namespace cb {
+
+namespace {
+
+constexpr const wchar_t* BorderClass = L"TacGlowForm";
+
+int XOf(LPARAM L) { return static_cast<short>(LOWORD(L)); }
+int YOf(LPARAM L) { return static_cast<short>(HIWORD(L)); }
+
+void RegisterBorderClass(WNDPROC Proc) {
+  static bool Done = false;
+  if (Done) return;
+  WNDCLASSEXW WC{};
+  WC.cbSize = sizeof WC;
+  WC.lpfnWndProc = Proc;
+  WC.hInstance = GetModuleHandleW(nullptr);
+  WC.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  WC.lpszClassName = BorderClass;
+  // No class shadow: the window's own picture carries the shadow.
+  Done = RegisterClassExW(&WC) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+}  // namespace
+
+TacBorderForm::TacBorderForm(TsSkinProvider* Owner) : FOwner(Owner) {}
+
+TacBorderForm::~TacBorderForm() { FreeWindow(); }
+
+HWND TacBorderForm::OwnerWnd() const { return FOwner && FOwner->Form ? FOwner->Form->WindowHandle() : nullptr; }
+
+void TacBorderForm::FreeWindow() {
+  if (!FWnd) return;
+  HWND W = FWnd;
+  FWnd = nullptr;
+  SetWindowLongPtrW(W, GWLP_USERDATA, 0);  // no message reaches this object any more
+  DestroyWindow(W);
+  FImageW = FImageH = 0;
+  FTrackingLeave = false;
+}
+
+void TacBorderForm::CreateWnd() {
+  RegisterBorderClass(&TacBorderForm::WndProc);
+  HWND Owner = OwnerWnd();
+  // Owned by the form's own owner, not the form: a window always lies above
+  // its owner, and this one must lie directly behind the form.
+  HWND Up = Owner ? GetWindow(Owner, GW_OWNER) : nullptr;
+  FWnd = CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, BorderClass, L"", WS_POPUP, 0, 0, 0, 0,
+                         Up, nullptr, GetModuleHandleW(nullptr), this);
+}
+
+void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
+  HWND O = OwnerWnd();
+  if (Locked || ExBorderShowing || !O || !FOwner->Skinned()) return;
+  if (Application && Application->Terminated()) return;
+  if (!IsWindowVisible(O) || IsIconic(O)) {
+    FreeWindow();
+    return;
+  }
+  struct TGuard {
+    bool& B;
+    explicit TGuard(bool& V) : B(V) { B = true; }
+    ~TGuard() { B = false; }
+  } Guard(ExBorderShowing);
+  TDibBitmap* Img = FOwner->FrameImage();
+  if (!Img || Img->Empty() || (FOwner->FCommonData && FOwner->FCommonData->BGChanged)) {
+    if (!FOwner->PaintAll()) return;
+    Img = FOwner->FrameImage();
+    Redraw = true;
+  }
+  if (!Img || Img->Empty()) return;
+  const TacFrameMetrics FM = FOwner->Metrics();
+  RECT WR{};
+  GetWindowRect(O, &WR);
+  const int X = WR.left - (FM.BW + FM.L - FM.SF);
+  const int Y = WR.top - (FM.SC ? FM.T + FM.TH - FM.SF - FM.SC : FM.T - FM.SF);
+  bool Fresh = false;
+  if (!FWnd) {
+    CreateWnd();
+    if (!FWnd) return;
+    Fresh = true;
+  }
+  const bool Resized = Img->Width() != FImageW || Img->Height() != FImageH;
+  if (Redraw || Resized || Fresh) {
+    POINT Pos{X, Y}, Src{0, 0};
+    SIZE Size{Img->Width(), Img->Height()};
+    BLENDFUNCTION BF{AC_SRC_OVER, 0, static_cast<BYTE>(std::clamp(Blend, 0, 255)), AC_SRC_ALPHA};
+    HDC Screen = GetDC(nullptr);
+    // A failure is left alone: the next update tries again.
+    UpdateLayeredWindow(FWnd, Screen, &Pos, &Size, Img->Canvas(), &Src, 0, &BF, ULW_ALPHA);
+    ReleaseDC(nullptr, Screen);
+    if (Resized || Fresh) {
+      FImageW = Img->Width();
+      FImageH = Img->Height();
+      MakeRgn();
+    }
+  }
+  LastTopLeft = POINT{X, Y};
+  // Directly behind the form, never activated.
+  SetWindowPos(FWnd, O, X, Y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | (Redraw ? 0 : SWP_NOREDRAW));
+  // A window that has just appeared may still be raised once the display
+  // maps it (Wine does, without a message): its place is checked a few more times.
+  if (Fresh) {
+    FZOrderChecks = 12;
+    SetTimer(FWnd, ZOrderTimer, 50, nullptr);
+  }
+}
+
+void TacBorderForm::KeepBehindOwner() {
+  HWND O = OwnerWnd();
+  if (FWnd && O && GetWindow(O, GW_HWNDNEXT) != FWnd)
+    SetWindowPos(FWnd, O, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+}
+
+void TacBorderForm::MakeRgn() {
+  if (!FWnd) return;
+  // The frame and shadow; the form's client area is left out so that the
+  // pointer there reaches the form.
+  const int OX = FOwner->OffsetX(), OY = FOwner->OffsetY();
+  RECT CR{};
+  GetClientRect(OwnerWnd(), &CR);
+  TacRgn Full(0, 0, FImageW, FImageH);
+  const TacRgn Client(OX, OY, OX + CR.right, OY + CR.bottom);
+  CombineRgn(Full.Get(), Full.Get(), Client.Get(), RGN_XOR);
+  Full.SetTo(FWnd, false);
+  ResetRgn = false;
+}
+
+void TacBorderForm::PunchHole(POINT Client) {
+  // A one-pixel hole under the pointer lets the next event fall through to
+  // the window below; the next hit test closes it again.
+  TacRgn Rgn(0, 0, 0, 0);
+  if (!Rgn.ReadFrom(FWnd)) return;
+  const TacRgn Hole(Client.x, Client.y, Client.x + 1, Client.y + 1);
+  CombineRgn(Rgn.Get(), Rgn.Get(), Hole.Get(), RGN_XOR);
+  Rgn.SetTo(FWnd, false);
+  ResetRgn = true;
+}
+
+bool TacBorderForm::OverShadow(POINT P) const {
+  const TacFrameMetrics FM = FOwner->Metrics();
+  const int C = std::max(6, FM.BW);
+  const RECT Frame{FM.L - C, FM.T - C, FM.Width - FM.R + C, FM.Height - FM.B + C};
+  return !PtInRect(&Frame, P);
+}
+
+LRESULT TacBorderForm::NCHitTest(POINT Screen) {
+  if (ResetRgn) MakeRgn();
+  RECT WR{};
+  GetWindowRect(FWnd, &WR);
+  const POINT P{Screen.x - WR.left, Screen.y - WR.top};
+  if (OverShadow(P)) {
+    // The hole lets the next event at this point reach the window below,
+    // whatever thread it belongs to (the system passes a transparent answer
+    // on only to windows of this thread, Wine not even that).
+    PunchHole(P);
+    return HTTRANSPARENT;
+  }
+  // Over the frame: no default action of the system; the owner decides.
+  return HTOBJECT_;
+}
+
+LRESULT CALLBACK TacBorderForm::WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == WM_NCCREATE) {
+    auto* CS = reinterpret_cast<CREATESTRUCTW*>(LParam);
+    SetWindowLongPtrW(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(CS->lpCreateParams));
+  }
+  auto* Self = reinterpret_cast<TacBorderForm*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
+  if (Self && !Self->FWnd && Msg == WM_NCCREATE) Self->FWnd = Wnd;  // known before CreateWindowExW returns
+  if (!Self || Self->FWnd != Wnd) return DefWindowProcW(Wnd, Msg, WParam, LParam);
+  try {
+    return Self->Dispatch(Wnd, Msg, WParam, LParam);
+  } catch (...) {
+    // Never unwind through the system's frames.
+    return DefWindowProcW(Wnd, Msg, WParam, LParam);
+  }
+}
+
+LRESULT TacBorderForm::Dispatch(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  HWND O = OwnerWnd();
+  const POINT Pt{XOf(LParam), YOf(LParam)};
+  switch (Msg) {
+    case WM_NCHITTEST: return NCHitTest(Pt);
+    case WM_MOUSEACTIVATE:
+      if (O && IsWindowEnabled(O)) SetForegroundWindow(O);
+      return MA_NOACTIVATE;
+    case WM_SETFOCUS:
+      if (O && IsWindowEnabled(O) && IsWindowVisible(O)) SetFocus(O);
+      return 0;
+    case WM_ERASEBKGND: return 1;
+    case WM_NCPAINT:
+    case WM_DPICHANGED: return 0;
+    case WM_NCMOUSEMOVE: {
+      if (!FTrackingLeave) {
+        TRACKMOUSEEVENT T{sizeof T, TME_LEAVE | TME_NONCLIENT, FWnd, 0};
+        FTrackingLeave = TrackMouseEvent(&T) != 0;
+      }
+      FOwner->HandleNCMouseMove(FOwner->ExHitTest(FOwner->ScreenToImage(Pt)));
+      return 0;
+    }
+    case WM_NCMOUSELEAVE:
+      FTrackingLeave = false;
+      FOwner->HandleNCMouseLeave();
+      return 0;
+    case WM_NCLBUTTONDOWN: {
+      const int HT = FOwner->ExHitTest(FOwner->ScreenToImage(Pt));
+      if (O) SendMessageW(O, WM_NCLBUTTONDOWN, HT == HTSYSMENU ? HTSYSMENU : static_cast<WPARAM>(-1), LParam);
+      return 0;
+    }
+    case WM_NCLBUTTONUP:
+    case WM_NCRBUTTONUP:
+      if (O) SendMessageW(O, Msg, static_cast<WPARAM>(-1), LParam);
+      return 0;
+    case WM_NCRBUTTONDOWN:
+      if (O) SendMessageW(O, Msg, static_cast<WPARAM>(FOwner->ExHitTest(FOwner->ScreenToImage(Pt))), LParam);
+      return 0;
+    case WM_NCLBUTTONDBLCLK:
+      if (O) SendMessageW(O, Msg, static_cast<WPARAM>(FOwner->ExHitTest(FOwner->ScreenToImage(Pt))), LParam);
+      return 0;
+    case WM_TIMER:
+      if (WParam == ZOrderTimer) {
+        if (--FZOrderChecks <= 0) KillTimer(Wnd, ZOrderTimer);
+        KeepBehindOwner();
+        return 0;
+      }
+      break;
+    case WM_NCDESTROY: FWnd = nullptr; return DefWindowProcW(Wnd, Msg, WParam, LParam);
+    default:
+      if (Msg >= WM_MOUSEMOVE && Msg <= WM_MBUTTONDBLCLK) {
+        // Client input here only arrives over the shadow.
+        PunchHole(Pt);
+        return 0;
+      }
+      break;
+  }
+  return DefWindowProcW(Wnd, Msg, WParam, LParam);
+}
+
+}  // namespace cb

@@ -1,0 +1,49 @@
+// The layered companion window of a skinned form: shows the frame image with
+// the soft shadow around the real window, lies directly behind it, and hands
+// the pointer over the frame to the form's provider as non-client input.
+#pragma once
+#include <windows.h>
+
+namespace cb {
+
+class TsSkinProvider;
+
+class TacBorderForm {
+public:
+  explicit TacBorderForm(TsSkinProvider* Owner);
+  ~TacBorderForm();
+  TacBorderForm(const TacBorderForm&) = delete;
+  TacBorderForm& operator=(const TacBorderForm&) = delete;
+
+  // Brings the layered window in step with the owner: created when missing,
+  // its picture renewed when Redraw (or the size changed), placed behind the
+  // owner. Hidden and freed while the owner is hidden or minimised.
+  void UpdateExBordersPos(bool Redraw, int Blend = 255);
+  // Frees the layered window (it is made again on the next update).
+  void FreeWindow();
+  HWND Handle() const { return FWnd; }
+  bool Locked = false;
+  bool ResetRgn = false;
+  POINT LastTopLeft{0, 0};
+
+private:
+  static LRESULT CALLBACK WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  LRESULT Dispatch(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  LRESULT NCHitTest(POINT Screen);
+  void PunchHole(POINT Client);
+  void MakeRgn();
+  void KeepBehindOwner();
+  static constexpr UINT_PTR ZOrderTimer = 1;
+  void CreateWnd();
+  HWND OwnerWnd() const;
+  bool OverShadow(POINT Image) const;
+
+  TsSkinProvider* FOwner;
+  HWND FWnd = nullptr;
+  int FImageW = 0, FImageH = 0;
+  bool ExBorderShowing = false;
+  bool FTrackingLeave = false;
+  int FZOrderChecks = 0;
+};
+
+}  // namespace cb

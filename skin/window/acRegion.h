@@ -1,0 +1,28 @@
+// A region with one owner: deleted when it goes, unless a window took it.
+// The live count lets tests see that no temporary region is left behind
+// (the system's own object counts are not kept under Wine).
+#pragma once
+#include <windows.h>
+
+namespace cb {
+
+class TacRgn {
+public:
+  TacRgn(int Left, int Top, int Right, int Bottom);
+  ~TacRgn();
+  TacRgn(const TacRgn&) = delete;
+  TacRgn& operator=(const TacRgn&) = delete;
+
+  HRGN Get() const { return FRgn; }
+  // The window's own region (false when it has none).
+  bool ReadFrom(HWND Wnd);
+  // Hands the region to the window; it stays this object's when refused.
+  bool SetTo(HWND Wnd, bool Redraw);
+  // Regions made here and not yet deleted or handed over.
+  static long Alive();
+
+private:
+  HRGN FRgn;
+};
+
+}  // namespace cb

@@ -1,0 +1,203 @@
+#include "acSkinHook.h"
+
+#include <algorithm>
+#include <cwctype>
+#include <string>
+
+#include "sSkinManager.h"
+
+namespace cb {
+
+namespace {
+
+// Never destroyed: the application object frees its forms after the
+// program's static objects are gone, and their providers leave this list then.
+std::vector<std::unique_ptr<TacProvider>>& Attached() {
+  static auto* List = new std::vector<std::unique_ptr<TacProvider>>;
+  return *List;
+}
+std::vector<HWND>& MenuWindows() {
+  static auto* List = new std::vector<HWND>;
+  return *List;
+}
+
+// Sorted, as the search expects.
+const wchar_t* const ExcludedFormClasses[] = {
+    L"TApplication",
+    L"TcxComboBoxPopupWindow",
+    L"TcxCustomPopupWindow",
+    L"TcxDateEditPopupWindow",
+    L"TcxGridFilterPopup",
+    L"TdxPopupEditForm",
+    L"TfcPopup",
+};
+
+std::wstring ClassOf(HWND Wnd) {
+  wchar_t Buf[256] = {};
+  GetClassNameW(Wnd, Buf, 255);
+  return Buf;
+}
+
+std::wstring Lower(std::wstring S) {
+  for (auto& C : S) C = static_cast<wchar_t>(std::towlower(C));
+  return S;
+}
+
+BOOL CALLBACK FindToolbar(HWND Child, LPARAM P) {
+  if (Lower(ClassOf(Child)) == L"toolbarwindow32") {
+    *reinterpret_cast<bool*>(P) = true;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+bool HasToolbarChild(HWND Wnd) {
+  bool Found = false;
+  // EnumChildWindows visits every depth.
+  EnumChildWindows(Wnd, FindToolbar, reinterpret_cast<LPARAM>(&Found));
+  return Found;
+}
+
+int VisibleDialogs() {
+  // Dead entries go first.
+  std::erase_if(Attached(), [](const std::unique_ptr<TacProvider>& P) { return !P->sp && !IsWindow(P->CtrlHandle); });
+  return static_cast<int>(std::count_if(Attached().begin(), Attached().end(), [](const std::unique_ptr<TacProvider>& P) {
+    return !P->sp && IsWindowVisible(P->CtrlHandle);
+  }));
+}
+
+TCustomForm* FormOf(HWND Wnd) {
+  if (!Screen) return nullptr;
+  const auto& Forms = Screen->FormList();
+  for (auto It = Forms.rbegin(); It != Forms.rend(); ++It)
+    if ((*It)->WindowHandle() == Wnd) return *It;
+  return nullptr;
+}
+
+bool AttachForm(TCustomForm* F, HWND Wnd, TsSkinManager* M) {
+  if ((F->Tag() & acExcludeTag) == acExcludeTag) return false;
+  const std::wstring Class = F->ClassName();
+  if (std::binary_search(std::begin(ExcludedFormClasses), std::end(ExcludedFormClasses), Class,
+                         [](const std::wstring& A, const std::wstring& B) { return A < B; }))
+    return false;
+  const TacSkinningRules Need = Class == L"TMessageForm" ? srStdDialogs : srStdForms;
+  if (!(M->SkinningRules() & Need)) return false;
+  auto P = std::make_unique<TacProvider>();
+  P->CtrlHandle = Wnd;
+  P->Form = F;
+  P->sp = std::make_unique<TsSkinProvider>(F);
+  P->sp->UseGlobalColor = false;  // the form keeps its own colour
+  P->sp->MakeSkinMenu = false;
+  TsSkinProvider* SP = P->sp.get();
+  Attached().push_back(std::move(P));
+  // Controls of a form made before the skin learn of it now.
+  SendMessageW(Wnd, SKM_COMMAND, SkinCommand(SKC_SKINLOADED), reinterpret_cast<LPARAM>(M));
+  if (IsWindowVisible(Wnd)) {
+    SP->FormActive = GetActiveWindow() == Wnd;
+    RedrawWindow(Wnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE | RDW_FRAME);
+  }
+  return true;
+}
+
+bool AttachDialog(HWND Wnd, TsSkinManager* M) {
+  const std::wstring Class = ClassOf(Wnd);
+  if (Class != L"#32770" && Class != L"NativeHWNDHost") return false;
+  if ((GetWindowLongW(Wnd, GWL_STYLE) & WS_CHILD) && GetParent(Wnd)) return false;
+  if (!(M->SkinningRules() & srStdDialogs) || !StdDialogsSkinned()) return false;
+  if (VisibleDialogs() >= acMaxVisibleDialogs && !HasToolbarChild(Wnd)) return false;
+  auto P = std::make_unique<TacProvider>();
+  P->CtrlHandle = Wnd;
+  Attached().push_back(std::move(P));
+  return true;
+}
+
+void OnCreateWnd(HWND Wnd, const CBT_CREATEWNDW* CW) {
+  const CREATESTRUCTW* CS = CW ? CW->lpcs : nullptr;
+  if (!CS) return;
+  const auto ClassAtom = reinterpret_cast<std::uintptr_t>(CS->lpszClass);
+  if (ClassAtom <= 0xFFFF) {
+    if (ClassAtom == 0x8002) {
+      AttachWindow(Wnd);
+    } else if (ClassAtom == 0x8000) {
+      TsSkinManager* M = DefaultManager();
+      const DWORD Major = LOBYTE(LOWORD(GetVersion()));
+      if (M && Major >= 6 && M->SkinnedPopups() &&
+          std::find(MenuWindows().begin(), MenuWindows().end(), Wnd) == MenuWindows().end())
+        MenuWindows().push_back(Wnd);
+    }
+    return;
+  }
+  if (std::wstring(CS->lpszClass) == L"TPUtilWindow") return;
+  if (CS->style == 0 || CS->dwExStyle == 0) return;
+  TCustomForm* Main = Application ? Application->MainForm() : nullptr;
+  if (Main && Main->WindowHandle() == Wnd) return;
+  if ((CS->style & WS_CHILD) && CS->hwndParent) return;
+  AttachWindow(Wnd);
+}
+
+void OnDestroyWnd(HWND Wnd) {
+  std::erase(MenuWindows(), Wnd);
+  auto It = std::find_if(Attached().begin(), Attached().end(),
+                         [Wnd](const std::unique_ptr<TacProvider>& P) { return P->CtrlHandle == Wnd; });
+  if (It == Attached().end()) return;
+  // Out of the list before it goes, so nothing it does on the way finds it.
+  std::unique_ptr<TacProvider> P = std::move(*It);
+  Attached().erase(It);
+}
+
+void HookHandler(int Code, WPARAM WParam, LPARAM LParam) {
+  if (!Application || (Application->ComponentState() & csDestroying)) return;
+  switch (Code) {
+    case HCBT_ACTIVATE: AttachWindow(reinterpret_cast<HWND>(WParam)); break;
+    case HCBT_CREATEWND:
+      OnCreateWnd(reinterpret_cast<HWND>(WParam), reinterpret_cast<const CBT_CREATEWNDW*>(LParam));
+      break;
+    case HCBT_DESTROYWND: OnDestroyWnd(reinterpret_cast<HWND>(WParam)); break;
+    default: break;
+  }
+}
+
+}  // namespace
+
+TacProvider::~TacProvider() { sp.reset(); }
+
+bool AttachWindow(HWND Wnd) {
+  TsSkinManager* M = DefaultManager();
+  if (!M || !M->SkinCommonInfo.Active || !Wnd || (Application && Application->Terminated())) return false;
+  if (FindAttached(Wnd) || ProviderOfWindow(Wnd)) return false;
+  const LONG Style = GetWindowLongW(Wnd, GWL_STYLE);
+  // Borderless popups (hints, drop-downs, layered helpers) stay as they are.
+  if ((Style & WS_POPUP) && !(Style & WS_BORDER)) return false;
+  if (TCustomForm* F = FormOf(Wnd)) return AttachForm(F, Wnd, M);
+  return AttachDialog(Wnd, M);
+}
+
+const std::vector<std::unique_ptr<TacProvider>>& AttachedWindows() { return Attached(); }
+
+TacProvider* FindAttached(HWND Wnd) {
+  for (const auto& P : Attached())
+    if (P->CtrlHandle == Wnd) return P.get();
+  return nullptr;
+}
+
+const std::vector<HWND>& WrappedMenuWindows() { return MenuWindows(); }
+
+void ReleaseAttachedWindows() {
+  TsSkinManager* M = DefaultManager();
+  std::vector<std::unique_ptr<TacProvider>> All = std::move(Attached());
+  Attached().clear();
+  MenuWindows().clear();
+  for (auto& P : All) {
+    // The form's controls hear of the skin going while their form still passes news on.
+    if (P->Form && P->sp && !(P->Form->ComponentState() & csDestroying))
+      BroadcastSkinCommand(P->Form, SKC_SKINREMOVED, reinterpret_cast<LPARAM>(M));
+    P.reset();
+  }
+}
+
+void InstallFormSkinning() {
+  SetCreationHookHandler(HookHandler);
+  SetCreationHookRemovedHandler(ReleaseAttachedWindows);
+}
+
+}  // namespace cb

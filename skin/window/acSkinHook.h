@@ -1,0 +1,44 @@
+// Automatic skinning: the thread's window-creation hook attaches a form
+// provider to each of the application's forms, and decides which system
+// dialogs and popup-menu windows get skinned.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "sSkinProvider.h"
+
+namespace cb {
+
+// What was attached to one window.
+class TacProvider {
+public:
+  TacProvider() = default;
+  ~TacProvider();
+  TacProvider(const TacProvider&) = delete;
+  TacProvider& operator=(const TacProvider&) = delete;
+  std::unique_ptr<TsSkinProvider> sp;  // none for a system dialog
+  HWND CtrlHandle = nullptr;
+  TCustomForm* Form = nullptr;
+};
+
+// A form whose Tag holds all these bits is never skinned.
+constexpr std::intptr_t acExcludeTag = 0x100;
+// At most this many skinned system dialogs are visible at once.
+constexpr int acMaxVisibleDialogs = 2;
+
+// Registers the hook's handling with the skin manager (before the first form).
+void InstallFormSkinning();
+// Attaches a window as the hook does; true when it was dealt with.
+bool AttachWindow(HWND Wnd);
+// What the hook attached, in order.
+const std::vector<std::unique_ptr<TacProvider>>& AttachedWindows();
+TacProvider* FindAttached(HWND Wnd);
+// The popup-menu windows the hook decided to wrap (their wrapper follows).
+const std::vector<HWND>& WrappedMenuWindows();
+// Frees everything attached (the manager's hook is going).
+void ReleaseAttachedWindows();
+
+}  // namespace cb

@@ -1,0 +1,176 @@
+"""The skinned frames of the program's windows under real pointer input: title
+buttons, dragging by the caption, the About dialog, and what the frame and
+its shadow look like."""
+from __future__ import annotations
+
+import time
+import unittest
+
+import harness
+from harness import Session
+from test_app import BUTTONS, Screenshot, app_running, fake_browser, wait_ended
+
+# The built-in skin: border 4, title 30, shadow margins 13, 11, 13, 15; title
+# buttons 28 wide, flush with the right edge of the client area.
+BORDER, TITLE = 4, 30
+SHADOW = (13, 11, 13, 15)
+BUTTON_W = 28
+WS_MINIMIZE = 0x20000000
+
+
+def title_y(w: dict) -> int:
+    return w["client"][1] - TITLE // 2
+
+
+def close_button(w: dict) -> tuple[int, int]:
+    return w["client"][2] - BUTTON_W // 2, title_y(w)
+
+
+def minimise_button(w: dict) -> tuple[int, int]:
+    return w["client"][2] - BUTTON_W - BUTTON_W // 2, title_y(w)
+
+
+class Frames(unittest.TestCase):
+    def setUp(self):
+        if harness.in_private_network():
+            harness.set_hosts(())
+        self.s = Session(self.id().rsplit(".", 1)[-1])
+        self.opened = fake_browser(self.s)
+        self.s.start_app()
+        self.main = self.s.wait_window("TForm1", "Clearbay", timeout=60)
+        time.sleep(0.5)
+
+    def tearDown(self):
+        self.s.close()
+
+    # --- helpers ---------------------------------------------------------------------------------
+
+    def border_of(self, w: dict, timeout: float = 5) -> dict:
+        """The layered window that frames w: the one lying around its client area."""
+        deadline = time.time() + timeout
+        while True:
+            w = self.s.refresh(w)
+            for b in self.s.windows("TacGlowForm", pid=self.s.app_pid):
+                if self.frames(b, w):
+                    return b
+            if time.time() > deadline:
+                self.fail(f"no border window around {w['class']}: {self.s.windows('TacGlowForm')}")
+            time.sleep(0.2)
+
+    @staticmethod
+    def frames(b: dict, w: dict) -> bool:
+        left, top, right, bottom = w["client"]
+        return b["rect"] == [left - BORDER - SHADOW[0], top - TITLE - SHADOW[1], right + BORDER + SHADOW[2],
+                             bottom + BORDER + SHADOW[3]]
+
+    def pointer(self, *steps: tuple) -> None:
+        """xdotool steps: ("move", x, y), ("down",), ("up",)."""
+        for step in steps:
+            if step[0] == "move":
+                self.s.xdotool("mousemove", "--sync", str(step[1]), str(step[2]))
+            else:
+                self.s.xdotool("mouse" + step[0], "1")
+            time.sleep(0.15)
+
+    # --- tests -----------------------------------------------------------------------------------
+
+    def test_main_window_is_framed_by_the_skin_with_its_shadow(self):
+        border = self.border_of(self.main)
+        self.assertTrue(border["visible"])
+        # Layered, never activated, off the task bar.
+        self.assertTrue(border["exstyle"] & 0x80000)
+        self.assertTrue(border["exstyle"] & 0x8000000)
+        self.assertTrue(self.main["foreground"])
+
+    def test_close_button_pressed_and_released_ends_the_program(self):
+        x, y = close_button(self.main)
+        self.pointer(("move", x, y), ("down",), ("up",))
+        self.s.wait_gone("TForm1", timeout=20)
+        self.assertTrue(wait_ended(self.s), "the program did not end")
+        self.assertFalse(self.s.windows("TacGlowForm", pid=self.s.app_pid))
+
+    def test_close_button_pressed_dragged_off_and_released_does_nothing(self):
+        x, y = close_button(self.main)
+        left, top, right, bottom = self.main["client"]
+        self.pointer(("move", x, y), ("down",), ("move", x - 120, top + 100), ("up",))
+        time.sleep(1)
+        main = self.s.refresh(self.main)
+        self.assertTrue(main["visible"])
+        self.assertTrue(app_running(self.s))
+        # Still usable: the About dialog opens from it.
+        self.s.click(main, *BUTTONS["关于"])
+        self.s.wait_window("TForm2", "关于", timeout=10)
+
+    def test_minimise_and_restore(self):
+        x, y = minimise_button(self.main)
+        self.pointer(("move", x, y), ("down",), ("up",))
+        deadline = time.time() + 10
+        while not (self.s.refresh(self.main)["style"] & WS_MINIMIZE) and time.time() < deadline:
+            time.sleep(0.2)
+        self.assertTrue(self.s.refresh(self.main)["style"] & WS_MINIMIZE, "not minimised")
+        time.sleep(0.5)
+        self.assertFalse([b for b in self.s.windows("TacGlowForm", pid=self.s.app_pid)], "the frame stayed")
+        self.s.probe("restore", "--hwnd", str(self.main["hwnd"]))
+        time.sleep(1)
+        main = self.s.refresh(self.main)
+        self.assertFalse(main["style"] & WS_MINIMIZE)
+        self.assertEqual(main["client"], self.main["client"])
+        self.border_of(main)
+
+    def test_dragging_the_caption_moves_the_window_and_its_frame_follows(self):
+        left, top, right, bottom = self.main["client"]
+        x, y = left + 150, title_y(self.main)
+        self.pointer(("move", x, y), ("down",), ("move", x + 30, y + 20), ("move", x + 60, y + 40),
+                     ("move", x + 90, y + 50), ("up",))
+        time.sleep(0.5)
+        main = self.s.refresh(self.main)
+        self.assertEqual(main["client"], [left + 90, top + 50, right + 90, bottom + 50])
+        self.border_of(main)
+
+    def test_about_dialog_is_framed_and_closes_by_its_button_and_by_ok(self):
+        self.s.click(self.main, *BUTTONS["关于"])
+        about = self.s.wait_window("TForm2", "关于", timeout=10)
+        self.border_of(about)
+        self.s.screenshot("about-framed")
+        x, y = close_button(about)
+        self.pointer(("move", x, y), ("down",), ("up",))
+        self.s.wait_gone("TForm2", timeout=10)
+        self.assertTrue(app_running(self.s))
+        # Opened again, "确定" closes it, and its frame goes with it.
+        self.s.click(self.main, *BUTTONS["关于"])
+        about = self.s.wait_window("TForm2", "关于", timeout=10)
+        self.border_of(about)
+        self.s.press(about, "确定")
+        self.s.wait_gone("TForm2", timeout=10)
+        time.sleep(0.5)
+        self.assertEqual(len(self.s.windows("TacGlowForm", pid=self.s.app_pid)), 1)
+
+    def test_frame_and_shadow_look(self):
+        self.s.move(self.main, 200, 116)
+        time.sleep(0.5)
+        left, top, right, bottom = self.main["client"]
+        shot = Screenshot(self.s.screenshot("frame"), 0, 0)
+        backdrop = shot.pixel(5, 5)
+        # The frame: the skin's accent line at the outer edge, white title.
+        frame_left, frame_top = left - BORDER, top - TITLE
+        self.assertNotEqual(shot.pixel(frame_left, (top + bottom) // 2), backdrop)
+        self.assertEqual(shot.pixel(left + 60, top - 5), (255, 255, 255))
+        # The shadow: darker than the backdrop next to the frame, fading outwards, the same left and right.
+        mid = (top + bottom) // 2
+        near_l, far_l = shot.pixel(frame_left - 2, mid), shot.pixel(frame_left - 12, mid)
+        near_r, far_r = shot.pixel(right + BORDER + 1, mid), shot.pixel(right + BORDER + 11, mid)
+        self.assertLess(sum(near_l), sum(far_l))
+        self.assertLessEqual(sum(far_l), sum(backdrop))
+        self.assertEqual(near_l, near_r)
+        self.assertEqual(far_l, far_r)
+        self.assertEqual(shot.pixel(frame_left - 30, mid), backdrop)
+        # No magenta key colour or black fringe anywhere around it.
+        for x in range(frame_left - 13, right + BORDER + 13):
+            for y in (frame_top - 11, frame_top - 1, bottom + BORDER, bottom + BORDER + 14):
+                p = shot.pixel(x, y)
+                self.assertNotEqual(p, (255, 0, 255), f"magenta at {x},{y}")
+                self.assertGreater(sum(p), 100, f"black at {x},{y}")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,202 @@
+// The border window: its size and place around the form, following moves,
+// resizes, minimise and hiding, the pointer over its shadow, and the regions
+// it makes.
+#include "WindowFixture.h"
+
+#include "acRegion.h"
+#include "skin/paint/Shadows.h"
+
+namespace {
+
+using namespace cb;
+using namespace cb::test;
+
+// Windows of this thread, hidden ones included.
+int ThreadWindows() {
+  int N = 0;
+  EnumThreadWindows(
+      GetCurrentThreadId(), [](HWND, LPARAM P) -> BOOL { return ++*reinterpret_cast<int*>(P), TRUE; },
+      reinterpret_cast<LPARAM>(&N));
+  return N;
+}
+
+RECT ClientOnScreen(HWND W) {
+  RECT C{};
+  GetClientRect(W, &C);
+  MapWindowPoints(W, nullptr, reinterpret_cast<POINT*>(&C), 2);
+  return C;
+}
+
+RECT WindowRect(HWND W) {
+  RECT R{};
+  GetWindowRect(W, &R);
+  return R;
+}
+
+// The skin's frame around the client area (border 4, title 30) and the shadow around that.
+void ExpectFramedBy(HWND Form, HWND Border) {
+  const RECT C = ClientOnScreen(Form), B = WindowRect(Border);
+  const RECT Frame{C.left - 4, C.top - 30, C.right + 4, C.bottom + 4};
+  EXPECT_EQ(B.left, Frame.left - 13);
+  EXPECT_EQ(B.top, Frame.top - 11);
+  EXPECT_EQ(B.right, Frame.right + 13);
+  EXPECT_EQ(B.bottom, Frame.bottom + 15);
+  EXPECT_EQ((B.right - B.left) - (Frame.right - Frame.left), 26);
+  EXPECT_EQ((B.bottom - B.top) - (Frame.bottom - Frame.top), 26);
+}
+
+TEST(BorderWindow, LiesExactlyBehindTheFormAndIsTwentySixPixelsLargerThanTheFrame) {
+  TSkinnedScene S;
+  TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  ShowAndSettle(F);
+  HWND B = BorderWnd(F);
+  ASSERT_TRUE(B && IsWindowVisible(B));
+  ExpectFramedBy(F.WindowHandle(), B);
+  EXPECT_TRUE(PumpUntil([&] { return GetWindow(F.WindowHandle(), GW_HWNDNEXT) == B; }, 1000));
+  // Layered, never activated, not on the task bar.
+  const LONG_PTR Ex = GetWindowLongPtrW(B, GWL_EXSTYLE);
+  EXPECT_TRUE(Ex & WS_EX_LAYERED);
+  EXPECT_TRUE(Ex & WS_EX_NOACTIVATE);
+  EXPECT_TRUE(Ex & WS_EX_TOOLWINDOW);
+  EXPECT_EQ(GetActiveWindow(), F.WindowHandle());
+}
+
+TEST(BorderWindow, FollowsMovesWithoutANewImageAndResizesWithOne) {
+  TSkinnedScene S;
+  TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  ShowAndSettle(F);
+  TsSkinProvider* P = ProviderOf(F);
+  HWND B = BorderWnd(F);
+  ASSERT_TRUE(P && B);
+  F.SetBounds(F.Left(), F.Top(), F.Width(), F.Height());  // the window takes the form's size
+  Pump(40);
+  const int Paints = P->PaintCount;
+  for (int I = 1; I <= 5; ++I) {
+    F.SetBounds(F.Left() + 17, F.Top() + 9, F.Width(), F.Height());
+    Pump(20);
+    ExpectFramedBy(F.WindowHandle(), B);
+  }
+  EXPECT_EQ(P->PaintCount, Paints);
+  F.SetBounds(F.Left(), F.Top(), F.Width() + 40, F.Height() + 30);
+  Pump(40);
+  EXPECT_EQ(BorderWnd(F), B);
+  ExpectFramedBy(F.WindowHandle(), B);
+  EXPECT_GT(P->PaintCount, Paints);
+}
+
+TEST(BorderWindow, GoesWhenTheFormHidesOrMinimisesAndComesBackInPlace) {
+  TSkinnedScene S;
+  TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  ShowAndSettle(F);
+  HWND W = F.WindowHandle();
+  ASSERT_TRUE(BorderWnd(F));
+  HWND Old = BorderWnd(F);
+  ShowWindow(W, SW_MINIMIZE);
+  Pump(60);
+  EXPECT_FALSE(IsWindow(Old));
+  EXPECT_EQ(BorderWnd(F), nullptr);
+  ShowWindow(W, SW_RESTORE);
+  Pump(80);
+  ASSERT_TRUE(BorderWnd(F));
+  ExpectFramedBy(W, BorderWnd(F));
+  F.Hide();
+  Pump(40);
+  EXPECT_EQ(BorderWnd(F), nullptr);
+  ShowAndSettle(F);
+  ASSERT_TRUE(BorderWnd(F));
+  ExpectFramedBy(W, BorderWnd(F));
+}
+
+TEST(BorderWindow, ComesBackBehindItsFormWhenTheFormIsRaisedAgain) {
+  TSkinnedScene S;
+  TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"A");
+  TFrameForm B(bsSingle, biSystemMenu | biMinimize, L"B", 260, 190);
+  ShowAndSettle(A);
+  ShowAndSettle(B);
+  EXPECT_TRUE(PumpUntil([&] { return GetWindow(B.WindowHandle(), GW_HWNDNEXT) == BorderWnd(B); }, 1000));
+  SetWindowPos(A.WindowHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  EXPECT_TRUE(PumpUntil([&] { return GetWindow(A.WindowHandle(), GW_HWNDNEXT) == BorderWnd(A); }, 1000));
+  // B's frame is now under A's.
+  HWND Below = BorderWnd(A);
+  bool Found = false;
+  for (HWND W = GetWindow(Below, GW_HWNDNEXT); W; W = GetWindow(W, GW_HWNDNEXT))
+    if (W == B.WindowHandle()) Found = true;
+  EXPECT_TRUE(Found);
+}
+
+TEST(BorderWindow, AClickOnTheShadowActivatesTheWindowBelow) {
+  TSkinnedScene S;
+  TFrameForm Below(bsSingle, biSystemMenu | biMinimize, L"Below", 150, 150);
+  TFrameForm Top(bsSingle, biSystemMenu | biMinimize, L"Top", 330, 260);
+  ShowAndSettle(Below);
+  ShowAndSettle(Top);
+  ASSERT_EQ(GetActiveWindow(), Top.WindowHandle());
+  HWND B = BorderWnd(Top);
+  ASSERT_TRUE(B);
+  // A point of Top's left shadow that lies over Below's client area.
+  const RECT TB = WindowRect(B);
+  const POINT Shadow{TB.left + 4, TB.top + 60};
+  const RECT BelowClient = ClientOnScreen(Below.WindowHandle());
+  ASSERT_TRUE(PtInRect(&BelowClient, Shadow));
+  EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(Shadow.x, Shadow.y)), HTTRANSPARENT);
+  const POINT Frame{TB.left + 13 + 1, TB.top + 60};
+  EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(Frame.x, Frame.y)), HTOBJECT_);
+  MovePointer(Shadow.x, Shadow.y);
+  Pump(40);
+  MouseButton(MOUSEEVENTF_LEFTDOWN);
+  MouseButton(MOUSEEVENTF_LEFTUP);
+  EXPECT_TRUE(PumpUntil([&] { return GetActiveWindow() == Below.WindowHandle(); }, 1500));
+}
+
+TEST(BorderWindow, PointerMessagesOverTheShadowLeaveNoRegionBehind) {
+  TSkinnedScene S;
+  TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  ShowAndSettle(F);
+  HWND B = BorderWnd(F);
+  ASSERT_TRUE(B);
+  const RECT R = WindowRect(B);
+  auto Round = [&] {
+    // Each move makes a hole, each hit test closes it again.
+    SendMessageW(B, WM_MOUSEMOVE, 0, MAKELPARAM(3, 40));
+    SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(R.left + 3, R.top + 40));
+  };
+  for (int I = 0; I < 20; ++I) Round();
+  const long Regions = TacRgn::Alive();
+  for (int I = 0; I < 1000; ++I) Round();
+  EXPECT_EQ(TacRgn::Alive(), Regions);
+  EXPECT_EQ(Regions, 0);
+  // The hole is closed: the frame still answers.
+  EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(R.left + 15, R.top + 40)), HTOBJECT_);
+}
+
+TEST(BorderWindow, ShadowShapesFromOddSkinValuesAreSafe) {
+  // A radius of 0 or below divides by nothing; the shape keeps its size.
+  for (int Radius : {0, -4}) {
+    const Bitmap32 B = MakeWindowShadow(0x99000000, Radius, 2, 13);
+    EXPECT_EQ(B.Width(), 2 * 13 + 1);
+    EXPECT_EQ(B.Height(), 2 * 13 + 2 + 1);
+    EXPECT_LE(B.Pixel(13, 15) >> 24, 0x99u);
+  }
+  const BmpRect M = WindowShadowMargins(2, 13);
+  EXPECT_EQ(M, BmpRect(13, 11, 13, 15));
+}
+
+TEST(BorderWindow, ThousandsOfOpeningsLeaveNoObjectsOrWindowsBehind) {
+  TSkinnedScene S;
+  auto Once = [] {
+    TFrameForm F(bsDialog, biSystemMenu, L"关于", 300, 200);
+    F.Show();
+    Pump(5);
+    F.Hide();
+  };
+  for (int I = 0; I < 10; ++I) Once();
+  const int Windows = ThreadWindows();
+  for (int I = 0; I < 200; ++I) Once();
+  Pump(50);
+  EXPECT_EQ(ThreadWindows(), Windows);
+  EXPECT_EQ(TacRgn::Alive(), 0);
+  EXPECT_TRUE(AttachedWindows().empty());
+  EXPECT_EQ(FindWindowW(L"TacGlowForm", nullptr), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,251 @@
+// The form provider: which title buttons and icon each of the program's
+// window kinds gets, the frame image with its shadow and activation looks,
+// the region that removes the system frame, and tearing down.
+#include "WindowFixture.h"
+
+#include "skin/paint/Shadows.h"
+
+namespace {
+
+using namespace cb;
+using namespace cb::test;
+
+TEST(Provider, EachWindowKindGetsTheTitleButtonsAndIconItsBorderGives) {
+  TSkinnedScene S;
+  TFrameForm Main(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  TFrameForm About(bsDialog, biSystemMenu, L"关于", 300, 200);
+  TFrameForm Ver(bsDialog, 0, L"", 350, 250);
+  for (TFrameForm* F : {&Main, &About, &Ver}) ShowAndSettle(*F);
+  TsSkinProvider* PM = ProviderOf(Main);
+  TsSkinProvider* PA = ProviderOf(About);
+  TsSkinProvider* PV = ProviderOf(Ver);
+  ASSERT_TRUE(PM && PA && PV);
+
+  // Main window: minimise and close side by side at the right, close drawn as one of a pair; an icon.
+  EXPECT_TRUE(PM->ButtonMin.Visible);
+  EXPECT_TRUE(PM->ButtonClose.Visible);
+  EXPECT_FALSE(PM->ButtonMax.Visible);
+  EXPECT_FALSE(PM->ButtonHelp.Visible);
+  EXPECT_EQ(PM->ButtonClose.cpGlyphType, tgClose);
+  EXPECT_EQ(PM->ButtonMin.cpGlyphType, tgMin);
+  EXPECT_EQ(PM->ButtonMin.cpRect.right, PM->ButtonClose.cpRect.left);
+  EXPECT_EQ(PM->ButtonMin.cpRect.top, PM->ButtonClose.cpRect.top);
+  EXPECT_EQ(PM->FIconRect.right - PM->FIconRect.left, 16);
+  EXPECT_EQ(PM->FIconRect.bottom - PM->FIconRect.top, 16);
+
+  // About: the close button alone, no icon.
+  EXPECT_TRUE(PA->ButtonClose.Visible);
+  EXPECT_FALSE(PA->ButtonMin.Visible);
+  EXPECT_FALSE(PA->ButtonMax.Visible);
+  EXPECT_EQ(PA->ButtonClose.cpGlyphType, tgCloseAlone);
+  EXPECT_EQ(PA->FIconRect.right, PA->FIconRect.left);
+
+  // New version: nothing at all in the title.
+  for (const TsCaptionButton* B : {&PV->ButtonClose, &PV->ButtonMin, &PV->ButtonMax, &PV->ButtonHelp})
+    EXPECT_FALSE(B->Visible);
+  EXPECT_EQ(PV->FIconRect.right, PV->FIconRect.left);
+}
+
+TEST(Provider, TheFormIsClippedToExactlyItsClientArea) {
+  TSkinnedScene S;
+  TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  ShowAndSettle(F);
+  HWND W = F.WindowHandle();
+  HRGN R = CreateRectRgn(0, 0, 0, 0);
+  ASSERT_NE(GetWindowRgn(W, R), ERROR);
+  RECT Box{};
+  EXPECT_EQ(GetRgnBox(R, &Box), SIMPLEREGION);
+  DeleteObject(R);
+  RECT WR{}, CR{};
+  GetWindowRect(W, &WR);
+  GetClientRect(W, &CR);
+  POINT O{0, 0};
+  ClientToScreen(W, &O);
+  // The system's frame (left, right, bottom) and caption are cut away, nothing of the client.
+  const RECT Client{O.x - WR.left, O.y - WR.top, O.x - WR.left + CR.right, O.y - WR.top + CR.bottom};
+  EXPECT_EQ(Box.left, Client.left);
+  EXPECT_EQ(Box.top, Client.top);
+  EXPECT_EQ(Box.right, Client.right);
+  EXPECT_EQ(Box.bottom, Client.bottom);
+  EXPECT_GT(Box.top, Box.left);  // the caption went too
+}
+
+TEST(Provider, TheFrameIsOpaqueAndTheShadowIsTheComputedOneEvenOnAllSidesInBothStates) {
+  TSkinnedScene S;
+  TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  TFrameForm B(bsSingle, biSystemMenu | biMinimize, L"Other", 700, 420);
+  ShowAndSettle(A);
+  TsSkinProvider* P = ProviderOf(A);
+  ASSERT_TRUE(P);
+  ASSERT_TRUE(P->FormActive);
+  const TacFrameMetrics FM = P->Metrics();
+  ASSERT_EQ(FM.L, 13);
+  ASSERT_EQ(FM.T, 11);
+  ASSERT_EQ(FM.R, 13);
+  ASSERT_EQ(FM.B, 15);
+  const Bitmap32 Active = MakeWindowShadow(0x99000000, 17, 2, 13);
+  const Bitmap32 Inactive = MakeWindowShadow(0x44000000, 17, 2, 13);
+  auto Check = [&](const Bitmap32& Tpl, const char* Which) {
+    SCOPED_TRACE(Which);
+    const int W = FM.Width, H = FM.Height, MidY = H / 2, MidX = W / 2;
+    const int TMidY = Tpl.Height() / 2, TMidX = Tpl.Width() / 2;
+    // Frame corners and middle: opaque.
+    EXPECT_EQ(ImagePixel(*P, FM.L, FM.T) >> 24, 0xFFu);
+    EXPECT_EQ(ImagePixel(*P, W - FM.R - 1, H - FM.B - 1) >> 24, 0xFFu);
+    // The four edges carry the template's edge pixels, so left and right match.
+    for (int D = 0; D < 13; ++D) {
+      EXPECT_EQ(ImagePixel(*P, D, MidY), Tpl.Pixel(D, TMidY)) << D;
+      EXPECT_EQ(ImagePixel(*P, W - 1 - D, MidY), Tpl.Pixel(Tpl.Width() - 1 - D, TMidY)) << D;
+      EXPECT_EQ(ImagePixel(*P, W - 1 - D, MidY), ImagePixel(*P, D, MidY)) << D;
+    }
+    for (int D = 0; D < 11; ++D) EXPECT_EQ(ImagePixel(*P, MidX, D), Tpl.Pixel(TMidX, D)) << D;
+    for (int D = 0; D < 15; ++D)
+      EXPECT_EQ(ImagePixel(*P, MidX, H - 1 - D), Tpl.Pixel(TMidX, Tpl.Height() - 1 - D)) << D;
+    // The outermost corner is clear; next to the frame the shadow is at its darkest.
+    EXPECT_EQ(ImagePixel(*P, 0, 0), 0u);
+    EXPECT_GT(ImagePixel(*P, 12, MidY) >> 24, ImagePixel(*P, 2, MidY) >> 24);
+  };
+  Check(Active, "active");
+  // Another form takes the activation: the shadow goes light, the title grey.
+  ShowAndSettle(B);
+  EXPECT_FALSE(P->FormActive);
+  if (P->FCommonData->BGChanged) P->PaintAll();
+  Check(Inactive, "inactive");
+}
+
+// The darkest title pixel inside the caption's rectangle.
+int DarkestTitle(TsSkinProvider& P) {
+  int Darkest = 255;
+  const TacFrameMetrics FM = P.Metrics();
+  int Right = FM.Width - FM.R;
+  for (const TsCaptionButton* B : {&P.ButtonClose, &P.ButtonMax, &P.ButtonMin, &P.ButtonHelp})
+    if (B->Visible) Right = std::min<int>(Right, B->cpRect.left);
+  for (int Y = FM.T + 4; Y < FM.T + FM.TH - 4; ++Y)
+    for (int X = P.FIconRect.right + 4; X < Right - 4; ++X) {
+      const std::uint32_t C = ImagePixel(P, X, Y);
+      Darkest = std::min(Darkest, static_cast<int>((C >> 8) & 0xFF));
+    }
+  return Darkest;
+}
+
+TEST(Provider, TheCaptionIsDrawnInTheTitlesActiveAndInactiveColours) {
+  TSkinnedScene S;
+  TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  TFrameForm B(bsSingle, biSystemMenu | biMinimize, L"Other", 700, 420);
+  ShowAndSettle(A);
+  TsSkinProvider* P = ProviderOf(A);
+  ASSERT_TRUE(P);
+  // FORMTITLE: 0x202020 while active, 0x999999 while not.
+  const int ActiveDark = DarkestTitle(*P);
+  EXPECT_LT(ActiveDark, 0x60);
+  ShowAndSettle(B);
+  if (P->FCommonData->BGChanged) P->PaintAll();
+  const int InactiveDark = DarkestTitle(*P);
+  EXPECT_GE(InactiveDark, 0x90);
+  EXPECT_LT(InactiveDark, 0xF0);  // the text is there
+}
+
+TEST(Provider, TheClientAreaIsPaintedFromTheFrameImage) {
+  TSkinnedScene S;
+  TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  F.SetColor(clRed);  // not the skin's: the picture must not come from it
+  ShowAndSettle(F);
+  TsSkinProvider* P = ProviderOf(F);
+  ASSERT_TRUE(P);
+  const int W = F.ClientWidth(), H = F.ClientHeight();
+  const std::vector<std::uint32_t> Pic = Print(F.WindowHandle(), W, H);
+  const int OX = P->OffsetX(), OY = P->OffsetY();
+  for (POINT Pt : {POINT{0, 0}, POINT{W / 2, H / 2}, POINT{W - 1, H - 1}})
+    EXPECT_EQ(Pic[size_t(Pt.y * W + Pt.x)], ImagePixel(*P, OX + Pt.x, OY + Pt.y) & 0xFFFFFF) << Pt.x << "," << Pt.y;
+  EXPECT_EQ(Pic[size_t(H / 2 * W + W / 2)], 0xFFFFFFu);  // FORM is white
+}
+
+TEST(Provider, ActivationMessagesReachTheFormInOrderAndLetItBeDeactivated) {
+  TSkinnedScene S;
+  TLog Log;
+  TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"A");
+  TFrameForm B(bsSingle, biSystemMenu | biMinimize, L"B", 700, 420);
+  ShowAndSettle(A);
+  RecordFrame(&A, Log);
+  ShowAndSettle(B);
+  EXPECT_EQ(GetActiveWindow(), B.WindowHandle());
+  SetForegroundWindow(A.WindowHandle());
+  Pump(100);
+  EXPECT_EQ(GetActiveWindow(), A.WindowHandle());
+  EXPECT_EQ(Log, (TLog{"ncactivate 0", "ncactivate 1"}));
+  // The answer lets the system take the activation away.
+  EXPECT_EQ(SendMessageW(A.WindowHandle(), WM_NCACTIVATE, FALSE, 0), TRUE);
+  A.RemoveWindowHook(0xF0F0);
+}
+
+TEST(Provider, DeactivatingTheSkinTakesOffEveryHookInAnyOrderAndGivesTheFrameBack) {
+  TSkinnedScene S;
+  TLog Log;
+  TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  ShowAndSettle(F);
+  ASSERT_TRUE(ProviderOf(F));
+  // A hook above the provider's: the provider's comes off from the middle of the chain.
+  RecordFrame(&F, Log);
+  HWND Border = BorderWnd(F);
+  ASSERT_TRUE(Border && IsWindow(Border));
+  for (int I = 0; I < 3; ++I) {
+    S.M->SetActive(false);
+    EXPECT_FALSE(F.HasWindowHook(TsSkinProvider::HookId));
+    EXPECT_EQ(ProviderOf(F), nullptr);
+    EXPECT_TRUE(AttachedWindows().empty());
+    EXPECT_FALSE(IsWindow(Border));
+    HRGN R = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(GetWindowRgn(F.WindowHandle(), R), ERROR);  // the system frame is back
+    DeleteObject(R);
+    // The recorder above still gets the form's messages.
+    Log.clear();
+    SendMessageW(F.WindowHandle(), WM_NCACTIVATE, TRUE, 0);
+    EXPECT_EQ(Log, TLog{"ncactivate 1"});
+    S.M->SetActive(true);
+    // A form made before the skin is attached when it is next activated.
+    SetForegroundWindow(GetDesktopWindow());
+    ShowAndSettle(F);
+    ASSERT_TRUE(ProviderOf(F));
+    Border = BorderWnd(F);
+    EXPECT_TRUE(Border && IsWindowVisible(Border));
+  }
+  F.RemoveWindowHook(0xF0F0);
+}
+
+TEST(Provider, FreeingAFormWhileAButtonFadesStopsTheFadeAndTheBorderWindowFirst) {
+  TSkinnedScene S;
+  HWND Border = nullptr, W = nullptr;
+  {
+    auto* F = new TFrameForm(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+    ShowAndSettle(*F);
+    TsSkinProvider* P = ProviderOf(*F);
+    ASSERT_TRUE(P);
+    P->HandleNCMouseMove(HTCLOSE);
+    ASSERT_TRUE(P->ButtonClose.cpTimer);
+    Border = BorderWnd(*F);
+    W = F->WindowHandle();
+    delete F;
+  }
+  // No tick reaches the freed provider; nothing is left behind.
+  Pump(150);
+  EXPECT_FALSE(IsWindow(W));
+  EXPECT_FALSE(IsWindow(Border));
+  EXPECT_EQ(FindAttached(W), nullptr);
+}
+
+TEST(Provider, AFadeThatEndsClearsItsReference) {
+  TSkinnedScene S;
+  TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  ShowAndSettle(F);
+  TsSkinProvider* P = ProviderOf(F);
+  ASSERT_TRUE(P);
+  MovePointer(5, 5);  // far from the button: the fade up turns round at once
+  EXPECT_TRUE(PumpUntil([&] { return P->CurrentHT == 0 && !P->ButtonMin.cpTimer; }));
+  P->HandleNCMouseMove(HTMINBUTTON);
+  ASSERT_TRUE(P->ButtonMin.cpTimer);
+  EXPECT_TRUE(PumpUntil([&] { return !P->ButtonMin.cpTimer; }, 2000));
+  EXPECT_EQ(P->ButtonMin.cpState, 0);
+  EXPECT_EQ(P->CurrentHT, 0);
+}
+
+}  // namespace
