@@ -20,12 +20,14 @@ bool SameName(std::wstring_view A, std::wstring_view B) {
 }
 
 std::map<std::wstring, const TClassInfo*>& Registry() {
-  static std::map<std::wstring, const TClassInfo*> R;
-  return R;
+  // Never destroyed: forms are freed while static objects go, and still use it.
+  static auto* R = new std::map<std::wstring, const TClassInfo*>;
+  return *R;
 }
 std::mutex& RegistryLock() {
-  static std::mutex M;
-  return M;
+  // Never destroyed: forms are freed while static objects go, and still use it.
+  static auto* M = new std::mutex;
+  return *M;
 }
 
 bool IsIdent(std::wstring_view S) {

@@ -548,8 +548,9 @@ void TControl::PublishProperties(TPublisher& P) {
 
 namespace {
 std::vector<TControlCanvas*>& CanvasesWithOwnDC() {
-  static std::vector<TControlCanvas*> List;
-  return List;
+  // Never destroyed: forms are freed while static objects go, and still use it.
+  static auto* List = new std::vector<TControlCanvas*>;
+  return *List;
 }
 }  // namespace
 

@@ -64,8 +64,9 @@ struct TTimerWindow {
 };
 
 TTimerWindow& Timers() {
-  static TTimerWindow T;
-  return T;
+  // Never destroyed: forms are freed while static objects go, and still use it.
+  static auto* T = new TTimerWindow;
+  return *T;
 }
 
 HWND TimerWindow() {

@@ -16,12 +16,14 @@ thread_local TWinControl* tCreating = nullptr;
 
 // Original procedures of system classes taken over under our own class names.
 std::map<std::wstring, WNDPROC>& SuperClasses() {
-  static std::map<std::wstring, WNDPROC> M;
-  return M;
+  // Never destroyed: forms are freed while static objects go, and still use it.
+  static auto* M = new std::map<std::wstring, WNDPROC>;
+  return *M;
 }
 std::mutex& ClassLock() {
-  static std::mutex M;
-  return M;
+  // Never destroyed: forms are freed while static objects go, and still use it.
+  static auto* M = new std::mutex;
+  return *M;
 }
 
 UINT NextControlId() {

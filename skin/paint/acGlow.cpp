@@ -18,8 +18,9 @@ namespace {
 // Ids index this list and are never reused while the program runs, so a
 // stale id finds nothing.
 std::vector<std::unique_ptr<TacGlowEffect>>& Glows() {
-  static std::vector<std::unique_ptr<TacGlowEffect>> List;
-  return List;
+  // Never destroyed: forms are freed while static objects go, and still use it.
+  static auto* List = new std::vector<std::unique_ptr<TacGlowEffect>>;
+  return *List;
 }
 
 const wchar_t kGlowClass[] = L"TacGlowForm";
