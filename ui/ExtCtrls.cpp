@@ -161,6 +161,7 @@ void TCustomPanel::SetBevelOuter(TBevelCut Value) {
   FBevelOuter = Value;
   Realign();
   Invalidate();
+  Perform(CM_BORDERCHANGED);
 }
 
 void TCustomPanel::SetBevelInner(TBevelCut Value) {
@@ -168,6 +169,7 @@ void TCustomPanel::SetBevelInner(TBevelCut Value) {
   FBevelInner = Value;
   Realign();
   Invalidate();
+  Perform(CM_BORDERCHANGED);
 }
 
 void TCustomPanel::SetBevelWidth(int Value) {
