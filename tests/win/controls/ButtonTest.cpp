@@ -139,18 +139,6 @@ TEST(Button, TabDrawsTheFocusRectangleAroundTheCaptionAndSpaceClicks) {
   EXPECT_EQ(None.right - None.left, 0);
 }
 
-TEST(Button, ADisabledButtonIgnoresThePointer) {
-  TButtonScene S;
-  S.Ok->SetEnabled(false);
-  PointAt(S.Ok, 30, 12);
-  PressPointer(true);
-  Pump(40);
-  EXPECT_EQ(S.Ok->CurrentState(), 0);
-  PressPointer(false);
-  Pump(40);
-  EXPECT_TRUE(S.Log.empty());
-}
-
 TEST(Button, ADefaultButtonIsPaintedHotWhenTheSectionHasThreeStates) {
   TButtonScene S;
   S.Ok->SetDefault(true);

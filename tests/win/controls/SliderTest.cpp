@@ -156,8 +156,10 @@ TEST(Slider, AThumbThatFillsTheTrackTogglesWithoutAGlide) {
   EXPECT_EQ(T.S->Thumb()->Left(), 1);
   T.S->SetKeepThumbAspectRatio(false);
   T.S->SetThumbSizeInPercent(100);  // the far end lies left of the margin
+  T.Lefts.clear();
   T.S->Click();
   EXPECT_TRUE(T.S->SliderOn());
+  for (int L : T.Lefts) EXPECT_GE(L, 0) << "the thumb never leaves the track";
   EXPECT_FALSE(T.S->Changing);
 }
 
