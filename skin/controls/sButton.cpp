@@ -15,6 +15,31 @@ TsButton::TsButton(TComponent* AOwner) : TButton(AOwner) {
 
 TsButton::~TsButton() { FCommonData.reset(); }
 
+void TsButton::Loaded() {
+  TButton::Loaded();
+  FCommonData->Loaded();
+}
+
+// Without a skin the button still looks like one: the drawing is ours either way.
+void TsButton::DrawUnskinned(const DRAWITEMSTRUCT& Item) {
+  RECT R = Item.rcItem;
+  const bool Pressed = (Item.itemState & ODS_SELECTED) != 0;
+  DrawFrameControl(Item.hDC, &R, DFC_BUTTON, DFCS_BUTTONPUSH | (Pressed ? DFCS_PUSHED : 0));
+  const std::wstring Text = Caption();
+  const int Saved = SaveDC(Item.hDC);
+  SelectObject(Item.hDC, Font()->Handle());
+  SetBkMode(Item.hDC, TRANSPARENT);
+  SetTextColor(Item.hDC, GetSysColor(Enabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  if (Pressed) OffsetRect(&R, 1, 1);
+  DrawTextW(Item.hDC, Text.c_str(), static_cast<int>(Text.size()), &R, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  if (Item.itemState & ODS_FOCUS) {
+    RECT F = Item.rcItem;
+    InflateRect(&F, -3, -3);
+    DrawFocusRect(Item.hDC, &F);
+  }
+  RestoreDC(Item.hDC, Saved);
+}
+
 void TsButton::CreateParams(TCreateParams& P) {
   TButton::CreateParams(P);
   P.Style = (P.Style & ~static_cast<DWORD>(BS_TYPEMASK)) | BS_OWNERDRAW;
@@ -209,6 +234,11 @@ void TsButton::WndProc(TMessage& M) {
     return;
   }
   if (!SD.Skinned()) {
+    if (M.Msg == CN_DRAWITEM && M.LParam) {
+      DrawUnskinned(*reinterpret_cast<const DRAWITEMSTRUCT*>(M.LParam));
+      M.Result = 1;
+      return;
+    }
     TButton::WndProc(M);
     return;
   }

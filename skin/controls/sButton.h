@@ -46,11 +46,13 @@ public:
 protected:
   void CreateParams(TCreateParams& Params) override;
   void WndProc(TMessage& Message) override;
+  void Loaded() override;
 
 private:
   bool SkinCommand(TMessage& Message);
   void WMPaint(TMessage& Message);
   void PaintTo(HDC DC);
+  void DrawUnskinned(const DRAWITEMSTRUCT& Item);
   void ChangeState(int NewState, TacAnimEvent Event, bool WithGlow);
   void RedrawNow();
   bool Pushed() const;
