@@ -87,6 +87,12 @@ void TsSlider::Loaded() {
   UpdateThumb();
 }
 
+void TsSlider::ChangeScale(int M, int D) {
+  TsPanel::ChangeScale(M, D);
+  // The thumb was scaled with the other children; its place follows the track.
+  UpdateThumb();
+}
+
 int TsSlider::Margin(int) const {
   if (!FCommonData->Skinned()) return 1;
   TacSkinData* D = FCommonData->CommonSkinData();

@@ -47,6 +47,7 @@ public:
 protected:
   void WndProc(TMessage& Message) override;
   void Loaded() override;
+  void ChangeScale(int M, int D) override;
 
 private:
   int Margin(int Side) const;  // 0 left, 1 top, 2 right, 3 bottom

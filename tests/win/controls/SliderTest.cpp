@@ -179,9 +179,9 @@ void SliderLooksAt(int PPI) {
   if (PPI != 96) {
     T.F.ScaleForPPI(PPI);
     SendSkinCommand(T.S, SKC_SCALECHANGED, PPI);
-    T.S->UpdateThumb();
     Pump(30);
   }
+  EXPECT_EQ(T.ThumbRect(), TRect(1, 1, T.S->Height() - 1, T.S->Height() - 1)) << "square, inside the track";
   TSheet Sheet{T.S->Width(), T.S->Height(), {}};
   for (bool On : {true, false}) {
     T.S->SetSliderOn(On);
