@@ -164,6 +164,13 @@ TEST(Button, APaintThatMustWaitForTheParentStillValidatesTheWindow) {
   EXPECT_LE(Paints, 2) << "WM_PAINT does not repeat";
   RECT U;
   EXPECT_FALSE(GetUpdateRect(S.Ok->Handle(), &U, FALSE));
+  // Still waiting (the binding marked as updating): validated all the same.
+  ASSERT_TRUE(S.Ok->SkinData()->FUpdating);
+  Paints = 0;
+  InvalidateRect(S.Ok->Handle(), nullptr, TRUE);
+  Pump(200);
+  EXPECT_LE(Paints, 2) << "WM_PAINT does not repeat";
+  EXPECT_FALSE(GetUpdateRect(S.Ok->Handle(), &U, FALSE));
 }
 
 void ButtonLooksAt(int PPI) {
