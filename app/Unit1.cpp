@@ -4,6 +4,7 @@
 #include "Unit2.h"
 #include "Unit3.h"
 #include "ui/Threads.h"
+#include "sControls.h"
 #include "uCommonFunc.h"
 #include "uUpdate.h"
 
@@ -55,11 +56,12 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner), FLink(std::make_shared<TWind
   RegisterMethod(L"lbl1Click", &TForm1::lbl1Click);
   RegisterMethod(L"p1Click", &TForm1::p1Click);
   RegisterMethod(L"N1Click", &TForm1::N1Click);
+  RegisterSkinControlClasses();
   InitializeForm();
   FLink->Wnd = Handle();
   if (sSlider1) {
     FLink->NoticesOn = sSlider1->SliderOn();
-    sSlider1->OnChange = [this](TObject*) { FLink->NoticesOn = sSlider1->SliderOn(); };
+    sSlider1->OnSliderChange = [this](TObject*) { FLink->NoticesOn = sSlider1->SliderOn(); };
   }
 }
 

@@ -9,11 +9,11 @@
 
 #include "Catalogue.h"
 #include "base/StringList.h"
-#include "ui/Buttons.h"
 #include "ui/Forms.h"
 #include "ui/Menus.h"
-#include "ui/SliderStandIn.h"
-#include "ui/StdCtrls.h"
+#include "acSlider.h"
+#include "sLabel.h"
+#include "sSpeedButton.h"
 #include "sSkinManager.h"
 
 namespace cb {
@@ -57,12 +57,12 @@ class TForm1 : public TForm {
   ~TForm1() override;
 
   // Components of the stored description.
-  std::array<TSpeedButton*, kAppCount> AppButtons{};  // by Tag
-  TSpeedButton* btn23 = nullptr;
-  TSpeedButton* btn24 = nullptr;
-  TSpeedButton* btn25 = nullptr;
-  TLabel* lbl1 = nullptr;
-  TLabel* lbl2 = nullptr;
+  std::array<TsSpeedButton*, kAppCount> AppButtons{};  // by Tag
+  TsSpeedButton* btn23 = nullptr;
+  TsSpeedButton* btn24 = nullptr;
+  TsSpeedButton* btn25 = nullptr;
+  TsLabel* lbl1 = nullptr;
+  TsLabel* lbl2 = nullptr;
   TsSlider* sSlider1 = nullptr;
   TPopupMenu* pm1 = nullptr;
   TsSkinManager* sknmngr1 = nullptr;  // last in the description: the skin loads while it is read

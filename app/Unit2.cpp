@@ -1,5 +1,6 @@
 #include "Unit2.h"
 
+#include "sControls.h"
 #include "uCommonFunc.h"
 
 namespace cb {
@@ -13,6 +14,7 @@ TForm2::TForm2(TComponent* AOwner) : TForm(AOwner) {
   RegisterField(L"btn1", btn1);
   RegisterMethod(L"btn1Click", &TForm2::btn1Click);
   RegisterMethod(L"btn2Click", &TForm2::btn2Click);
+  RegisterSkinControlClasses();
   InitializeForm();
 }
 

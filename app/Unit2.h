@@ -1,8 +1,9 @@
 // The About dialog.
 #pragma once
-#include "ui/Buttons.h"
 #include "ui/Forms.h"
-#include "ui/StdCtrls.h"
+#include "sButton.h"
+#include "sLabel.h"
+#include "sSpeedButton.h"
 
 namespace cb {
 
@@ -11,10 +12,10 @@ class TForm2 : public TForm {
  public:
   explicit TForm2(TComponent* AOwner);
 
-  TLabel* lbl1 = nullptr;
-  TLabel* lbl2 = nullptr;
-  TSpeedButton* btn2 = nullptr;
-  TButton* btn1 = nullptr;
+  TsLabel* lbl1 = nullptr;
+  TsLabel* lbl2 = nullptr;
+  TsSpeedButton* btn2 = nullptr;
+  TsButton* btn1 = nullptr;
 
   void btn1Click(TObject* Sender);
   void btn2Click(TObject* Sender);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "sControls.h"
 #include "uCommonFunc.h"
 
 namespace cb {
@@ -11,6 +12,7 @@ TfrmVer::TfrmVer(TComponent* AOwner) : TForm(AOwner) {
   RegisterField(L"lbl2", lbl2);
   RegisterField(L"btn1", btn1);
   RegisterMethod(L"btn1Click", &TfrmVer::btn1Click);
+  RegisterSkinControlClasses();
   InitializeForm();
 }
 

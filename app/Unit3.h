@@ -3,6 +3,8 @@
 #include <string>
 
 #include "ui/Forms.h"
+#include "sButton.h"
+#include "sLabel.h"
 #include "ui/StdCtrls.h"
 
 namespace cb {
@@ -13,8 +15,8 @@ class TfrmVer : public TForm {
   explicit TfrmVer(TComponent* AOwner);
 
   TLabel* lbl1 = nullptr;
-  TLabel* lbl2 = nullptr;
-  TButton* btn1 = nullptr;
+  TsLabel* lbl2 = nullptr;  // lbl1, the headline, stays a plain label
+  TsButton* btn1 = nullptr;
   std::wstring FUrl;
 
   void btn1Click(TObject* Sender);

@@ -162,6 +162,7 @@ void TCustomPanel::SetBevelOuter(TBevelCut Value) {
   FBevelOuter = Value;
   Realign();
   Invalidate();
+  Perform(CM_BORDERCHANGED);
 }
 
 void TCustomPanel::SetBevelInner(TBevelCut Value) {
@@ -169,6 +170,7 @@ void TCustomPanel::SetBevelInner(TBevelCut Value) {
   FBevelInner = Value;
   Realign();
   Invalidate();
+  Perform(CM_BORDERCHANGED);
 }
 
 void TCustomPanel::SetBevelWidth(int Value) {

@@ -7,7 +7,6 @@
 #include "ui/ExtCtrls.h"
 #include "ui/Menus.h"
 #include "ui/ResourceStream.h"
-#include "ui/SliderStandIn.h"
 #include "ui/StdCtrls.h"
 #include "ui/UiText.h"
 
@@ -544,7 +543,7 @@ std::string WriteComponentToText(TComponent* Root) { return FormatFormText(Write
 void RegisterStandardClasses() {
   static std::once_flag Once;
   std::call_once(Once, [] {
-    RegisterClasses<TLabel, TButton, TCheckBox, TSpeedButton, TPanel, TsSlider, TPopupMenu, TMenuItem,
+    RegisterClasses<TLabel, TButton, TCheckBox, TSpeedButton, TPanel, TPopupMenu, TMenuItem,
                     TTimer>();
   });
 }

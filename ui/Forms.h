@@ -193,6 +193,9 @@ public:
   void SetShowMainForm(bool Value) { FShowMainForm = Value; }
   const std::wstring& Title() const { return FTitle; }
   void SetTitle(const std::wstring& Value);
+  // Whether hints may show (controls switch them off while a button is held).
+  bool ShowHint() const { return FShowHint; }
+  void SetShowHint(bool Value) { FShowHint = Value; }
   std::wstring ExeName() const;
 
   // The hidden application window (created on first use, GUI thread).
@@ -233,6 +236,7 @@ private:
   bool FMainFormOnTaskBar = false;
   bool FShowMainForm = true;
   bool FRunning = false;
+  bool FShowHint = true;
   std::wstring FTitle;
   std::vector<std::pair<int, TWindowHook>> FHooks;
   int FNextHookId = 1;

@@ -180,27 +180,74 @@ class App(unittest.TestCase):
         self.s.move(self.main, 200, 116)  # no button under the pointer
         time.sleep(0.5)
         shot = Screenshot(self.s.screenshot("main"), left, top)
-        colours = self.system_colours()
-        face = colours["ButtonFace"]
         # The client area is painted from the skin's FORM section (white in MetroUI).
         for x, y in BARE:
             self.assertEqual(shot.pixel(x, y), (255, 255, 255), f"background at {x},{y}")
-        # An app button: a raised frame around a face of the button colour,
-        # and its caption centred on it in the window text colour.
+        # An app button drawn from the skin: a frame unlike the window around
+        # a face, and its caption centred on it.
         bx, by, bw, bh = CALCULATOR
-        for x, y in ((bx, by + bh // 2), (bx + bw // 2, by)):
-            self.assertEqual(shot.pixel(x, y), colours["ButtonHilight"], f"lit edge at {x},{y}")
-        for x, y in ((bx + bw - 1, by + bh // 2), (bx + bw // 2, by + bh - 1)):
-            self.assertEqual(shot.pixel(x, y), colours["ButtonDkShadow"], f"shadowed edge at {x},{y}")
+        face_in = shot.pixel(bx + 3, by + 3)
+        self.assertNotEqual(shot.pixel(bx, by + bh // 2), (255, 255, 255), "no frame")
+        for x, y in ((bx, by + bh // 2), (bx + bw - 1, by + bh // 2), (bx + bw // 2, by), (bx + bw // 2, by + bh - 1)):
+            self.assertEqual(shot.pixel(x, y), shot.pixel(bx, by + bh // 2), f"frame at {x},{y}")
         inside = [(x, y) for y in range(by + 2, by + bh - 2) for x in range(bx + 2, bx + bw - 2)]
-        ink = [(x, y) for x, y in inside if shot.pixel(x, y) != face]
+        ink = [(x, y) for x, y in inside if shot.pixel(x, y) != face_in]
         self.assertTrue(ink, "the button shows no caption")
         xs, ys = [x for x, _ in ink], [y for _, y in ink]
         # "计算器" is three glyphs: wider than tall, in the middle of the face.
         self.assertGreater(max(xs) - min(xs), 30)
         self.assertLessEqual(abs((min(xs) - bx) - (bx + bw - 1 - max(xs))), 2, "caption not centred across")
         self.assertLessEqual(abs((min(ys) - by) - (by + bh - 1 - max(ys))), 3, "caption not centred down")
-        self.assertIn(colours["WindowText"], [shot.pixel(x, y) for x, y in ink])
+        # Nothing magenta anywhere in the window (the skin's key colour).
+        for y in range(0, bottom - top, 3):
+            for x in range(0, right - left, 3):
+                self.assertNotEqual(shot.pixel(x, y), (255, 0, 255), f"magenta at {x},{y}")
+
+    def region(self, shot: "Screenshot", box) -> list:
+        x0, y0, w, h = box
+        return [shot.pixel(x, y) for y in range(y0, y0 + h) for x in range(x0, x0 + w)]
+
+    def test_hot_and_pressed_looks_follow_the_pointer_and_fade_back(self):
+        self.s.move(self.main, 200, 116)
+        time.sleep(0.6)
+        left, top = self.main["client"][0], self.main["client"][1]
+        rest = self.region(Screenshot(self.s.screenshot("rest"), left, top), CALCULATOR)
+        self.s.move(self.main, *BUTTONS["计算器"])
+        time.sleep(0.6)
+        hot = self.region(Screenshot(self.s.screenshot("hot"), left, top), CALCULATOR)
+        self.assertNotEqual(hot, rest, "no hot look under the pointer")
+        # Held down: the pressed look; dragged out and released: back to rest, no menu.
+        self.s.xdotool("mousedown", "1")
+        time.sleep(0.6)
+        pressed = self.region(Screenshot(self.s.screenshot("pressed"), left, top), CALCULATOR)
+        self.assertNotEqual(pressed, hot, "no pressed look")
+        self.s.move(self.main, 200, 116)
+        time.sleep(0.2)
+        self.s.xdotool("mouseup", "1")
+        time.sleep(1.0)
+        self.assertFalse(self.s.windows("#32768", pid=self.s.app_pid), "a release outside opened the menu")
+        after = self.region(Screenshot(self.s.screenshot("after"), left, top), CALCULATOR)
+        self.assertEqual(after, rest, "the look did not fade back to rest")
+
+    def test_dragging_the_switch_off_silences_notices(self):
+        left, top = self.main["client"][0], self.main["client"][1]
+        self.s.xdotool("mousemove", "--sync", str(left + 347 + 7), str(top + 176 + 7))
+        self.s.xdotool("mousedown", "1")
+        for x in range(10, 34, 4):
+            time.sleep(0.05)
+            self.s.xdotool("mousemove", "--sync", str(left + 347 + x), str(top + 176 + 7))
+        self.s.xdotool("mouseup", "1")
+        time.sleep(0.5)
+        self.click("计算器")
+        self.choose(0)
+        self.wait_log(1)
+        self.no_notice()
+        # Clicked back on: the notices follow it.
+        self.s.click(self.main, *SLIDER)
+        time.sleep(0.5)
+        self.click("计算器")
+        self.choose(0)
+        self.assertEqual(self.notice(), "计算器 卸载完成！")
 
     def test_uninstall_one_app_with_notice(self):
         self.click("计算器")

@@ -1,0 +1,32 @@
+// What the controls share: the parent's background with the answer's kind.
+#pragma once
+#include "skin/paint/sCommonData.h"
+
+namespace cb {
+
+// The background under Control in its parent. Kind is the parent's answer:
+// btUnknown when it does not answer (a plain colour is used), btNotReady when
+// its picture is not ready (CI is then unusable).
+inline std::uint8_t ParentBG(TControl* Control, TCacheInfo& CI) {
+  CI = TCacheInfo();
+  TWinControl* P = Control->Parent();
+  if (!P) return btNotReady;
+  TacBGRequest R;
+  SendSkinCommand(P, SKC_GETBG, reinterpret_cast<LPARAM>(&R));
+  const std::uint8_t Kind = R.BGKind;
+  if (Kind == btNotReady) return Kind;
+  if (Kind == btUnknown) {
+    R.BGKind = btFill;
+    const LRESULT C = SendSkinCommand(P, SKC_GETBGCOLOR);
+    R.Color = C ? static_cast<std::uint32_t>(C) : ColorToRGB(P->Color());
+    R.FillRect = RECT{0, 0, Control->Width(), Control->Height()};
+  } else if (Kind != btCache) {
+    OffsetRect(&R.FillRect, -Control->Left(), -Control->Top());
+  }
+  R.Offset.x += Control->Left();
+  R.Offset.y += Control->Top();
+  CI = BGInfoToCI(R);
+  return Kind;
+}
+
+}  // namespace cb

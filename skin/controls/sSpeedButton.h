@@ -1,0 +1,88 @@
+// The windowless speed button drawn from the skin: its section painted over
+// the parent's background into a cache, the caption on top, and cross-fades
+// between the normal, hot and pressed looks.
+#pragma once
+#include <memory>
+
+#include "skin/paint/acThdTimer.h"
+#include "skin/paint/sCommonData.h"
+#include "ui/Buttons.h"
+
+namespace cb {
+
+class TsSpeedButton : public TSpeedButton {
+  CB_CLASS(TsSpeedButton, TSpeedButton)
+public:
+  explicit TsSpeedButton(TComponent* AOwner);
+  ~TsSpeedButton() override;
+
+  TsCommonData* SkinData() const { return FCommonData.get(); }
+  // 0 normal, 1 hot, 2 pressed: the look painted now.
+  int CurrentState() const;
+  // Paints the section and caption into the cache; false when the parent's
+  // background is not ready yet.
+  bool PrepareCache();
+  // Shows the cache (or the running fade's picture) without invalidating.
+  void RepaintNow();
+  void Invalidate() override;
+
+  bool WordWrap() const { return FWordWrap; }
+  void SetWordWrap(bool Value);
+  bool UseEllipsis() const { return FUseEllipsis; }
+  void SetUseEllipsis(bool Value);
+  bool ShowCaption() const { return FShowCaption; }
+  void SetShowCaption(bool Value);
+  int TextOffset() const { return FTextOffset; }
+  void SetTextOffset(int Value);
+  TAlignment Alignment() const { return FAlignment; }
+  void SetAlignment(TAlignment Value);
+  TAlignment TextAlignment() const { return FTextAlignment; }
+  void SetTextAlignment(TAlignment Value);
+  TacAnimatEvents AnimatEvents() const { return FAnimatEvents; }
+  void SetAnimatEvents(TacAnimatEvents Value) { FAnimatEvents = Value; }
+
+  // The caption's rectangle in the cache (after the last cache build).
+  RECT LastCaptionRect() const { return FCaptionRect; }
+  // The button whose press keeps the application's hints off (nullptr: none).
+  static TsSpeedButton* HintHolder();
+
+  static void PublishProperties(TPublisher& P);
+
+protected:
+  void WndProc(TMessage& Message) override;
+  void Paint() override;
+  void Loaded() override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+
+private:
+  bool SkinCommand(TMessage& Message);
+  void SkinnedMouseEnter();
+  void SkinnedMouseLeave();
+  void ChangeState(int NewState, TacAnimEvent Event, bool WithGlow);
+  bool ContentShifted() const;
+  UINT MeasureFlags() const;
+  int Scaled(int Value) const;
+  void HoldHints();
+  void ReleaseHints();
+  void UpdateOpaque();
+
+  std::unique_ptr<TsCommonData> FCommonData;
+  bool FStdParent = false;
+  bool FStoredDown = false;
+  bool FPartlyVisible = false;
+  bool FWordWrap = true;
+  bool FUseEllipsis = true;
+  bool FShowCaption = true;
+  int FTextOffset = 0;
+  TAlignment FAlignment = taCenter;
+  TAlignment FTextAlignment = taCenter;
+  TacAnimatEvents FAnimatEvents = aeGlobalDef;
+  TButtonLayout FOldLayout = blGlyphLeft;
+  int FOldMargin = -1;
+  bool FOldFlat = false;
+  RECT FCaptionRect{0, 0, 0, 0};
+};
+
+}  // namespace cb

@@ -1,0 +1,211 @@
+// The skinned push button: a real button window drawn by the control, under
+// real pointer and keyboard input.
+#include "ControlsFixture.h"
+#include "sButton.h"
+
+namespace {
+
+using namespace cb;
+using namespace cb::test;
+
+// A form whose picture is not ready: its children must wait.
+class TNotReadyForm : public TTestForm {
+public:
+  using TTestForm::TTestForm;
+  bool NotReady = false;
+
+protected:
+  void WndProc(TMessage& M) override {
+    if (NotReady && M.Msg == SKM_COMMAND && CommandOf(M.WParam) == SKC_GETBG && M.LParam) {
+      reinterpret_cast<TacBGRequest*>(M.LParam)->BGKind = btNotReady;
+      return;
+    }
+    TTestForm::WndProc(M);
+  }
+};
+
+struct TButtonScene {
+  TNotReadyForm F{nullptr};
+  TsButton* Ok = new TsButton(&F);
+  TsButton* Update = new TsButton(&F);
+  std::unique_ptr<TsSkinManager> M;
+  TLog Log;
+  TButtonScene() {
+    F.Font()->SetName(L"微软雅黑");
+    F.Font()->SetHeight(-12);
+    Ok->SetBounds(40, 40, 75, 25);
+    Ok->SetCaption(L"确定");
+    Ok->SetTabOrder(0);
+    Ok->SetParent(&F);
+    Update->SetBounds(140, 40, 75, 25);
+    Update->SetCaption(L"立即更新");
+    Update->SetTabOrder(1);
+    Update->SetParent(&F);
+    F.HandleNeeded();
+    Ok->SkinData()->Loaded();
+    Update->SkinData()->Loaded();
+    M = MakeManager();
+    Ok->OnClick = [this](TObject*) { Log.push_back("click ok"); };
+    Update->OnClick = [this](TObject*) { Log.push_back("click update"); };
+    F.Show();
+    SetForegroundWindow(F.Handle());
+    Pump(60);
+  }
+  ~TButtonScene() { PressPointer(false); }
+};
+
+void Key(WORD VK, bool Down) {
+  INPUT In{};
+  In.type = INPUT_KEYBOARD;
+  In.ki.wVk = VK;
+  In.ki.dwFlags = Down ? 0 : KEYEVENTF_KEYUP;
+  SendInput(1, &In, sizeof In);
+}
+
+TEST(Button, EnterPressDragOutAndBackThenReleaseClicksOnceAndEndsHot) {
+  TButtonScene S;
+  TLog Looks;
+  S.Ok->AddWindowHook(0x5EC, [&](TMessage& M, const TWindowHookNext& Next) {
+    if (M.Msg == BM_GETSTATE) return Next(M);  // asked by CurrentState itself
+    const int Before = S.Ok->CurrentState();
+    Next(M);
+    if (S.Ok->CurrentState() != Before) Looks.push_back("state " + std::to_string(S.Ok->CurrentState()));
+  });
+  PointAt(S.Ok, 30, 12);
+  ASSERT_TRUE(PumpUntil([&] { return S.Ok->CurrentState() == 1; }));
+  PressPointer(true);
+  ASSERT_TRUE(PumpUntil([&] { return S.Ok->CurrentState() == 2; }));
+  PointAt(S.Ok, 30, 80);
+  ASSERT_TRUE(PumpUntil([&] { return S.Ok->CurrentState() != 2; })) << "held outside: not pressed";
+  PointAt(S.Ok, 30, 12);
+  ASSERT_TRUE(PumpUntil([&] { return S.Ok->CurrentState() == 2; }));
+  PressPointer(false);
+  ASSERT_TRUE(PumpUntil([&] { return !S.Log.empty(); }));
+  Pump(60);
+  EXPECT_EQ(S.Log, (TLog{"click ok"}));
+  EXPECT_EQ(S.Ok->CurrentState(), 1);
+  // The looks in order (a change seen from nested messages counts once).
+  Looks.erase(std::unique(Looks.begin(), Looks.end()), Looks.end());
+  ASSERT_GE(Looks.size(), 4u);
+  EXPECT_EQ(TLog(Looks.end() - 4, Looks.end()), (TLog{"state 2", "state 1", "state 2", "state 1"}));
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST(Button, AQuickClickShowsThePressedLookForAtLeast30Ms) {
+  TButtonScene S;
+  PointAt(S.Ok, 30, 12);
+  ASSERT_TRUE(PumpUntil([&] { return FadesSettled(*S.Ok->SkinData()); }));
+  std::vector<std::pair<int, DWORD>> Painted;  // the look of each paint and when
+  DWORD UpAt = 0, UpDone = 0;
+  S.Ok->AddWindowHook(0x5EC, [&](TMessage& M, const TWindowHookNext& Next) {
+    if (M.Msg == WM_PAINT) Painted.push_back({S.Ok->PaintedState(), GetTickCount()});
+    if (M.Msg == WM_LBUTTONUP) UpAt = GetTickCount();
+    Next(M);
+    if (M.Msg == WM_LBUTTONUP) UpDone = GetTickCount();
+  });
+  PressPointer(true);
+  PressPointer(false);  // released before the press fade could finish
+  ASSERT_TRUE(PumpUntil([&] { return !S.Log.empty(); }));
+  ASSERT_TRUE(std::any_of(Painted.begin(), Painted.end(), [&](auto& P) { return P.first == 2 && P.second >= UpAt; }))
+      << "the pressed look painted during the release";
+  EXPECT_GE(UpDone - UpAt, 30u);
+  EXPECT_EQ(S.Log, (TLog{"click ok"}));
+}
+
+TEST(Button, TabDrawsTheFocusRectangleAroundTheCaptionAndSpaceClicks) {
+  TButtonScene S;
+  PointAt(&S.F, 300, 200);
+  S.Ok->SetFocus();
+  Pump(30);
+  ASSERT_TRUE(S.Ok->Focused());
+  Key(VK_TAB, true);
+  Key(VK_TAB, false);
+  ASSERT_TRUE(PumpUntil([&] { return S.Update->Focused(); })) << "the tab order moves on";
+  S.Update->PrepareCache();
+  const RECT C = S.Update->LastCaptionRect(), F = S.Update->LastFocusRect();
+  EXPECT_TRUE(F.left < C.left && F.right > C.right && F.top <= C.top && F.bottom >= C.bottom);
+  EXPECT_EQ(S.Update->CurrentState(), 1) << "focused: the hot look";
+  // Space: pressed while down, the click on release.
+  Key(VK_SPACE, true);
+  ASSERT_TRUE(PumpUntil([&] { return S.Update->CurrentState() == 2; }));
+  Key(VK_SPACE, false);
+  ASSERT_TRUE(PumpUntil([&] { return !S.Log.empty(); }));
+  EXPECT_EQ(S.Log, (TLog{"click update"}));
+  EXPECT_NE(S.Update->CurrentState(), 2);
+  // No caption, no focus rectangle.
+  S.Update->SetCaption(L"");
+  S.Update->PrepareCache();
+  const RECT None = S.Update->LastFocusRect();
+  EXPECT_EQ(None.right - None.left, 0);
+}
+
+TEST(Button, ADefaultButtonIsPaintedHotWhenTheSectionHasThreeStates) {
+  TButtonScene S;
+  S.Ok->SetDefault(true);
+  PointAt(&S.F, 300, 200);
+  S.Update->SetFocus();
+  Pump(20);
+  EXPECT_EQ(S.Ok->CurrentState(), 3);
+  EXPECT_EQ(S.Ok->PaintedState(), 1);
+  EXPECT_EQ(GetWindowLongW(S.Ok->Handle(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW) << "still drawn by the control";
+}
+
+TEST(Button, APaintThatMustWaitForTheParentStillValidatesTheWindow) {
+  TButtonScene S;
+  int Paints = 0;
+  S.Ok->AddWindowHook(0x5EC, [&](TMessage& M, const TWindowHookNext& Next) {
+    if (M.Msg == WM_PAINT) ++Paints;
+    Next(M);
+  });
+  S.F.NotReady = true;
+  S.Ok->SkinData()->BGChanged = true;
+  InvalidateRect(S.Ok->Handle(), nullptr, TRUE);
+  Pump(200);
+  EXPECT_LE(Paints, 2) << "WM_PAINT does not repeat";
+  RECT U;
+  EXPECT_FALSE(GetUpdateRect(S.Ok->Handle(), &U, FALSE));
+  // Still waiting (the binding marked as updating): validated all the same.
+  ASSERT_TRUE(S.Ok->SkinData()->FUpdating);
+  Paints = 0;
+  InvalidateRect(S.Ok->Handle(), nullptr, TRUE);
+  Pump(200);
+  EXPECT_LE(Paints, 2) << "WM_PAINT does not repeat";
+  EXPECT_FALSE(GetUpdateRect(S.Ok->Handle(), &U, FALSE));
+}
+
+void ButtonLooksAt(int PPI) {
+  TButtonScene S;
+  PointAt(&S.F, 300, 200);
+  S.M->AnimEffects()->Buttons()->SetEvents(0);
+  if (PPI != 96) {
+    S.F.ScaleForPPI(PPI);
+    SendSkinCommand(S.Ok, SKC_SCALECHANGED, PPI);
+    Pump(30);
+  }
+  SetFocus(nullptr);
+  Pump(20);
+  TSheet Sheet{S.Ok->Width(), S.Ok->Height(), {}};
+  auto Shot = [&] {
+    S.Ok->SkinData()->BGChanged = true;
+    Sheet.Pieces.push_back(Print(S.Ok->Handle(), S.Ok->Width(), S.Ok->Height()));
+  };
+  Shot();
+  S.Ok->SkinData()->FMouseAbove = true;
+  Shot();
+  S.Ok->SkinData()->FMouseAbove = false;
+  S.Ok->SetDown(true);
+  Shot();
+  S.Ok->SetDown(false);
+  S.Ok->SetFocus();
+  Pump(20);
+  Shot();
+  EXPECT_NE(Sheet.Pieces[0], Sheet.Pieces[1]);
+  EXPECT_NE(Sheet.Pieces[1], Sheet.Pieces[2]);
+  EXPECT_NE(Sheet.Pieces[1], Sheet.Pieces[3]) << "the focus rectangle";
+  ExpectGolden("button_" + std::to_string(PPI), Sheet);
+}
+
+TEST(Button, NormalHotPressedAndFocusedMatchTheirGoldensAt96Dpi) { ButtonLooksAt(96); }
+TEST(Button, NormalHotPressedAndFocusedMatchTheirGoldensAt192Dpi) { ButtonLooksAt(192); }
+
+}  // namespace

@@ -1,0 +1,86 @@
+// What the control suites share: real pointer presses, ordered logs of what a
+// control receives, pictures through WM_PRINT and golden images.
+#pragma once
+#include <png.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "../binding/BindingFixture.h"
+#include "skin/paint/ImageDecoders.h"
+
+namespace cb::test {
+
+inline void PressPointer(bool Down) {
+  INPUT In{};
+  In.type = INPUT_MOUSE;
+  In.mi.dwFlags = Down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+  SendInput(1, &In, sizeof In);
+}
+
+// Moves the pointer onto a point of a control (its client coordinates) and
+// lets the messages arrive.
+inline void PointAt(TControl* C, int X, int Y, DWORD SettleMs = 60) {
+  const TPoint P = C->ClientToScreen(TPoint(X, Y));
+  MovePointer(P.X, P.Y);
+  Pump(SettleMs);
+}
+
+inline bool FadesSettled(TsCommonData& SD) { return !SD.AnimTimer() || SD.AnimTimer()->State == -1; }
+
+// A rectangle of a picture W pixels wide.
+inline std::vector<std::uint32_t> Crop(const std::vector<std::uint32_t>& P, int W, int X, int Y, int CW, int CH) {
+  std::vector<std::uint32_t> Out;
+  Out.reserve(size_t(CW * CH));
+  for (int R = 0; R < CH; ++R)
+    for (int C = 0; C < CW; ++C) Out.push_back(P[size_t((Y + R) * W + X + C)]);
+  return Out;
+}
+
+// Pieces laid side by side into one sheet.
+struct TSheet {
+  int W = 0, H = 0;
+  std::vector<std::vector<std::uint32_t>> Pieces;
+  std::vector<std::uint32_t> Pixels() const {
+    std::vector<std::uint32_t> Out(size_t(W) * Pieces.size() * size_t(H));
+    const int SW = W * static_cast<int>(Pieces.size());
+    for (size_t I = 0; I < Pieces.size(); ++I)
+      for (int Y = 0; Y < H; ++Y)
+        for (int X = 0; X < W; ++X) Out[size_t(Y * SW) + I * size_t(W) + size_t(X)] = Pieces[I][size_t(Y * W + X)];
+    return Out;
+  }
+};
+
+// Compares a sheet (0x00RRGGBB pixels) with its golden PNG; with
+// CB_UPDATE_GOLDEN=1 writes the golden instead (render once, look, commit).
+inline void ExpectGolden(const std::string& Name, const TSheet& S) {
+  const std::string Path = std::string(CB_GOLDEN_DIR) + "/" + Name + ".png";
+  const std::vector<std::uint32_t> Px = S.Pixels();
+  const int W = S.W * static_cast<int>(S.Pieces.size()), H = S.H;
+  const char* U = std::getenv("CB_UPDATE_GOLDEN");
+  if (U && std::string(U) == "1") {
+    png_image Img{};
+    Img.version = PNG_IMAGE_VERSION;
+    Img.width = static_cast<png_uint_32>(W);
+    Img.height = static_cast<png_uint_32>(H);
+    Img.format = PNG_FORMAT_BGRA;
+    std::vector<std::uint32_t> Opaque(Px);
+    for (auto& P : Opaque) P |= 0xFF000000u;
+    ASSERT_TRUE(png_image_write_to_file(&Img, Path.c_str(), 0, Opaque.data(), W * 4, nullptr)) << Path;
+    return;
+  }
+  std::ifstream F(Path, std::ios::binary);
+  ASSERT_TRUE(F.good()) << "no golden " << Path;
+  const std::vector<std::uint8_t> Bytes((std::istreambuf_iterator<char>(F)), std::istreambuf_iterator<char>());
+  const TDecodedImage G = DecodePng(Bytes.data(), Bytes.size());
+  ASSERT_EQ(G.Bmp.Width(), W) << Path;
+  ASSERT_EQ(G.Bmp.Height(), H) << Path;
+  int Diff = 0;
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X) Diff += (G.Bmp.Pixel(X, Y) & 0xFFFFFF) != Px[size_t(Y * W + X)];
+  EXPECT_EQ(Diff, 0) << Path << " differs in " << Diff << " pixels";
+}
+
+}  // namespace cb::test

@@ -1,0 +1,87 @@
+// Thousands of hover fades and switch toggles leave the process's GDI and
+// USER objects and its private memory where they were. The fades are stepped
+// by hand in place of the 12 ms clock; CB_RELIABILITY_FADES sets their number.
+#include "ControlsFixture.h"
+
+#include <psapi.h>
+#include "acSlider.h"
+#include "sSpeedButton.h"
+
+namespace {
+
+using namespace cb;
+using namespace cb::test;
+
+// GDI and USER counts as the system reports them (Wine reports 0 for both,
+// so there the windows of the thread stand for USER objects), and the
+// committed private memory.
+struct TCounts {
+  DWORD Gdi, User, Windows;
+  SIZE_T Private;
+};
+
+TCounts Now() {
+  PROCESS_MEMORY_COUNTERS_EX M{};
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&M), sizeof M);
+  DWORD Windows = 0;
+  EnumThreadWindows(GetCurrentThreadId(), [](HWND, LPARAM P) { ++*reinterpret_cast<DWORD*>(P); return TRUE; },
+                    reinterpret_cast<LPARAM>(&Windows));
+  return {GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS),
+          Windows, std::max(M.PrivateUsage, M.PagefileUsage)};
+}
+
+void RunOut(TsCommonData& SD) {
+  for (int I = 0; I < 100 && SD.AnimTimer() && SD.AnimTimer()->Enabled(); ++I) SD.AnimTimer()->Tick();
+}
+
+TEST(Reliability, HoverFadesAndSwitchTogglesLeaveNothingBehind) {
+  const char* Env = std::getenv("CB_RELIABILITY_FADES");
+  const int Fades = Env ? std::atoi(Env) : 2000;
+  TTestForm F(nullptr);
+  std::vector<TsSpeedButton*> Buttons;
+  for (int I = 0; I < 6; ++I) {
+    auto* B = new TsSpeedButton(&F);
+    B->SetBounds(10 + I * 56, 10, 54, 22);
+    B->SetCaption(L"按钮" + std::to_wstring(I));
+    B->SetParent(&F);
+    Buttons.push_back(B);
+  }
+  auto* S = new TsSlider(&F);
+  S->SetBounds(10, 60, 33, 15);
+  S->SetParent(&F);
+  F.HandleNeeded();
+  for (auto* B : Buttons) B->SkinData()->Loaded();
+  S->SkinData()->Loaded();
+  S->Thumb()->SkinData()->Loaded();
+  auto M = MakeManager();
+  F.Show();
+  Pump(50);
+  auto Cycle = [&](int N, int Toggles, bool Animated) {
+    for (int I = 0; I < N; I += 2) {
+      TsSpeedButton* B = Buttons[size_t(I / 2) % Buttons.size()];
+      B->Perform(CM_MOUSEENTER);
+      RunOut(*B->SkinData());
+      B->Perform(CM_MOUSELEAVE);
+      RunOut(*B->SkinData());
+    }
+    M->Effects()->SetAllowAnimation(Animated);
+    for (int I = 0; I < Toggles; ++I) S->Click();
+    M->Effects()->SetAllowAnimation(true);
+    Application->ProcessMessages();
+  };
+  Cycle(40, 4, true);  // every picture and timer made once
+  const TCounts Before = Now();
+  Cycle(Fades, 1000, false);
+  Cycle(0, 10, true);  // a few with the glide
+  const TCounts After = Now();
+  EXPECT_EQ(After.Gdi, Before.Gdi);
+  EXPECT_EQ(After.User, Before.User);
+  EXPECT_EQ(After.Windows, Before.Windows);
+  EXPECT_LT(After.Private, Before.Private + 256 * 1024) << "private bytes grew";
+  printf("fades %d: GDI %lu -> %lu, USER %lu -> %lu, windows %lu -> %lu, private %llu KB -> %llu KB\n", Fades,
+         Before.Gdi, After.Gdi, Before.User, After.User, Before.Windows, After.Windows, static_cast<unsigned long long>(Before.Private / 1024),
+         static_cast<unsigned long long>(After.Private / 1024));
+  for (auto* B : Buttons) EXPECT_EQ(B->CurrentState(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,198 @@
+// The slider switch: the thumb's resting places, toggling by click and by
+// drag under real pointer input, the veto, and the clean-up on every exit.
+#include "ControlsFixture.h"
+#include "acSlider.h"
+
+namespace {
+
+using namespace cb;
+using namespace cb::test;
+
+struct TSliderScene {
+  TTestForm F{nullptr};
+  TsSlider* S = new TsSlider(&F);
+  std::unique_ptr<TsSkinManager> M;
+  TLog Log;
+  std::vector<int> Lefts;  // every place the thumb went
+  explicit TSliderScene(int W = 33, int H = 15) {
+    S->SetBounds(40, 40, W, H);
+    S->SetParent(&F);
+    F.HandleNeeded();
+    S->SkinData()->Loaded();
+    S->Thumb()->SkinData()->Loaded();
+    M = MakeManager();
+    S->OnSliderChange = [this](TObject*) { Log.push_back(S->SliderOn() ? "on" : "off"); };
+    S->Thumb()->AddWindowHook(0x5EC, [this](TMessage& Msg, const TWindowHookNext& Next) {
+      Next(Msg);
+      if (Msg.Msg == WM_WINDOWPOSCHANGED && (Lefts.empty() || Lefts.back() != S->Thumb()->Left()))
+        Lefts.push_back(S->Thumb()->Left());
+    });
+    F.Show();
+    SetForegroundWindow(F.Handle());
+    Pump(60);
+  }
+  ~TSliderScene() { PressPointer(false); }
+  TRect ThumbRect() const { return S->Thumb()->BoundsRect(); }
+  void ClickAt(TControl* C, int X, int Y) {
+    PointAt(C, X, Y, 30);
+    PressPointer(true);
+    Pump(30);
+    PressPointer(false);
+    Pump(60);
+  }
+};
+
+TEST(Slider, StartsOnWithTheThumbLeftAndRestsAtTheEndsOfItsTrack) {
+  TSliderScene T;
+  EXPECT_TRUE(T.S->SliderOn());
+  EXPECT_EQ(T.ThumbRect(), TRect(1, 1, 14, 14));
+  EXPECT_EQ(T.S->SkinData()->SkinIndex(), T.M->GetSkinIndex("SLIDER_ON"));
+  EXPECT_EQ(T.S->Thumb()->SkinData()->SkinIndex(), T.M->GetSkinIndex("PANEL")) << "the skin has no thumb sections";
+  T.S->SetSliderOn(false);
+  EXPECT_EQ(T.ThumbRect(), TRect(19, 1, 32, 14));
+  EXPECT_EQ(T.S->SkinData()->SkinIndex(), T.M->GetSkinIndex("SLIDER_OFF"));
+  T.S->SetSliderOn(false);
+  EXPECT_EQ(T.Log, (TLog{"off"})) << "the same value again changes nothing";
+}
+
+TEST(Slider, AClickOnTheTrackOrTheThumbTogglesOnceWithTheThumbGliding) {
+  TSliderScene T;
+  T.ClickAt(T.S, 28, 7);  // the track, beside the thumb
+  EXPECT_FALSE(T.S->SliderOn());
+  EXPECT_EQ(T.Log, (TLog{"off"}));
+  EXPECT_EQ(T.ThumbRect(), TRect(19, 1, 32, 14));
+  // It glided there: places on the way, each closer, ending at the end.
+  ASSERT_GE(T.Lefts.size(), 5u);
+  EXPECT_TRUE(std::is_sorted(T.Lefts.begin(), T.Lefts.end()));
+  EXPECT_EQ(T.Lefts.back(), 19);
+  T.Lefts.clear();
+  T.ClickAt(T.S->Thumb(), 6, 6);
+  EXPECT_TRUE(T.S->SliderOn());
+  EXPECT_EQ(T.Log, (TLog{"off", "on"}));
+  EXPECT_EQ(T.ThumbRect(), TRect(1, 1, 14, 14));
+  EXPECT_FALSE(T.S->Changing);
+}
+
+TEST(Slider, WithoutAnimationTheThumbJumps) {
+  TSliderScene T;
+  T.M->Effects()->SetAllowAnimation(false);
+  T.ClickAt(T.S, 28, 7);
+  EXPECT_FALSE(T.S->SliderOn());
+  EXPECT_EQ(T.Lefts, (std::vector<int>{19}));
+}
+
+TEST(Slider, DraggingToTheOtherEndTogglesOnceAndDraggingBackLeavesItAsItWas) {
+  TSliderScene T;
+  PointAt(T.S->Thumb(), 6, 6);
+  PressPointer(true);
+  Pump(30);
+  for (int X = 8; X <= 26; X += 3) PointAt(T.S->Thumb(), X - T.S->Thumb()->Left() + 1, 6, 20);
+  PressPointer(false);
+  Pump(60);
+  EXPECT_FALSE(T.S->SliderOn());
+  EXPECT_EQ(T.Log, (TLog{"off"}));
+  EXPECT_EQ(T.ThumbRect(), TRect(19, 1, 32, 14));
+  EXPECT_FALSE(T.S->Capturing);
+  EXPECT_FALSE(T.S->Dragged);
+  // Out a little and back home: no change.
+  T.Log.clear();
+  PointAt(T.S->Thumb(), 6, 6);
+  PressPointer(true);
+  Pump(30);
+  PointAt(T.S->Thumb(), 2, 6, 30);
+  PointAt(T.S->Thumb(), 6, 6, 30);
+  PressPointer(false);
+  Pump(60);
+  EXPECT_FALSE(T.S->SliderOn());
+  EXPECT_TRUE(T.Log.empty());
+  EXPECT_EQ(T.ThumbRect(), TRect(19, 1, 32, 14));
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST(Slider, AVetoKeepsTheStateAndSendsTheThumbHome) {
+  TSliderScene T;
+  T.S->OnChanging = [](TObject*, bool& Can) { Can = false; };
+  T.ClickAt(T.S, 28, 7);
+  EXPECT_TRUE(T.S->SliderOn());
+  EXPECT_TRUE(T.Log.empty());
+  // Dragged all the way: still home when released.
+  PointAt(T.S->Thumb(), 6, 6);
+  PressPointer(true);
+  Pump(30);
+  PointAt(T.S->Thumb(), 30, 6, 40);
+  PressPointer(false);
+  Pump(60);
+  EXPECT_TRUE(T.S->SliderOn());
+  EXPECT_EQ(T.ThumbRect(), TRect(1, 1, 14, 14));
+  EXPECT_FALSE(T.S->Changing);
+}
+
+TEST(Slider, LosingTheCaptureEndsTheDragAndTheThumbGoesHome) {
+  TSliderScene T;
+  PointAt(T.S->Thumb(), 6, 6);
+  PressPointer(true);
+  Pump(30);
+  PointAt(T.S->Thumb(), 9, 6, 40);
+  ASSERT_TRUE(T.S->Capturing);
+  ASSERT_TRUE(T.S->Dragged);
+  TTestForm Other(nullptr);
+  Other.HandleNeeded();
+  SetCapture(Other.Handle());
+  Pump(30);
+  EXPECT_FALSE(T.S->Capturing);
+  EXPECT_FALSE(T.S->Dragged);
+  EXPECT_EQ(T.ThumbRect(), TRect(1, 1, 14, 14));
+  ReleaseCapture();
+  PressPointer(false);
+  Pump(30);
+  EXPECT_TRUE(T.S->SliderOn());
+}
+
+TEST(Slider, AThumbThatFillsTheTrackTogglesWithoutAGlide) {
+  TSliderScene T(15, 15);  // a square thumb as wide as the track
+  T.Lefts.clear();
+  T.S->Click();
+  EXPECT_FALSE(T.S->SliderOn());
+  EXPECT_EQ(T.S->Thumb()->Left(), 1);
+  T.S->SetKeepThumbAspectRatio(false);
+  T.S->SetThumbSizeInPercent(100);  // the far end lies left of the margin
+  T.Lefts.clear();
+  T.S->Click();
+  EXPECT_TRUE(T.S->SliderOn());
+  for (int L : T.Lefts) EXPECT_GE(L, 0) << "the thumb never leaves the track";
+  EXPECT_FALSE(T.S->Changing);
+}
+
+TEST(Slider, TheChangingFlagIsClearedWhenAHandlerThrows) {
+  TSliderScene T;
+  T.S->OnSliderChange = [](TObject*) { throw std::runtime_error("handler"); };
+  EXPECT_THROW(T.S->Click(), std::runtime_error);
+  EXPECT_FALSE(T.S->Changing);
+  EXPECT_FALSE(T.S->SliderOn());
+  T.S->OnSliderChange = nullptr;
+  T.S->Click();
+  EXPECT_TRUE(T.S->SliderOn()) << "a later click toggles again";
+}
+
+void SliderLooksAt(int PPI) {
+  TSliderScene T;
+  if (PPI != 96) {
+    T.F.ScaleForPPI(PPI);
+    SendSkinCommand(T.S, SKC_SCALECHANGED, PPI);
+    Pump(30);
+  }
+  EXPECT_EQ(T.ThumbRect(), TRect(1, 1, T.S->Height() - 1, T.S->Height() - 1)) << "square, inside the track";
+  TSheet Sheet{T.S->Width(), T.S->Height(), {}};
+  for (bool On : {true, false}) {
+    T.S->SetSliderOn(On);
+    Pump(20);
+    Sheet.Pieces.push_back(Print(T.S->Handle(), T.S->Width(), T.S->Height()));
+  }
+  EXPECT_NE(Sheet.Pieces[0], Sheet.Pieces[1]);
+  ExpectGolden("slider_" + std::to_string(PPI), Sheet);
+}
+
+TEST(Slider, OnAndOffMatchTheirGoldensAt96Dpi) { SliderLooksAt(96); }
+TEST(Slider, OnAndOffMatchTheirGoldensAt192Dpi) { SliderLooksAt(192); }
+
+}  // namespace

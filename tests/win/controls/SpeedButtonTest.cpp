@@ -1,0 +1,248 @@
+// The skinned speed button under real pointer input: the order of what it
+// receives and the looks it goes through, the hint rules, and its exact
+// pictures in every state at two densities.
+#include "ControlsFixture.h"
+#include "sSpeedButton.h"
+
+namespace {
+
+using namespace cb;
+using namespace cb::test;
+
+// Exposes the pressed state for the pictures.
+class TProbeButton : public TsSpeedButton {
+public:
+  using TsSpeedButton::TsSpeedButton;
+  void SetPressed(bool Value) { FState = Value ? bsDown : bsUp; }
+};
+
+struct TButtonScene {
+  TTestForm F{nullptr};
+  TProbeButton* A = new TProbeButton(&F);
+  TProbeButton* B = new TProbeButton(&F);
+  TTestPanel* Panel = new TTestPanel(&F);
+  TProbeButton* OnPanel = new TProbeButton(&F);
+  std::unique_ptr<TsSkinManager> M;
+  TButtonScene() {
+    F.Font()->SetName(L"微软雅黑");
+    F.Font()->SetHeight(-12);
+    A->SetBounds(20, 20, 66, 22);
+    A->SetCaption(L"3D建模");
+    A->SetParent(&F);
+    B->SetBounds(88, 20, 66, 22);  // its neighbour, two pixels away
+    B->SetCaption(L"相机");
+    B->SetParent(&F);
+    Panel->SetBounds(20, 80, 200, 60);
+    Panel->SetParent(&F);
+    OnPanel->SetBounds(10, 19, 87, 22);
+    OnPanel->SetCaption(L"截图和草图");
+    OnPanel->SetParent(Panel);
+    F.HandleNeeded();
+    for (TProbeButton* Btn : {A, B, OnPanel}) Btn->SkinData()->Loaded();
+    Panel->SD.Loaded();
+    M = MakeManager();
+    // A gradient under the panel's button: its background is not one colour.
+    Panel->SD.SetSkinSection(L"BUTTON");
+    F.Show();
+    SetForegroundWindow(F.Handle());
+    Pump(80);
+  }
+  ~TButtonScene() {
+    PressPointer(false);
+    M.reset();
+  }
+  bool Settled() {
+    return FadesSettled(*A->SkinData()) && FadesSettled(*B->SkinData()) && FadesSettled(*OnPanel->SkinData());
+  }
+};
+
+// Logs the notices and presses a button receives, the looks it goes to and its clicks.
+void Watch(TProbeButton* Btn, TLog& Log) {
+  Btn->AddWindowHook(0x5EC, [&Log, Btn](TMessage& M, const TWindowHookNext& Next) {
+    const int Before = Btn->CurrentState();
+    switch (M.Msg) {
+      case CM_MOUSEENTER:
+        if (IsOwnMouseNotice(Btn, M)) Log.push_back("enter");
+        break;
+      case CM_MOUSELEAVE:
+        if (IsOwnMouseNotice(Btn, M)) Log.push_back("leave");
+        break;
+      case WM_LBUTTONDOWN: Log.push_back("down"); break;
+      case WM_LBUTTONUP: Log.push_back("up"); break;
+      case WM_CANCELMODE: Log.push_back("cancel"); break;
+      default: break;
+    }
+    Next(M);
+    if (Btn->CurrentState() != Before) Log.push_back("state " + std::to_string(Btn->CurrentState()));
+  });
+  Btn->OnClick = [&Log](TObject*) { Log.push_back("click"); };
+}
+
+TEST(SpeedButton, APressDraggedOutAndBackIsPressedAgainAndClicksOnceOnRelease) {
+  TLog Log;
+  TButtonScene S;
+  Watch(S.A, Log);
+  PointAt(S.A, 30, 11);
+  ASSERT_TRUE(PumpUntil([&] { return S.A->CurrentState() == 1; })) << "hot under the pointer";
+  PressPointer(true);
+  ASSERT_TRUE(PumpUntil([&] { return S.A->CurrentState() == 2; }));
+  PointAt(S.A, 30, 60);  // dragged out, still held
+  ASSERT_TRUE(PumpUntil([&] { return S.A->CurrentState() == 0; })) << "held outside: the normal look";
+  PointAt(S.A, 40, 11);
+  ASSERT_TRUE(PumpUntil([&] { return S.A->CurrentState() == 2; })) << "back inside: pressed again";
+  PressPointer(false);
+  ASSERT_TRUE(PumpUntil([&] { return S.A->CurrentState() == 1; }));
+  EXPECT_EQ(Log, (TLog{"enter", "state 1", "down", "state 2", "state 0", "state 2", "up", "click", "state 1"}));
+  EXPECT_EQ(GetCapture(), nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return S.Settled(); }));
+}
+
+TEST(SpeedButton, AReleaseOutsideEndsNormalWithoutClickOrCaptureOrHeldHints) {
+  TLog Log;
+  TButtonScene S;
+  Watch(S.A, Log);
+  Application->SetShowHint(true);
+  PointAt(S.A, 30, 11);
+  PressPointer(true);
+  ASSERT_TRUE(PumpUntil([&] { return S.A->CurrentState() == 2; }));
+  EXPECT_FALSE(Application->ShowHint()) << "no hints while a button is held";
+  EXPECT_EQ(TsSpeedButton::HintHolder(), S.A);
+  PointAt(&S.F, 300, 200);
+  PressPointer(false);
+  ASSERT_TRUE(PumpUntil([&] { return S.F.CaptureControl() == nullptr && S.Settled(); }));
+  Pump(50);
+  EXPECT_EQ(S.A->CurrentState(), 0);
+  EXPECT_EQ(S.A->State(), bsUp);
+  EXPECT_EQ(GetCapture(), nullptr);
+  EXPECT_TRUE(Application->ShowHint()) << "hints back after release";
+  EXPECT_EQ(std::count(Log.begin(), Log.end(), "click"), 0);
+  EXPECT_EQ(Log.back(), "leave");
+  EXPECT_EQ(S.M->ActiveGraphControl(), nullptr);
+}
+
+TEST(SpeedButton, LosingTheCaptureOrGoingWhileHeldGivesTheHintsBack) {
+  TButtonScene S;
+  TLog Log;
+  Watch(S.A, Log);
+  Application->SetShowHint(true);
+  PointAt(S.A, 30, 11);
+  PressPointer(true);
+  ASSERT_TRUE(PumpUntil([&] { return S.A->CurrentState() == 2; }));
+  ASSERT_FALSE(Application->ShowHint());
+  // Something else takes the capture (a menu, a dialog) while the button is held.
+  TTestForm Other(nullptr);
+  Other.HandleNeeded();
+  SetCapture(Other.Handle());
+  Pump(30);
+  EXPECT_TRUE(Application->ShowHint());
+  EXPECT_NE(S.A->CurrentState(), 2) << "no pressed look without the press";
+  EXPECT_NE(std::find(Log.begin(), Log.end(), "cancel"), Log.end());
+  ReleaseCapture();
+  PressPointer(false);
+  Pump(30);
+
+  // Freed while held: the setting it saved comes back.
+  PointAt(S.B, 30, 11);
+  PressPointer(true);
+  ASSERT_TRUE(PumpUntil([&] { return S.B->CurrentState() == 2; }));
+  ASSERT_FALSE(Application->ShowHint());
+  delete S.B;
+  S.B = nullptr;
+  EXPECT_TRUE(Application->ShowHint());
+  EXPECT_EQ(TsSpeedButton::HintHolder(), nullptr);
+  PressPointer(false);
+  Pump(30);
+}
+
+TEST(SpeedButton, AQuickMoveToTheNeighbourLeavesExactlyOneHot) {
+  TButtonScene S;
+  TLog LogA, LogB;
+  Watch(S.A, LogA);
+  Watch(S.B, LogB);
+  PointAt(&S.F, 300, 200);
+  ASSERT_TRUE(PumpUntil([&] { return S.Settled(); }));
+  LogA.clear();
+  LogB.clear();
+  const std::vector<std::uint32_t> Normal = Print(S.F.Handle(), S.F.ClientWidth(), S.F.ClientHeight());
+  // Into A and straight on into B, with no time for A's fade in between.
+  const TPoint PA = S.A->ClientToScreen(TPoint(60, 11)), PB = S.B->ClientToScreen(TPoint(4, 11));
+  MovePointer(PA.X, PA.Y);
+  Pump(15);
+  MovePointer(PB.X, PB.Y);
+  ASSERT_TRUE(PumpUntil([&] { return S.B->CurrentState() == 1 && S.Settled(); }));
+  EXPECT_EQ(S.A->CurrentState(), 0);
+  EXPECT_EQ(S.M->ActiveGraphControl(), S.B);
+  EXPECT_EQ(LogA, (TLog{"enter", "state 1", "leave", "state 0"}));
+  EXPECT_EQ(LogB, (TLog{"enter", "state 1"}));
+  const int W = S.F.ClientWidth();
+  const std::vector<std::uint32_t> Now = Print(S.F.Handle(), W, S.F.ClientHeight());
+  EXPECT_EQ(Crop(Now, W, 20, 20, 66, 22), Crop(Normal, W, 20, 20, 66, 22)) << "A shows its normal look exactly";
+  EXPECT_NE(Crop(Now, W, 88, 20, 66, 22), Crop(Normal, W, 88, 20, 66, 22)) << "B shows its hot look";
+}
+
+TEST(SpeedButton, TheCaptionMovesOneDownRightWhenPressedOnlyIfTheSkinAsks) {
+  TButtonScene S;
+  S.A->Repaint();
+  Pump(20);
+  const RECT Up = S.A->LastCaptionRect();
+  EXPECT_GT(Up.right - Up.left, 0);
+  S.A->SetPressed(true);
+  ASSERT_TRUE(S.A->PrepareCache());
+  RECT Pressed = S.A->LastCaptionRect();
+  EXPECT_EQ(Pressed.left, Up.left + 1);
+  EXPECT_EQ(Pressed.top, Up.top + 1);
+  S.M->ButtonsOptions()->SetShiftContentOnClick(false);
+  ASSERT_TRUE(S.A->PrepareCache());
+  Pressed = S.A->LastCaptionRect();
+  EXPECT_EQ(Pressed.left, Up.left);
+  EXPECT_EQ(Pressed.top, Up.top);
+}
+
+TEST(SpeedButton, ACaptionTooWideIsCutWithAnEllipsisOnOneLineWithoutWrapping) {
+  TButtonScene S;
+  S.A->SetCaption(L"混合现实门户 and a long tail");
+  S.A->SetWordWrap(false);
+  ASSERT_TRUE(S.A->PrepareCache());
+  RECT R = S.A->LastCaptionRect();
+  EXPECT_LE(R.right - R.left, S.A->Width());
+  EXPECT_GE(R.left, 0);
+  const int OneLine = R.bottom - R.top;
+  S.A->SetWordWrap(true);
+  S.A->SetHeight(44);
+  ASSERT_TRUE(S.A->PrepareCache());
+  R = S.A->LastCaptionRect();
+  EXPECT_GT(R.bottom - R.top, OneLine) << "wrapped onto more lines";
+  EXPECT_LE(R.right - R.left, S.A->Width());
+}
+
+// Every look of a button at the form (one colour) and on a gradient, at 96 and 192 DPI.
+void LooksAt(int PPI) {
+  TButtonScene S;
+  PointAt(&S.F, 340, 230);
+  S.M->AnimEffects()->Buttons()->SetEvents(0);  // pictures of the looks, not of fades
+  if (PPI != 96) {
+    S.F.ScaleForPPI(PPI);
+    for (TProbeButton* Btn : {S.A, S.OnPanel}) SendSkinCommand(Btn, SKC_SCALECHANGED, PPI);
+    SendSkinCommand(S.Panel, SKC_SCALECHANGED, PPI);
+    Pump(30);
+  }
+  for (TProbeButton* Btn : {S.A, S.OnPanel}) {
+    TSheet Sheet{Btn->Width(), Btn->Height(), {}};
+    TWinControl* P = Btn->Parent();
+    for (int State = 0; State < 3; ++State) {
+      Btn->SkinData()->FMouseAbove = State == 1;
+      Btn->SetPressed(State == 2);
+      Btn->SkinData()->BGChanged = true;
+      const std::vector<std::uint32_t> Pic = Print(P->Handle(), P->ClientWidth(), P->ClientHeight());
+      Sheet.Pieces.push_back(Crop(Pic, P->ClientWidth(), Btn->Left(), Btn->Top(), Btn->Width(), Btn->Height()));
+    }
+    EXPECT_NE(Sheet.Pieces[0], Sheet.Pieces[1]);
+    EXPECT_NE(Sheet.Pieces[1], Sheet.Pieces[2]);
+    ExpectGolden(std::string("speedbutton_") + (Btn == S.A ? "form" : "gradient") + "_" + std::to_string(PPI), Sheet);
+  }
+}
+
+TEST(SpeedButton, EachLookMatchesItsGoldenAt96Dpi) { LooksAt(96); }
+TEST(SpeedButton, EachLookMatchesItsGoldenAt192Dpi) { LooksAt(192); }
+
+}  // namespace
