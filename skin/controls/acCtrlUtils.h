@@ -4,6 +4,14 @@
 
 namespace cb {
 
+// Sets Field to Value; true when that changed it (a property setter then repaints).
+template <class T>
+bool ChangeValue(T& Field, const T& Value) {
+  if (Field == Value) return false;
+  Field = Value;
+  return true;
+}
+
 // The background under Control in its parent. Kind is the parent's answer:
 // btUnknown when it does not answer (a plain colour is used), btNotReady when
 // its picture is not ready (CI is then unusable).

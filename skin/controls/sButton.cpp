@@ -46,33 +46,23 @@ void TsButton::CreateParams(TCreateParams& P) {
 }
 
 void TsButton::SetDown(bool Value) {
-  if (Value == FDown) return;
-  FDown = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FDown, Value)) FCommonData->Invalidate();
 }
 
 void TsButton::SetShowFocus(bool Value) {
-  if (Value == FShowFocus) return;
-  FShowFocus = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FShowFocus, Value)) FCommonData->Invalidate();
 }
 
 void TsButton::SetFocusMargin(int Value) {
-  if (Value == FFocusMargin) return;
-  FFocusMargin = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FFocusMargin, Value)) FCommonData->Invalidate();
 }
 
 void TsButton::SetContentMargin(int Value) {
-  if (Value == FContentMargin) return;
-  FContentMargin = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FContentMargin, Value)) FCommonData->Invalidate();
 }
 
 void TsButton::SetWordWrap(bool Value) {
-  if (Value == FWordWrap) return;
-  FWordWrap = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FWordWrap, Value)) FCommonData->Invalidate();
 }
 
 bool TsButton::Pushed() const {

@@ -35,9 +35,7 @@ void TsCustomLabel::SetSkinSection(const std::wstring& Value) {
 }
 
 void TsCustomLabel::SetEllipsisPosition(TEllipsisPosition Value) {
-  if (Value == FEllipsisPosition) return;
-  FEllipsisPosition = Value;
-  Invalidate();
+  if (ChangeValue(FEllipsisPosition, Value)) Invalidate();
 }
 
 int TsCustomLabel::SkinIndex() {

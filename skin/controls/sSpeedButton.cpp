@@ -87,39 +87,27 @@ void TsSpeedButton::Invalidate() {
 }
 
 void TsSpeedButton::SetWordWrap(bool Value) {
-  if (Value == FWordWrap) return;
-  FWordWrap = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FWordWrap, Value)) FCommonData->Invalidate();
 }
 
 void TsSpeedButton::SetUseEllipsis(bool Value) {
-  if (Value == FUseEllipsis) return;
-  FUseEllipsis = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FUseEllipsis, Value)) FCommonData->Invalidate();
 }
 
 void TsSpeedButton::SetShowCaption(bool Value) {
-  if (Value == FShowCaption) return;
-  FShowCaption = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FShowCaption, Value)) FCommonData->Invalidate();
 }
 
 void TsSpeedButton::SetTextOffset(int Value) {
-  if (Value == FTextOffset) return;
-  FTextOffset = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FTextOffset, Value)) FCommonData->Invalidate();
 }
 
 void TsSpeedButton::SetAlignment(TAlignment Value) {
-  if (Value == FAlignment) return;
-  FAlignment = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FAlignment, Value)) FCommonData->Invalidate();
 }
 
 void TsSpeedButton::SetTextAlignment(TAlignment Value) {
-  if (Value == FTextAlignment) return;
-  FTextAlignment = Value;
-  FCommonData->Invalidate();
+  if (ChangeValue(FTextAlignment, Value)) FCommonData->Invalidate();
 }
 
 UINT TsSpeedButton::MeasureFlags() const {
