@@ -1,7 +1,8 @@
 // GUI-thread time of one state-animation step of a speed button of the main
 // window's size (87 x 22) and of the same button at 200 % (174 x 44), as a
 // share of the 12 ms between steps. Each step cross-fades the two looks and
-// repaints the button through its parent's window.
+// shows the picture: through the parent's paint or straight onto the window
+// (a bound test button), and as the program's own skinned speed button does.
 #include <windows.h>
 
 #include <algorithm>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "sSkinManager.h"
+#include "skin/controls/sControls.h"
+#include "skin/controls/sSpeedButton.h"
 #include "skin/paint/PixelOps.h"
 #include "skin/paint/acThdTimer.h"
 #include "skin/paint/sCharImageList.h"
@@ -74,6 +77,17 @@ protected:
   }
 };
 
+// The program's speed button, at a density of the bench's choosing.
+class TBenchSpeedButton : public TsSpeedButton {
+public:
+  using TsSpeedButton::TsSpeedButton;
+  void SetPPI(int PPI) { SetCurrentPPI(PPI); }
+};
+
+enum TWay { wyThroughParent, wyStraight, wySpeedButton };
+const char* const WayNames[] = {"test button through the parent's paint", "test button drawn straight to the window",
+                                "the skinned speed button"};
+
 class TBenchForm : public TForm {
 public:
   explicit TBenchForm(TComponent* AOwner) : TForm(AOwner) {}
@@ -109,22 +123,34 @@ void Pump() {
 }
 
 // Median microseconds of one step over Animations hover-in and leave fades.
-void Measure(int PPI, bool Straight, int Animations) {
+void Measure(int PPI, TWay Way, int Animations) {
   auto F = std::make_unique<TBenchForm>(nullptr);
   F->SetBorderStyle(bsSingle);
   F->SetPosition(poDesigned);
   F->SetBounds(50, 50, 400, 300);
-  auto* B = new TBenchButton(F.get());
+  TControl* B = nullptr;
+  TsCommonData* D = nullptr;
+  if (Way == wySpeedButton) {
+    auto* S = new TBenchSpeedButton(F.get());
+    S->SetPPI(PPI);
+    S->SetCaption(L"计算器");
+    B = S;
+    D = S->SkinData();
+  } else {
+    auto* T = new TBenchButton(F.get());
+    T->SetPPI(PPI);
+    T->Straight = Way == wyStraight;
+    B = T;
+    D = &T->SD;
+  }
   B->SetBounds(20, 20, 87 * PPI / 96, 22 * PPI / 96);
   B->SetParent(F.get());
-  B->SetPPI(PPI);
-  B->Straight = Straight;
   F->Show();
   Pump();
-  B->SD.Loaded();
+  D->Loaded();
   B->Repaint();
   std::vector<double> Steps;
-  TsCommonData& SD = B->SD;
+  TsCommonData& SD = *D;
   for (int I = 0; I < Animations; ++I) {
     if (SD.BGChanged) B->Repaint();
     SD.FMouseAbove = I % 2 == 0;
@@ -146,7 +172,7 @@ void Measure(int PPI, bool Straight, int Animations) {
   std::printf("%d ppi, button %dx%d (skin data for %d ppi), %s: %zu steps, median %.1f us (%.2f %% of 12 ms), "
               "90th percentile %.1f us, mean %.1f us (%.2f %%)\n",
               PPI, B->Width(), B->Height(), SD.CommonSkinData() ? SD.CommonSkinData()->PPI : 0,
-              Straight ? "drawn straight to the window" : "through the parent's paint", Steps.size(), Median,
+              WayNames[Way], Steps.size(), Median,
               Median / 120.0, P90, Mean, Mean / 120.0);
   // The cross-fade alone, without reaching the screen.
   TacThreadedTimer& T = *SD.AnimTimer();
@@ -188,9 +214,10 @@ int main() {
   std::printf("skin manager read from its description (skin loaded): %.1f ms; again by name: %.1f ms\n", Read * 1e3,
               Reload * 1e3);
   std::printf("icon font registered: %.1f ms; standard symbols built: %.1f ms\n", Font * 1e3, Symbols * 1e3);
-  for (bool Straight : {false, true}) {
-    Measure(96, Straight, 301);
-    Measure(192, Straight, 301);
+  RegisterSkinControlClasses();
+  for (TWay Way : {wyThroughParent, wyStraight, wySpeedButton}) {
+    Measure(96, Way, 301);
+    Measure(192, Way, 301);
   }
   return 0;
 }
