@@ -1,7 +1,7 @@
 // What the process holds stays flat: GDI and USER objects and private memory
 // after 10,000 state animations of the test button and 200 reloads of the skin.
 #include "BindingFixture.h"
-#include "ResourceCounts.h"
+#include "tests/support/ResourceCounts.h"
 
 #include <cstdio>
 
