@@ -1,0 +1,187 @@
+// The program's main window, made from its stored description as the program
+// makes it: (a) a paint of the whole window from cold caches against the floor
+// of copying the same pixels from one 32-bit bitmap to the window; (b) real
+// pointer moves (SetCursorPos, which Wine turns into input like a mouse's)
+// across all 36 speed buttons at 60 a second, with the GUI thread's processor
+// time (GetThreadTimes) and its busy time (QueryPerformanceCounter around the
+// handling of each message) as shares of the wall time.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "Unit1.h"
+#include "acSlider.h"
+#include "sSpeedButton.h"
+#include "skin/paint/sCharImageList.h"
+#include "skin/paint/sCommonData.h"
+#include "skin/window/acSkinHook.h"
+
+using namespace cb;
+
+namespace {
+
+double Now() {
+  static LARGE_INTEGER F = [] {
+    LARGE_INTEGER X;
+    QueryPerformanceFrequency(&X);
+    return X;
+  }();
+  LARGE_INTEGER C;
+  QueryPerformanceCounter(&C);
+  return static_cast<double>(C.QuadPart) / static_cast<double>(F.QuadPart);
+}
+
+double ThreadSeconds() {
+  FILETIME C, E, K, U;
+  GetThreadTimes(GetCurrentThread(), &C, &E, &K, &U);
+  auto S = [](FILETIME T) { return static_cast<double>((ULONGLONG(T.dwHighDateTime) << 32) | T.dwLowDateTime) / 1e7; };
+  return S(K) + S(U);
+}
+
+// Handles what is queued; the seconds spent handling it.
+double Pump() {
+  double Busy = 0;
+  MSG M;
+  for (;;) {
+    const double T0 = Now();
+    if (!PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
+      Busy += Now() - T0;
+      return Busy;
+    }
+    TranslateMessage(&M);
+    DispatchMessageW(&M);
+    Busy += Now() - T0;
+  }
+}
+
+double Median(std::vector<double> V) {
+  std::sort(V.begin(), V.end());
+  return V[V.size() / 2];
+}
+
+std::vector<TsSpeedButton*> Buttons(TForm1& F) {
+  std::vector<TsSpeedButton*> B(F.AppButtons.begin(), F.AppButtons.end());
+  B.insert(B.end(), {F.btn23, F.btn24, F.btn25});
+  return B;
+}
+
+// Every skinned control's cache is marked stale, and the window's own through
+// the skin's refresh, so the next paint builds every picture again.
+void MakeCold(TForm1& F) {
+  SendSkinCommand(F.WindowHandle(), SKC_REFRESH, reinterpret_cast<LPARAM>(F.sknmngr1));
+  for (TsSpeedButton* S : Buttons(F)) S->SkinData()->BGChanged = true;
+  F.sSlider1->SkinData()->BGChanged = true;
+  F.sSlider1->Thumb()->SkinData()->BGChanged = true;
+  Pump();
+}
+
+void PaintBench(TForm1& F) {
+  const HWND Wnd = F.WindowHandle();
+  RECT R;
+  GetWindowRect(Wnd, &R);
+  const int W = R.right - R.left, H = R.bottom - R.top;
+  std::vector<double> Cold, Warm, Floor;
+  // The floor: one 32-bit bitmap of the window's size copied onto it.
+  BITMAPINFO BI{};
+  BI.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  BI.bmiHeader.biWidth = W;
+  BI.bmiHeader.biHeight = -H;
+  BI.bmiHeader.biPlanes = 1;
+  BI.bmiHeader.biBitCount = 32;
+  void* Bits = nullptr;
+  HBITMAP Bmp = CreateDIBSection(nullptr, &BI, DIB_RGB_COLORS, &Bits, nullptr, 0);
+  HDC Mem = CreateCompatibleDC(nullptr);
+  HGDIOBJ Old = SelectObject(Mem, Bmp);
+  for (int Run = 0; Run < 60; ++Run) {
+    MakeCold(F);
+    double T0 = Now();
+    RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GdiFlush();
+    Cold.push_back(Now() - T0);
+    T0 = Now();
+    RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GdiFlush();
+    Warm.push_back(Now() - T0);
+    HDC DC = GetWindowDC(Wnd);
+    BitBlt(Mem, 0, 0, W, H, DC, 0, 0, SRCCOPY);  // the window's own pixels, not a flat colour
+    T0 = Now();
+    BitBlt(DC, 0, 0, W, H, Mem, 0, 0, SRCCOPY);
+    GdiFlush();
+    Floor.push_back(Now() - T0);
+    ReleaseDC(Wnd, DC);
+  }
+  SelectObject(Mem, Old);
+  DeleteDC(Mem);
+  DeleteObject(Bmp);
+  const double C = Median(Cold), Wm = Median(Warm), Fl = Median(Floor);
+  std::printf("whole main window %dx%d from cold caches: median %.2f ms; floor (one 32-bit bitmap copied to the "
+              "window): median %.3f ms; ratio %.2f (target at most 4); again with warm caches %.2f ms (ratio %.2f)\n",
+              W, H, C * 1e3, Fl * 1e3, C / Fl, Wm * 1e3, Wm / Fl);
+}
+
+void PointerBench(TForm1& F) {
+  // The path runs through the middle of each button in turn, six moves per leg.
+  std::vector<POINT> Path;
+  std::vector<TsSpeedButton*> B = Buttons(F);
+  auto Centre = [&](TsSpeedButton* S) {
+    POINT P{S->Left() + S->Width() / 2, S->Top() + S->Height() / 2};
+    ClientToScreen(F.WindowHandle(), &P);
+    return P;
+  };
+  for (int Sweep = 0; Sweep < 2; ++Sweep)
+    for (size_t I = 0; I + 1 < B.size(); ++I) {
+      const POINT A = Centre(B[I]), Z = Centre(B[I + 1]);
+      for (int K = 0; K < 6; ++K) Path.push_back({A.x + (Z.x - A.x) * K / 6, A.y + (Z.y - A.y) * K / 6});
+      if (I + 2 == B.size()) Path.push_back(Z);
+    }
+  std::vector<bool> SeenHot(B.size());
+  int HotAtOnceMax = 0;
+  const double Period = 1.0 / 60;
+  const double Cpu0 = ThreadSeconds(), Wall0 = Now();
+  double Busy = 0;
+  for (size_t I = 0; I < Path.size(); ++I) {
+    double T0 = Now();
+    SetCursorPos(Path[I].x, Path[I].y);
+    Busy += Now() - T0;
+    const double Due = Wall0 + Period * static_cast<double>(I + 1);
+    for (double T = Now(); T < Due; T = Now()) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>((Due - T) * 1e3) + 1, QS_ALLINPUT);
+      Busy += Pump();
+    }
+    int Hot = 0;
+    for (size_t K = 0; K < B.size(); ++K)
+      if (B[K]->CurrentState() == 1) {
+        SeenHot[K] = true;
+        ++Hot;
+      }
+    HotAtOnceMax = std::max(HotAtOnceMax, Hot);
+  }
+  const double Wall = Now() - Wall0, Cpu = ThreadSeconds() - Cpu0;
+  std::printf("pointer across the %zu buttons, %zu moves at 60 a second over %.2f s: GUI thread processor time "
+              "%.1f ms = %.2f %% of wall time; busy handling messages %.1f ms = %.2f %% (target at most 5 %%); "
+              "buttons seen hot %d of %zu, at most %d hot at once\n",
+              B.size(), Path.size(), Wall, Cpu * 1e3, Cpu / Wall * 100, Busy * 1e3, Busy / Wall * 100,
+              static_cast<int>(std::count(SeenHot.begin(), SeenHot.end(), true)), B.size(), HotAtOnceMax);
+}
+
+}  // namespace
+
+int main() {
+  Application->Initialize();
+  StdCharList();
+  InstallFormSkinning();
+  auto* F = new TForm1(Application);
+  F->OnShow = nullptr;  // no update check
+  F->Show();
+  for (int I = 0; I < 20; ++I) {
+    Pump();
+    Sleep(10);
+  }
+  SetForegroundWindow(F->WindowHandle());
+  PaintBench(*F);
+  PointerBench(*F);
+  delete F;
+  return 0;
+}
