@@ -15,6 +15,7 @@
 #include "acSlider.h"
 #include "sSpeedButton.h"
 #include "skin/paint/sCharImageList.h"
+#include "skin/paint/acThdTimer.h"
 #include "skin/paint/sCommonData.h"
 #include "skin/window/acSkinHook.h"
 
@@ -82,7 +83,7 @@ void PaintBench(TForm1& F) {
   RECT R;
   GetWindowRect(Wnd, &R);
   const int W = R.right - R.left, H = R.bottom - R.top;
-  std::vector<double> Cold, Warm, Floor;
+  std::vector<double> Cold, Warm, Client, Floor;
   // The floor: one 32-bit bitmap of the window's size copied onto it.
   BITMAPINFO BI{};
   BI.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -104,6 +105,11 @@ void PaintBench(TForm1& F) {
     RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
     GdiFlush();
     Warm.push_back(Now() - T0);
+    MakeCold(F);  // where the time goes: the client area alone, without the frame
+    T0 = Now();
+    RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    GdiFlush();
+    Client.push_back(Now() - T0);
     HDC DC = GetWindowDC(Wnd);
     BitBlt(Mem, 0, 0, W, H, DC, 0, 0, SRCCOPY);  // the window's own pixels, not a flat colour
     T0 = Now();
@@ -119,9 +125,11 @@ void PaintBench(TForm1& F) {
   std::printf("whole main window %dx%d from cold caches: median %.2f ms; floor (one 32-bit bitmap copied to the "
               "window): median %.3f ms; ratio %.2f (target at most 4); again with warm caches %.2f ms (ratio %.2f)\n",
               W, H, C * 1e3, Fl * 1e3, C / Fl, Wm * 1e3, Wm / Fl);
+  std::printf("  of which the client area alone from cold caches: median %.2f ms\n", Median(Client) * 1e3);
 }
 
-void PointerBench(TForm1& F) {
+void PointerBench(TForm1& F, bool Animated) {
+  F.sknmngr1->Effects()->SetAllowAnimation(Animated);
   // The path runs through the middle of each button in turn, six moves per leg.
   std::vector<POINT> Path;
   std::vector<TsSpeedButton*> B = Buttons(F);
@@ -137,7 +145,7 @@ void PointerBench(TForm1& F) {
       if (I + 2 == B.size()) Path.push_back(Z);
     }
   std::vector<bool> SeenHot(B.size());
-  int HotAtOnceMax = 0;
+  int HotAtOnceMax = 0, Fading = 0;
   const double Period = 1.0 / 60;
   const double Cpu0 = ThreadSeconds(), Wall0 = Now();
   double Busy = 0;
@@ -151,19 +159,25 @@ void PointerBench(TForm1& F) {
       Busy += Pump();
     }
     int Hot = 0;
-    for (size_t K = 0; K < B.size(); ++K)
+    bool AnyFade = false;
+    for (size_t K = 0; K < B.size(); ++K) {
+      TacThreadedTimer* T = B[K]->SkinData()->AnimTimer();
+      AnyFade = AnyFade || (T && T->Enabled());
       if (B[K]->CurrentState() == 1) {
         SeenHot[K] = true;
         ++Hot;
       }
+    }
+    Fading += AnyFade;
     HotAtOnceMax = std::max(HotAtOnceMax, Hot);
   }
   const double Wall = Now() - Wall0, Cpu = ThreadSeconds() - Cpu0;
-  std::printf("pointer across the %zu buttons, %zu moves at 60 a second over %.2f s: GUI thread processor time "
+  F.sknmngr1->Effects()->SetAllowAnimation(true);
+  std::printf("%s: pointer across the %zu buttons, %zu moves at 60 a second over %.2f s: GUI thread processor time "
               "%.1f ms = %.2f %% of wall time; busy handling messages %.1f ms = %.2f %% (target at most 5 %%); "
-              "buttons seen hot %d of %zu, at most %d hot at once\n",
-              B.size(), Path.size(), Wall, Cpu * 1e3, Cpu / Wall * 100, Busy * 1e3, Busy / Wall * 100,
-              static_cast<int>(std::count(SeenHot.begin(), SeenHot.end(), true)), B.size(), HotAtOnceMax);
+              "buttons seen hot %d of %zu, at most %d hot at once; a fade running after %d of the moves\n",
+              Animated ? "with the fades" : "for comparison, the fades turned off", B.size(), Path.size(), Wall, Cpu * 1e3, Cpu / Wall * 100, Busy * 1e3, Busy / Wall * 100,
+              static_cast<int>(std::count(SeenHot.begin(), SeenHot.end(), true)), B.size(), HotAtOnceMax, Fading);
 }
 
 }  // namespace
@@ -181,7 +195,8 @@ int main() {
   }
   SetForegroundWindow(F->WindowHandle());
   PaintBench(*F);
-  PointerBench(*F);
+  PointerBench(*F, true);
+  PointerBench(*F, false);
   delete F;
   return 0;
 }
