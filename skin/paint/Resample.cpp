@@ -259,7 +259,7 @@ Bitmap32 ScaleFrames(const Bitmap32& Src, int Cols, int Rows, int Mul, int Div, 
     StretchNearest(dst, dst.Bounds(), Src, Src.Bounds());
     return dst;
   }
-  dst.Fill(0);
+  // dst is zero-filled by its constructor: no second fill.
   for (int j = 0; j < Rows; ++j)
     for (int i = 0; i < Cols; ++i) {
       const Bitmap32 from = Src.View(BmpRect(i * sw, j * sh, (i + 1) * sw, (j + 1) * sh));
