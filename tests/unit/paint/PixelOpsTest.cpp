@@ -445,3 +445,32 @@ TEST(Stretch, StretchNearestMatchesThePixelRuleWhenClipped) {
         }
     }
 }
+
+// A source that is a part of the target itself is read as the rows are
+// written, one pixel after another, also when rows repeat.
+TEST(Stretch, StretchNearestWithinOneBitmapReadsAsItWrites) {
+  auto slow = [](const Bitmap32& dst, BmpRect dr, const Bitmap32& src, BmpRect sr) {
+    const int dw = dr.Width(), dh = dr.Height(), sw = sr.Width(), sh = sr.Height();
+    for (int y = std::max(0, -dr.Top); y < dh && dr.Top + y < dst.Height(); ++y) {
+      const int sy = sr.Top + int((2LL * y + 1) * sh / (2LL * dh));
+      if (sy < 0 || sy >= src.Height()) continue;
+      for (int x = std::max(0, -dr.Left); x < dw && dr.Left + x < dst.Width(); ++x) {
+        const int sx = sr.Left + int((2LL * x + 1) * sw / (2LL * dw));
+        if (sx >= 0 && sx < src.Width()) dst.SetPixel(dr.Left + x, dr.Top + y, src.Pixel(sx, sy));
+      }
+    }
+  };
+  const BmpRect views[] = {{0, 0, 6, 4}, {2, 1, 8, 6}, {0, 3, 12, 10}};
+  const BmpRect dstRects[] = {{0, 0, 12, 10}, {1, 2, 11, 9}, {3, 0, 9, 10}};
+  for (const BmpRect& v : views)
+    for (const BmpRect& dr : dstRects) {
+      Bitmap32 got(12, 10), want(12, 10);
+      for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 12; ++x) got.SetPixel(x, y, std::uint32_t(y * 100 + x)), want.SetPixel(x, y, std::uint32_t(y * 100 + x));
+      const Bitmap32 gs = got.View(v), ws = want.View(v);
+      StretchNearest(got, dr, gs, gs.Bounds());
+      slow(want, dr, ws, ws.Bounds());
+      for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 12; ++x) ASSERT_EQ(got.Pixel(x, y), want.Pixel(x, y)) << x << "," << y;
+    }
+}
