@@ -32,18 +32,19 @@ Bitmap32 MakeWindowShadow(std::uint32_t Color, int Radius, int Offset, int Size)
     return int(std::clamp(p, 0.0, 255.0));
   };
   // A pixel depends only on its core coordinates, so the 2S repeated rows are
-  // copies of the centre row and the repeated columns of the centre column:
-  // the square roots are taken over the core alone.
+  // copies of the centre row and the repeated columns of the centre column;
+  // the distance is symmetric, so the far half mirrors the near one. The
+  // square roots are taken over a quarter of the core alone.
   for (int y = 0; y < w; ++y) {
     std::uint32_t* line = bmp.Line(y + o);
-    if (y > r && y <= r + 2 * s) {
-      std::memcpy(line, bmp.Line(r + o), std::size_t(w) * 4);
+    if (y > r) {
+      std::memcpy(line, bmp.Line((y <= r + 2 * s ? r : w - 1 - y) + o), std::size_t(w) * 4);
       continue;
     }
     const int cy = CoreCoord(y, r, s);
     for (int x = 0; x < w; ++x) {
-      if (x > r && x <= r + 2 * s) {
-        line[x] = line[r];
+      if (x > r) {
+        line[x] = line[x <= r + 2 * s ? r : w - 1 - x];
         continue;
       }
       const std::uint32_t a = (opacity * std::uint32_t(level(CoreCoord(x, r, s), cy))) >> 8;
