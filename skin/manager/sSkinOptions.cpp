@@ -30,12 +30,20 @@ int ToInt(const std::string& s, int def = 0) {
 }
 
 // A number as the fixed-width digits of the canonical form.
-std::string Digits(int v, int width) {
+// Written by hand: every image reference of a skin is put in this form while
+// it loads, and formatting through snprintf was a noticeable part of that.
+void AppendDigits(std::string& out, int v, int width) {
   int max = width == 1 ? 9 : width == 2 ? 99 : 9999;
   v = std::clamp(v, 0, max);
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%0*d", width, v);
-  return buf;
+  char buf[4];
+  for (int i = width - 1; i >= 0; --i, v /= 10) buf[i] = static_cast<char>('0' + v % 10);
+  out.append(buf, static_cast<size_t>(width));
+}
+
+std::string Digits(int v, int width) {
+  std::string s;
+  AppendDigits(s, v, width);
+  return s;
 }
 
 // Field n (from 1) after the marker.
@@ -52,9 +60,17 @@ struct Fields {
 
 std::string Canon(int l, int t, int r, int b, int wl, int wt, int wr, int wb, int count, int maskType, int type,
                   int drawMode, const std::string& file) {
-  return "&" + Digits(l, 4) + Digits(t, 4) + Digits(r, 4) + Digits(b, 4) + Digits(wl, 4) + Digits(wt, 4) +
-         Digits(wr, 4) + Digits(wb, 4) + Digits(count, 1) + Digits(maskType, 1) + Digits(std::min(type, 4), 1) +
-         Digits(drawMode, 2) + "000000" + file;
+  std::string s;
+  s.reserve(44 + file.size());
+  s += '&';
+  for (int v : {l, t, r, b, wl, wt, wr, wb}) AppendDigits(s, v, 4);
+  AppendDigits(s, count, 1);
+  AppendDigits(s, maskType, 1);
+  AppendDigits(s, std::min(type, 4), 1);
+  AppendDigits(s, drawMode, 2);
+  s += "000000";
+  s += file;
+  return s;
 }
 
 int DigitsAt(const std::string& s, size_t pos1, size_t width) {

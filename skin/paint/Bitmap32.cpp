@@ -70,14 +70,23 @@ Bitmap32 Bitmap32::Clone() const {
   return b;
 }
 
-void Bitmap32::SetSize(int width, int height) {
+Bitmap32 Bitmap32::Uninitialized(int width, int height) {
+  Bitmap32 b;
+  b.Allocate(width, height, false);
+  return b;
+}
+
+void Bitmap32::SetSize(int width, int height) { Allocate(width, height, true); }
+
+void Bitmap32::Allocate(int width, int height, bool zero) {
   if (width < 0) width = 0;
   if (height < 0) height = 0;
   if (owned_ && width == width_ && height == height_) return;
   std::int64_t n = std::int64_t(width) * height;
   if (n > kMaxPixels) throw std::length_error("bitmap of " + std::to_string(width) + " x " +
                                               std::to_string(height) + " pixels is too large");
-  std::uint32_t* p = n > 0 ? new std::uint32_t[std::size_t(n)]() : nullptr;
+  std::uint32_t* p = n > 0 ? (zero ? new std::uint32_t[std::size_t(n)]() : new std::uint32_t[std::size_t(n)])
+                           : nullptr;
   Reset();
   owned_ = p;
   if (p) {

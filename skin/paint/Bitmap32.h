@@ -74,6 +74,10 @@ class Bitmap32 {
   // given, which is called once when this bitmap is destroyed or reassigned.
   static Bitmap32 Wrap(void* row0, int width, int height, std::ptrdiff_t stride,
                        Release release = {});
+  // Owned, top-down pixels that are not cleared: only for a caller that
+  // writes every pixel before any is read (clearing memory that is then
+  // overwritten whole is a large part of enlarging skin images).
+  static Bitmap32 Uninitialized(int width, int height);
   // Non-owning view of a part of this bitmap (clipped to it); valid while
   // this bitmap's pixels live.
   Bitmap32 View(const BmpRect& halfOpen) const;
@@ -107,6 +111,7 @@ class Bitmap32 {
 
  private:
   void Reset() noexcept;
+  void Allocate(int width, int height, bool zero);
 
   std::uint8_t* row0_ = nullptr;
   std::ptrdiff_t stride_ = 0;

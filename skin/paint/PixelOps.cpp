@@ -1,5 +1,6 @@
 #include "skin/paint/PixelOps.h"
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -624,15 +625,45 @@ void PremultiplyAlpha(const Bitmap32& Bmp, bool LimitBright) {
 void StretchNearest(const Bitmap32& Dst, const BmpRect& DstRect, const Bitmap32& Src, const BmpRect& SrcRect) {
   const int dw = DstRect.Width(), dh = DstRect.Height(), sw = SrcRect.Width(), sh = SrcRect.Height();
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || Dst.Empty() || Src.Empty()) return;
+  // The source column of each target column is the same on every row: one
+  // 64-bit division per column instead of one per pixel (skin loading at
+  // high densities enlarges every border image this way).
+  const int x0 = std::max(0, -DstRect.Left), x1 = std::min(dw, Dst.Width() - DstRect.Left);
+  if (x1 <= x0) return;
+  std::vector<int> cols(std::size_t(x1 - x0));
+  for (int x = x0; x < x1; ++x) {
+    const int sx = SrcRect.Left + int((2LL * x + 1) * sw / (2LL * dw));
+    cols[std::size_t(x - x0)] = sx >= 0 && sx < Src.Width() ? sx : -1;
+  }
+  // Enlarging repeats source rows: a row like the one before is a copy of it,
+  // when every column is taken from the source and the two bitmaps do not
+  // share memory (writing a row must not change the rows still read).
+  bool allCols = true;
+  for (const int sx : cols) allCols = allCols && sx >= 0;
+  const auto span = [](const Bitmap32& b) {
+    const std::uint8_t *a = b.Row(0), *z = b.Row(b.Height() - 1);
+    return std::pair<const std::uint8_t*, const std::uint8_t*>(std::min(a, z),
+                                                               std::max(a, z) + std::size_t(b.Width()) * 4);
+  };
+  const auto [sLo, sHi] = span(Src);
+  const auto [dLo, dHi] = span(Dst);
+  const std::less<const std::uint8_t*> before;
+  const bool copyRows = allCols && !(before(sLo, dHi) && before(dLo, sHi));
+  const u32* prevSrc = nullptr;
+  const u32* prevDst = nullptr;
   for (int y = std::max(0, -DstRect.Top); y < dh && DstRect.Top + y < Dst.Height(); ++y) {
     const int sy = SrcRect.Top + int((2LL * y + 1) * sh / (2LL * dh));
     if (sy < 0 || sy >= Src.Height()) continue;
     const u32* s = Src.Line(sy);
     u32* d = Dst.Line(DstRect.Top + y);
-    for (int x = std::max(0, -DstRect.Left); x < dw && DstRect.Left + x < Dst.Width(); ++x) {
-      const int sx = SrcRect.Left + int((2LL * x + 1) * sw / (2LL * dw));
-      if (sx >= 0 && sx < Src.Width()) d[DstRect.Left + x] = s[sx];
+    if (copyRows && s == prevSrc) {
+      std::memmove(d + DstRect.Left + x0, prevDst + DstRect.Left + x0, std::size_t(x1 - x0) * 4);
+      continue;
     }
+    for (int x = x0; x < x1; ++x)
+      if (const int sx = cols[std::size_t(x - x0)]; sx >= 0) d[DstRect.Left + x] = s[sx];
+    prevSrc = s;
+    prevDst = d;
   }
 }
 

@@ -248,7 +248,8 @@ bool Resample(const Bitmap32& Src, Bitmap32& Dst, BmpSize Size, int Filter) {
 Bitmap32 ScaleFrames(const Bitmap32& Src, int Cols, int Rows, int Mul, int Div, bool Smooth) {
   if (Div <= 0 || Mul <= 0 || Src.Empty()) return Bitmap32();
   const auto scale = [&](int v) { return std::max(1, int(std::int64_t(v) * Mul / Div)); };
-  Bitmap32 dst(scale(Src.Width()), scale(Src.Height()));
+  // Every pixel is written below (the cells, then the strips they leave).
+  Bitmap32 dst = Bitmap32::Uninitialized(scale(Src.Width()), scale(Src.Height()));
   Cols = std::max(1, Cols);
   Rows = std::max(1, Rows);
   // Source cells the image cannot hold whole are scaled as one piece.
@@ -259,7 +260,11 @@ Bitmap32 ScaleFrames(const Bitmap32& Src, int Cols, int Rows, int Mul, int Div, 
     StretchNearest(dst, dst.Bounds(), Src, Src.Bounds());
     return dst;
   }
-  dst.Fill(0);
+  // Right and bottom strips that no whole cell reaches stay clear.
+  for (int y = 0; y < dst.Height(); ++y) {
+    const int from = y < Rows * dh ? Cols * dw : 0;
+    std::fill(dst.Line(y) + from, dst.Line(y) + dst.Width(), 0u);
+  }
   for (int j = 0; j < Rows; ++j)
     for (int i = 0; i < Cols; ++i) {
       const Bitmap32 from = Src.View(BmpRect(i * sw, j * sh, (i + 1) * sw, (j + 1) * sh));

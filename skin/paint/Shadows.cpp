@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -30,10 +31,22 @@ Bitmap32 MakeWindowShadow(std::uint32_t Color, int Radius, int Offset, int Size)
     const double p = std::nearbyint(255.0 * (r + 1 - e) * (1.0 - e / r) / r);
     return int(std::clamp(p, 0.0, 255.0));
   };
+  // A pixel depends only on its core coordinates, so the 2S repeated rows are
+  // copies of the centre row and the repeated columns of the centre column;
+  // the distance is symmetric, so the far half mirrors the near one. The
+  // square roots are taken over a quarter of the core alone.
   for (int y = 0; y < w; ++y) {
     std::uint32_t* line = bmp.Line(y + o);
+    if (y > r) {
+      std::memcpy(line, bmp.Line((y <= r + 2 * s ? r : w - 1 - y) + o), std::size_t(w) * 4);
+      continue;
+    }
     const int cy = CoreCoord(y, r, s);
     for (int x = 0; x < w; ++x) {
+      if (x > r) {
+        line[x] = line[x <= r + 2 * s ? r : w - 1 - x];
+        continue;
+      }
       const std::uint32_t a = (opacity * std::uint32_t(level(CoreCoord(x, r, s), cy))) >> 8;
       std::uint32_t px = a << 24;
       for (int sh = 0; sh < 24; sh += 8) px |= ((((rgb >> sh) & 0xFF) * a) >> 8) << sh;

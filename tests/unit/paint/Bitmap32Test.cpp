@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <vector>
 
 TEST(Bitmap32, OwnedBitmapIsZeroedTopDownAndRefusesNegativeSizes) {
@@ -86,4 +87,16 @@ TEST(Bitmap32, PixelHelpersSwapRedAndBlue) {
   EXPECT_EQ(ColorToPixel(0x0000FF, 255), 0xFFFF0000u);
   EXPECT_EQ(KeyToPixel(0xFF00FF), 0x00FF00FFu);
   EXPECT_EQ(KeyToPixel(0x1FFFFFFF), 0x1FFFFFFFu);
+}
+
+TEST(Bitmap32, UninitializedHasTheSizeAndOwnsItsRows) {
+  const Bitmap32 b = Bitmap32::Uninitialized(3, 2);
+  EXPECT_EQ(b.Width(), 3);
+  EXPECT_EQ(b.Height(), 2);
+  EXPECT_TRUE(b.OwnsPixels());
+  EXPECT_EQ(b.Stride(), 12);
+  b.Fill(0x11223344u);
+  EXPECT_EQ(b.Pixel(2, 1), 0x11223344u);
+  EXPECT_TRUE(Bitmap32::Uninitialized(-1, 5).Empty());
+  EXPECT_THROW(Bitmap32::Uninitialized(1 << 14, 1 << 14), std::length_error);
 }

@@ -417,3 +417,60 @@ TEST(Prepare, KeyTransparencyAndPremultiplication) {
   PremultiplyAlpha(q, true);
   EXPECT_EQ(q.Pixel(2, 0), 0xFFF4F4F4u);
 }
+
+// Per-pixel rule of nearest-neighbour stretching, clipped to both bitmaps.
+TEST(Stretch, StretchNearestMatchesThePixelRuleWhenClipped) {
+  Bitmap32 src(7, 5);
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) src.SetPixel(x, y, 0xFF000000u | std::uint32_t(y * 16 + x));
+  const BmpRect dstRects[] = {{0, 0, 13, 9}, {-3, -2, 10, 6}, {4, 3, 20, 15}, {2, 1, 5, 3}};
+  const BmpRect srcRects[] = {{0, 0, 7, 5}, {-2, -1, 6, 4}, {3, 2, 9, 8}, {1, 1, 2, 2}};
+  for (const BmpRect& dr : dstRects)
+    for (const BmpRect& sr : srcRects) {
+      Bitmap32 got(11, 8);
+      got.Fill(0x12345678u);
+      StretchNearest(got, dr, src, sr);
+      const int dw = dr.Width(), dh = dr.Height(), sw = sr.Width(), sh = sr.Height();
+      for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 11; ++x) {
+          std::uint32_t want = 0x12345678u;
+          const int ty = y - dr.Top, tx = x - dr.Left;
+          if (ty >= 0 && ty < dh && tx >= 0 && tx < dw) {
+            const int sy = sr.Top + int((2LL * ty + 1) * sh / (2LL * dh));
+            const int sx = sr.Left + int((2LL * tx + 1) * sw / (2LL * dw));
+            if (sy >= 0 && sy < 5 && sx >= 0 && sx < 7) want = src.Pixel(sx, sy);
+          }
+          ASSERT_EQ(got.Pixel(x, y), want) << x << "," << y << " dst " << dr.Left << "," << dr.Top << " src "
+                                           << sr.Left << "," << sr.Top;
+        }
+    }
+}
+
+// A source that is a part of the target itself is read as the rows are
+// written, one pixel after another, also when rows repeat.
+TEST(Stretch, StretchNearestWithinOneBitmapReadsAsItWrites) {
+  auto slow = [](const Bitmap32& dst, BmpRect dr, const Bitmap32& src, BmpRect sr) {
+    const int dw = dr.Width(), dh = dr.Height(), sw = sr.Width(), sh = sr.Height();
+    for (int y = std::max(0, -dr.Top); y < dh && dr.Top + y < dst.Height(); ++y) {
+      const int sy = sr.Top + int((2LL * y + 1) * sh / (2LL * dh));
+      if (sy < 0 || sy >= src.Height()) continue;
+      for (int x = std::max(0, -dr.Left); x < dw && dr.Left + x < dst.Width(); ++x) {
+        const int sx = sr.Left + int((2LL * x + 1) * sw / (2LL * dw));
+        if (sx >= 0 && sx < src.Width()) dst.SetPixel(dr.Left + x, dr.Top + y, src.Pixel(sx, sy));
+      }
+    }
+  };
+  const BmpRect views[] = {{0, 0, 6, 4}, {2, 1, 8, 6}, {0, 3, 12, 10}};
+  const BmpRect dstRects[] = {{0, 0, 12, 10}, {1, 2, 11, 9}, {3, 0, 9, 10}};
+  for (const BmpRect& v : views)
+    for (const BmpRect& dr : dstRects) {
+      Bitmap32 got(12, 10), want(12, 10);
+      for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 12; ++x) got.SetPixel(x, y, std::uint32_t(y * 100 + x)), want.SetPixel(x, y, std::uint32_t(y * 100 + x));
+      const Bitmap32 gs = got.View(v), ws = want.View(v);
+      StretchNearest(got, dr, gs, gs.Bounds());
+      slow(want, dr, ws, ws.Bounds());
+      for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 12; ++x) ASSERT_EQ(got.Pixel(x, y), want.Pixel(x, y)) << x << "," << y;
+    }
+}

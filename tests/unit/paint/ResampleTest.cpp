@@ -247,3 +247,30 @@ TEST(Resample, VectorAndScalarBuildsAgreeToTheBit) {
   }
   EXPECT_EQ(h, 0x6e6fb84bf513103dull);
 }
+
+// The target is allocated without clearing: memory that held other pixels
+// must not show through in the strips that no whole cell reaches.
+TEST(ScaleFrames, LeftoverStripsAreClearOverReusedMemory) {
+  for (bool smooth : {true, false})
+    for (int mul : {120, 168, 192, 250}) {
+      SCOPED_TRACE(testing::Message() << "smooth " << smooth << " ppi " << mul);
+      const Bitmap32 src = CellImage(3, 2, 10, 8, 1);  // a stray column beyond the cells
+      const int w = std::max(1, 31 * mul / 96), h = std::max(1, 16 * mul / 96);
+      {
+        Bitmap32 dirty(w, h);  // freed just before: the allocator hands it out again
+        dirty.Fill(0xDEADBEEFu);
+      }
+      const Bitmap32 out = ScaleFrames(src, 3, 2, mul, 96, smooth);
+      ASSERT_EQ(out.Width(), w);
+      ASSERT_EQ(out.Height(), h);
+      const int dw = w / 3, dh = h / 2;
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+          const std::uint32_t p = out.Pixel(x, y);
+          if (x >= 3 * dw || y >= 2 * dh)
+            ASSERT_EQ(p, 0u) << x << "," << y;
+          else
+            ASSERT_NE(p, 0xDEADBEEFu) << x << "," << y;
+        }
+    }
+}

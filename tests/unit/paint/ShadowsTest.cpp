@@ -41,6 +41,27 @@ TEST(WindowShadow, FalloffFollowsTheRadialFormulaAndRepeatsEdges) {
   EXPECT_EQ(img.Pixel(10, 0) >> 24, expect(10.0));
 }
 
+// Every pixel, repeated rows and columns included, against the formula.
+TEST(WindowShadow, EveryPixelFollowsItsCoreCoordinates) {
+  const int r = 6, o = 3, s = 4, w = 2 * r + 2 * s + 1;
+  const std::uint32_t color = 0xC0336699u;
+  const Bitmap32 img = MakeWindowShadow(color, r, o, s);
+  ASSERT_EQ(img.Width(), w);
+  ASSERT_EQ(img.Height(), w + o);
+  auto core = [&](int v) { return v <= r ? v : v <= r + 2 * s ? r : v - 2 * s; };
+  for (int y = 0; y < w + o; ++y)
+    for (int x = 0; x < w; ++x) {
+      std::uint32_t want = 0;
+      if (y >= o) {
+        const double dx = core(x) - r, dy = core(y - o) - r, e = std::sqrt(dx * dx + dy * dy);
+        const double p = e > r ? 0.0 : std::fmin(255.0, std::fmax(0.0, std::nearbyint(255.0 * (r + 1 - e) * (1 - e / r) / r)));
+        const std::uint32_t a = ((color >> 24) * std::uint32_t(p)) >> 8;
+        want = a << 24 | ((0x99u * a) >> 8) << 16 | ((0x66u * a) >> 8) << 8 | ((0x33u * a) >> 8);
+      }
+      ASSERT_EQ(img.Pixel(x, y), want) << x << "," << y;
+    }
+}
+
 TEST(WindowShadow, ZeroRadiusIsAHardRectangle) {
   const Bitmap32 img = MakeWindowShadow(0xFF000000u, 0, 1, 2);
   EXPECT_EQ(img.Width(), 5);

@@ -56,6 +56,8 @@ TEST(ImageReference, CanonicalFormOfEveryForm) {
   EXPECT_EQ(CanonicalImageRef("@0026@0011@0039@0024@1@0"), "&0026001100390024000000000000000010200000000");
   EXPECT_EQ(CanonicalImageRef("!buttonhuge.bmp!3!1!0!0031!0031!0031!0031!5"),
             "&0000000000000000003100310031003131005000000BUTTONHUGE.BMP");
+  // Numbers beyond a field's width are clamped to its largest value, negative ones to 0.
+  EXPECT_EQ(CanonicalImageRef("@-3@12345@0039@0024@12@0"), "&0000999900390024000000000000000090200000000");
   // Canonical values pass unchanged (upper-cased).
   EXPECT_EQ(CanonicalImageRef("&0106001901170041000500050005000511009000000x.bmp"),
             "&0106001901170041000500050005000511009000000X.BMP");
