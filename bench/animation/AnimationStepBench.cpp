@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/WinClock.h"
 #include "sSkinManager.h"
 #include "skin/controls/sControls.h"
 #include "skin/controls/sSpeedButton.h"
@@ -106,16 +107,7 @@ protected:
   }
 };
 
-double Now() {
-  static LARGE_INTEGER F = [] {
-    LARGE_INTEGER X;
-    QueryPerformanceFrequency(&X);
-    return X;
-  }();
-  LARGE_INTEGER C;
-  QueryPerformanceCounter(&C);
-  return static_cast<double>(C.QuadPart) / static_cast<double>(F.QuadPart);
-}
+using cb::bench::Now;
 
 void Pump() {
   MSG M;

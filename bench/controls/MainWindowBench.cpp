@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/WinClock.h"
 #include "Unit1.h"
 #include "acSlider.h"
 #include "sSpeedButton.h"
@@ -23,16 +24,7 @@ using namespace cb;
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER F = [] {
-    LARGE_INTEGER X;
-    QueryPerformanceFrequency(&X);
-    return X;
-  }();
-  LARGE_INTEGER C;
-  QueryPerformanceCounter(&C);
-  return static_cast<double>(C.QuadPart) / static_cast<double>(F.QuadPart);
-}
+using cb::bench::Now;
 
 double ThreadSeconds() {
   FILETIME C, E, K, U;
