@@ -279,6 +279,10 @@ struct TCreateParams {
   std::wstring SysClassName;        // non-empty: a system class (BUTTON...) taken over
 };
 
+// Whether a window belongs to this process: pointers found in window
+// properties, and messages that carry pointers, are for no other.
+bool IsOwnProcessWindow(HWND Wnd);
+
 class TWinControl : public TControl {
   CB_CLASS(TWinControl, TControl)
 public:

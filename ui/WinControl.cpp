@@ -63,11 +63,15 @@ LRESULT CALLBACK CreationHookProc(int Code, WPARAM WParam, LPARAM LParam) {
   return CallNextHookEx(nullptr, Code, WParam, LParam);
 }
 
+bool IsOwnProcessWindow(HWND Wnd) {
+  DWORD Pid = 0;
+  return Wnd && GetWindowThreadProcessId(Wnd, &Pid) && Pid == GetCurrentProcessId();
+}
+
 TWinControl* TWinControl::FindControl(HWND Wnd) {
   // A window of another process may carry a property of the same name; its
   // value is no object of ours (windows under the pointer can be anyone's).
-  DWORD Pid = 0;
-  if (!Wnd || !GetWindowThreadProcessId(Wnd, &Pid) || Pid != GetCurrentProcessId()) return nullptr;
+  if (!IsOwnProcessWindow(Wnd)) return nullptr;
   return static_cast<TWinControl*>(GetPropW(Wnd, ControlProp));
 }
 

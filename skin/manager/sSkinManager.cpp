@@ -53,11 +53,6 @@ std::vector<std::wstring> SplitLines(const std::wstring& Text) {
 
 }  // namespace
 
-bool IsOwnProcessWindow(HWND Wnd) {
-  DWORD Pid = 0;
-  return Wnd && GetWindowThreadProcessId(Wnd, &Pid) && Pid == GetCurrentProcessId();
-}
-
 TsSkinManager* DefaultManager() { return gDefaultManager; }
 TacScaleMode LibraryScaleMode() { return gScaleMode; }
 bool StdDialogsSkinned() { return gStdDialogs; }

@@ -59,9 +59,6 @@ using TacScaleModeChangeEvent = std::function<void(TObject* Sender, TScaleChange
 
 class TsSkinManager;
 
-// Whether a window belongs to this process: skin commands carry pointers and
-// go to no other.
-bool IsOwnProcessWindow(HWND Wnd);
 // The manager every skinned window consults (the first one made).
 TsSkinManager* DefaultManager();
 // The library-wide scale mode (the default manager's).

@@ -32,8 +32,7 @@ bool LayeredWindowsAvailable() {
 }
 
 TsSkinProvider* ProviderOfWindow(HWND Wnd) {
-  if (!Wnd || !IsOwnProcessWindow(Wnd)) return nullptr;
-  TWinControl* C = TWinControl::FindControl(Wnd);
+  TWinControl* C = TWinControl::FindControl(Wnd);  // this process's windows only
   if (!C) return nullptr;
   return reinterpret_cast<TsSkinProvider*>(C->Perform(SKM_COMMAND, SkinCommand(SKC_GETPROVIDER), 0));
 }
