@@ -292,115 +292,78 @@ std::u16string IntToHex(std::uint64_t Value, int Digits) {
   return R;
 }
 
-bool TryStrToInt64(std::u16string_view S, std::int64_t& Value) {
+namespace {
+
+// One integer grammar for both text widths: optional sign, then decimal, or
+// hexadecimal after "$" or "0x". Hexadecimal may fill all Bits and wraps into
+// the sign ($FFFFFFFF is -1 as a 32-bit value), as hex constants do; decimal is
+// range-checked. The callers decide what blanks around the number they allow.
+template <class Char>
+bool ParseInteger(std::basic_string_view<Char> S, int Bits, std::int64_t& Out) {
+  std::size_t I = 0;
+  bool Neg = false;
+  if (I < S.size() && (S[I] == Char('-') || S[I] == Char('+'))) Neg = S[I++] == Char('-');
+  bool Hex = false;
+  if (I < S.size() && S[I] == Char('$')) {
+    Hex = true;
+    ++I;
+  } else if (I + 1 < S.size() && S[I] == Char('0') && (S[I + 1] == Char('x') || S[I + 1] == Char('X'))) {
+    Hex = true;
+    I += 2;
+  }
+  if (I >= S.size()) return false;
+  const std::uint64_t Limit = (std::uint64_t(1) << (Bits - 1)) - (Neg ? 0 : 1);
+  std::uint64_t M = 0;
+  for (; I < S.size(); ++I) {
+    const auto C = static_cast<std::uint32_t>(S[I]);
+    unsigned D;
+    if (C >= '0' && C <= '9') D = C - '0';
+    else if (Hex && C >= 'a' && C <= 'f') D = C - 'a' + 10;
+    else if (Hex && C >= 'A' && C <= 'F') D = C - 'A' + 10;
+    else return false;
+    if (Hex) {
+      if (M >> (Bits - 4)) return false;  // more digits than the width holds
+      M = M << 4 | D;
+    } else {
+      if (M > (Limit - D) / 10) return false;
+      M = M * 10 + D;
+    }
+  }
+  std::uint64_t V = Neg ? 0 - M : M;
+  if (Bits == 32) V = static_cast<std::uint64_t>(static_cast<std::int64_t>(static_cast<std::int32_t>(V)));
+  Out = static_cast<std::int64_t>(V);
+  return true;
+}
+
+// Wide text (forms, descriptors) allows blanks on both sides.
+std::u16string_view TrimBlanks(std::u16string_view S) {
   std::size_t B = 0, E = S.size();
   while (B < E && IsBlank(S[B])) ++B;
   while (E > B && IsBlank(S[E - 1])) --E;
-  S = S.substr(B, E - B);
-  bool Neg = false;
-  if (!S.empty() && (S[0] == u'-' || S[0] == u'+')) {
-    Neg = S[0] == u'-';
-    S.remove_prefix(1);
-  }
-  unsigned Base = 10;
-  if (!S.empty() && S[0] == u'$') {
-    Base = 16;
-    S.remove_prefix(1);
-  } else if (S.size() >= 2 && S[0] == u'0' && (S[1] == u'x' || S[1] == u'X')) {
-    Base = 16;
-    S.remove_prefix(2);
-  }
-  if (S.empty()) return false;
-  // Hexadecimal may fill all 64 bits (0xFFFFFFFFFFFFFFFF is -1), as hex constants do.
-  const std::uint64_t Limit = Base == 16 ? std::numeric_limits<std::uint64_t>::max()
-                                         : (Neg ? std::uint64_t(1) << 63 : (std::uint64_t(1) << 63) - 1);
-  std::uint64_t M = 0;
-  for (char16_t C : S) {
-    unsigned D;
-    if (C >= u'0' && C <= u'9') D = C - u'0';
-    else if (Base == 16 && C >= u'a' && C <= u'f') D = C - u'a' + 10;
-    else if (Base == 16 && C >= u'A' && C <= u'F') D = C - u'A' + 10;
-    else return false;
-    if (M > (Limit - D) / Base) return false;
-    M = M * Base + D;
-  }
-  Value = Neg ? static_cast<std::int64_t>(0 - M) : static_cast<std::int64_t>(M);
-  return true;
+  return S.substr(B, E - B);
 }
 
-bool TryStrToInt(std::u16string_view S, std::int32_t& Value) {
+// 8-bit text (options file values) allows leading spaces only.
+std::string_view SkipSpaces(std::string_view S) {
+  std::size_t B = 0;
+  while (B < S.size() && S[B] == ' ') ++B;
+  return S.substr(B);
+}
+
+template <class T, class Char>
+bool ParseAs(std::basic_string_view<Char> S, T& Value) {
   std::int64_t V;
-  if (!TryStrToInt64(S, V)) return false;
-  // Hexadecimal up to 8 digits may use the sign bit ($FFFFFFFF is -1).
-  const bool Hex = S.find(u'$') != std::u16string_view::npos || S.find(u'x') != std::u16string_view::npos ||
-                   S.find(u'X') != std::u16string_view::npos;
-  if (Hex && V >= 0 && V <= 0xFFFFFFFFll) {
-    Value = static_cast<std::int32_t>(static_cast<std::uint32_t>(V));
-    return true;
-  }
-  if (V < std::numeric_limits<std::int32_t>::min() || V > std::numeric_limits<std::int32_t>::max()) return false;
-  Value = static_cast<std::int32_t>(V);
-  return true;
-}
-
-namespace {
-
-// Magnitude limit: 2^63 for 64-bit reading, 2^31 for 32-bit.
-bool ParseInteger(std::string_view text, uint64_t limitPos, uint64_t limitNeg, bool& neg, uint64_t& mag,
-                  int hexBits) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  neg = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) neg = text[i++] == '-';
-  bool hex = false;
-  if (i < text.size() && text[i] == '$') {
-    hex = true;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    hex = true;
-    i += 2;
-  }
-  if (i >= text.size()) return false;
-  mag = 0;
-  for (; i < text.size(); ++i) {
-    int c = static_cast<unsigned char>(text[i]);
-    int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return false;
-    if (hex) {
-      if (mag >> (hexBits - 4)) return false;  // more digits than the width holds
-      mag = mag << 4 | static_cast<uint64_t>(d);
-    } else {
-      if (mag > (UINT64_MAX - 9) / 10) return false;
-      mag = mag * 10 + static_cast<uint64_t>(d);
-      if (mag > (neg ? limitNeg : limitPos)) return false;
-    }
-  }
+  if (!ParseInteger(S, int(sizeof(T) * 8), V)) return false;
+  Value = static_cast<T>(V);
   return true;
 }
 
 } // namespace
 
-bool TryStrToInt(std::string_view s, int32_t& out) {
-  bool neg;
-  uint64_t mag;
-  if (!ParseInteger(s, 0x7FFFFFFFull, 0x80000000ull, neg, mag, 32)) return false;
-  uint32_t v = static_cast<uint32_t>(mag);  // hexadecimal wraps into the sign
-  if (neg) v = 0u - v;
-  out = static_cast<int32_t>(v);
-  return true;
-}
-
-bool TryStrToInt64(std::string_view s, int64_t& out) {
-  bool neg;
-  uint64_t mag;
-  if (!ParseInteger(s, 0x7FFFFFFFFFFFFFFFull, 0x8000000000000000ull, neg, mag, 64)) return false;
-  uint64_t v = neg ? 0u - mag : mag;
-  out = static_cast<int64_t>(v);
-  return true;
-}
+bool TryStrToInt64(std::u16string_view S, std::int64_t& Value) { return ParseAs(TrimBlanks(S), Value); }
+bool TryStrToInt(std::u16string_view S, std::int32_t& Value) { return ParseAs(TrimBlanks(S), Value); }
+bool TryStrToInt(std::string_view S, std::int32_t& Value) { return ParseAs(SkipSpaces(S), Value); }
+bool TryStrToInt64(std::string_view S, std::int64_t& Value) { return ParseAs(SkipSpaces(S), Value); }
 
 std::int32_t StrToInt(std::u16string_view S) {
   std::int32_t V;

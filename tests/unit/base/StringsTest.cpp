@@ -223,6 +223,41 @@ TEST(Numbers, IntToStrAndParsing) {
   EXPECT_FALSE(TryStrToInt64(u"9223372036854775808", V64));
 }
 
+// The options file is read as 8-bit text, forms and descriptors as 16-bit:
+// a number must mean the same in both, blanks aside.
+TEST(Numbers, NarrowAndWideTextReadTheSameIntegers) {
+  const char* const Texts[] = {"0",          "-0",         "+12",        "$7fffffff",           "$80000000",
+                               "-$80000000", "-$FFFFFFFF", "0x00000001", "$000000001",          "$100000000",
+                               "-2147483649", "4294967295", "12 ",       "9223372036854775807", "-9223372036854775808",
+                               "$FFFFFFFFFFFFFFFF",          "$1FFFFFFFFFFFFFFFF", "0x-1", "--1", "1e3"};
+  for (const char* T : Texts) {
+    const std::u16string W = Utf8ToUtf16(T);
+    std::int32_t N32 = 7, W32 = 7;
+    std::int64_t N64 = 7, W64 = 7;
+    const bool Narrow32 = TryStrToInt(std::string_view(T), N32), Wide32 = TryStrToInt(W, W32);
+    const bool Narrow64 = TryStrToInt64(std::string_view(T), N64), Wide64 = TryStrToInt64(W, W64);
+    if (std::string_view(T).back() != ' ') {
+      EXPECT_EQ(Narrow32, Wide32) << T;
+      EXPECT_EQ(Narrow64, Wide64) << T;
+    }
+    if (Narrow32 && Wide32) {
+      EXPECT_EQ(N32, W32) << T;
+    }
+    if (Narrow64 && Wide64) {
+      EXPECT_EQ(N64, W64) << T;
+    }
+  }
+  std::int32_t V = 0;
+  EXPECT_TRUE(TryStrToInt(std::string_view("-$FFFFFFFF"), V));
+  EXPECT_EQ(V, 1);  // hexadecimal wraps, then the sign applies
+  EXPECT_TRUE(TryStrToInt(u" 12 ", V));
+  EXPECT_FALSE(TryStrToInt(std::string_view("12 "), V));  // options values carry no trailing blanks
+  std::int64_t V64 = 0;
+  EXPECT_TRUE(TryStrToInt64(std::string_view("$FFFFFFFFFFFFFFFF"), V64));
+  EXPECT_EQ(V64, -1);
+  EXPECT_FALSE(TryStrToInt(u"$100000000", V));
+}
+
 TEST(Format, ReplacesPlaceholdersInOrder) {
   EXPECT_EQ(Format(u"%s \u5378\u8F7D\u5B8C\u6210\uFF01", {u"\u8BA1\u7B97\u5668"}),
             u"\u8BA1\u7B97\u5668 \u5378\u8F7D\u5B8C\u6210\uFF01");
