@@ -1,4 +1,5 @@
 #include "acSlider.h"
+#include "base/Rounding.h"
 
 #include <cmath>
 
@@ -121,7 +122,7 @@ void TsSlider::UpdateThumb() {
 
 bool TsSlider::OnFromPosition() const {
   const int W = FButton->Width(), R = Margin(2);
-  const bool AtStartHalf = FButton->Left() < static_cast<int>(std::lrint((Width() - W) * FThumbSizeInPercent / 100.0)) - R;
+  const bool AtStartHalf = FButton->Left() < RoundEven((Width() - W) * FThumbSizeInPercent / 100.0) - R;
   return AtStartHalf != FReversed;
 }
 
@@ -222,7 +223,7 @@ void TsSlider::AnimatedToggle() {
       SendMessageW(WindowHandle(), WM_SETREDRAW, FALSE, 0);
       FButton->SkinData()->BGChanged = true;
       P -= (P - T) / 3;
-      FButton->SetLeft(static_cast<int>(std::lrint(P)));
+      FButton->SetLeft(RoundEven(P));
       const int Alpha = static_cast<int>(255 - P * 255 / (ToStart ? S : T)) & 0xFF;
       Mix(Cache->Bmp(), E.Bmp(), B.Bmp(), Alpha);
       if (!SectionDone && std::fabs(P - T) < 1) {

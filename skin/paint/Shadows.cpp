@@ -1,4 +1,5 @@
 #include "skin/paint/Shadows.h"
+#include "base/Rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,7 +29,7 @@ Bitmap32 MakeWindowShadow(std::uint32_t Color, int Radius, int Offset, int Size)
     const double e = std::sqrt(dx * dx + dy * dy);
     if (e > r) return 0;
     if (r == 0) return 255;
-    const double p = std::nearbyint(255.0 * (r + 1 - e) * (1.0 - e / r) / r);
+    const double p = RoundEvenValue(255.0 * (r + 1 - e) * (1.0 - e / r) / r);
     return int(std::clamp(p, 0.0, 255.0));
   };
   // A pixel depends only on its core coordinates, so the 2S repeated rows are

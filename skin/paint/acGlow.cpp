@@ -1,4 +1,5 @@
 #include "skin/paint/acGlow.h"
+#include "base/Rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -110,7 +111,7 @@ bool GlowFadeStep(TsCommonData* D, int) {
   if (!D || !D->AnimTimer()) return false;
   TacThreadedTimer& T = *D->AnimTimer();
   T.Glow -= T.GlowStep;
-  const int V = std::clamp(static_cast<int>(std::nearbyint(T.Glow)), 0, 255);
+  const int V = std::clamp(RoundEven(T.Glow), 0, 255);
   if (T.Iteration < T.Iterations && V >= 10) {
     SetGlowAlpha(D->GlowID, V);
     return true;

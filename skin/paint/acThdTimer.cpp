@@ -1,4 +1,5 @@
 #include "skin/paint/acThdTimer.h"
+#include "base/Rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -16,7 +17,6 @@ bool gAnimationsSuppressed = false;
 namespace {
 
 // To nearest, ties to even, as the levels are specified.
-int RoundEven(double V) { return static_cast<int>(std::nearbyint(V)); }
 
 }  // namespace
 

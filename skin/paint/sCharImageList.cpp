@@ -1,4 +1,5 @@
 #include "skin/paint/sCharImageList.h"
+#include "base/Rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,7 +12,6 @@ namespace cb {
 
 namespace {
 
-int RoundEven(double V) { return static_cast<int>(std::nearbyint(V)); }
 
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "sGraphUtils.h"
+#include "base/Rounding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -707,7 +708,7 @@ u32 BandColor(u32 c1, u32 c2, int k, int n) {
   u32 out = 0;
   for (int sh = 0; sh < 24; sh += 8) {
     const double step = double(Channel(c2, sh) - Channel(c1, sh)) / n;
-    const int v = int(std::nearbyint(Channel(c1, sh) + step * k));
+    const int v = RoundEven(Channel(c1, sh) + step * k);
     out |= u32(std::clamp(v, 0, 255)) << sh;
   }
   return out;
@@ -793,7 +794,7 @@ void PaintHorizontalGradient(Bitmap32& Bmp, const BmpRect& Rect, const BmpRect& 
   double edge = 0;
   int x = 0;
   for (size_t i = 1; i < n && x < Rect.Width(); ++i) {
-    edge = std::nearbyint(edge + (int(Points[i].Percent) - int(Points[i - 1].Percent)) * double(Rect.Width()) / 100);
+    edge = RoundEvenValue(edge + (int(Points[i].Percent) - int(Points[i - 1].Percent)) * double(Rect.Width()) / 100);
     int end = i == n - 1 ? Rect.Width() : std::min(int(edge), Rect.Width());
     const int cols = end - x;
     for (int k = 0; k < cols; ++k, ++x) row[size_t(x)] = ColorToPixel(BandStep(Points, i, k, cols), 255);
@@ -816,7 +817,7 @@ void PaintCornerGradient(Bitmap32& Bmp, const BmpRect& Rect, const BmpRect& r, c
       for (int sh = 0; sh < 24; sh += 8) {
         const double top = Channel(tl, sh) * (1 - fx) + Channel(tr, sh) * fx;
         const double bot = Channel(bl, sh) * (1 - fx) + Channel(br, sh) * fx;
-        out |= u32(std::clamp(int(std::nearbyint(top * (1 - fy) + bot * fy)), 0, 255)) << sh;
+        out |= u32(std::clamp(RoundEven(top * (1 - fy) + bot * fy), 0, 255)) << sh;
       }
       Bmp.SetPixel(x, y, ColorToPixel(out, 255));
     }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "base/Geometry.h"
+#include "base/Rounding.h"
+
+#include <cfenv>
 
 namespace {
 
@@ -51,6 +54,23 @@ TEST(Color, ValuesAndParts) {
   EXPECT_FALSE(IsSystemColor(clFuchsia));
   EXPECT_EQ(static_cast<TColor>(-263173), 0xFFFBFBFBu); // an opaque colour read as a negative integer
   EXPECT_FALSE(IsSystemColor(0xFFFBFBFBu));
+}
+
+// Fade levels and glyph sizes must not change because some DLL set another
+// floating-point rounding mode in the thread.
+TEST(Rounding, TiesGoToEvenWhateverTheThreadsRoundingMode) {
+  const struct {
+    double In;
+    int Out;
+  } Cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {2.4999, 2},
+               {2.5001, 3}, {-2.6, -3}, {127.5, 128}, {42.499999, 42}, {212.5, 212}};
+  for (int Mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+    ASSERT_EQ(std::fesetround(Mode), 0);
+    for (const auto& C : Cases) {
+      EXPECT_EQ(RoundEven(C.In), C.Out) << C.In << " mode " << Mode;
+    }
+  }
+  std::fesetround(FE_TONEAREST);
 }
 
 } // namespace
