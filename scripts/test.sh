@@ -7,11 +7,17 @@ cd "$root"
 fuzz_seconds=${CB_FUZZ_SECONDS:-20}
 failed=()
 declare -A took
+logs="$root/build/tier-logs"
+mkdir -p "$logs"
 tier() { # name, command...
   local name=$1; shift
   local t0=$SECONDS
   echo "=== $name"
-  if "$@"; then echo "=== $name: passed"; else echo "=== $name: FAILED"; failed+=("$name"); fi
+  if "$@" 2>&1 | tee "$logs/$name.log"; [ "${PIPESTATUS[0]}" -eq 0 ]; then
+    echo "=== $name: passed"
+  else
+    echo "=== $name: FAILED"; failed+=("$name")
+  fi
   took[$name]=$((SECONDS - t0))
 }
 
@@ -30,6 +36,13 @@ run_fuzz() {
     [ -f "$s" ] || continue
     CB_FUZZ_BUILD="$root/build/fuzz" FUZZ_BUILD="$root/build/fuzz" bash "$s" "$fuzz_seconds" || rc=1
   done
+  # A finding is only worth something if it can be replayed elsewhere: print small inputs.
+  local f
+  for f in build/fuzz/fuzz-work/*/artifacts/* build/fuzz/fuzz-findings/*; do
+    [ -f "$f" ] || continue
+    echo "fuzz input $f ($(stat -c %s "$f") bytes):"
+    [ "$(stat -c %s "$f")" -le 65536 ] && base64 -w0 "$f" && echo
+  done
   return $rc
 }
 tier fuzz run_fuzz
@@ -47,5 +60,11 @@ for k in setup build-native build-win64 build-win32 build-fuzz unit fuzz windows
   printf '  %-13s %s\n' "$k" "${took[$k]:-}"
 done
 echo "Total: ${SECONDS}s"
-if [ ${#failed[@]} -gt 0 ]; then echo "FAILED: ${failed[*]}"; exit 1; fi
+if [ ${#failed[@]} -gt 0 ]; then
+  # The end of the output is what survives in CI's record: repeat what failed there.
+  for k in "${failed[@]}"; do
+    echo; echo "=== what $k printed last:"; tail -n 60 "$logs/$k.log"
+  done
+  echo "FAILED: ${failed[*]}"; exit 1
+fi
 echo "All tests passed."
