@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../skin/TinySkin.h"
 #include "../ui/UiTestUtil.h"
 #include "sSkinManager.h"
 #include "tests/support/MetroUIResource.h"
@@ -207,6 +208,25 @@ struct TScene {
     F.HandleNeeded();
     Panel->SD.Loaded();
     Button->SD.Loaded();
+  }
+};
+
+// The test scene under the small test skin, loaded before each test. Members
+// that recorders write into must be declared before the scene by derived fixtures.
+struct TTinySceneFixture : ::testing::Test {
+  std::unique_ptr<TTinySkin> Skin;
+  std::unique_ptr<TScene> S;
+  std::unique_ptr<TsSkinManager> M;
+  void SetUp() override {
+    RegisterSkinManagerClasses();
+    Skin = std::make_unique<TTinySkin>();
+    S = std::make_unique<TScene>();
+    M.reset(Skin->Load(nullptr));
+    ASSERT_EQ(M->SkinInfo(), L"14.01");
+  }
+  void TearDown() override {
+    M.reset();
+    S.reset();
   }
 };
 

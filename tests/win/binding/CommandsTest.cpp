@@ -1,7 +1,6 @@
 // Skin commands between a control and its parent and form: outer effects
 // painted into the parent's picture, a scroll change recomputing the frame
 // and reaching the children, a new child announced to its form.
-#include "../skin/TinySkin.h"
 #include "BindingFixture.h"
 #include "skin/paint/PixelOps.h"
 
@@ -10,25 +9,12 @@ namespace {
 using namespace cb;
 using namespace cb::test;
 
-struct TCommandFixture : ::testing::Test {
-  // First: recorders write into them until the scene is gone.
+// The recorders sit in a base that is built before the scene and freed after it.
+struct TCommandRecords {
   TLog Log;
   std::vector<LPARAM> Announced;
-  std::unique_ptr<TTinySkin> Skin;
-  std::unique_ptr<TScene> S;
-  std::unique_ptr<TsSkinManager> M;
-  void SetUp() override {
-    RegisterSkinManagerClasses();
-    Skin = std::make_unique<TTinySkin>();
-    S = std::make_unique<TScene>();
-    M.reset(Skin->Load(nullptr));
-    ASSERT_EQ(M->SkinInfo(), L"14.01");
-  }
-  void TearDown() override {
-    M.reset();
-    S.reset();
-  }
 };
+struct TCommandFixture : TCommandRecords, TTinySceneFixture {};
 
 TEST_F(TCommandFixture, AChildPaintsItsShadowIntoTheBandAroundItInItsParentsPicture) {
   TsCommonData& B = S->Button->SD;

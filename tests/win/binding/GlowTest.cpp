@@ -1,7 +1,6 @@
 // Hover glows on a small skin whose speed buttons have a glow mask: the
 // window's place and picture, the alpha following the state animation, and
 // every way a glow goes.
-#include "../skin/TinySkin.h"
 #include "BindingFixture.h"
 #include "skin/paint/acGlow.h"
 
@@ -10,24 +9,14 @@ namespace {
 using namespace cb;
 using namespace cb::test;
 
-struct TGlowFixture : ::testing::Test {
-  std::unique_ptr<TTinySkin> Skin;
-  std::unique_ptr<TScene> S;
-  std::unique_ptr<TsSkinManager> M;
+struct TGlowFixture : TTinySceneFixture {
   void SetUp() override {
-    RegisterSkinManagerClasses();
-    Skin = std::make_unique<TTinySkin>();
-    S = std::make_unique<TScene>();
-    M.reset(Skin->Load(nullptr));
-    ASSERT_EQ(M->SkinInfo(), L"14.01");
+    TTinySceneFixture::SetUp();
+    if (HasFatalFailure()) return;
     S->F.Show();
     Pump(30);
     S->Button->Repaint();
     ASSERT_TRUE(S->Button->SD.Skinned());
-  }
-  void TearDown() override {
-    M.reset();
-    S.reset();
   }
   TsCommonData& SD() { return S->Button->SD; }
   TacGlowEffect* Glow() { return GlowEffect(SD().GlowID); }
