@@ -137,7 +137,7 @@ void TLabel::PublishProperties(TPublisher& P) {
   P.Bool(L"ParentColor", &TLabel::ParentColor, &TLabel::SetParentColor, true);
   P.Enum(L"Layout", &TLabel::Layout, &TLabel::SetLayout, {L"tlTop", L"tlCenter", L"tlBottom"}, tlTop);
   P.Bool(L"ShowAccelChar", &TLabel::ShowAccelChar, &TLabel::SetShowAccelChar, true);
-  P.Bool(L"Transparent", &TLabel::Transparent, &TLabel::SetTransparent, false);
+  P.Bool(L"Transparent", &TLabel::Transparent, &TLabel::SetTransparent, true);
   P.Bool(L"WordWrap", &TLabel::WordWrap, &TLabel::SetWordWrap, false);
 }
 

@@ -35,7 +35,7 @@ protected:
 
 private:
   bool FAutoSize = true;
-  bool FTransparent = false;
+  bool FTransparent = true;  // as the themed platform's labels: the parent's picture shows
   TAlignment FAlignment = taLeftJustify;
   TTextLayout FLayout = tlTop;
   bool FWordWrap = false;

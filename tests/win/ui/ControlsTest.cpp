@@ -347,6 +347,33 @@ TEST(Painting, WindowCapturesIncludeWindowlessChildren) {
   S.F.Hide();
 }
 
+// A skinned form paints its own background; a plain label on it must show that
+// background, as the themed platform's labels do, unless it is made opaque.
+TEST(Painting, PlainLabelsAreTransparentUnlessToldOtherwise) {
+  TPlainForm F(nullptr);
+  F.SetColor(clBtnFace);
+  F.SetBounds(100, 100, 200, 120);
+  F.OnPaint = [&](TObject*) {
+    F.Canvas()->Brush()->SetColor(clWhite);
+    F.Canvas()->FillRect(F.ClientRect());
+  };
+  auto* L = new TLabel(&F);
+  L->SetAutoSize(false);
+  L->SetBounds(10, 10, 80, 20);
+  L->SetCaption(L"i");
+  L->SetParent(&F);
+  F.HandleNeeded();
+  auto At = [&](int X, int Y) {
+    TMemoryDC M(200, 100);
+    F.PaintTo(M.DC, 0, 0);
+    return GetPixel(M.DC, X, Y);
+  };
+  EXPECT_TRUE(L->Transparent());
+  EXPECT_EQ(At(80, 25), RGB(255, 255, 255)) << "the form's picture shows through";
+  L->SetTransparent(false);
+  EXPECT_EQ(At(80, 25), ColorToRGB(clBtnFace)) << "an opaque label fills with its colour";
+}
+
 TEST(Scaling, FormsScalePositionsSizesAndFontsToTheNewDensity) {
   TPlainForm F(nullptr);
   F.Font()->SetHeight(-12);
