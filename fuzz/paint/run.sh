@@ -21,7 +21,7 @@ for target in fuzz_paint_bmp fuzz_paint_png fuzz_paint_jpeg; do
   mkdir -p "$work/$target" "$work/$target-findings"
   cp "$here/corpus/$target/"* "$work/$target/"
   echo "== $target for ${seconds}s"
-  if ! "$exe" "$work/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  if ! "$exe" "$work/$target" -max_total_time="$seconds" ${CB_FUZZ_SEED:+-seed=$CB_FUZZ_SEED} -timeout=10 -rss_limit_mb=2048 \
        -max_len=65536 -print_final_stats=1 -artifact_prefix="$work/$target-findings/" \
        >"$work/$target.log" 2>&1; then
     status=1

@@ -21,7 +21,7 @@ mkdir -p "$work/corpus" "$work/artifacts"
 log="$work/fuzz.log"
 echo "fuzz $target: ${seconds}s"
 if ! "$build/fuzz/section/$target" "$work/corpus" "$here/corpus/$target" "$here/regressions" \
-      -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
+      -max_total_time="$seconds" ${CB_FUZZ_SEED:+-seed=$CB_FUZZ_SEED} -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
       -artifact_prefix="$work/artifacts/" -print_final_stats=1 >"$log" 2>&1; then
   echo "fuzz $target: FINDING (see $log and $work/artifacts)"
   tail -n 40 "$log"
