@@ -43,6 +43,7 @@ void TacBorderForm::FreeWindow() {
   SetWindowLongPtrW(W, GWLP_USERDATA, 0);  // no message reaches this object any more
   DestroyWindow(W);
   FImageW = FImageH = 0;
+  FShownBlend = -1;
   FTrackingLeave = false;
 }
 
@@ -88,23 +89,36 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
     Fresh = true;
   }
   const bool Resized = Img->Width() != FImageW || Img->Height() != FImageH;
-  if (Redraw || Resized || Fresh) {
+  // The picture goes to the window system only when it changed: a full
+  // layered update costs milliseconds, a move a fraction of one.
+  if (Resized || Fresh || FOwner->ImageSerial != FShownSerial || Blend != FShownBlend) {
     POINT Pos{X, Y}, Src{0, 0};
     SIZE Size{Img->Width(), Img->Height()};
     BLENDFUNCTION BF{AC_SRC_OVER, 0, static_cast<BYTE>(std::clamp(Blend, 0, 255)), AC_SRC_ALPHA};
-    HDC Screen = GetDC(nullptr);
     // A failure is left alone: the next update tries again.
-    UpdateLayeredWindow(FWnd, Screen, &Pos, &Size, Img->Canvas(), &Src, 0, &BF, ULW_ALPHA);
-    ReleaseDC(nullptr, Screen);
+    if (UpdateLayeredWindow(FWnd, nullptr, &Pos, &Size, Img->Canvas(), &Src, 0, &BF, ULW_ALPHA)) {
+      FShownSerial = FOwner->ImageSerial;
+      FShownBlend = Blend;
+    }
     if (Resized || Fresh) {
       FImageW = Img->Width();
       FImageH = Img->Height();
       MakeRgn();
     }
   }
+  const bool Behind = GetWindow(O, GW_HWNDNEXT) == FWnd;
+  const bool Shown = IsWindowVisible(FWnd) != FALSE;
+  RECT BR{};
+  GetWindowRect(FWnd, &BR);
+  const bool Moved = BR.left != X || BR.top != Y;
+  if (Behind && Shown && !Moved) return;
   LastTopLeft = POINT{X, Y};
-  // Directly behind the form, never activated.
-  SetWindowPos(FWnd, O, X, Y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | (Redraw ? 0 : SWP_NOREDRAW));
+  // Directly behind the form, never activated; a move alone keeps the picture.
+  UINT Flags = SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | (Redraw ? 0 : SWP_NOREDRAW);
+  if (!Shown) Flags |= SWP_SHOWWINDOW;
+  if (Behind) Flags |= SWP_NOZORDER;
+  if (!Moved) Flags |= SWP_NOMOVE;
+  SetWindowPos(FWnd, O, X, Y, 0, 0, Flags);
   // A window that has just appeared may still be raised once the display
   // maps it (Wine does, without a message): its place is checked a few more times.
   if (Fresh) {

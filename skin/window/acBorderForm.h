@@ -16,8 +16,9 @@ public:
   TacBorderForm& operator=(const TacBorderForm&) = delete;
 
   // Brings the layered window in step with the owner: created when missing,
-  // its picture renewed when Redraw (or the size changed), placed behind the
-  // owner. Hidden and freed while the owner is hidden or minimised.
+  // its picture renewed when the owner's image changed, placed behind the
+  // owner (Redraw lets the move repaint). Freed while the owner is hidden or
+  // minimised.
   void UpdateExBordersPos(bool Redraw, int Blend = 255);
   // Frees the layered window (it is made again on the next update).
   void FreeWindow();
@@ -41,6 +42,8 @@ private:
   TsSkinProvider* FOwner;
   HWND FWnd = nullptr;
   int FImageW = 0, FImageH = 0;
+  unsigned FShownSerial = 0;  // the owner's image serial the window shows
+  int FShownBlend = -1;
   bool ExBorderShowing = false;
   bool FTrackingLeave = false;
   int FZOrderChecks = 0;
