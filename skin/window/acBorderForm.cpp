@@ -89,16 +89,34 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
     Fresh = true;
   }
   const bool Resized = Img->Width() != FImageW || Img->Height() != FImageH;
+  RECT BR{};
+  GetWindowRect(FWnd, &BR);
+  bool Moved = BR.left != X || BR.top != Y;
   // The picture goes to the window system only when it changed: a full
   // layered update costs milliseconds, a move a fraction of one.
   if (Resized || Fresh || FOwner->ImageSerial != FShownSerial || Blend != FShownBlend) {
     POINT Pos{X, Y}, Src{0, 0};
     SIZE Size{Img->Width(), Img->Height()};
     BLENDFUNCTION BF{AC_SRC_OVER, 0, static_cast<BYTE>(std::clamp(Blend, 0, 255)), AC_SRC_ALPHA};
+    // Position and size only when they change: either one makes the update a move as well.
+    UPDATELAYEREDWINDOWINFO Info{};
+    Info.cbSize = sizeof Info;
+    Info.pptDst = Moved ? &Pos : nullptr;
+    Info.psize = Resized ? &Size : nullptr;
+    Info.hdcSrc = Img->Canvas();
+    Info.pptSrc = &Src;
+    Info.pblend = &BF;
+    Info.dwFlags = ULW_ALPHA;
+    // One button redrawn since the last picture: only its rectangle is sent.
+    const bool OnePiece = !Resized && !Fresh && Blend == FShownBlend && FOwner->ImageSerial == FShownSerial + 1 &&
+                          FOwner->DirtySerial == FOwner->ImageSerial;
+    if (OnePiece) Info.prcDirty = &FOwner->DirtyRect;
     // A failure is left alone: the next update tries again.
-    if (UpdateLayeredWindow(FWnd, nullptr, &Pos, &Size, Img->Canvas(), &Src, 0, &BF, ULW_ALPHA)) {
+    ++PictureCount;
+    if (UpdateLayeredWindowIndirect(FWnd, &Info)) {
       FShownSerial = FOwner->ImageSerial;
       FShownBlend = Blend;
+      Moved = false;
     }
     if (Resized || Fresh) {
       FImageW = Img->Width();
@@ -108,9 +126,6 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
   }
   const bool Behind = GetWindow(O, GW_HWNDNEXT) == FWnd;
   const bool Shown = IsWindowVisible(FWnd) != FALSE;
-  RECT BR{};
-  GetWindowRect(FWnd, &BR);
-  const bool Moved = BR.left != X || BR.top != Y;
   if (Behind && Shown && !Moved) return;
   LastTopLeft = POINT{X, Y};
   // Directly behind the form, never activated; a move alone keeps the picture.

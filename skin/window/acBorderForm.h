@@ -24,6 +24,8 @@ public:
   void FreeWindow();
   HWND Handle() const { return FWnd; }
   bool Locked = false;
+  // Pictures handed to the window system so far (moves must send none).
+  int PictureCount = 0;
   bool ResetRgn = false;
   POINT LastTopLeft{0, 0};
 

@@ -671,7 +671,8 @@ void TsSkinProvider::RepaintButton(TsCaptionButton& Btn) {
     return;
   }
   DrawButton(Cache->Bmp(), Btn, true);
-  ++ImageSerial;
+  DirtySerial = ++ImageSerial;
+  DirtyRect = Btn.cpRect;
   if (ExtendedBorders()) {
     if (BorderForm) BorderForm->UpdateExBordersPos(true);
     return;

@@ -127,6 +127,9 @@ public:
   // Changes whenever the frame image's pixels change; the border window
   // renews its picture only when it differs from the one it shows.
   unsigned ImageSerial = 0;
+  // The part of the image the change with serial DirtySerial touched alone.
+  unsigned DirtySerial = 0;
+  RECT DirtyRect{0, 0, 0, 0};
 
 private:
   void WndHook(TMessage& M, const TWindowHookNext& Next);
