@@ -15,6 +15,20 @@ constexpr const wchar_t* BorderClass = L"TacGlowForm";
 int XOf(LPARAM L) { return static_cast<short>(LOWORD(L)); }
 int YOf(LPARAM L) { return static_cast<short>(HIWORD(L)); }
 
+LPCWSTR SizingCursor(int HT) {
+  switch (HT) {
+    case HTLEFT:
+    case HTRIGHT: return IDC_SIZEWE;
+    case HTTOP:
+    case HTBOTTOM: return IDC_SIZENS;
+    case HTTOPLEFT:
+    case HTBOTTOMRIGHT: return IDC_SIZENWSE;
+    case HTTOPRIGHT:
+    case HTBOTTOMLEFT: return IDC_SIZENESW;
+    default: return nullptr;
+  }
+}
+
 void RegisterBorderClass(WNDPROC Proc) {
   static bool Done = false;
   if (Done) return;
@@ -124,6 +138,7 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
       MakeRgn();
     }
   }
+  if (FZoomed != (IsZoomed(O) != FALSE)) MakeRgn();
   const bool Behind = GetWindow(O, GW_HWNDNEXT) == FWnd;
   const bool Shown = IsWindowVisible(FWnd) != FALSE;
   if (Behind && Shown && !Moved) return;
@@ -155,7 +170,12 @@ void TacBorderForm::MakeRgn() {
   const int OX = FOwner->OffsetX(), OY = FOwner->OffsetY();
   RECT CR{};
   GetClientRect(OwnerWnd(), &CR);
-  TacRgn Full(0, 0, FImageW, FImageH);
+  // A maximised window shows no shadow and no outer border: they would lie
+  // off the screen's edges or over the next screen.
+  FZoomed = IsZoomed(OwnerWnd()) != FALSE;
+  const TacFrameMetrics FM = FOwner->Metrics();
+  TacRgn Full = FZoomed ? TacRgn(FM.L + FM.BW, FM.T + 4, FImageW - FM.R - FM.BW, FImageH - FM.B - FM.BW)
+                        : TacRgn(0, 0, FImageW, FImageH);
   const TacRgn Client(OX, OY, OX + CR.right, OY + CR.bottom);
   CombineRgn(Full.Get(), Full.Get(), Client.Get(), RGN_XOR);
   Full.SetTo(FWnd, false);
@@ -224,6 +244,17 @@ LRESULT TacBorderForm::Dispatch(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam
       if (O && IsWindowEnabled(O) && IsWindowVisible(O)) SetFocus(O);
       return 0;
     case WM_ERASEBKGND: return 1;
+    case WM_SETCURSOR:
+      if (LOWORD(LParam) == HTOBJECT_) {
+        // The system knows no sizing edge here: the pointer shows the owner's.
+        POINT P{};
+        GetCursorPos(&P);
+        if (LPCWSTR Shape = SizingCursor(FOwner->ExHitTest(FOwner->ScreenToImage(P)))) {
+          SetCursor(LoadCursorW(nullptr, Shape));
+          return TRUE;
+        }
+      }
+      break;
     case WM_NCPAINT:
     case WM_DPICHANGED: return 0;
     case WM_NCMOUSEMOVE: {

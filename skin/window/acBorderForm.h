@@ -48,6 +48,7 @@ private:
   int FShownBlend = -1;
   bool ExBorderShowing = false;
   bool FTrackingLeave = false;
+  bool FZoomed = false;  // the region was made for a maximised owner
   int FZOrderChecks = 0;
 };
 
