@@ -1,6 +1,7 @@
 #include "sSkinProvider.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "acBorderForm.h"
 #include "acRegion.h"
@@ -576,6 +577,32 @@ void TsSkinProvider::UpdateRegion() {
   TacRgn(Want.left, Want.top, Want.right, Want.bottom).SetTo(W, IsWindowVisible(W));
 }
 
+void TsSkinProvider::Snap(WINDOWPOS& WP) {
+  HWND W = Wnd();
+  if ((WP.flags & SWP_NOMOVE) || !W || IsZoomed(W) || IsIconic(W)) return;
+  RECT WR{};
+  GetWindowRect(W, &WR);
+  const int CX = (WP.flags & SWP_NOSIZE) ? WR.right - WR.left : WP.cx;
+  const int CY = (WP.flags & SWP_NOSIZE) ? WR.bottom - WR.top : WP.cy;
+  // What the user sees as the window is the skin's frame, which lies outside
+  // the window's own rectangle by the difference of the two frames.
+  const TacFrameMetrics FM = Metrics();
+  const int DX = FM.Extended ? FM.BW - FM.SF : 0;
+  const int DTop = FM.Extended && FM.SC ? FM.TH - FM.SF - FM.SC : DX;
+  const RECT Frame{WP.x - DX, WP.y - DTop, WP.x + CX + DX, WP.y + CY + DX};
+  MONITORINFO MI{};
+  MI.cbSize = sizeof MI;
+  if (!GetMonitorInfoW(MonitorFromRect(&Frame, MONITOR_DEFAULTTONEAREST), &MI)) return;
+  const RECT& Work = MI.rcWork;
+  auto Pull = [this](int Edge, int Target) { return std::abs(Target - Edge) <= SnapBuffer ? Target - Edge : 0; };
+  int MX = Pull(Frame.left, Work.left);
+  if (!MX) MX = Pull(Frame.right, Work.right);
+  int MY = Pull(Frame.top, Work.top);
+  if (!MY) MY = Pull(Frame.bottom, Work.bottom);
+  WP.x += MX;
+  WP.y += MY;
+}
+
 void TsSkinProvider::RemoveRegion() {
   HWND W = Wnd();
   FRgnSize = SIZE{0, 0};
@@ -1036,6 +1063,9 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
     case WM_DPICHANGED:
       FCommonData->BGChanged = true;
       RgnChanged = true;
+      break;
+    case WM_WINDOWPOSCHANGING:
+      if (ScreenSnap && M.LParam) Snap(*reinterpret_cast<WINDOWPOS*>(M.LParam));
       break;
     case WM_WINDOWPOSCHANGED: {
       Next(M);

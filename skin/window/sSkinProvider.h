@@ -65,6 +65,10 @@ public:
   bool AllowExtBorders = true, DrawNonClientArea = true, DrawClientArea = true, ShowAppIcon = true;
   bool UseGlobalColor = true, MakeSkinMenu = false;
   TAlignment CaptionAlignment = taLeftJustify;
+  // Moves that bring the visible frame within SnapBuffer pixels of the work
+  // area's edges put it on them.
+  bool ScreenSnap = false;
+  int SnapBuffer = 10;
 
   // (Re)reads the skin for the form; safe to call repeatedly.
   void PrepareForm();
@@ -162,6 +166,7 @@ private:
   TsSkinManager* Manager() const;
 
   void FreeCaptionFont();
+  void Snap(WINDOWPOS& WP);
   void DrawIconPicture(Bitmap32& Bmp, HICON Icon, int S);
   // Everything the geometry depends on besides the window's size changes
   // through messages the provider sees; those drop the cached metrics.

@@ -144,6 +144,39 @@ TEST(Sizing, TheBorderWindowsFrameSizesTheFormWithTheSizingPointer) {
   EXPECT_EQ(S.P->FrameImage()->Width(), FM.Width + 40);
 }
 
+TEST(Sizing, WithScreenSnapAMoveNearTheWorkAreasEdgesPutsTheVisibleFrameOnThem) {
+  TSizeableScene S;
+  ASSERT_TRUE(S.P);
+  RECT Work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &Work, 0);
+  const TacSkinData& D = *S.P->FCommonData->CommonSkinData();
+  // The visible frame's left and top edges against the work area's, for a move of the window to X, Y.
+  auto FrameAt = [&](int X, int Y) {
+    S.F.SetBounds(X, Y, S.F.Width(), S.F.Height());
+    Pump(40);
+    const RECT C = ClientOnScreen(S.W());
+    return POINT{C.left - D.ExBorderWidth - Work.left, C.top - D.ExTitleHeight - Work.top};
+  };
+  const POINT Off = FrameAt(200, 150);  // where the frame lies for this window position
+  const int X0 = 200 - (Off.x), Y0 = 150 - (Off.y);  // the window position that puts the frame on the corner
+  EXPECT_EQ(FrameAt(X0 + 7, Y0 + 9).x, 7);  // no snapping yet
+  S.P->ScreenSnap = true;
+  POINT F = FrameAt(X0 + 8, Y0 + 9);
+  EXPECT_EQ(F.x, 0);
+  EXPECT_EQ(F.y, 0);
+  F = FrameAt(X0 - 6, Y0 + 30);
+  EXPECT_EQ(F.x, 0);
+  EXPECT_EQ(F.y, 30);
+  F = FrameAt(X0 + 11, Y0 + 11);
+  EXPECT_EQ(F.x, 11);
+  EXPECT_EQ(F.y, 11);
+  // The right edge too.
+  const int FrameW = S.F.ClientWidth() + 2 * D.ExBorderWidth;
+  F = FrameAt(X0 + (Work.right - Work.left) - FrameW - 5, Y0 + 100);
+  EXPECT_EQ(F.x + FrameW, Work.right - Work.left);
+  EXPECT_EQ(WindowRect(BorderWnd(S.F)), FrameAround(S.W(), D));
+}
+
 TEST(Sizing, ANewDensityRebuildsTheFrameWithTheSkinOfThatDensity) {
   TSizeableScene S;
   ASSERT_TRUE(S.P);
