@@ -63,10 +63,37 @@ TsSkinProvider::~TsSkinProvider() {
   Detach();
 }
 
-void TsSkinProvider::FreeCaptionFont() {
-  if (FCaptionFont) DeleteObject(FCaptionFont);
-  FCaptionFont = nullptr;
+// One caption font for all the forms that share its name, height and
+// charset: a dialog opened again and again finds it made and its glyphs known.
+struct TacCaptionFont {
+  HFONT Handle = nullptr;
+  std::wstring Name;
+  int Height = 0, Charset = 0;
+  TacCaptionFont(const std::wstring& AName, int AHeight, int ACharset)
+      : Handle(CreateFontW(AHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, static_cast<DWORD>(ACharset), 0, 0,
+                           CLEARTYPE_QUALITY, 0, AName.c_str())),
+        Name(AName), Height(AHeight), Charset(ACharset) {}
+  ~TacCaptionFont() {
+    if (Handle) DeleteObject(Handle);
+  }
+  TacCaptionFont(const TacCaptionFont&) = delete;
+  TacCaptionFont& operator=(const TacCaptionFont&) = delete;
+};
+
+namespace {
+
+// Lives as long as a provider holds it.
+std::shared_ptr<TacCaptionFont> CaptionFont(const std::wstring& Name, int Height, int Charset) {
+  static std::weak_ptr<TacCaptionFont> Last;
+  if (auto F = Last.lock(); F && F->Name == Name && F->Height == Height && F->Charset == Charset) return F;
+  auto F = std::make_shared<TacCaptionFont>(Name, Height, Charset);
+  Last = F;
+  return F;
 }
+
+}  // namespace
+
+void TsSkinProvider::FreeCaptionFont() { FCaptionFont.reset(); }
 
 void TsSkinProvider::Detach() {
   // Fades, the border window and the capture go before the hooks come off,
@@ -412,15 +439,10 @@ void TsSkinProvider::PaintCaptionText(const TacFrameMetrics& FM, int State, cons
   const int PPI = D && D->PPI > 0 ? D->PPI : 96;
   const int Height = -MulDiv(13, PPI, 96);
   const int Charset = static_cast<int>(Form->Font()->Charset());
-  if (!FCaptionFont || Height != FCaptionFontHeight || Charset != FCaptionFontCharset || FontName != FCaptionFontName) {
-    FreeCaptionFont();
-    FCaptionFont = CreateFontW(Height, 0, 0, 0, FW_NORMAL, 0, 0, 0, static_cast<DWORD>(Charset), 0, 0,
-                               CLEARTYPE_QUALITY, 0, FontName.c_str());
-    FCaptionFontHeight = Height;
-    FCaptionFontCharset = Charset;
-    FCaptionFontName = FontName;
-  }
-  HGDIOBJ Old = SelectObject(DC, FCaptionFont);
+  if (!FCaptionFont || Height != FCaptionFont->Height || Charset != FCaptionFont->Charset ||
+      FontName != FCaptionFont->Name)
+    FCaptionFont = CaptionFont(FontName, Height, Charset);
+  HGDIOBJ Old = SelectObject(DC, FCaptionFont->Handle);
   TEXTMETRICW TM{};
   GetTextMetricsW(DC, &TM);
   RECT R = TextRect;

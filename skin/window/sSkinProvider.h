@@ -18,6 +18,7 @@ namespace cb {
 
 class TacBorderForm;
 class TsSkinProvider;
+struct TacCaptionFont;
 
 // The fade of one title button: its hot look comes in and goes out in steps
 // on a timer of the form's window.
@@ -180,11 +181,8 @@ private:
   const TacSkinData* FMetricsSkin = nullptr;
   bool FDetached = false;
   bool FInPaint = false;
-  // The caption font, made again only when its name, height or charset change.
-  HFONT FCaptionFont = nullptr;
-  std::wstring FCaptionFontName;
-  int FCaptionFontHeight = 0;
-  int FCaptionFontCharset = -1;
+  // The caption font, taken again only when its name, height or charset change.
+  std::shared_ptr<TacCaptionFont> FCaptionFont;
   // The icon with its own alpha at the title's size (icons without alpha
   // draw against the title each time).
   HICON FIconOf = nullptr;
