@@ -15,6 +15,20 @@ constexpr const wchar_t* BorderClass = L"TacGlowForm";
 int XOf(LPARAM L) { return static_cast<short>(LOWORD(L)); }
 int YOf(LPARAM L) { return static_cast<short>(HIWORD(L)); }
 
+LPCWSTR SizingCursor(int HT) {
+  switch (HT) {
+    case HTLEFT:
+    case HTRIGHT: return IDC_SIZEWE;
+    case HTTOP:
+    case HTBOTTOM: return IDC_SIZENS;
+    case HTTOPLEFT:
+    case HTBOTTOMRIGHT: return IDC_SIZENWSE;
+    case HTTOPRIGHT:
+    case HTBOTTOMLEFT: return IDC_SIZENESW;
+    default: return nullptr;
+  }
+}
+
 void RegisterBorderClass(WNDPROC Proc) {
   static bool Done = false;
   if (Done) return;
@@ -43,6 +57,7 @@ void TacBorderForm::FreeWindow() {
   SetWindowLongPtrW(W, GWLP_USERDATA, 0);  // no message reaches this object any more
   DestroyWindow(W);
   FImageW = FImageH = 0;
+  FShownBlend = -1;
   FTrackingLeave = false;
 }
 
@@ -88,23 +103,52 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
     Fresh = true;
   }
   const bool Resized = Img->Width() != FImageW || Img->Height() != FImageH;
-  if (Redraw || Resized || Fresh) {
+  RECT BR{};
+  GetWindowRect(FWnd, &BR);
+  bool Moved = BR.left != X || BR.top != Y;
+  // The picture goes to the window system only when it changed: a full
+  // layered update costs milliseconds, a move a fraction of one.
+  if (Resized || Fresh || FOwner->ImageSerial != FShownSerial || Blend != FShownBlend) {
     POINT Pos{X, Y}, Src{0, 0};
     SIZE Size{Img->Width(), Img->Height()};
     BLENDFUNCTION BF{AC_SRC_OVER, 0, static_cast<BYTE>(std::clamp(Blend, 0, 255)), AC_SRC_ALPHA};
-    HDC Screen = GetDC(nullptr);
+    // Position and size only when they change: either one makes the update a move as well.
+    UPDATELAYEREDWINDOWINFO Info{};
+    Info.cbSize = sizeof Info;
+    Info.pptDst = Moved ? &Pos : nullptr;
+    Info.psize = Resized ? &Size : nullptr;
+    Info.hdcSrc = Img->Canvas();
+    Info.pptSrc = &Src;
+    Info.pblend = &BF;
+    Info.dwFlags = ULW_ALPHA;
+    // One button redrawn since the last picture: only its rectangle is sent.
+    const bool OnePiece = !Resized && !Fresh && Blend == FShownBlend && FOwner->ImageSerial == FShownSerial + 1 &&
+                          FOwner->DirtySerial == FOwner->ImageSerial;
+    if (OnePiece) Info.prcDirty = &FOwner->DirtyRect;
     // A failure is left alone: the next update tries again.
-    UpdateLayeredWindow(FWnd, Screen, &Pos, &Size, Img->Canvas(), &Src, 0, &BF, ULW_ALPHA);
-    ReleaseDC(nullptr, Screen);
+    ++PictureCount;
+    if (UpdateLayeredWindowIndirect(FWnd, &Info)) {
+      FShownSerial = FOwner->ImageSerial;
+      FShownBlend = Blend;
+      Moved = false;
+    }
     if (Resized || Fresh) {
       FImageW = Img->Width();
       FImageH = Img->Height();
       MakeRgn();
     }
   }
+  if (FZoomed != (IsZoomed(O) != FALSE)) MakeRgn();
+  const bool Behind = GetWindow(O, GW_HWNDNEXT) == FWnd;
+  const bool Shown = IsWindowVisible(FWnd) != FALSE;
+  if (Behind && Shown && !Moved) return;
   LastTopLeft = POINT{X, Y};
-  // Directly behind the form, never activated.
-  SetWindowPos(FWnd, O, X, Y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | (Redraw ? 0 : SWP_NOREDRAW));
+  // Directly behind the form, never activated; a move alone keeps the picture.
+  UINT Flags = SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER | (Redraw ? 0 : SWP_NOREDRAW);
+  if (!Shown) Flags |= SWP_SHOWWINDOW;
+  if (Behind) Flags |= SWP_NOZORDER;
+  if (!Moved) Flags |= SWP_NOMOVE;
+  SetWindowPos(FWnd, O, X, Y, 0, 0, Flags);
   // A window that has just appeared may still be raised once the display
   // maps it (Wine does, without a message): its place is checked a few more times.
   if (Fresh) {
@@ -126,7 +170,12 @@ void TacBorderForm::MakeRgn() {
   const int OX = FOwner->OffsetX(), OY = FOwner->OffsetY();
   RECT CR{};
   GetClientRect(OwnerWnd(), &CR);
-  TacRgn Full(0, 0, FImageW, FImageH);
+  // A maximised window shows no shadow and no outer border: they would lie
+  // off the screen's edges or over the next screen.
+  FZoomed = IsZoomed(OwnerWnd()) != FALSE;
+  const TacFrameMetrics FM = FOwner->Metrics();
+  TacRgn Full = FZoomed ? TacRgn(FM.L + FM.BW, FM.T + 4, FImageW - FM.R - FM.BW, FImageH - FM.B - FM.BW)
+                        : TacRgn(0, 0, FImageW, FImageH);
   const TacRgn Client(OX, OY, OX + CR.right, OY + CR.bottom);
   CombineRgn(Full.Get(), Full.Get(), Client.Get(), RGN_XOR);
   Full.SetTo(FWnd, false);
@@ -195,6 +244,17 @@ LRESULT TacBorderForm::Dispatch(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam
       if (O && IsWindowEnabled(O) && IsWindowVisible(O)) SetFocus(O);
       return 0;
     case WM_ERASEBKGND: return 1;
+    case WM_SETCURSOR:
+      if (LOWORD(LParam) == HTOBJECT_) {
+        // The system knows no sizing edge here: the pointer shows the owner's.
+        POINT P{};
+        GetCursorPos(&P);
+        if (LPCWSTR Shape = SizingCursor(FOwner->ExHitTest(FOwner->ScreenToImage(P)))) {
+          SetCursor(LoadCursorW(nullptr, Shape));
+          return TRUE;
+        }
+      }
+      break;
     case WM_NCPAINT:
     case WM_DPICHANGED: return 0;
     case WM_NCMOUSEMOVE: {

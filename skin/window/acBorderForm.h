@@ -16,13 +16,16 @@ public:
   TacBorderForm& operator=(const TacBorderForm&) = delete;
 
   // Brings the layered window in step with the owner: created when missing,
-  // its picture renewed when Redraw (or the size changed), placed behind the
-  // owner. Hidden and freed while the owner is hidden or minimised.
+  // its picture renewed when the owner's image changed, placed behind the
+  // owner (Redraw lets the move repaint). Freed while the owner is hidden or
+  // minimised.
   void UpdateExBordersPos(bool Redraw, int Blend = 255);
   // Frees the layered window (it is made again on the next update).
   void FreeWindow();
   HWND Handle() const { return FWnd; }
   bool Locked = false;
+  // Pictures handed to the window system so far (moves must send none).
+  int PictureCount = 0;
   bool ResetRgn = false;
   POINT LastTopLeft{0, 0};
 
@@ -41,8 +44,11 @@ private:
   TsSkinProvider* FOwner;
   HWND FWnd = nullptr;
   int FImageW = 0, FImageH = 0;
+  unsigned FShownSerial = 0;  // the owner's image serial the window shows
+  int FShownBlend = -1;
   bool ExBorderShowing = false;
   bool FTrackingLeave = false;
+  bool FZoomed = false;  // the region was made for a maximised owner
   int FZOrderChecks = 0;
 };
 

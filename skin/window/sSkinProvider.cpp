@@ -1,6 +1,7 @@
 #include "sSkinProvider.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "acBorderForm.h"
 #include "acRegion.h"
@@ -62,6 +63,38 @@ TsSkinProvider::~TsSkinProvider() {
   Detach();
 }
 
+// One caption font for all the forms that share its name, height and
+// charset: a dialog opened again and again finds it made and its glyphs known.
+struct TacCaptionFont {
+  HFONT Handle = nullptr;
+  std::wstring Name;
+  int Height = 0, Charset = 0;
+  TacCaptionFont(const std::wstring& AName, int AHeight, int ACharset)
+      : Handle(CreateFontW(AHeight, 0, 0, 0, FW_NORMAL, 0, 0, 0, static_cast<DWORD>(ACharset), 0, 0,
+                           CLEARTYPE_QUALITY, 0, AName.c_str())),
+        Name(AName), Height(AHeight), Charset(ACharset) {}
+  ~TacCaptionFont() {
+    if (Handle) DeleteObject(Handle);
+  }
+  TacCaptionFont(const TacCaptionFont&) = delete;
+  TacCaptionFont& operator=(const TacCaptionFont&) = delete;
+};
+
+namespace {
+
+// Lives as long as a provider holds it.
+std::shared_ptr<TacCaptionFont> CaptionFont(const std::wstring& Name, int Height, int Charset) {
+  static std::weak_ptr<TacCaptionFont> Last;
+  if (auto F = Last.lock(); F && F->Name == Name && F->Height == Height && F->Charset == Charset) return F;
+  auto F = std::make_shared<TacCaptionFont>(Name, Height, Charset);
+  Last = F;
+  return F;
+}
+
+}  // namespace
+
+void TsSkinProvider::FreeCaptionFont() { FCaptionFont.reset(); }
+
 void TsSkinProvider::Detach() {
   // Fades, the border window and the capture go before the hooks come off,
   // so no tick or forwarded message reaches a provider on its way out.
@@ -81,6 +114,7 @@ void TsSkinProvider::Detach() {
     }
   }
   FCommonData.reset();
+  FreeCaptionFont();
 }
 
 HWND TsSkinProvider::Wnd() const { return Form ? Form->WindowHandle() : nullptr; }
@@ -121,6 +155,7 @@ void TsSkinProvider::PrepareForm() {
     SetClassLongPtrW(W, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(M->Brush(0)));
   FCommonData->BGChanged = true;
   RgnChanged = true;
+  MetricsChanged();
 }
 
 // ---------------------------------------------------------------------------
@@ -130,12 +165,15 @@ TacFrameMetrics TsSkinProvider::Metrics() {
   TacFrameMetrics FM;
   HWND W = Wnd();
   if (!W) return FM;
-  RECT WR{}, CR{};
+  RECT WR{};
   GetWindowRect(W, &WR);
-  GetClientRect(W, &CR);
+  const int FormW = WR.right - WR.left, FormH = WR.bottom - WR.top;
+  // Asked many times per message; each reading is a trip to the window system.
+  if (FMetricsValid && FMetrics.FormW == FormW && FMetrics.FormH == FormH && FMetrics.Extended == ExtendedBorders() &&
+      FMetricsSkin == Data())
+    return FMetrics;
   POINT O{0, 0};
   ClientToScreen(W, &O);
-  const int FormW = WR.right - WR.left, FormH = WR.bottom - WR.top;
   // The system's own frame as the window has it (equal to the density's
   // metrics on Windows; measured, so a frame that differs cannot shift the image).
   FM.SF = std::max(0, static_cast<int>(O.x - WR.left));
@@ -157,6 +195,11 @@ TacFrameMetrics TsSkinProvider::Metrics() {
     FM.Width = FormW;
     FM.Height = FormH;
   }
+  FM.FormW = FormW;
+  FM.FormH = FormH;
+  FMetrics = FM;
+  FMetricsSkin = D;
+  FMetricsValid = true;
   return FM;
 }
 
@@ -314,29 +357,41 @@ void TsSkinProvider::PaintIcon(Bitmap32& Bmp) {
   if (!Icon) Icon = reinterpret_cast<HICON>(GetClassLongPtrW(W, GCLP_HICON));
   if (!Icon) return;
   const int S = FIconRect.right - FIconRect.left;
-  // The icon goes through a picture of its own so its alpha lands on the title.
-  TDibBitmap Pic(S, S);
-  CopyPiece(Pic.Bmp(), BmpPoint(0, 0), Bmp, BmpRect(FIconRect.left, FIconRect.top, FIconRect.right, FIconRect.bottom));
-  TDibBitmap Mask(S, S);
-  DrawIconEx(Mask.Canvas(), 0, 0, Icon, S, S, 0, nullptr, DI_NORMAL);
-  GdiFlush();
-  Bitmap32& Src = Mask.Bmp();
-  bool HasAlpha = false;
-  for (int Y = 0; Y < S && !HasAlpha; ++Y)
-    for (int X = 0; X < S; ++X)
-      if (Src.Line(Y)[X] >> 24) {
-        HasAlpha = true;
-        break;
-      }
-  if (!HasAlpha) {
-    DrawIconEx(Pic.Canvas(), 0, 0, Icon, S, S, 0, nullptr, DI_NORMAL);
+  if (Icon != FIconOf || S != FIconSize) {
+    // The system draws an icon slowly; its pixels with their alpha are kept
+    // until the icon or its size changes.
+    TDibBitmap Mask(S, S);
+    DrawIconEx(Mask.Canvas(), 0, 0, Icon, S, S, 0, nullptr, DI_NORMAL);
     GdiFlush();
-    for (int Y = 0; Y < S; ++Y)
-      for (int X = 0; X < S; ++X) Pic.Bmp().Line(Y)[X] |= 0xFF000000u;
-  } else {
-    BlendByOwnAlpha(Pic.Bmp(), Src);
+    FIconPic = Bitmap32(S, S);
+    CopyPiece(FIconPic, BmpPoint(0, 0), Mask.Bmp(), Mask.Bmp().Bounds());
+    FIconHasAlpha = false;
+    for (int Y = 0; Y < S && !FIconHasAlpha; ++Y)
+      for (int X = 0; X < S; ++X)
+        if (FIconPic.Line(Y)[X] >> 24) {
+          FIconHasAlpha = true;
+          break;
+        }
+    FIconOf = Icon;
+    FIconSize = S;
   }
-  CopyPiece(Bmp, BmpPoint(FIconRect.left, FIconRect.top), Pic.Bmp(), Pic.Bmp().Bounds());
+  // The icon goes through a picture of its own so its alpha lands on the title.
+  const BmpRect At(FIconRect.left, FIconRect.top, FIconRect.right, FIconRect.bottom);
+  if (FIconHasAlpha) {
+    Bitmap32 Pic(S, S);
+    CopyPiece(Pic, BmpPoint(0, 0), Bmp, At);
+    BlendByOwnAlpha(Pic, FIconPic);
+    CopyPiece(Bmp, BmpPoint(At.Left, At.Top), Pic, Pic.Bounds());
+    return;
+  }
+  // Without alpha its masks act on the title's own pixels.
+  TDibBitmap Pic(S, S);
+  CopyPiece(Pic.Bmp(), BmpPoint(0, 0), Bmp, At);
+  DrawIconEx(Pic.Canvas(), 0, 0, Icon, S, S, 0, nullptr, DI_NORMAL);
+  GdiFlush();
+  for (int Y = 0; Y < S; ++Y)
+    for (int X = 0; X < S; ++X) Pic.Bmp().Line(Y)[X] |= 0xFF000000u;
+  CopyPiece(Bmp, BmpPoint(At.Left, At.Top), Pic.Bmp(), Pic.Bmp().Bounds());
 }
 
 void TsSkinProvider::DrawButton(Bitmap32& Bmp, TsCaptionButton& Btn, bool FromStrip) {
@@ -382,9 +437,12 @@ void TsSkinProvider::PaintCaptionText(const TacFrameMetrics& FM, int State, cons
   if (FontName.empty()) FontName = Form->Font()->Name();
   // The density the frame is drawn for (the skin data chosen for the form).
   const int PPI = D && D->PPI > 0 ? D->PPI : 96;
-  HFONT Font = CreateFontW(-MulDiv(13, PPI, 96), 0, 0, 0, FW_NORMAL, 0, 0, 0,
-                           static_cast<DWORD>(Form->Font()->Charset()), 0, 0, CLEARTYPE_QUALITY, 0, FontName.c_str());
-  HGDIOBJ Old = SelectObject(DC, Font);
+  const int Height = -MulDiv(13, PPI, 96);
+  const int Charset = static_cast<int>(Form->Font()->Charset());
+  if (!FCaptionFont || Height != FCaptionFont->Height || Charset != FCaptionFont->Charset ||
+      FontName != FCaptionFont->Name)
+    FCaptionFont = CaptionFont(FontName, Height, Charset);
+  HGDIOBJ Old = SelectObject(DC, FCaptionFont->Handle);
   TEXTMETRICW TM{};
   GetTextMetricsW(DC, &TM);
   RECT R = TextRect;
@@ -396,7 +454,6 @@ void TsSkinProvider::PaintCaptionText(const TacFrameMetrics& FM, int State, cons
   const int Section = FTitleSkinIndex >= 0 ? FTitleSkinIndex : FCommonData->SkinIndex();
   DrawSectionText(DC, Text, true, M, State, Section, D, Flags, R);
   SelectObject(DC, Old);
-  DeleteObject(Font);
   GdiFlush();
   // GDI leaves text pixels without alpha; the title is opaque.
   Bitmap32& B = Cache->Bmp();
@@ -472,6 +529,8 @@ bool TsSkinProvider::PaintAll() {
   for (TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp}) DrawButton(Bmp, *B, false);
   FCommonData->BGChanged = false;
   FImageState = State;
+  FImageSize = SIZE{FM.FormW, FM.FormH};
+  ++ImageSerial;
   FInPaint = false;
   return true;
 }
@@ -483,7 +542,6 @@ void TsSkinProvider::ShowImage() {
   if (!Skinned()) return;
   if (ExtendedBorders()) {
     UpdateExBorders();
-    if (BorderForm) BorderForm->UpdateExBordersPos(true);
   } else {
     NCPaint();
   }
@@ -535,12 +593,41 @@ void TsSkinProvider::UpdateRegion() {
   // The system's frame and caption are cut away; the border window shows the skin's.
   const RECT Want{FM.SF, FM.SF + FM.SC, FormW - FM.SF, FormH - FM.SF};
   RgnChanged = false;
+  // Known before the call: the window's answer to the new region reports the same size.
+  FRgnSize = SIZE{FormW, FormH};
   // The window owns the region only when the call succeeds.
   TacRgn(Want.left, Want.top, Want.right, Want.bottom).SetTo(W, IsWindowVisible(W));
 }
 
+void TsSkinProvider::Snap(WINDOWPOS& WP) {
+  HWND W = Wnd();
+  if ((WP.flags & SWP_NOMOVE) || !W || IsZoomed(W) || IsIconic(W)) return;
+  RECT WR{};
+  GetWindowRect(W, &WR);
+  const int CX = (WP.flags & SWP_NOSIZE) ? WR.right - WR.left : WP.cx;
+  const int CY = (WP.flags & SWP_NOSIZE) ? WR.bottom - WR.top : WP.cy;
+  // What the user sees as the window is the skin's frame, which lies outside
+  // the window's own rectangle by the difference of the two frames.
+  const TacFrameMetrics FM = Metrics();
+  const int DX = FM.Extended ? FM.BW - FM.SF : 0;
+  const int DTop = FM.Extended && FM.SC ? FM.TH - FM.SF - FM.SC : DX;
+  const RECT Frame{WP.x - DX, WP.y - DTop, WP.x + CX + DX, WP.y + CY + DX};
+  MONITORINFO MI{};
+  MI.cbSize = sizeof MI;
+  if (!GetMonitorInfoW(MonitorFromRect(&Frame, MONITOR_DEFAULTTONEAREST), &MI)) return;
+  const RECT& Work = MI.rcWork;
+  auto Pull = [this](int Edge, int Target) { return std::abs(Target - Edge) <= SnapBuffer ? Target - Edge : 0; };
+  int MX = Pull(Frame.left, Work.left);
+  if (!MX) MX = Pull(Frame.right, Work.right);
+  int MY = Pull(Frame.top, Work.top);
+  if (!MY) MY = Pull(Frame.bottom, Work.bottom);
+  WP.x += MX;
+  WP.y += MY;
+}
+
 void TsSkinProvider::RemoveRegion() {
   HWND W = Wnd();
+  FRgnSize = SIZE{0, 0};
   if (W && IsWindow(W)) SetWindowRgn(W, nullptr, IsWindowVisible(W));
 }
 
@@ -633,6 +720,8 @@ void TsSkinProvider::RepaintButton(TsCaptionButton& Btn) {
     return;
   }
   DrawButton(Cache->Bmp(), Btn, true);
+  DirtySerial = ++ImageSerial;
+  DirtyRect = Btn.cpRect;
   if (ExtendedBorders()) {
     if (BorderForm) BorderForm->UpdateExBordersPos(true);
     return;
@@ -917,6 +1006,13 @@ bool TsSkinProvider::HandleCommand(TMessage& M, const TWindowHookNext& Next) {
 void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
   // A run-time provider reads the skin once its window is made.
   if (RTInit && Wnd() && !(Form->ControlState() & csCreating)) InitRT();
+  switch (M.Msg) {
+    case WM_NCCALCSIZE:
+    case WM_STYLECHANGED:
+    case WM_DPICHANGED:
+    case WM_SHOWWINDOW: MetricsChanged(); break;
+    default: break;
+  }
   if (IsSkinnedMessage(M.Msg)) {
     if (!HandleCommand(M, Next)) Next(M);
     return;
@@ -957,6 +1053,12 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       EraseClient(M);
       if (M.Result) return;
       break;
+    case WM_SETICON:
+      Next(M);
+      FIconOf = nullptr;
+      FCommonData->BGChanged = true;
+      ShowImage();
+      return;
     case WM_SETTEXT:
       Next(M);
       FCommonData->BGChanged = true;
@@ -975,9 +1077,17 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       FCommonData->BGChanged = Stale;
       return;
     }
+    case WM_SHOWWINDOW:
+      Next(M);
+      // Clipped before it first shows, so no frame of the system's is painted and cut off afterwards.
+      if (M.WParam && ExtendedBorders()) UpdateRegion();
+      return;
     case WM_DPICHANGED:
       FCommonData->BGChanged = true;
       RgnChanged = true;
+      break;
+    case WM_WINDOWPOSCHANGING:
+      if (ScreenSnap && M.LParam) Snap(*reinterpret_cast<WINDOWPOS*>(M.LParam));
       break;
     case WM_WINDOWPOSCHANGED: {
       Next(M);
@@ -985,12 +1095,9 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       RECT WR{};
       GetWindowRect(Wnd(), &WR);
       const SIZE Now{WR.right - WR.left, WR.bottom - WR.top};
-      if (Now.cx != FLastSize.cx || Now.cy != FLastSize.cy) {
-        // Only a new size needs a new image; moves keep it.
-        FLastSize = Now;
-        FCommonData->BGChanged = true;
-        RgnChanged = true;
-      }
+      // Only a new size needs a new image and region; moves keep them.
+      if (Now.cx != FImageSize.cx || Now.cy != FImageSize.cy) FCommonData->BGChanged = true;
+      if (Now.cx != FRgnSize.cx || Now.cy != FRgnSize.cy) RgnChanged = true;
       if (ExtendedBorders())
         UpdateExBorders();
       else if (WP && (WP->flags & SWP_SHOWWINDOW))

@@ -18,6 +18,7 @@ namespace cb {
 
 class TacBorderForm;
 class TsSkinProvider;
+struct TacCaptionFont;
 
 // The fade of one title button: its hot look comes in and goes out in steps
 // on a timer of the form's window.
@@ -46,6 +47,7 @@ struct TacFrameMetrics {
   int BW = 0, TH = 0;              // the skin's border width and title height
   int L = 0, T = 0, R = 0, B = 0;  // shadow margins
   int Width = 0, Height = 0;       // the frame image
+  int FormW = 0, FormH = 0;        // the window they were measured for
 };
 
 // Hit codes of the skinned title bar that the system lacks.
@@ -64,6 +66,10 @@ public:
   bool AllowExtBorders = true, DrawNonClientArea = true, DrawClientArea = true, ShowAppIcon = true;
   bool UseGlobalColor = true, MakeSkinMenu = false;
   TAlignment CaptionAlignment = taLeftJustify;
+  // Moves that bring the visible frame within SnapBuffer pixels of the work
+  // area's edges put it on them.
+  bool ScreenSnap = false;
+  int SnapBuffer = 10;
 
   // (Re)reads the skin for the form; safe to call repeatedly.
   void PrepareForm();
@@ -123,6 +129,12 @@ public:
   static constexpr std::uintptr_t HookId = 0x5C1F0;
   // Frame images built so far (moves must not build one).
   int PaintCount = 0;
+  // Changes whenever the frame image's pixels change; the border window
+  // renews its picture only when it differs from the one it shows.
+  unsigned ImageSerial = 0;
+  // The part of the image the change with serial DirtySerial touched alone.
+  unsigned DirtySerial = 0;
+  RECT DirtyRect{0, 0, 0, 0};
 
 private:
   void WndHook(TMessage& M, const TWindowHookNext& Next);
@@ -154,11 +166,29 @@ private:
   TacSkinData* Data();
   TsSkinManager* Manager() const;
 
-  int FImageState = -1;
-  SIZE FLastSize{0, 0};  // activation state the image was built for
+  void FreeCaptionFont();
+  void Snap(WINDOWPOS& WP);
+  void DrawIconPicture(Bitmap32& Bmp, HICON Icon, int S);
+  // Everything the geometry depends on besides the window's size changes
+  // through messages the provider sees; those drop the cached metrics.
+  void MetricsChanged() { FMetricsValid = false; }
+
+  int FImageState = -1;   // activation state the image was built for
+  SIZE FImageSize{0, 0};  // form size the image was built for
+  SIZE FRgnSize{0, 0};    // form size the region was made for
+  TacFrameMetrics FMetrics;
+  bool FMetricsValid = false;
+  const TacSkinData* FMetricsSkin = nullptr;
   bool FDetached = false;
   bool FInPaint = false;
-  HICON FIcon = nullptr;  // borrowed from the window or class
+  // The caption font, taken again only when its name, height or charset change.
+  std::shared_ptr<TacCaptionFont> FCaptionFont;
+  // The icon with its own alpha at the title's size (icons without alpha
+  // draw against the title each time).
+  HICON FIconOf = nullptr;
+  int FIconSize = 0;
+  bool FIconHasAlpha = false;
+  Bitmap32 FIconPic;
 };
 
 // The provider of a form of this process (null when it has none).

@@ -70,18 +70,45 @@ TEST(BorderWindow, FollowsMovesWithoutANewImageAndResizesWithOne) {
   ASSERT_TRUE(P && B);
   F.SetBounds(F.Left(), F.Top(), F.Width(), F.Height());  // the window takes the form's size
   Pump(40);
-  const int Paints = P->PaintCount;
+  const int Paints = P->PaintCount, Pictures = BorderOf(F)->PictureCount;
   for (int I = 1; I <= 5; ++I) {
     F.SetBounds(F.Left() + 17, F.Top() + 9, F.Width(), F.Height());
     Pump(20);
     ExpectFramedBy(F.WindowHandle(), B);
   }
   EXPECT_EQ(P->PaintCount, Paints);
+  EXPECT_EQ(BorderOf(F)->PictureCount, Pictures);
   F.SetBounds(F.Left(), F.Top(), F.Width() + 40, F.Height() + 30);
   Pump(40);
   EXPECT_EQ(BorderWnd(F), B);
   ExpectFramedBy(F.WindowHandle(), B);
   EXPECT_GT(P->PaintCount, Paints);
+}
+
+TEST(BorderWindow, EachChangeOfActivationBuildsOneImageAndSendsOnePicture) {
+  TSkinnedScene S;
+  TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"A");
+  TFrameForm B(bsDialog, biSystemMenu, L"B", 260, 190);
+  ShowAndSettle(A);
+  TsSkinProvider* P = ProviderOf(A);
+  ASSERT_TRUE(P && BorderOf(A));
+  for (int I = 0; I < 2; ++I) {
+    const int Paints = P->PaintCount, Pictures = BorderOf(A)->PictureCount;
+    ShowAndSettle(B);
+    ASSERT_FALSE(P->FormActive);
+    EXPECT_EQ(P->PaintCount, Paints + 1);
+    EXPECT_EQ(BorderOf(A)->PictureCount, Pictures + 1);
+    B.Hide();
+    SetForegroundWindow(A.WindowHandle());
+    Pump(80);
+    ASSERT_TRUE(P->FormActive);
+    EXPECT_EQ(P->PaintCount, Paints + 2);
+    EXPECT_EQ(BorderOf(A)->PictureCount, Pictures + 2);
+  }
+  // The dialog's own frame goes out once per showing.
+  const int Pictures = BorderOf(B)->PictureCount;
+  ShowAndSettle(B);
+  EXPECT_EQ(BorderOf(B)->PictureCount, Pictures + 1);
 }
 
 TEST(BorderWindow, GoesWhenTheFormHidesOrMinimisesAndComesBackInPlace) {
