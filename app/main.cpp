@@ -1,9 +1,5 @@
 // Entry routine of Clearbay.
 #include <windows.h>
-#include <shellapi.h>
-
-#include <string>
-#include <vector>
 
 #include "Unit1.h"
 #include "skin/paint/sCharImageList.h"
@@ -13,23 +9,9 @@
 
 using namespace cb;
 
-namespace {
-
-std::vector<std::wstring> Parameters() {
-  std::vector<std::wstring> Params;
-  int Count = 0;
-  if (LPWSTR* Args = CommandLineToArgvW(GetCommandLineW(), &Count)) {
-    for (int I = 1; I < Count; ++I) Params.emplace_back(Args[I]);
-    LocalFree(Args);
-  }
-  return Params;
-}
-
-}  // namespace
-
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Application->Initialize();
-  ShowVersionBannerIfAsked(Parameters());
+  ShowVersionBannerIfAsked(CommandLineParameters());
   StdCharList();  // the icon font registered and the standard symbols drawn before any window
   Application->SetMainFormOnTaskBar(true);
   InstallFormSkinning();  // every form is framed by the skin as its window is made
