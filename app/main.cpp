@@ -6,17 +6,24 @@
 #include "skin/window/acSkinHook.h"
 #include "Unit2.h"
 #include "uCommonFunc.h"
+#include "uStartupTrace.h"
 
 using namespace cb;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  StartupMark("main");
+  SkinLoadMark = StartupMark;
   Application->Initialize();
   ShowVersionBannerIfAsked(CommandLineParameters());
+  StartupMark("initialized");
   StdCharList();  // the icon font registered and the standard symbols drawn before any window
   Application->SetMainFormOnTaskBar(true);
   InstallFormSkinning();  // every form is framed by the skin as its window is made
+  StartupMark("symbols");
   Application->CreateForm(Form1);
+  StartupMark("main form");
   Application->CreateForm(Form2);
+  StartupMark("about form");
   Application->Run();
   // The windows are gone; a bulk install may still be inside its script run.
   FinishScriptRuns(kScriptRunExitWaitMs, [] { Application->ProcessMessages(); });
