@@ -185,9 +185,12 @@ bool HasKeyedCorners(const Bitmap32& Img, const TsMaskData& md) {
   const int wl = std::min<int>(md.WL, fw), wr = std::min<int>(md.WR, fw), wt = std::min<int>(md.WT, fh),
             wb = std::min<int>(md.WB, fh);
   auto keyIn = [&](int x0, int y0, int w, int h) {
-    for (int y = std::max(0, y0); y < std::min(y0 + h, Img.Height()); ++y)
-      for (int x = std::max(0, x0); x < std::min(x0 + w, Img.Width()); ++x)
-        if ((Img.Pixel(x, y) & 0xFFFFFF) == clMagenta) return true;
+    const int x1 = std::min(x0 + w, Img.Width()), y1 = std::min(y0 + h, Img.Height());
+    for (int y = std::max(0, y0); y < y1; ++y) {
+      const uint32_t* row = Img.Line(y);
+      for (int x = std::max(0, x0); x < x1; ++x)
+        if ((row[x] & 0xFFFFFF) == clMagenta) return true;
+    }
     return false;
   };
   const int l = md.R.Left, t = md.R.Top;
