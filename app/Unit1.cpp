@@ -6,6 +6,7 @@
 #include "ui/Threads.h"
 #include "sControls.h"
 #include "uCommonFunc.h"
+#include "uStartupTrace.h"
 #include "uUpdate.h"
 
 namespace cb {
@@ -91,7 +92,10 @@ void TForm1::FormCreate(TObject*) {
 }
 
 void TForm1::FormShow(TObject*) {
-  if (ProUpdate()) Application->Terminate();
+  StartupMark("update check");
+  bool newer = ProUpdate();
+  StartupMark("update checked");
+  if (newer) Application->Terminate();
 }
 
 void TForm1::FormClose(TObject*, TCloseAction&) {
@@ -162,6 +166,10 @@ void TForm1::WndProc(TMessage& Message) {
     return;
   }
   inherited::WndProc(Message);
+  if (Message.Msg == WM_PAINT && !FPainted) {
+    FPainted = true;
+    StartupMark("first paint");
+  }
 }
 
 void TForm1::WMStringMessage(TMessage& Message) {

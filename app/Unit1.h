@@ -102,6 +102,7 @@ class TForm1 : public TForm {
   std::wstring sAppName;
   std::wstring sDisName;
   std::shared_ptr<TWindowLink> FLink;
+  bool FPainted = false;  // the first paint is a start-up mark
 };
 
 extern TForm1* Form1;

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <urlmon.h>
 #include <wininet.h>
+#include <winver.h>
 
 #include <chrono>
 #include <stdexcept>
@@ -87,9 +88,49 @@ int32_t RunProcess(const std::wstring& CommandLine, uint16_t ShowWindow, bool Wa
   return -1;
 }
 
+void* SystemProcAddress(const wchar_t* Dll, const char* Name) {
+  HMODULE m = LoadLibraryExW(Dll, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!m && GetLastError() == ERROR_INVALID_PARAMETER) {
+    // A system that predates the search flags: the full path of the system
+    // directory, whose DLLs then find their own dependencies there.
+    wchar_t dir[MAX_PATH];
+    UINT n = GetSystemDirectoryW(dir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return nullptr;
+    std::wstring path = std::wstring(dir, n) + L"\\" + Dll;
+    m = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
+  return m ? reinterpret_cast<void*>(GetProcAddress(m, Name)) : nullptr;
+}
+
+std::vector<std::wstring> CommandLineParameters() {
+  std::vector<std::wstring> params;
+  const wchar_t* line = GetCommandLineW();
+  // The program name ends at its closing quote or at the first blank; only
+  // when something follows is the shell's splitter needed (and its DLL loaded).
+  const wchar_t* p = line;
+  if (*p == L'"') {
+    for (++p; *p && *p != L'"'; ++p) {
+    }
+    if (*p) ++p;
+  } else {
+    while (*p && *p != L' ' && *p != L'\t') ++p;
+  }
+  while (*p == L' ' || *p == L'\t') ++p;
+  if (!*p) return params;
+  static auto* const split = SystemProc<decltype(CommandLineToArgvW)>(L"shell32.dll", "CommandLineToArgvW");
+  int count = 0;
+  if (LPWSTR* args = split ? split(line, &count) : nullptr) {
+    for (int i = 1; i < count; ++i) params.emplace_back(args[i]);
+    LocalFree(args);
+  }
+  return params;
+}
+
 bool OpenUrl(const std::wstring& Url) {
   if (!IsWebAddress(ToU16(Url))) return false;
-  return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", Url.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+  static auto* const shellExecute = SystemProc<decltype(ShellExecuteW)>(L"shell32.dll", "ShellExecuteW");
+  return shellExecute &&
+         reinterpret_cast<INT_PTR>(shellExecute(nullptr, L"open", Url.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 bool ShowMsg(const std::wstring& Text, const std::wstring& Caption, bool AskYesNo) {
@@ -284,8 +325,12 @@ std::wstring GetAppVersion(int VerLen) {
   wchar_t path[MAX_PATH * 2];
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH * 2);
   path[n < MAX_PATH * 2 ? n : MAX_PATH * 2 - 1] = L'\0';
+  static auto* const infoSize =
+      SystemProc<decltype(GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");
+  static auto* const info = SystemProc<decltype(GetFileVersionInfoW)>(L"version.dll", "GetFileVersionInfoW");
+  static auto* const query = SystemProc<decltype(VerQueryValueW)>(L"version.dll", "VerQueryValueW");
   DWORD handle = 0;
-  DWORD size = GetFileVersionInfoSizeW(path, &handle);
+  DWORD size = infoSize && info && query ? infoSize(path, &handle) : 0;
   if (size == 0) {
     switch (VerLen) {
       case 2: return L"0.0";
@@ -294,21 +339,26 @@ std::wstring GetAppVersion(int VerLen) {
       default: return L"";
     }
   }
-  std::vector<unsigned char> info(size);
+  std::vector<unsigned char> data(size);
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT len = 0;
-  if (!GetFileVersionInfoW(path, 0, size, info.data()) ||
-      !VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) || !fixed)
+  if (!info(path, 0, size, data.data()) || !query(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &len) || !fixed)
     return ToWide(FormatFileVersion(0, 0, VerLen));
   return ToWide(FormatFileVersion(fixed->dwFileVersionMS, fixed->dwFileVersionLS, VerLen));
 }
 
-bool IsNetConnected() { return InternetCheckConnectionW(kConnectivityUrl, FLAG_ICC_FORCE_CONNECTION, 0) != FALSE; }
+bool IsNetConnected() {
+  static auto* const check = SystemProc<decltype(InternetCheckConnectionW)>(L"wininet.dll", "InternetCheckConnectionW");
+  return check && check(kConnectivityUrl, FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
+}
 
 bool DownloadFile(const std::wstring& Url, const std::wstring& FileName) {
+  static auto* const forget = SystemProc<decltype(DeleteUrlCacheEntryW)>(L"wininet.dll", "DeleteUrlCacheEntryW");
+  static auto* const download = SystemProc<decltype(URLDownloadToFileW)>(L"urlmon.dll", "URLDownloadToFileW");
+  if (!download) return false;
   // A cached copy would hide a new descriptor until the cache expires.
-  DeleteUrlCacheEntryW(Url.c_str());
-  return URLDownloadToFileW(nullptr, Url.c_str(), FileName.c_str(), 0, nullptr) == S_OK;
+  if (forget) forget(Url.c_str());
+  return download(nullptr, Url.c_str(), FileName.c_str(), 0, nullptr) == S_OK;
 }
 
 }  // namespace cb

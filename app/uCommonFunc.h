@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "ui/UiText.h"
 
@@ -98,6 +99,20 @@ constexpr unsigned kScriptRunExitWaitMs = 30000;
 // The whole script run: write, Bypass, run, RESTRICTED, delete. Returns whether
 // the script succeeded; throws as TScriptRun does.
 bool RunScriptResource(const std::wstring& ResName);
+
+// A function of a system DLL that start-up does not need, found on first use
+// (null when the DLL or the function is missing). Loading those DLLs at start
+// cost a visible part of it. They come from the system directory only: this
+// process runs elevated, and a DLL of the same name beside the program or in
+// the current folder must never be loaded. The DLL stays loaded.
+void* SystemProcAddress(const wchar_t* Dll, const char* Name);
+template <class F>
+F* SystemProc(const wchar_t* Dll, const char* Name) {
+  return reinterpret_cast<F*>(SystemProcAddress(Dll, Name));
+}
+
+// The program's arguments as the shell splits them (without the program name).
+std::vector<std::wstring> CommandLineParameters();
 
 // Update-side helpers.
 std::wstring GetAppVersion(int VerLen);

@@ -3,7 +3,8 @@
 # in a private namespace) against a minimal Win32 program, in the same run;
 # also against the same program importing Clearbay's system libraries, and
 # with Clearbay stripped of its debug information as it ships (mapping the
-# debug build's 36 MB file costs Wine a visible part of start-up).
+# debug build's 36 MB file costs Wine a visible part of start-up); then the
+# stripped program's start-up step by step, from its own marks.
 # Usage: bench/startup/run.sh <win64 build dir> [runs]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -26,12 +27,15 @@ measure() {
   imports=$(wine ./startup_launcher.exe "$runs" imports_window.exe)
   app=$(wine ./startup_launcher.exe "$runs" Clearbay.exe)
   stripped=$(wine ./startup_launcher.exe "$runs" Clearbay_stripped.exe)
+  wine ./startup_launcher.exe --trace trace.txt "$runs" Clearbay_stripped.exe >/dev/null
   wineserver -k 2>/dev/null || true
   echo "minimal window:             ${floor} ms (median of $runs)"
   echo "minimal window, same DLLs:  ${imports} ms"
   echo "Clearbay:                   ${app} ms"
   echo "Clearbay, stripped:         ${stripped} ms"
   python3 -c "print('ratio: %.2f; stripped %.2f; stripped against the same DLLs %.2f' % ($app / $floor, $stripped / $floor, $stripped / $imports))"
+  echo "Clearbay, stripped, step by step (marks of CB_STARTUP_TRACE):"
+  python3 "$root/bench/startup/breakdown.py" "$work/trace.txt"
 }
 export -f measure; export root build work runs
 exec unshare --net -- "$root/scripts/xsession.sh" bash -c measure

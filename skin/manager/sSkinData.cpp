@@ -77,6 +77,7 @@ void TacSkinData::Reset() {
   BmpArray.clear();
   gd.clear();
   ma.clear();
+  ForgetMaskIndex();
   oe = {};
   rsta.reset();
   rsti.reset();
@@ -90,6 +91,23 @@ int TacSkinData::BrightMax() const { return FOwner->SkinCommonInfo.BrightMax; }
 const Bitmap32* TacSkinData::MaskBitmap(int i) const {
   if (i < 0 || i >= static_cast<int>(ma.size())) return nullptr;
   return ma[static_cast<size_t>(i)].Bmp ? ma[static_cast<size_t>(i)].Bmp : FOwner->MasterBitmap.get();
+}
+
+const std::vector<int>& TacSkinData::MasksOfSection(int skinIndex) const {
+  static const std::vector<int> none;
+  if (FIndexedMasks != ma.size()) {
+    for (auto& list : FMasksBySection) list.clear();
+    for (size_t i = 0; i < ma.size(); ++i) {
+      int si = ma[i].SkinIndex;
+      if (si < 0) continue;
+      if (FMasksBySection.size() <= static_cast<size_t>(si)) FMasksBySection.resize(static_cast<size_t>(si) + 1);
+      FMasksBySection[static_cast<size_t>(si)].push_back(static_cast<int>(i));
+    }
+    FIndexedMasks = ma.size();
+  }
+  return skinIndex >= 0 && static_cast<size_t>(skinIndex) < FMasksBySection.size()
+             ? FMasksBySection[static_cast<size_t>(skinIndex)]
+             : none;
 }
 
 int TacSkinData::GlobalInt(const std::string& key, int def) const {
@@ -167,9 +185,12 @@ bool HasKeyedCorners(const Bitmap32& Img, const TsMaskData& md) {
   const int wl = std::min<int>(md.WL, fw), wr = std::min<int>(md.WR, fw), wt = std::min<int>(md.WT, fh),
             wb = std::min<int>(md.WB, fh);
   auto keyIn = [&](int x0, int y0, int w, int h) {
-    for (int y = std::max(0, y0); y < std::min(y0 + h, Img.Height()); ++y)
-      for (int x = std::max(0, x0); x < std::min(x0 + w, Img.Width()); ++x)
-        if ((Img.Pixel(x, y) & 0xFFFFFF) == clMagenta) return true;
+    const int x1 = std::min(x0 + w, Img.Width()), y1 = std::min(y0 + h, Img.Height());
+    for (int y = std::max(0, y0); y < y1; ++y) {
+      const uint32_t* row = Img.Line(y);
+      for (int x = std::max(0, x0); x < x1; ++x)
+        if ((row[x] & 0xFFFFFF) == clMagenta) return true;
+    }
     return false;
   };
   const int l = md.R.Left, t = md.R.Top;
@@ -188,10 +209,21 @@ void TacSkinData::ScaleBorders(TsMaskData& md, int mul, int div, bool limit) {
 }
 
 bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const std::string& key, int onlyVariant) {
-  TacSectionReader reader(FOwner->OptionsDat);
+  const TacMemIni& ini = FOwner->OptionsDat;
   int variant = onlyVariant;
-  auto value = onlyVariant < 0 ? reader.ChooseVariant(section, key, ScaleValue, PPI, variant)
-                               : FOwner->OptionsDat.Value(section, key + ScaleSuffix(onlyVariant));
+  std::optional<std::string> only;
+  const std::string* value = nullptr;
+  if (onlyVariant >= 0) {
+    only = ini.Value(section, key + ScaleSuffix(onlyVariant));
+    value = only ? &*only : nullptr;
+  } else {
+    const auto& sections = ini.Sections();
+    const TacMemIni::TSection* sec = sectionIndex >= 0 && static_cast<size_t>(sectionIndex) < sections.size() &&
+                                             sections[static_cast<size_t>(sectionIndex)].Name == section
+                                         ? &sections[static_cast<size_t>(sectionIndex)]
+                                         : ini.FindSection(section);
+    if (sec) value = TacSectionReader::ChooseVariant(*sec, key, ScaleValue, PPI, variant);
+  }
   if (!value || !IsImageReference(*value)) return false;
   TacImageRef ref = ParseCanonicalImageRef(CanonicalImageRef(*value));
   TsMaskData md = MaskRecordOf(ref, section, key, sectionIndex, FOwner, PPI, PPIOfScaleIndex(variant));
@@ -265,8 +297,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
         b->Path = section + "-" + key;
         b->MaskType = md.MaskType;
         b->SrcRect = md.R;
-        Bitmap32 piece = master->View(BmpRect(md.R.Left, md.R.Top, md.R.Right, md.R.Bottom)).Clone();
-        b->Bmp = ScaleMaskImage(piece, md, smooth);
+        b->Bmp = ScaleMaskImage(master->View(BmpRect(md.R.Left, md.R.Top, md.R.Right, md.R.Bottom)), md, smooth);
         b->MulPPI = md.MulPPi;
         b->DivPPI = md.DivPPI;
         b->R = {0, 0, b->Bmp.Width(), b->Bmp.Height()};
@@ -293,6 +324,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
 void TacSkinData::LoadAllMasks() {
   BmpArray.clear();
   ma.clear();
+  ForgetMaskIndex();
   ExBorderVariant = -1;
   const TacMemIni& ini = FOwner->OptionsDat;
   FOwner->Palette[pcMainColor] =
@@ -301,10 +333,10 @@ void TacSkinData::LoadAllMasks() {
   for (size_t si = 0; si < sections.size(); ++si) {
     const auto& s = sections[si];
     for (const auto& kv : s.Keys) {
+      if (!IsImageReference(kv.Value)) continue;  // first: the cheapest test that rules most keys out
       if (kv.Name.find('*') != std::string::npos) continue;
       if (s.Name == kGlobal && kv.Name == "MASTERBITMAP") continue;
       if (s.Index.at(kv.Name) != static_cast<size_t>(&kv - s.Keys.data())) continue;  // repeated key
-      if (!IsImageReference(kv.Value)) continue;
       AddMask(s.Name, static_cast<int>(si), kv.Name);
     }
   }
@@ -349,55 +381,124 @@ void TacSkinData::LoadAllMasks() {
   }
 }
 
+namespace {
+
+// The keys a section record is read from, by slot.
+enum SectionKey {
+  skStates,
+  skUseState2,
+  skReserved,
+  skOwnFont,
+  skShiftClick,
+  skGlow,
+  skGlowMargin,
+  skOuterMode,
+  skOutOffsL,
+  skOutOffsT,
+  skOutOffsR,
+  skOutOffsB,
+  skOutOpacity,
+  skOutBlur,
+  skOutRadius,
+  skOutColL,
+  skOutColT,
+  skOutColR,
+  skOutColB,
+  skState0  // then 12 keys per state, in the order of StateKey
+};
+enum StateKey {
+  stColor,
+  stFontColor,
+  stTCLeft,
+  stTCTop,
+  stTCRight,
+  stTCBottom,
+  stGCol,
+  stGSize,
+  stGradientPercent,
+  stGradientData,
+  stImagePercent,
+  stTransparency,
+  stKeyCount
+};
+
+const TacKeySlots& SectionKeys() {
+  static const TacKeySlots slots{"STATES",          "USESTATE2",
+                                 "RESERVEDBOOLEAN", "GIVEOWNFONT",
+                                 "SHIFTCLICK",      "GLOW",
+                                 "GLOWMARGIN",      "OUTERMODE",
+                                 "OUTOFFSL",        "OUTOFFST",
+                                 "OUTOFFSR",        "OUTOFFSB",
+                                 "OUTOPACITY",      "OUTBLUR",
+                                 "OUTRADIUS",       "OUTCOLL",
+                                 "OUTCOLT",         "OUTCOLR",
+                                 "OUTCOLB",         "COLOR",
+                                 "FONTCOLOR",       "TCLEFT",
+                                 "TCTOP",           "TCRIGHT",
+                                 "TCBOTTOM",        "GCOL",
+                                 "GSIZE",           "GRADIENTPERCENT",
+                                 "GRADIENTDATA",    "IMAGEPERCENT",
+                                 "TRANSPARENCY",    "HOTCOLOR",
+                                 "HOTFONTCOLOR",    "HOTTCLEFT",
+                                 "HOTTCTOP",        "HOTTCRIGHT",
+                                 "HOTTCBOTTOM",     "HGCOL",
+                                 "HGSIZE",          "HOTGRADIENTPERCENT",
+                                 "HOTGRADIENTDATA", "HOTIMAGEPERCENT",
+                                 "HOTTRANSPARENCY", "COLOR2",
+                                 "FONTCOLOR2",      "TCLEFT2",
+                                 "TCTOP2",          "TCRIGHT2",
+                                 "TCBOTTOM2",       "GCOL2",
+                                 "GSIZE2",          "GRADIENTPERCENT2",
+                                 "GRADIENTDATA2",   "IMAGEPERCENT2",
+                                 "TRANSPARENCY2"};
+  return slots;
+}
+
+}  // namespace
+
 void TacSkinData::ReadSection(TsGeneralData& g, const std::string& section, const TacSectionReader& r) {
+  const TacSectionValues v(r, section, SectionKeys());
   g.ClassName = section;
   g.ParentClass = FOwner->OptionsDat.ReadString(section, "PARENTCLASS", "");
-  g.States = r.ReadInt(section, "STATES", 3, 255);
-  g.UseState2 = r.ReadInt(section, "USESTATE2", 0, INT_MAX) == 1;
-  g.ReservedBoolean = r.ReadFlag(section, "RESERVEDBOOLEAN", false);
-  g.GiveOwnFont = r.ReadFlag(section, "GIVEOWNFONT", false);
-  g.ShiftOnClick = r.ReadFlag(section, "SHIFTCLICK", false);
-  g.GlowCount = r.ReadInt(section, "GLOW", 0, 255);
-  g.GlowMargin = r.ReadInt(section, "GLOWMARGIN", 0, 255);
+  g.States = v.ReadInt(skStates, 3, 255);
+  g.UseState2 = v.ReadInt(skUseState2, 0, INT_MAX) == 1;
+  g.ReservedBoolean = v.ReadFlag(skReserved, false);
+  g.GiveOwnFont = v.ReadFlag(skOwnFont, false);
+  g.ShiftOnClick = v.ReadFlag(skShiftClick, false);
+  g.GlowCount = v.ReadInt(skGlow, 0, 255);
+  g.GlowMargin = v.ReadInt(skGlowMargin, 0, 255);
   if (!ma.empty()) g.GlowMargin = ScaleIntValue(g.GlowMargin);
-  g.OuterMode = r.ReadInt(section, "OUTERMODE", 2, INT_MAX);
-  auto offs = [&](const char* key) {
-    int v = r.ReadInt(section, key, -1, 255);
-    return v < 0 ? -1 : ScaleIntValue(v);
+  g.OuterMode = v.ReadInt(skOuterMode, 2, INT_MAX);
+  auto offs = [&](int slot) {
+    int x = v.ReadInt(slot, -1, 255);
+    return x < 0 ? -1 : ScaleIntValue(x);
   };
-  g.OuterOffset = {offs("OUTOFFSL"), offs("OUTOFFST"), offs("OUTOFFSR"), offs("OUTOFFSB")};
-  g.OuterOpacity = r.ReadInt(section, "OUTOPACITY", 200, 255);
-  g.OuterBlur = ScaleIntValue(r.ReadInt(section, "OUTBLUR", 9, 30));
-  g.OuterRadius = ScaleIntValue(r.ReadInt(section, "OUTRADIUS", 9, 60));
-  g.OuterColorL = r.ReadColor(section, "OUTCOLL", 0);
-  g.OuterColorT = r.ReadColor(section, "OUTCOLT", 0);
-  g.OuterColorR = r.ReadColor(section, "OUTCOLR", 0);
-  g.OuterColorB = r.ReadColor(section, "OUTCOLB", 0);
+  g.OuterOffset = {offs(skOutOffsL), offs(skOutOffsT), offs(skOutOffsR), offs(skOutOffsB)};
+  g.OuterOpacity = v.ReadInt(skOutOpacity, 200, 255);
+  g.OuterBlur = ScaleIntValue(v.ReadInt(skOutBlur, 9, 30));
+  g.OuterRadius = ScaleIntValue(v.ReadInt(skOutRadius, 9, 60));
+  g.OuterColorL = v.ReadColor(skOutColL, 0);
+  g.OuterColorT = v.ReadColor(skOutColT, 0);
+  g.OuterColorR = v.ReadColor(skOutColR, 0);
+  g.OuterColorB = v.ReadColor(skOutColB, 0);
   g.BorderIndex = 0;
   g.ImgTL = g.ImgTR = g.ImgBL = g.ImgBR = -1;
 
-  static const char* const keys[3][16] = {
-      {"COLOR", "FONTCOLOR", "TCLEFT", "TCTOP", "TCRIGHT", "TCBOTTOM", "GCOL", "GSIZE", "GRADIENTPERCENT",
-       "GRADIENTDATA", "IMAGEPERCENT", "TRANSPARENCY"},
-      {"HOTCOLOR", "HOTFONTCOLOR", "HOTTCLEFT", "HOTTCTOP", "HOTTCRIGHT", "HOTTCBOTTOM", "HGCOL", "HGSIZE",
-       "HOTGRADIENTPERCENT", "HOTGRADIENTDATA", "HOTIMAGEPERCENT", "HOTTRANSPARENCY"},
-      {"COLOR2", "FONTCOLOR2", "TCLEFT2", "TCTOP2", "TCRIGHT2", "TCBOTTOM2", "GCOL2", "GSIZE2", "GRADIENTPERCENT2",
-       "GRADIENTDATA2", "IMAGEPERCENT2", "TRANSPARENCY2"}};
   auto readState = [&](int s) {
     TsGenState st;
-    const char* const* k = keys[s];
-    st.Color = r.ReadColor(section, k[0], 0xFFFFFF);
-    st.FontColor.Color = r.ReadColor(section, k[1], 0);
-    st.FontColor.Left = r.ReadColor(section, k[2], -1);
-    st.FontColor.Top = r.ReadColor(section, k[3], -1);
-    st.FontColor.Right = r.ReadColor(section, k[4], -1);
-    st.FontColor.Bottom = r.ReadColor(section, k[5], -1);
-    st.GlowColor = r.ReadColor(section, k[6], 0xFFFFFF);
-    st.GlowSize = r.ReadInt(section, k[7], 0, INT_MAX);
-    st.GradientPercent = r.ReadInt(section, k[8], 0, INT_MAX);
-    st.GradientArray = ParseGradientData(r.ReadText(section, k[9], ""));
-    st.ImagePercent = r.ReadInt(section, k[10], 0, INT_MAX);
-    st.Transparency = r.ReadInt(section, k[11], 0, INT_MAX);
+    const int k = skState0 + s * stKeyCount;
+    st.Color = v.ReadColor(k + stColor, 0xFFFFFF);
+    st.FontColor.Color = v.ReadColor(k + stFontColor, 0);
+    st.FontColor.Left = v.ReadColor(k + stTCLeft, -1);
+    st.FontColor.Top = v.ReadColor(k + stTCTop, -1);
+    st.FontColor.Right = v.ReadColor(k + stTCRight, -1);
+    st.FontColor.Bottom = v.ReadColor(k + stTCBottom, -1);
+    st.GlowColor = v.ReadColor(k + stGCol, 0xFFFFFF);
+    st.GlowSize = v.ReadInt(k + stGSize, 0, INT_MAX);
+    st.GradientPercent = v.ReadInt(k + stGradientPercent, 0, INT_MAX);
+    if (const std::string* text = v.Lookup(k + stGradientData)) st.GradientArray = ParseGradientData(*text);
+    st.ImagePercent = v.ReadInt(k + stImagePercent, 0, INT_MAX);
+    st.Transparency = v.ReadInt(k + stTransparency, 0, INT_MAX);
     return st;
   };
   g.Props[0] = readState(0);
@@ -510,6 +611,7 @@ void TacSkinData::ReadOuterEffect(int index, const std::string& p) {
       } else if (e.Mask >= 0) {
         ma[static_cast<size_t>(e.Mask)] = std::move(ma.back());
         ma.pop_back();
+        ForgetMaskIndex();
       } else {
         e.Mask = static_cast<int>(before);
       }
@@ -545,6 +647,7 @@ void TacSkinData::LoadAllGeneralData() {
   LayCommonSections();
   for (TsMaskData& m : ma)
     if (m.SkinIndex < 0) m.SkinIndex = FOwner->GetSkinIndex(m.ClassName, this);
+  ForgetMaskIndex();
   auto addPlain = [&](const char* name, int32_t color, int transparency) {
     if (FOwner->GetSkinIndex(name, this) >= 0) return;
     TsGeneralData g;

@@ -3,6 +3,7 @@
 // (mask) records, outer effects, the sections and images needed by role,
 // metrics and window shadows.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -186,6 +187,13 @@ public:
   // Image (and mask rows) of a mask: its own bitmap or the master image.
   const Bitmap32* MaskBitmap(int maskIndex) const;
 
+  // The masks of a section (their SkinIndex), in list order: what the mask
+  // lookups walk instead of the whole list, hundreds of times while a skin
+  // loads. Rebuilt when the list has changed its length; whoever changes a
+  // mask's section or name in place calls ForgetMaskIndex.
+  const std::vector<int>& MasksOfSection(int skinIndex) const;
+  void ForgetMaskIndex() const { FIndexedMasks = SIZE_MAX; }
+
   std::unique_ptr<Bitmap32> rsta, rsti;
   bool Initializing = false;
   std::vector<std::unique_ptr<TacBmpData>> BmpArray;
@@ -228,6 +236,9 @@ public:
 
 private:
   friend class TacSkinManagerCore;
+  mutable std::vector<std::vector<int>> FMasksBySection;
+  mutable size_t FIndexedMasks = SIZE_MAX;
+
   int GlobalInt(const std::string& key, int def) const;
   int ScaledGlobalInt(const std::string& key, int def) const;
   int BorderScaledGlobalInt(const std::string& key, int def) const;

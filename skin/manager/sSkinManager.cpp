@@ -462,8 +462,16 @@ TacSkinData* TsSkinManager::CommonSkinData(int aPPI) {
   return Slot.get();
 }
 
+void (*SkinLoadMark)(const char* Name) = nullptr;
+
 bool TsSkinManager::ReloadSkin(TacSkinData& Data) {
   if (!FActive) return false;
+  if (SkinLoadMark) SkinLoadMark("skin load");
+  struct Done {
+    ~Done() {
+      if (SkinLoadMark) SkinLoadMark("skin loaded");
+    }
+  } done;
   if (!TacSkinManagerCore::ReloadSkin(Data)) return false;
   const std::vector<TacSkinData*> All = LoadedData();
   const TacRecolour Settings{FHueOffset, FSaturation, Brightness};

@@ -263,6 +263,9 @@ private:
 // At start-up, before any form: "/acver" among the parameters (any case)
 // shows the library's version once.
 void ShowVersionBannerIfAsked(const std::vector<std::wstring>& Params);
+
+// Called, when set, as a skin load begins and ends (the start-up breakdown of bench/startup).
+extern void (*SkinLoadMark)(const char* Name);
 // Registers the manager's classes for form descriptions.
 void RegisterSkinManagerClasses();
 

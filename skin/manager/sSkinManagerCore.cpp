@@ -4,7 +4,6 @@
 #include <clocale>
 #include <cstdlib>
 #include <sstream>
-#include <unordered_set>
 
 #include "skin/paint/ImageDecoders.h"
 #include "skin/paint/PixelOps.h"
@@ -430,13 +429,39 @@ int TacSkinManagerCore::GetSkinIndex(const std::string& name, const TacSkinData*
   return -1;
 }
 
+namespace {
+
+// Sections already visited along a parent chain; chains are short, so a
+// linear search of a fixed array beats a hash set that allocates.
+struct ChainGuard {
+  std::array<int, kMaxChain> seen;
+  size_t n = 0;
+  // False on a loop or when the chain is too long.
+  bool Enter(int idx) {
+    if (n >= seen.size() || std::find(seen.begin(), seen.begin() + static_cast<std::ptrdiff_t>(n), idx) !=
+                                seen.begin() + static_cast<std::ptrdiff_t>(n))
+      return false;
+    seen[n++] = idx;
+    return true;
+  }
+};
+
+// The first mask of a section with that name (and, for textures, that type).
+int OwnMask(const TacSkinData* d, int skinIndex, const std::string& name, bool texture) {
+  for (int i : d->MasksOfSection(skinIndex)) {
+    const TsMaskData& m = d->ma[static_cast<size_t>(i)];
+    if ((!texture || m.ImgType == itisaTexture) && m.PropertyName == name) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
 int TacSkinManagerCore::GetMaskIndex(int skinIndex, const std::string& mask, const TacSkinData* sd) const {
   const TacSkinData* d = Data(sd);
-  std::unordered_set<int> seen;
-  for (int idx = skinIndex; idx >= 0 && idx < static_cast<int>(d->gd.size()) && seen.size() < kMaxChain;) {
-    if (!seen.insert(idx).second) break;  // a loop of parents
-    for (size_t i = 0; i < d->ma.size(); ++i)
-      if (d->ma[i].SkinIndex == idx && d->ma[i].PropertyName == mask) return static_cast<int>(i);
+  ChainGuard chain;
+  for (int idx = skinIndex; idx >= 0 && idx < static_cast<int>(d->gd.size()) && chain.Enter(idx);) {
+    if (int i = OwnMask(d, idx, mask, false); i >= 0) return i;
     const TsGeneralData& g = d->gd[static_cast<size_t>(idx)];
     if (g.ParentClass.empty() || g.ParentClass == g.ClassName) break;
     idx = GetSkinIndex(g.ParentClass, d);
@@ -448,8 +473,7 @@ int TacSkinManagerCore::GetMaskIndex(int skinIndex, const std::string& skinSecti
                                      const TacSkinData* sd) const {
   const TacSkinData* d = Data(sd);
   if (skinIndex < 0 || skinIndex >= static_cast<int>(d->gd.size())) return -1;
-  for (size_t i = 0; i < d->ma.size(); ++i)
-    if (d->ma[i].SkinIndex == skinIndex && d->ma[i].PropertyName == mask) return static_cast<int>(i);
+  if (int i = OwnMask(d, skinIndex, mask, false); i >= 0) return i;
   const TsGeneralData& g = d->gd[static_cast<size_t>(skinIndex)];
   if (g.ParentClass.empty() || g.ParentClass == skinSection || g.ParentClass == g.ClassName) return -1;
   return GetMaskIndex(GetSkinIndex(g.ParentClass, d), mask, d);
@@ -477,12 +501,9 @@ int TacSkinManagerCore::GetTextureIndex(int aSkinIndex, const std::string& secti
 
 int TacSkinManagerCore::GetTextureIndex(int aSkinIndex, const std::string& prop, const TacSkinData* sd) const {
   const TacSkinData* d = Data(sd);
-  std::unordered_set<int> seen;
-  for (int idx = aSkinIndex; idx >= 0 && idx < static_cast<int>(d->gd.size()) && seen.size() < kMaxChain;) {
-    if (!seen.insert(idx).second) break;
-    for (size_t i = 0; i < d->ma.size(); ++i)
-      if (d->ma[i].ImgType == itisaTexture && d->ma[i].SkinIndex == idx && d->ma[i].PropertyName == prop)
-        return static_cast<int>(i);
+  ChainGuard chain;
+  for (int idx = aSkinIndex; idx >= 0 && idx < static_cast<int>(d->gd.size()) && chain.Enter(idx);) {
+    if (int i = OwnMask(d, idx, prop, true); i >= 0) return i;
     const TsGeneralData& g = d->gd[static_cast<size_t>(idx)];
     if (g.ParentClass.empty() || g.ParentClass == g.ClassName) break;
     idx = GetSkinIndex(g.ParentClass, d);

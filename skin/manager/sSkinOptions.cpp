@@ -10,12 +10,14 @@ namespace cb {
 
 namespace {
 
-std::vector<std::string> Split(const std::string& s, char sep) {
-  std::vector<std::string> r;
+// Views into s: every image reference and gradient of a skin is split while
+// it loads, and copies of the fields were a visible part of that.
+std::vector<std::string_view> Split(std::string_view s, char sep) {
+  std::vector<std::string_view> r;
   size_t b = 0;
   for (;;) {
     size_t e = s.find(sep, b);
-    if (e == std::string::npos) {
+    if (e == std::string_view::npos) {
       r.push_back(s.substr(b));
       return r;
     }
@@ -24,7 +26,7 @@ std::vector<std::string> Split(const std::string& s, char sep) {
   }
 }
 
-int ToInt(const std::string& s, int def = 0) {
+int ToInt(std::string_view s, int def = 0) {
   int32_t v;
   return TryStrToInt(s, v) ? v : def;
 }
@@ -47,15 +49,17 @@ std::string Digits(int v, int width) {
 }
 
 // Field n (from 1) after the marker.
+// (Views into the value, which outlives them.)
 struct Fields {
-  std::vector<std::string> f;
+  std::vector<std::string_view> f;
   explicit Fields(const std::string& v) {
     f = Split(v, v[0]);
     f.erase(f.begin());
   }
   size_t Count() const { return f.size(); }
-  std::string Text(size_t n) const { return n >= 1 && n <= f.size() ? f[n - 1] : std::string(); }
-  int Int(size_t n) const { return ToInt(Text(n)); }
+  std::string_view View(size_t n) const { return n >= 1 && n <= f.size() ? f[n - 1] : std::string_view(); }
+  std::string Text(size_t n) const { return std::string(View(n)); }
+  int Int(size_t n) const { return ToInt(View(n)); }
 };
 
 std::string Canon(int l, int t, int r, int b, int wl, int wt, int wr, int wb, int count, int maskType, int type,
@@ -85,12 +89,25 @@ int DigitsAt(const std::string& s, size_t pos1, size_t width) {
 
 }  // namespace
 
+namespace {
+// Whether text holds ext (upper case) in any case; every value of a skin is
+// asked this while it loads, so no upper-cased copy is made.
+bool ContainsNoCase(const std::string& text, const char* ext, size_t len) {
+  auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  for (size_t i = 0; i + len <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < len && up(text[i + k]) == ext[k]) ++k;
+    if (k == len) return true;
+  }
+  return false;
+}
+}  // namespace
+
 bool IsImageReference(const std::string& value) {
   if (value.empty()) return false;
   char c = value[0];
   if (c == '^' || c == '@' || c == '~' || c == '!' || c == '&') return true;
-  std::string up = AnsiUpper(value);
-  return up.find(".BMP") != std::string::npos || up.find(".JPG") != std::string::npos;
+  return ContainsNoCase(value, ".BMP", 4) || ContainsNoCase(value, ".JPG", 4);
 }
 
 std::string CanonicalImageRef(const std::string& value) {
@@ -170,7 +187,7 @@ TacImageRef ParseCanonicalImageRef(const std::string& c) {
 std::vector<TsGradPoint> ParseGradientData(const std::string& text) {
   std::vector<TsGradPoint> pts;
   if (text.size() <= 4) return pts;
-  std::vector<std::string> f = Split(text, ';');
+  std::vector<std::string_view> f = Split(text, ';');
   std::vector<int32_t> n(f.size());
   char last = text.back();
   // The trailing count letter of the second layout is not a number.
@@ -295,22 +312,76 @@ std::string TacSectionReader::ReadText(const std::string& section, const std::st
 
 std::optional<std::string> TacSectionReader::ChooseVariant(const std::string& section, const std::string& key, int s,
                                                            int ppi, int& variantIndex) const {
-  int start = PPIOfScaleIndex(s) < ppi ? s + 1 : s;
-  for (int i = start; i <= 3; ++i) {
-    auto v = FIni.Value(section, key + ScaleSuffix(i));
-    if (v && !v->empty()) {
-      variantIndex = i;
-      return v;
-    }
+  const TacMemIni::TSection* sec = FIni.FindSection(section);
+  const std::string* v = sec ? ChooseVariant(*sec, key, s, ppi, variantIndex) : nullptr;
+  return v ? std::optional<std::string>(*v) : std::nullopt;
+}
+
+const std::string* TacSectionReader::ChooseVariant(const TacMemIni::TSection& section, const std::string& key, int s,
+                                                   int ppi, int& variantIndex) {
+  const int start = PPIOfScaleIndex(s) < ppi ? s + 1 : s;
+  std::string name = key;
+  auto at = [&](int i) -> const std::string* {
+    name.resize(key.size());
+    name += ScaleSuffix(i);
+    const std::string* v = KeyIn(&section, name);
+    if (!v || v->empty()) return nullptr;
+    variantIndex = i;
+    return v;
+  };
+  for (int i = start; i <= 3; ++i)
+    if (const std::string* v = at(i)) return v;
+  for (int i = std::min(start, 4) - 1; i >= 0; --i)
+    if (const std::string* v = at(i)) return v;
+  return nullptr;
+}
+
+TacKeySlots::TacKeySlots(std::initializer_list<const char*> names) : FCount(names.size()) {
+  int n = 0;
+  for (const char* name : names) FSlots.emplace(name, n++);
+}
+
+int TacKeySlots::Slot(std::string_view name) const {
+  auto it = FSlots.find(name);
+  return it == FSlots.end() ? -1 : it->second;
+}
+
+TacSectionValues::TacSectionValues(const TacSectionReader& r, const std::string& section, const TacKeySlots& slots)
+    : FCount(slots.Count()) {
+  const auto& chain = r.ChainOf(section);
+  FLevels = chain.size();
+  FValues.assign(FLevels * FCount, nullptr);
+  for (size_t level = 0; level < FLevels; ++level)
+    for (const TacMemIni::TKey& k : chain[level]->Keys)
+      if (int slot = slots.Slot(k.Name); slot >= 0 && !FValues[level * FCount + static_cast<size_t>(slot)])
+        FValues[level * FCount + static_cast<size_t>(slot)] = &k.Value;
+}
+
+const std::string* TacSectionValues::Lookup(int slot) const {
+  for (size_t level = 0; level < FLevels; ++level)
+    if (const std::string* v = FValues[level * FCount + static_cast<size_t>(slot)]; v && !v->empty()) return v;
+  return nullptr;
+}
+
+int TacSectionValues::ReadInt(int slot, int def, int max) const {
+  for (size_t level = 0; level < FLevels; ++level) {
+    int32_t v;
+    if (const std::string* text = FValues[level * FCount + static_cast<size_t>(slot)];
+        text && TryStrToInt(*text, v) && v >= 0)
+      return std::min(v, max);
   }
-  for (int i = std::min(start, 4) - 1; i >= 0; --i) {
-    auto v = FIni.Value(section, key + ScaleSuffix(i));
-    if (v && !v->empty()) {
-      variantIndex = i;
-      return v;
-    }
-  }
-  return std::nullopt;
+  return std::min(def, max);
+}
+
+int32_t TacSectionValues::ReadColor(int slot, int32_t def) const {
+  const std::string* v = Lookup(slot);
+  int32_t r;
+  return v && TryStrToInt(*v, r) ? r : def;
+}
+
+bool TacSectionValues::ReadFlag(int slot, bool def) const {
+  const std::string* v = Lookup(slot);
+  return v ? (*v == "TRUE" || *v == "1") : def;
 }
 
 }  // namespace cb

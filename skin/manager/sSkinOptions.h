@@ -2,8 +2,10 @@
 // Values of the skin options file: image references and their canonical form,
 // gradient data, and reading keys of a section through its parent chain.
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -87,12 +89,46 @@ public:
   // of the key that was taken.
   std::optional<std::string> ChooseVariant(const std::string& section, const std::string& key, int s, int ppi,
                                            int& variantIndex) const;
+  // The same within a section already found; null when there is none.
+  static const std::string* ChooseVariant(const TacMemIni::TSection& section, const std::string& key, int s, int ppi,
+                                          int& variantIndex);
 
-private:
   // The sections of a chain, worked out once per section.
   const std::vector<const TacMemIni::TSection*>& ChainOf(const std::string& section) const;
+
+private:
   const TacMemIni& FIni;
   mutable std::unordered_map<std::string, std::vector<const TacMemIni::TSection*>> FChains;
+};
+
+// A fixed list of key names; a key's position in it is its slot.
+class TacKeySlots {
+public:
+  TacKeySlots(std::initializer_list<const char*> names);
+  int Slot(std::string_view name) const;
+  size_t Count() const { return FCount; }
+
+private:
+  size_t FCount = 0;
+  std::unordered_map<std::string_view, int> FSlots;
+};
+
+// The values of a list of keys in a section and along its parent chain, read
+// as TacSectionReader reads them. Found in one walk over the chain's keys
+// instead of one search per key and section, as every section of a skin is
+// read this way while it loads.
+class TacSectionValues {
+public:
+  TacSectionValues(const TacSectionReader& r, const std::string& section, const TacKeySlots& slots);
+
+  const std::string* Lookup(int slot) const;
+  int ReadInt(int slot, int def, int max) const;
+  int32_t ReadColor(int slot, int32_t def) const;
+  bool ReadFlag(int slot, bool def) const;
+
+private:
+  size_t FCount, FLevels;
+  std::vector<const std::string*> FValues;  // [level][slot]: the first of the key's lines, or null
 };
 
 }  // namespace cb

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
+
 #include "tests/support/FakeSkinHost.h"
 #include "tests/support/SkinImages.h"
 #include "acSkinArchive.h"
@@ -844,4 +847,85 @@ TEST(SkinData, LoadedAndSingleRecordsFlagKeyedCornersAlike) {
   EXPECT_EQ(md.Cfg & cfgKeyCorners, 0);
   ASSERT_EQ(s.mgr.GetScaledMaskData("KEYED", "BORDERSMASK", md, 96, own), 96);
   EXPECT_EQ(md.Cfg & cfgKeyCorners, cfgKeyCorners);
+}
+
+namespace {
+
+// The lookups as a scan of the whole mask list, written apart from the index.
+int ScanMask(const TacSkinData& d, int si, const std::string& prop, bool texture) {
+  for (size_t i = 0; i < d.ma.size(); ++i)
+    if (d.ma[i].SkinIndex == si && d.ma[i].PropertyName == prop && (!texture || d.ma[i].ImgType == itisaTexture))
+      return static_cast<int>(i);
+  return -1;
+}
+int SectionNamed(const TacSkinData& d, const std::string& name) {
+  for (size_t i = 0; i < d.gd.size(); ++i)
+    if (!name.empty() && d.gd[i].ClassName == name) return static_cast<int>(i);
+  return -1;
+}
+int ScanChain(const TacSkinData& d, int si, const std::string& prop, bool texture) {
+  std::set<int> seen;
+  while (si >= 0 && si < static_cast<int>(d.gd.size()) && seen.insert(si).second) {
+    if (int i = ScanMask(d, si, prop, texture); i >= 0) return i;
+    const TsGeneralData& g = d.gd[static_cast<size_t>(si)];
+    if (g.ParentClass.empty() || g.ParentClass == g.ClassName) return -1;
+    si = SectionNamed(d, g.ParentClass);
+  }
+  return -1;
+}
+
+}  // namespace
+
+// The masks are found through an index by section; it must answer as the
+// scan of the list would, also after the list has grown or changed in place.
+TEST(SkinData, MaskLookupsAnswerAsAScanOfTheListAfterEveryChange) {
+  Loaded s;
+  TacSkinData& d = s.At(96);
+  std::mt19937 rng(3);
+  const char* const props[] = {"BORDERSMASK", "PATTERN", "GLYPHMASK", "HOTPATTERN"};
+  auto check = [&] {
+    for (int si = -1; si <= static_cast<int>(d.gd.size()); ++si)
+      for (const char* p : {"BORDERSMASK", "PATTERN", "GLYPHMASK", "HOTPATTERN", "NONE"}) {
+        SCOPED_TRACE(std::to_string(si) + "." + p);
+        bool valid = si >= 0 && si < static_cast<int>(d.gd.size());
+        std::string name = valid ? d.gd[static_cast<size_t>(si)].ClassName : "";
+        ASSERT_EQ(s.mgr.GetMaskIndex(si, p, &d), ScanChain(d, si, p, false));
+        ASSERT_EQ(s.mgr.GetTextureIndex(si, p, &d), ScanChain(d, si, p, true));
+        int own = valid ? ScanMask(d, si, p, false) : -1;
+        const std::string parent = valid ? d.gd[static_cast<size_t>(si)].ParentClass : "";
+        int viaParent = !valid || own >= 0 || parent.empty() || parent == name
+                            ? -1
+                            : ScanChain(d, SectionNamed(d, parent), p, false);
+        ASSERT_EQ(s.mgr.GetMaskIndex(si, name, p, &d), valid ? (own >= 0 ? own : viaParent) : -1);
+      }
+  };
+  for (int round = 0; round < 40; ++round) {
+    // Sections chained at random (loops, themselves, missing parents), masks
+    // spread over them and over indexes no section has.
+    d.gd.assign(12, TsGeneralData{});
+    for (size_t i = 0; i < d.gd.size(); ++i) {
+      d.gd[i].ClassName = "S" + std::to_string(i);
+      int p = static_cast<int>(rng() % 15);
+      d.gd[i].ParentClass = p < 13 ? "S" + std::to_string(p) : "";
+    }
+    d.ma.assign(rng() % 40, TsMaskData{});
+    for (TsMaskData& m : d.ma) {
+      m.SkinIndex = static_cast<int>(rng() % 16) - 2;
+      m.PropertyName = props[rng() % 4];
+      m.ImgType = rng() % 2 ? itisaTexture : itisaBorder;
+    }
+    d.ForgetMaskIndex();  // the list was replaced whole
+    ASSERT_NO_FATAL_FAILURE(check());
+    // A mask added at the end, then one moved to another section in place.
+    TsMaskData m;
+    m.SkinIndex = static_cast<int>(rng() % 12);
+    m.PropertyName = props[rng() % 4];
+    d.ma.push_back(m);
+    ASSERT_NO_FATAL_FAILURE(check());
+    if (!d.ma.empty()) {
+      d.ma[rng() % d.ma.size()].SkinIndex = static_cast<int>(rng() % 12);
+      d.ForgetMaskIndex();
+      ASSERT_NO_FATAL_FAILURE(check());
+    }
+  }
 }

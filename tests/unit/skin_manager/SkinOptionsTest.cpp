@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "sSkinOptions.h"
+#include <random>
+
 #include "sSkinOptions.h"
 
 using namespace cb;
@@ -205,4 +206,41 @@ TEST(SectionReader, VariantChoiceAtEveryDensity) {
   EXPECT_EQ(idx, 2);
   EXPECT_EQ(*r.ChooseVariant("GLOBALINFO", "ONLY150", 3, 250, idx), "mid");
   EXPECT_FALSE(r.ChooseVariant("GLOBALINFO", "NONE", 2, 144, idx));
+}
+
+// The one-walk reader of a section's keys answers as the reader that searches
+// each key: random sections with parent chains and loops, repeated, empty,
+// negative and malformed values.
+TEST(SectionReader, SectionValuesAnswerAsKeyByKeySearches) {
+  const char* const keys[] = {"STATES", "COLOR", "GLOW", "FLAG", "HOTCOLOR"};
+  const char* const values[] = {"", "1", "-1", "TRUE", "x7", "300", "0", "True", "2147483648", "12"};
+  const TacKeySlots slots{"STATES", "COLOR", "GLOW", "FLAG", "HOTCOLOR", "ABSENT"};
+  std::mt19937 rng(11);
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int s = 0; s < 6; ++s) {
+      text += "[S" + std::to_string(s) + "]\n";
+      if (rng() % 4) text += "PARENTCLASS=S" + std::to_string(rng() % 7) + "\n";  // S6 does not exist
+      for (int k = rng() % 7; k > 0; --k) text += std::string(keys[rng() % 5]) + "=" + values[rng() % 10] + "\n";
+    }
+    TacMemIni ini(text);
+    TacSectionReader r(ini);
+    for (int s = 0; s < 6; ++s) {
+      std::string section = "S" + std::to_string(s);
+      TacSectionValues v(r, section, slots);
+      for (int k = 0; k < 6; ++k) {
+        std::string key = k < 5 ? keys[k] : "ABSENT";
+        SCOPED_TRACE(text + section + "." + key);
+        EXPECT_EQ(v.ReadInt(k, 3, 255), r.ReadInt(section, key, 3, 255));
+        EXPECT_EQ(v.ReadInt(k, -1, 255), r.ReadInt(section, key, -1, 255));
+        EXPECT_EQ(v.ReadColor(k, 5), r.ReadColor(section, key, 5));
+        EXPECT_EQ(v.ReadFlag(k, true), r.ReadFlag(section, key, true));
+        auto found = r.Lookup(section, key);
+        ASSERT_EQ(v.Lookup(k) != nullptr, found.has_value());
+        if (found) {
+          EXPECT_EQ(*v.Lookup(k), *found);
+        }
+      }
+    }
+  }
 }

@@ -282,6 +282,43 @@ TEST(ShowMsg, YesNoGivesTheAnswerInformationGivesTrue) {
   }
 }
 
+// DLLs loaded on first use come from the system directory alone: the program
+// runs elevated, and a DLL of the same name beside it or in the current folder
+// must never be taken.
+TEST_F(TempEnv, SystemProcLoadsFromTheSystemDirectoryOnly) {
+  auto* size = SystemProc<decltype(GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");
+  ASSERT_NE(size, nullptr);
+  HMODULE m = nullptr;
+  ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                 reinterpret_cast<LPCWSTR>(size), &m));
+  wchar_t path[MAX_PATH], sys[MAX_PATH];
+  GetModuleFileNameW(m, path, MAX_PATH);
+  UINT n = GetSystemDirectoryW(sys, MAX_PATH);
+  EXPECT_EQ(_wcsnicmp(path, sys, n), 0) << path;
+  EXPECT_EQ(SystemProcAddress(L"version.dll", "NoSuchFunction"), nullptr);
+
+  // A module planted beside the program and in the current folder, which a
+  // plain load by name does take.
+  std::wstring self = SelfPath();
+  std::wstring besides = self.substr(0, self.find_last_of(L'\\') + 1) + L"cbplanted.dll";
+  std::wstring here = dir_ + L"\\cbplanted.dll";
+  ASSERT_TRUE(CopyFileW(self.c_str(), besides.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(self.c_str(), here.c_str(), FALSE));
+  wchar_t cwd[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, cwd);
+  SetCurrentDirectoryW(dir_.c_str());
+  HMODULE plain = LoadLibraryW(L"cbplanted.dll");
+  bool plantedLoads = plain != nullptr;
+  if (plain) FreeLibrary(plain);
+  if (plantedLoads) SystemProcAddress(L"cbplanted.dll", "main");
+  HMODULE stillThere = GetModuleHandleW(L"cbplanted.dll");
+  SetCurrentDirectoryW(cwd);
+  DeleteFileW(besides.c_str());
+  DeleteFileW(here.c_str());
+  if (!plantedLoads) GTEST_SKIP() << "a planted module does not load here at all";
+  EXPECT_EQ(stillThere, nullptr) << "the planted module was loaded";
+}
+
 TEST(AppVersion, ReadsOwnFileVersion) {
   EXPECT_EQ(GetAppVersion(2), L"1.0");
   EXPECT_EQ(GetAppVersion(3), L"1.0.0");
