@@ -70,12 +70,35 @@ void MakeCold(TForm1& F) {
   Pump();
 }
 
+// An unskinned window of the main window's size and place, painted by the
+// system alone (its class brush and Wine's own frame): what Wine spends on a
+// repaint and on pointer input where the program adds nothing.
+HWND PlainWindow(TForm1& F) {
+  WNDCLASSW C{};
+  C.lpfnWndProc = DefWindowProcW;
+  C.hInstance = GetModuleHandleW(nullptr);
+  C.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  C.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  C.lpszClassName = L"ClearbayBenchPlain";
+  RegisterClassW(&C);
+  RECT R;
+  GetWindowRect(F.WindowHandle(), &R);
+  HWND W = CreateWindowExW(WS_EX_TOPMOST, C.lpszClassName, L"plain", WS_POPUP | WS_CAPTION | WS_SYSMENU, R.left, R.top,
+                           R.right - R.left, R.bottom - R.top, nullptr, nullptr, C.hInstance, nullptr);
+  return W;
+}
+
 void PaintBench(TForm1& F) {
   const HWND Wnd = F.WindowHandle();
   RECT R;
   GetWindowRect(Wnd, &R);
   const int W = R.right - R.left, H = R.bottom - R.top;
-  std::vector<double> Cold, Warm, Client, Floor;
+  std::vector<double> Cold, Warm, Client, Floor, Plain, PlainClient;
+  const HWND PlainWnd = PlainWindow(F);
+  // Beside the main window, so that neither covers the other.
+  SetWindowPos(PlainWnd, nullptr, R.right + 8, R.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  Pump();
   // The floor: one 32-bit bitmap of the window's size copied onto it.
   BITMAPINFO BI{};
   BI.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -109,7 +132,16 @@ void PaintBench(TForm1& F) {
     GdiFlush();
     Floor.push_back(Now() - T0);
     ReleaseDC(Wnd, DC);
+    T0 = Now();
+    RedrawWindow(PlainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    GdiFlush();
+    Plain.push_back(Now() - T0);
+    T0 = Now();
+    RedrawWindow(PlainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    GdiFlush();
+    PlainClient.push_back(Now() - T0);
   }
+  DestroyWindow(PlainWnd);
   SelectObject(Mem, Old);
   DeleteDC(Mem);
   DeleteObject(Bmp);
@@ -118,6 +150,46 @@ void PaintBench(TForm1& F) {
               "window): median %.3f ms; ratio %.2f (target at most 4); again with warm caches %.2f ms (ratio %.2f)\n",
               W, H, C * 1e3, Fl * 1e3, C / Fl, Wm * 1e3, Wm / Fl);
   std::printf("  of which the client area alone from cold caches: median %.2f ms\n", Median(Client) * 1e3);
+  const double Pl = Median(Plain);
+  const double PlC = Median(PlainClient);
+  std::printf(
+      "  Wine's own repaint of an unskinned empty window of that size (RedrawWindow, class brush, Wine's "
+      "frame): median %.3f ms = %.1f times the bitmap copy, its client area alone %.3f ms = %.1f times; the "
+      "main window from cold caches is %.2f times this repaint, its client area %.2f times the plain one's\n",
+      Pl * 1e3, Pl / Fl, PlC * 1e3, PlC / Fl, C / Pl, Median(Client) / PlC);
+}
+
+// Where a warm paint's time goes: each part alone. The form's client area is
+// painted as the program paints it (its windowless children composed off the
+// screen, one copy to the window) and, for comparison, with each windowless
+// child painting through the window's own context, as it does when the form
+// has an OnPaint handler.
+void PaintParts(TForm1& F) {
+  const HWND Wnd = F.WindowHandle();
+  auto Time = [](auto&& Part) {
+    std::vector<double> V;
+    for (int Run = 0; Run < 60; ++Run) {
+      const double T0 = Now();
+      Part();
+      GdiFlush();
+      V.push_back(Now() - T0);
+    }
+    return Median(V) * 1e3;
+  };
+  // Without RDW_ALLCHILDREN the switch's windows are left out.
+  auto Client = [&] { RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); };
+  const double Frame = Time([&] { SendMessageW(Wnd, WM_NCPAINT, 1, 0); });
+  const double OnePass = Time(Client);
+  F.OnPaint = [](TObject*) {};
+  const double EachChild = Time(Client);
+  F.OnPaint = nullptr;
+  const HWND Switch = F.sSlider1->WindowHandle();
+  const double SwitchWnd = Time(
+      [&] { RedrawWindow(Switch, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW); });
+  std::printf(
+      "  parts of a warm paint (medians): frame %.3f ms; client area with its windowless children %.3f ms "
+      "(each child through the window's context instead: %.3f ms); the switch's two windows %.3f ms\n",
+      Frame, OnePass, EachChild, SwitchWnd);
 }
 
 void PointerBench(TForm1& F, bool Animated) {
@@ -187,6 +259,7 @@ int main() {
   }
   SetForegroundWindow(F->WindowHandle());
   PaintBench(*F);
+  PaintParts(*F);
   PointerBench(*F, true);
   PointerBench(*F, false);
   delete F;
