@@ -267,11 +267,20 @@ bool AnimStepGraphic(TsCommonData* D, int) {
   TacThreadedTimer& T = *D->AnimTimer();
   int V = 0;
   if (!Blend(T, *D, V)) return false;
-  if (TControl* C = D->OwnerControl()) {
+  TControl* C = D->OwnerControl();
+  if (C) {
     SendSkinCommand(C, SKC_SETUPDATING, 0, 0);
     SendSkinCommand(C, SKC_INVALIDATE);
   }
-  return Finish(T, *D, V);
+  const bool Reached = T.State == 1 ? V >= 255 : V <= 0;
+  if (Finish(T, *D, V)) return true;
+  // A fade turned round part way ends its steps short of the new look: the
+  // control then shows that look itself, or the last step would stay.
+  if (!Reached && C) {
+    T.State = -1;
+    SendSkinCommand(C, SKC_INVALIDATE);
+  }
+  return false;
 }
 
 bool AnimStepWindowed(TsCommonData* D, int) {

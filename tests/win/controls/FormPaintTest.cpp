@@ -74,6 +74,7 @@ struct TFormScene {
     Provider->UseGlobalColor = false;
     Provider->MakeSkinMenu = false;
     SendMessageW(F->Handle(), SKM_COMMAND, SkinCommand(SKC_SKINLOADED), reinterpret_cast<LPARAM>(M.get()));
+    MovePointer(2, 2);  // no button hot by the pointer's chance position
     F->Show();
     SetForegroundWindow(F->Handle());
     Pump(120);
@@ -121,6 +122,26 @@ TEST(FormPaint, TheWindowShowsWhatEachChildPaints) {
   }
   S.Repaint(nullptr);
   EXPECT_EQ(Differing(Shown(S.F->Handle(), S.W, S.H), Print(S.F->Handle(), S.W, S.H)), 0) << "repaint during fades";
+}
+
+// The pointer leaves while the hot look is still fading in: the fade back
+// starts part way and ends in fewer steps, and the window must end on the
+// rest look, not on the fade's last step.
+TEST(FormPaint, AFadeTurnedRoundEndsOnTheNewLook) {
+  TFormScene S;
+  S.Repaint(nullptr);
+  const std::vector<std::uint32_t> Rest = Shown(S.F->Handle(), S.W, S.H);
+  TsSpeedButton* B = S.Buttons[3];  // nothing lies over it
+  TsCommonData& SD = *B->SkinData();
+  B->Perform(CM_MOUSEENTER);
+  ASSERT_TRUE(SD.AnimTimer() && SD.AnimTimer()->Enabled());
+  SD.AnimTimer()->Tick();
+  SD.AnimTimer()->Tick();
+  B->Perform(CM_MOUSELEAVE);
+  for (int I = 0; I < 100 && SD.AnimTimer() && SD.AnimTimer()->Enabled(); ++I) SD.AnimTimer()->Tick();
+  ASSERT_TRUE(FadesSettled(SD));
+  EXPECT_EQ(B->CurrentState(), 0);
+  EXPECT_EQ(Differing(Shown(S.F->Handle(), S.W, S.H), Rest), 0) << "the fade's last step stayed on the screen";
 }
 
 }  // namespace
