@@ -70,12 +70,35 @@ void MakeCold(TForm1& F) {
   Pump();
 }
 
+// An unskinned window of the main window's size and place, painted by the
+// system alone (its class brush and Wine's own frame): what Wine spends on a
+// repaint and on pointer input where the program adds nothing.
+HWND PlainWindow(TForm1& F) {
+  WNDCLASSW C{};
+  C.lpfnWndProc = DefWindowProcW;
+  C.hInstance = GetModuleHandleW(nullptr);
+  C.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  C.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  C.lpszClassName = L"ClearbayBenchPlain";
+  RegisterClassW(&C);
+  RECT R;
+  GetWindowRect(F.WindowHandle(), &R);
+  HWND W = CreateWindowExW(WS_EX_TOPMOST, C.lpszClassName, L"plain", WS_POPUP | WS_CAPTION | WS_SYSMENU, R.left, R.top,
+                           R.right - R.left, R.bottom - R.top, nullptr, nullptr, C.hInstance, nullptr);
+  return W;
+}
+
 void PaintBench(TForm1& F) {
   const HWND Wnd = F.WindowHandle();
   RECT R;
   GetWindowRect(Wnd, &R);
   const int W = R.right - R.left, H = R.bottom - R.top;
-  std::vector<double> Cold, Warm, Client, Floor;
+  std::vector<double> Cold, Warm, Client, Floor, Plain, PlainClient;
+  const HWND PlainWnd = PlainWindow(F);
+  // Beside the main window, so that neither covers the other.
+  SetWindowPos(PlainWnd, nullptr, R.right + 8, R.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  Pump();
   // The floor: one 32-bit bitmap of the window's size copied onto it.
   BITMAPINFO BI{};
   BI.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -109,7 +132,16 @@ void PaintBench(TForm1& F) {
     GdiFlush();
     Floor.push_back(Now() - T0);
     ReleaseDC(Wnd, DC);
+    T0 = Now();
+    RedrawWindow(PlainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    GdiFlush();
+    Plain.push_back(Now() - T0);
+    T0 = Now();
+    RedrawWindow(PlainWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+    GdiFlush();
+    PlainClient.push_back(Now() - T0);
   }
+  DestroyWindow(PlainWnd);
   SelectObject(Mem, Old);
   DeleteDC(Mem);
   DeleteObject(Bmp);
@@ -118,11 +150,50 @@ void PaintBench(TForm1& F) {
               "window): median %.3f ms; ratio %.2f (target at most 4); again with warm caches %.2f ms (ratio %.2f)\n",
               W, H, C * 1e3, Fl * 1e3, C / Fl, Wm * 1e3, Wm / Fl);
   std::printf("  of which the client area alone from cold caches: median %.2f ms\n", Median(Client) * 1e3);
+  const double Pl = Median(Plain);
+  const double PlC = Median(PlainClient);
+  std::printf(
+      "  Wine's own repaint of an unskinned empty window of that size (RedrawWindow, class brush, Wine's "
+      "frame): median %.3f ms = %.1f times the bitmap copy, its client area alone %.3f ms = %.1f times; the "
+      "main window from cold caches is %.2f times this repaint, its client area %.2f times the plain one's\n",
+      Pl * 1e3, Pl / Fl, PlC * 1e3, PlC / Fl, C / Pl, Median(Client) / PlC);
 }
 
-void PointerBench(TForm1& F, bool Animated) {
-  F.sknmngr1->Effects()->SetAllowAnimation(Animated);
-  // The path runs through the middle of each button in turn, six moves per leg.
+// Where a warm paint's time goes: each part alone. The form's client area is
+// painted as the program paints it (its windowless children composed off the
+// screen, one copy to the window) and, for comparison, with each windowless
+// child painting through the window's own context, as it does when the form
+// has an OnPaint handler.
+void PaintParts(TForm1& F) {
+  const HWND Wnd = F.WindowHandle();
+  auto Time = [](auto&& Part) {
+    std::vector<double> V;
+    for (int Run = 0; Run < 60; ++Run) {
+      const double T0 = Now();
+      Part();
+      GdiFlush();
+      V.push_back(Now() - T0);
+    }
+    return Median(V) * 1e3;
+  };
+  // Without RDW_ALLCHILDREN the switch's windows are left out.
+  auto Client = [&] { RedrawWindow(Wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); };
+  const double Frame = Time([&] { SendMessageW(Wnd, WM_NCPAINT, 1, 0); });
+  const double OnePass = Time(Client);
+  F.OnPaint = [](TObject*) {};
+  const double EachChild = Time(Client);
+  F.OnPaint = nullptr;
+  const HWND Switch = F.sSlider1->WindowHandle();
+  const double SwitchWnd = Time(
+      [&] { RedrawWindow(Switch, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW); });
+  std::printf(
+      "  parts of a warm paint (medians): frame %.3f ms; client area with its windowless children %.3f ms "
+      "(each child through the window's context instead: %.3f ms); the switch's two windows %.3f ms\n",
+      Frame, OnePass, EachChild, SwitchWnd);
+}
+
+// The path runs through the middle of each button in turn, six moves per leg, twice.
+std::vector<POINT> SweepPath(TForm1& F) {
   std::vector<POINT> Path;
   std::vector<TsSpeedButton*> B = Buttons(F);
   auto Centre = [&](TsSpeedButton* S) {
@@ -136,20 +207,43 @@ void PointerBench(TForm1& F, bool Animated) {
       for (int K = 0; K < 6; ++K) Path.push_back({A.x + (Z.x - A.x) * K / 6, A.y + (Z.y - A.y) * K / 6});
       if (I + 2 == B.size()) Path.push_back(Z);
     }
-  std::vector<bool> SeenHot(B.size());
-  int HotAtOnceMax = 0, Fading = 0;
+  return Path;
+}
+
+struct TSweep {
+  double Wall = 0, Cpu = 0, Busy = 0;
+};
+
+// Moves the pointer along Path at 60 moves a second, handling messages in
+// between; AfterMove looks at the state after each move.
+template <class F>
+TSweep Sweep(const std::vector<POINT>& Path, F&& AfterMove) {
   const double Period = 1.0 / 60;
+  TSweep S;
   const double Cpu0 = ThreadSeconds(), Wall0 = Now();
-  double Busy = 0;
   for (size_t I = 0; I < Path.size(); ++I) {
     double T0 = Now();
     SetCursorPos(Path[I].x, Path[I].y);
-    Busy += Now() - T0;
+    S.Busy += Now() - T0;
     const double Due = Wall0 + Period * static_cast<double>(I + 1);
     for (double T = Now(); T < Due; T = Now()) {
       MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>((Due - T) * 1e3) + 1, QS_ALLINPUT);
-      Busy += Pump();
+      S.Busy += Pump();
     }
+    AfterMove();
+  }
+  S.Wall = Now() - Wall0;
+  S.Cpu = ThreadSeconds() - Cpu0;
+  return S;
+}
+
+void PointerBench(TForm1& F, bool Animated) {
+  F.sknmngr1->Effects()->SetAllowAnimation(Animated);
+  const std::vector<POINT> Path = SweepPath(F);
+  std::vector<TsSpeedButton*> B = Buttons(F);
+  std::vector<bool> SeenHot(B.size());
+  int HotAtOnceMax = 0, Fading = 0;
+  const TSweep S = Sweep(Path, [&] {
     int Hot = 0;
     bool AnyFade = false;
     for (size_t K = 0; K < B.size(); ++K) {
@@ -162,14 +256,36 @@ void PointerBench(TForm1& F, bool Animated) {
     }
     Fading += AnyFade;
     HotAtOnceMax = std::max(HotAtOnceMax, Hot);
-  }
-  const double Wall = Now() - Wall0, Cpu = ThreadSeconds() - Cpu0;
+  });
   F.sknmngr1->Effects()->SetAllowAnimation(true);
-  std::printf("%s: pointer across the %zu buttons, %zu moves at 60 a second over %.2f s: GUI thread processor time "
-              "%.1f ms = %.2f %% of wall time; busy handling messages %.1f ms = %.2f %% (target at most 5 %%); "
-              "buttons seen hot %d of %zu, at most %d hot at once; a fade running after %d of the moves\n",
-              Animated ? "with the fades" : "for comparison, the fades turned off", B.size(), Path.size(), Wall, Cpu * 1e3, Cpu / Wall * 100, Busy * 1e3, Busy / Wall * 100,
-              static_cast<int>(std::count(SeenHot.begin(), SeenHot.end(), true)), B.size(), HotAtOnceMax, Fading);
+  std::printf(
+      "%s: pointer across the %zu buttons, %zu moves at 60 a second over %.2f s: GUI thread processor time "
+      "%.1f ms = %.2f %% of wall time; busy handling messages %.1f ms = %.2f %% (target at most 5 %%); "
+      "buttons seen hot %d of %zu, at most %d hot at once; a fade running after %d of the moves\n",
+      Animated ? "with the fades" : "for comparison, the fades turned off", B.size(), Path.size(), S.Wall, S.Cpu * 1e3,
+      S.Cpu / S.Wall * 100, S.Busy * 1e3, S.Busy / S.Wall * 100,
+      static_cast<int>(std::count(SeenHot.begin(), SeenHot.end(), true)), B.size(), HotAtOnceMax, Fading);
+}
+
+// The same sweep over an unskinned empty window in the main window's place:
+// what Wine itself spends on the pointer's input.
+void PointerFloor(TForm1& F) {
+  const std::vector<POINT> Path = SweepPath(F);
+  const HWND Plain = PlainWindow(F);
+  ShowWindow(Plain, SW_SHOW);
+  SetForegroundWindow(Plain);
+  for (int I = 0; I < 10; ++I) {
+    Pump();
+    Sleep(10);
+  }
+  const TSweep S = Sweep(Path, [] {});
+  DestroyWindow(Plain);
+  Pump();
+  SetForegroundWindow(F.WindowHandle());
+  std::printf(
+      "floor: the same sweep over an unskinned empty window: GUI thread processor time %.1f ms = %.2f %% of "
+      "wall time; busy handling messages %.1f ms = %.2f %%\n",
+      S.Cpu * 1e3, S.Cpu / S.Wall * 100, S.Busy * 1e3, S.Busy / S.Wall * 100);
 }
 
 }  // namespace
@@ -187,8 +303,10 @@ int main() {
   }
   SetForegroundWindow(F->WindowHandle());
   PaintBench(*F);
+  PaintParts(*F);
   PointerBench(*F, true);
   PointerBench(*F, false);
+  PointerFloor(*F);
   delete F;
   return 0;
 }

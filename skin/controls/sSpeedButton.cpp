@@ -27,6 +27,7 @@ bool PointerInside(const TControl* C) {
 TsSpeedButton::TsSpeedButton(TComponent* AOwner) : TSpeedButton(AOwner) {
   FCommonData = std::make_unique<TsCommonData>(this, COC_TsSpeedButton);
   FCommonData->DefaultSection = L"SPEEDBUTTON";
+  FCommonData->ShownPicture = [this] { return ShownPicture(); };
   SetMargin(-1);
   FOldFlat = Flat();
   FOldLayout = Layout();
@@ -192,23 +193,24 @@ bool TsSpeedButton::PrepareCache() {
 
 void TsSpeedButton::Paint() {
   if (!Visible() || !Parent()) return;
-  TsCommonData& SD = *FCommonData;
-  if (!SD.Skinned()) {
+  if (!FCommonData->Skinned()) {
     TSpeedButton::Paint();
     return;
   }
-  if (Width() <= 0 || Height() <= 0) return;
-  HDC DC = Canvas()->Handle();
-  if (TacThreadedTimer* T = SD.AnimTimer(); T && T->State != -1) {
-    if (T->BmpOut && T->BmpOut->Width() == Width() && T->BmpOut->Height() == Height()) T->BmpOut->CopyTo(DC, 0, 0);
-    return;
-  }
+  if (TDibBitmap* P = ShownPicture()) P->CopyTo(Canvas()->Handle(), 0, 0);
+}
+
+TDibBitmap* TsSpeedButton::ShownPicture() {
+  TsCommonData& SD = *FCommonData;
+  if (!Visible() || !Parent() || !SD.Skinned() || Width() <= 0 || Height() <= 0) return nullptr;
+  if (TacThreadedTimer* T = SD.AnimTimer(); T && T->State != -1)
+    return T->BmpOut && T->BmpOut->Width() == Width() && T->BmpOut->Height() == Height() ? T->BmpOut.get() : nullptr;
   if (CurrentState() > 0 || Down() != FStoredDown || FPartlyVisible) SD.BGChanged = true;
   FStoredDown = Down();
   const TRect PC = Parent()->ClientRect();
   FPartlyVisible = Left() < 0 || Top() < 0 || Left() + Width() > PC.Width() || Top() + Height() > PC.Height();
-  if ((SD.BGChanged || FStdParent || !SD.CacheBmp() || SD.CacheBmp()->Empty()) && !PrepareCache()) return;
-  SD.CacheBmp()->CopyTo(DC, 0, 0);
+  if ((SD.BGChanged || FStdParent || !SD.CacheBmp() || SD.CacheBmp()->Empty()) && !PrepareCache()) return nullptr;
+  return SD.CacheBmp();
 }
 
 void TsSpeedButton::RepaintNow() {

@@ -24,6 +24,9 @@ public:
   bool PrepareCache();
   // Shows the cache (or the running fade's picture) without invalidating.
   void RepaintNow();
+  // The look shown now (the cache or the running fade's picture); nullptr
+  // when there is none to show.
+  TDibBitmap* ShownPicture();
   void Invalidate() override;
 
   bool WordWrap() const { return FWordWrap; }

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <vector>
 
 #include "sSkinManager.h"
 #include "ui/Forms.h"
@@ -17,6 +19,53 @@ bool gAnimationsSuppressed = false;
 namespace {
 
 // To nearest, ties to even, as the levels are specified.
+
+// Running animations of one interval step together on one clock: one timer
+// message a step for all of them, and no system timer set and killed for each
+// fade (under Wine each is a round trip to the server, as is each message).
+struct TAnimClock {
+  std::vector<TacThreadedTimer*> Running;
+  std::unique_ptr<TTimer> Timer;
+};
+
+std::map<unsigned, TAnimClock>& Clocks() {
+  static auto* C = new std::map<unsigned, TAnimClock>;  // timers may still stop while statics go at exit
+  return *C;
+}
+
+bool OnClock(const TacThreadedTimer* T) {
+  for (auto& [Interval, C] : Clocks())
+    if (std::find(C.Running.begin(), C.Running.end(), T) != C.Running.end()) return true;
+  return false;
+}
+
+void LeaveClock(TacThreadedTimer* T) {
+  for (auto& [Interval, C] : Clocks()) {
+    auto It = std::find(C.Running.begin(), C.Running.end(), T);
+    if (It == C.Running.end()) continue;
+    C.Running.erase(It);  // an idle clock stops at its next tick: a fade turned round keeps it going
+  }
+}
+
+void JoinClock(TacThreadedTimer* T, unsigned Interval) {
+  TAnimClock& C = Clocks()[Interval];
+  if (std::find(C.Running.begin(), C.Running.end(), T) != C.Running.end()) return;
+  LeaveClock(T);
+  C.Running.push_back(T);
+  if (!C.Timer) {
+    C.Timer = std::make_unique<TTimer>(nullptr);
+    C.Timer->SetEnabled(false);
+    C.Timer->SetInterval(Interval);
+    C.Timer->OnTimer = [&C](TObject*) {
+      if (C.Running.empty()) C.Timer->SetEnabled(false);
+      // A step may stop or free other animations: each is looked up again.
+      const std::vector<TacThreadedTimer*> Now = C.Running;
+      for (TacThreadedTimer* A : Now)
+        if (std::find(C.Running.begin(), C.Running.end(), A) != C.Running.end()) A->Tick();
+    };
+  }
+  C.Timer->SetEnabled(true);
+}
 
 }  // namespace
 
@@ -36,6 +85,7 @@ TacThreadedTimer* TacThreadedTimer::CreateOwned(TComponent* AOwner, bool ChangeE
 
 TacThreadedTimer::~TacThreadedTimer() {
   FEnabled = false;
+  LeaveClock(this);
   if (AnimData) AnimData->TimerGone(this);
   if (!Destroyed) {
     Destroyed = true;
@@ -49,11 +99,21 @@ TacThreadedTimer::~TacThreadedTimer() {
 
 void TacThreadedTimer::UpdateTimer() {
   if (!FTimer) return;
+  const bool Run = FInterval > 0 && FEnabled && (FOnTimer || AnimProc);
+  if (AnimProc && !FOnTimer) {
+    FTimer->SetEnabled(false);
+    if (Run)
+      JoinClock(this, FInterval);
+    else
+      LeaveClock(this);
+    return;
+  }
+  LeaveClock(this);
   FTimer->SetInterval(FInterval);
-  FTimer->SetEnabled(FInterval > 0 && FEnabled && (FOnTimer || AnimProc));
+  FTimer->SetEnabled(Run);
 }
 
-bool TacThreadedTimer::Running() const { return FTimer && FTimer->Enabled(); }
+bool TacThreadedTimer::Running() const { return FTimer && (FTimer->Enabled() || OnClock(this)); }
 
 void TacThreadedTimer::SetEnabled(bool V) {
   FEnabled = V;
@@ -207,11 +267,20 @@ bool AnimStepGraphic(TsCommonData* D, int) {
   TacThreadedTimer& T = *D->AnimTimer();
   int V = 0;
   if (!Blend(T, *D, V)) return false;
-  if (TControl* C = D->OwnerControl()) {
+  TControl* C = D->OwnerControl();
+  if (C) {
     SendSkinCommand(C, SKC_SETUPDATING, 0, 0);
     SendSkinCommand(C, SKC_INVALIDATE);
   }
-  return Finish(T, *D, V);
+  const bool Reached = T.State == 1 ? V >= 255 : V <= 0;
+  if (Finish(T, *D, V)) return true;
+  // A fade turned round part way ends its steps short of the new look: the
+  // control then shows that look itself, or the last step would stay.
+  if (!Reached && C) {
+    T.State = -1;
+    SendSkinCommand(C, SKC_INVALIDATE);
+  }
+  return false;
 }
 
 bool AnimStepWindowed(TsCommonData* D, int) {

@@ -52,6 +52,41 @@ int KindOfSection(std::uint8_t K, const std::wstring& OwnerClass, std::wstring& 
   return 1;
 }
 
+// The picture every buffered paint of the GUI thread composes in; it only grows.
+TDibBitmap& PaintBuffer() {
+  static TDibBitmap* B = new TDibBitmap;  // windows may still paint while statics go at exit
+  return *B;
+}
+bool gBuffering = false;
+
+// The windowless children of Parent over what Buf already holds, within R (client
+// coordinates, as in Buf). A child that shows one picture is copied pixel for
+// pixel; the others paint through the picture's context.
+void PaintChildrenInto(TDibBitmap& Buf, TWinControl* Parent, const RECT& R) {
+  HDC DC = Buf.Canvas();
+  for (int I = 0; I < Parent->ControlCount(); ++I) {
+    TControl* C = Parent->Controls(I);
+    if (dynamic_cast<TWinControl*>(C) || !C->Visible() || (C->ComponentState() & csDestroying)) continue;
+    const RECT B{C->Left(), C->Top(), C->Left() + C->Width(), C->Top() + C->Height()};
+    RECT X;
+    if (!IntersectRect(&X, &B, &R)) continue;
+    auto* CD = reinterpret_cast<TsCommonData*>(SendSkinCommand(C, SKC_GETCOMMONDATA));
+    TDibBitmap* Pic = CD && CD->ShownPicture ? CD->ShownPicture() : nullptr;
+    if (Pic && Pic->Width() == C->Width() && Pic->Height() == C->Height()) {
+      GdiFlush();
+      CopyPiece(Buf.Bmp(), BmpPoint(X.left, X.top), Pic->Bmp(),
+                BmpRect(X.left - B.left, X.top - B.top, X.right - B.left, X.bottom - B.top));
+      continue;
+    }
+    const int Saved = SaveDC(DC);
+    OffsetViewportOrgEx(DC, B.left, B.top, nullptr);
+    IntersectClipRect(DC, 0, 0, C->Width(), C->Height());
+    C->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+    RestoreDC(DC, Saved);
+  }
+  GdiFlush();
+}
+
 }  // namespace
 
 bool gHoverForStdKinds = false;
@@ -788,8 +823,58 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
   }
 }
 
+// A form's update area composed in one off-screen picture (its background, then
+// its windowless children) and copied to the window once. Under Wine each
+// trip of a child through the window's context costs far more than its
+// pixels: restoring a context's state selects its font again, and each font
+// selection reads the X resources anew.
+bool TsCommonData::PaintBuffered() {
+  auto* F = dynamic_cast<TCustomForm*>(FOwnerControl);
+  if (!F || COC != COC_TsSkinProvider || gBuffering || !F->HandleAllocated() || !Skinned() || F->OnPaint ||
+      (F->ComponentState() & csDestroying))
+    return false;
+  bool Windowless = false;
+  for (int I = 0; I < F->ControlCount() && !Windowless; ++I)
+    Windowless = !dynamic_cast<TWinControl*>(F->Controls(I)) && F->Controls(I)->Visible();
+  if (!Windowless) return false;
+  const HWND Wnd = F->WindowHandle();
+  RECT Client;
+  GetClientRect(Wnd, &Client);
+  TDibBitmap& Buf = PaintBuffer();
+  if ((Buf.Width() < Client.right || Buf.Height() < Client.bottom) &&
+      !Buf.SetSize(std::max(Buf.Width(), static_cast<int>(Client.right)),
+                   std::max(Buf.Height(), static_cast<int>(Client.bottom))))
+    return false;
+  HDC BDC = Buf.Canvas();
+  if (!BDC) return false;
+  PAINTSTRUCT PS{};
+  HDC DC = BeginPaint(Wnd, &PS);
+  struct TDone {
+    HWND Wnd;
+    PAINTSTRUCT& PS;
+    HDC BDC;
+    ~TDone() {
+      SelectClipRgn(BDC, nullptr);
+      gBuffering = false;
+      EndPaint(Wnd, &PS);
+    }
+  } Done{Wnd, PS, BDC};
+  gBuffering = true;
+  RECT R;
+  if (!DC || !IntersectRect(&R, &PS.rcPaint, &Client)) return true;
+  IntersectClipRect(BDC, R.left, R.top, R.right, R.bottom);
+  F->Perform(WM_ERASEBKGND, reinterpret_cast<WPARAM>(BDC), reinterpret_cast<LPARAM>(BDC));
+  PaintChildrenInto(Buf, F, R);
+  BitBlt(DC, R.left, R.top, R.right - R.left, R.bottom - R.top, BDC, R.left, R.top, SRCCOPY);
+  return true;
+}
+
 bool TsCommonData::HandleMessage(TMessage& M) {
   switch (M.Msg) {
+    case WM_PAINT:
+      if (M.WParam || !PaintBuffered()) return false;
+      M.Result = 0;
+      return true;
     case SKM_COMMAND: {
       bool Handled = false;
       LRESULT R = HandleCommand(M, Handled);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -127,6 +128,10 @@ public:
   bool HandleMessage(TMessage& Message);
 
   TDibBitmap* CacheBmp() { return FCacheBmp.get(); }
+  // Set by a windowless owner whose whole look is one picture of its size:
+  // what it shows now, for its parent to copy in place of a paint through a
+  // device context; nullptr when it has none to show.
+  std::function<TDibBitmap*()> ShownPicture;
   bool BGChanged = true;
   int SkinIndex_ = -1;
   bool FFocused = false, FUpdating = false, FMouseAbove = false, HalfVisible = false, Loading = true;
@@ -164,6 +169,7 @@ private:
   void MouseEnter();
   void MouseLeave();
   void ComputeBGType();
+  bool PaintBuffered();
 
   TControl* FOwnerControl;
   TsSkinManager* FSkinManager = nullptr;

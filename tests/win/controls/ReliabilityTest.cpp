@@ -1,10 +1,13 @@
-// Thousands of hover fades and switch toggles leave the process's GDI and
-// USER objects and its private memory where they were. The fades are stepped
-// by hand in place of the 12 ms clock; CB_RELIABILITY_FADES sets their number.
-// Wine answers GetGuiResources with 0, so the objects are counted directly.
+// Ten thousand hover fades and a thousand switch toggles leave the process's
+// GDI and USER objects and its private memory where they were. The fades are
+// stepped by hand in place of the 12 ms clock; CB_RELIABILITY_FADES sets their
+// number. The form is skinned as the program's are, so its repaints go through
+// the off-screen composition. Wine answers GetGuiResources with 0, so the
+// objects are counted directly.
 #include "ControlsFixture.h"
 
 #include "acSlider.h"
+#include "sSkinProvider.h"
 #include "sSpeedButton.h"
 #include "tests/support/ResourceCounts.h"
 
@@ -26,7 +29,7 @@ void RunOut(TsCommonData& SD) {
 
 TEST(Reliability, HoverFadesAndSwitchTogglesLeaveNothingBehind) {
   const char* Env = std::getenv("CB_RELIABILITY_FADES");
-  const int Fades = Env ? std::atoi(Env) : 2000;
+  const int Fades = Env ? std::atoi(Env) : 10000;
   TTestForm F(nullptr);
   std::vector<TsSpeedButton*> Buttons;
   for (int I = 0; I < 6; ++I) {
@@ -44,6 +47,8 @@ TEST(Reliability, HoverFadesAndSwitchTogglesLeaveNothingBehind) {
   S->SkinData()->Loaded();
   S->Thumb()->SkinData()->Loaded();
   auto M = MakeManager();
+  auto Provider = std::make_unique<TsSkinProvider>(&F);
+  SendMessageW(F.Handle(), SKM_COMMAND, SkinCommand(SKC_SKINLOADED), reinterpret_cast<LPARAM>(M.get()));
   F.Show();
   Pump(50);
   auto Cycle = [&](int N, int Toggles, bool Animated) {
@@ -53,6 +58,8 @@ TEST(Reliability, HoverFadesAndSwitchTogglesLeaveNothingBehind) {
       RunOut(*B->SkinData());
       B->Perform(CM_MOUSELEAVE);
       RunOut(*B->SkinData());
+      if (I % 40 == 0)
+        RedrawWindow(F.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     }
     M->Effects()->SetAllowAnimation(Animated);
     for (int I = 0; I < Toggles; ++I) S->Click();
@@ -73,6 +80,7 @@ TEST(Reliability, HoverFadesAndSwitchTogglesLeaveNothingBehind) {
          Before.User, After.User, static_cast<unsigned long long>(Before.Private / 1024),
          static_cast<unsigned long long>(After.Private / 1024));
   for (auto* B : Buttons) EXPECT_EQ(B->CurrentState(), 0);
+  Provider.reset();
 }
 
 }  // namespace
