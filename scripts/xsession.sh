@@ -8,10 +8,13 @@ if [ -z "$n" ]; then
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
   done
 fi
-Xvfb ":$n" -screen 0 ${CB_SCREEN:-1280x800x24} +extension Composite -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$n" -screen 0 ${CB_SCREEN:-1280x800x24} +extension Composite -noreset -nolisten tcp >/dev/null 2>&1 &
 xpid=$!
 for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
 export DISPLAY=":$n"
+# A desktop session always loads X resources; without any, Wine reads the
+# resource files again on every font selection, which no user's machine pays.
+xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "*customization: -color" 2>/dev/null || true
 xcompmgr >/dev/null 2>&1 &
 cpid=$!
 "$@"
