@@ -230,15 +230,16 @@ struct TTinySceneFixture : ::testing::Test {
   }
 };
 
-// A 32-bit picture of a window through WM_PRINT.
-inline std::vector<std::uint32_t> Print(HWND Wnd, int W, int H) {
+// A 32-bit picture, W x H, of what Draw puts into a memory DC; colour only.
+template <class TDraw>
+std::vector<std::uint32_t> Capture32(int W, int H, TDraw Draw) {
   BITMAPINFO BI{};
   BI.bmiHeader = {sizeof(BITMAPINFOHEADER), W, -H, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* Bits = nullptr;
   HDC DC = CreateCompatibleDC(nullptr);
   HBITMAP B = CreateDIBSection(DC, &BI, DIB_RGB_COLORS, &Bits, nullptr, 0);
   HGDIOBJ Old = SelectObject(DC, B);
-  SendMessageW(Wnd, WM_PRINT, reinterpret_cast<WPARAM>(DC), PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
+  Draw(DC);
   GdiFlush();
   std::vector<std::uint32_t> Out(static_cast<const std::uint32_t*>(Bits), static_cast<const std::uint32_t*>(Bits) + W * H);
   SelectObject(DC, Old);
@@ -246,6 +247,26 @@ inline std::vector<std::uint32_t> Print(HWND Wnd, int W, int H) {
   DeleteDC(DC);
   for (auto& P : Out) P &= 0xFFFFFF;
   return Out;
+}
+
+// A 32-bit picture of a window through WM_PRINT.
+inline std::vector<std::uint32_t> Print(HWND Wnd, int W, int H) {
+  return Capture32(W, H, [&](HDC DC) {
+    SendMessageW(Wnd, WM_PRINT, reinterpret_cast<WPARAM>(DC), PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
+  });
+}
+
+inline RECT WindowRect(HWND W) {
+  RECT R{};
+  GetWindowRect(W, &R);
+  return R;
+}
+
+inline RECT ClientOnScreen(HWND W) {
+  RECT C{};
+  GetClientRect(W, &C);
+  MapWindowPoints(W, nullptr, reinterpret_cast<POINT*>(&C), 2);
+  return C;
 }
 
 }  // namespace cb::test

@@ -14,23 +14,11 @@ using namespace cb::test;
 
 // The client area as the window shows it now.
 std::vector<std::uint32_t> Shown(HWND Wnd, int W, int H) {
-  BITMAPINFO BI{};
-  BI.bmiHeader = {sizeof(BITMAPINFOHEADER), W, -H, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* Bits = nullptr;
-  HDC Mem = CreateCompatibleDC(nullptr);
-  HBITMAP B = CreateDIBSection(Mem, &BI, DIB_RGB_COLORS, &Bits, nullptr, 0);
-  HGDIOBJ Old = SelectObject(Mem, B);
-  HDC DC = GetDC(Wnd);
-  BitBlt(Mem, 0, 0, W, H, DC, 0, 0, SRCCOPY);
-  ReleaseDC(Wnd, DC);
-  GdiFlush();
-  std::vector<std::uint32_t> Out(static_cast<const std::uint32_t*>(Bits),
-                                 static_cast<const std::uint32_t*>(Bits) + W * H);
-  SelectObject(Mem, Old);
-  DeleteObject(B);
-  DeleteDC(Mem);
-  for (auto& P : Out) P &= 0xFFFFFF;
-  return Out;
+  return Capture32(W, H, [&](HDC Mem) {
+    HDC DC = GetDC(Wnd);
+    BitBlt(Mem, 0, 0, W, H, DC, 0, 0, SRCCOPY);
+    ReleaseDC(Wnd, DC);
+  });
 }
 
 int Differing(const std::vector<std::uint32_t>& A, const std::vector<std::uint32_t>& B) {

@@ -20,19 +20,6 @@ int ThreadWindows() {
   return N;
 }
 
-RECT ClientOnScreen(HWND W) {
-  RECT C{};
-  GetClientRect(W, &C);
-  MapWindowPoints(W, nullptr, reinterpret_cast<POINT*>(&C), 2);
-  return C;
-}
-
-RECT WindowRect(HWND W) {
-  RECT R{};
-  GetWindowRect(W, &R);
-  return R;
-}
-
 // The skin's frame around the client area (border 4, title 30) and the shadow around that.
 void ExpectFramedBy(HWND Form, HWND Border) {
   const RECT C = ClientOnScreen(Form), B = WindowRect(Border);

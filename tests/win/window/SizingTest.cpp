@@ -17,19 +17,6 @@ namespace {
 using namespace cb;
 using namespace cb::test;
 
-RECT WindowRect(HWND W) {
-  RECT R{};
-  GetWindowRect(W, &R);
-  return R;
-}
-
-RECT ClientOnScreen(HWND W) {
-  RECT C{};
-  GetClientRect(W, &C);
-  MapWindowPoints(W, nullptr, reinterpret_cast<POINT*>(&C), 2);
-  return C;
-}
-
 // Bounds of a window's region (empty when it has none).
 RECT RegionBox(HWND W) {
   TacRgn R(0, 0, 0, 0);
