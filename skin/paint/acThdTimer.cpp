@@ -303,7 +303,15 @@ bool AnimStepWindowed(TsCommonData* D, int) {
       }
     }
   }
-  return Finish(T, *D, V);
+  const bool Reached = T.State == 1 ? V >= 255 : V <= 0;
+  if (Finish(T, *D, V)) return true;
+  // As for windowless controls: a fade turned round part way ends short of
+  // the new look, so the window paints that look itself.
+  if (!Reached && W && W->HandleAllocated()) {
+    T.State = -1;
+    InvalidateRect(W->WindowHandle(), nullptr, FALSE);
+  }
+  return false;
 }
 
 bool IsAnimationEnabled(TacAnimEvent Event, TacAnimatEvents ControlEvents, TsSkinManager* Manager) {

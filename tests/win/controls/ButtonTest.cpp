@@ -139,6 +139,41 @@ TEST(Button, TabDrawsTheFocusRectangleAroundTheCaptionAndSpaceClicks) {
   EXPECT_EQ(None.right - None.left, 0);
 }
 
+// What the button's window shows now.
+std::vector<std::uint32_t> OnScreen(TsButton* B) {
+  const int W = B->Width(), H = B->Height();
+  return Capture32(W, H, [&](HDC Mem) {
+    HDC DC = GetDC(B->Handle());
+    BitBlt(Mem, 0, 0, W, H, DC, 0, 0, SRCCOPY);
+    ReleaseDC(B->Handle(), DC);
+  });
+}
+
+// The pointer leaves while the hot look is still fading in: the fade back
+// starts part way and ends in fewer steps; the window must end on the rest
+// look, not on the fade's last step.
+TEST(Button, AFadeTurnedRoundEndsOnTheRestLook) {
+  TButtonScene S;
+  PointAt(&S.F, 300, 200);
+  Pump(30);
+  TsCommonData& SD = *S.Update->SkinData();
+  ASSERT_TRUE(PumpUntil([&] { return FadesSettled(SD); }));
+  const std::vector<std::uint32_t> Rest = OnScreen(S.Update);
+  S.Update->Perform(CM_MOUSEENTER);
+  ASSERT_TRUE(SD.AnimTimer() && SD.AnimTimer()->Enabled());
+  SD.AnimTimer()->Tick();
+  SD.AnimTimer()->Tick();
+  S.Update->Perform(CM_MOUSELEAVE);
+  for (int I = 0; I < 100 && SD.AnimTimer() && SD.AnimTimer()->Enabled(); ++I) SD.AnimTimer()->Tick();
+  ASSERT_TRUE(FadesSettled(SD));
+  Pump(30);
+  EXPECT_EQ(S.Update->CurrentState(), 0);
+  const std::vector<std::uint32_t> End = OnScreen(S.Update);
+  int Differing = 0;
+  for (size_t I = 0; I < Rest.size(); ++I) Differing += Rest[I] != End[I];
+  EXPECT_EQ(Differing, 0) << "the fade's last step stayed on the screen";
+}
+
 TEST(Button, ADefaultButtonIsPaintedHotWhenTheSectionHasThreeStates) {
   TButtonScene S;
   S.Ok->SetDefault(true);
