@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Start-up of Clearbay (update check answered "no network": no network at all
 # in a private namespace) against a minimal Win32 program, in the same run;
-# also against the same program importing Clearbay's system libraries, and
-# with Clearbay stripped of its debug information as it ships (mapping the
-# debug build's 36 MB file costs Wine a visible part of start-up); then the
+# also against the same program importing the system libraries Clearbay
+# imports at load time, and with Clearbay stripped as it ships (the test build
+# keeps its debug information in a file beside it, so the two should match); then the
 # stripped program's start-up step by step, from its own marks.
 # Usage: bench/startup/run.sh <win64 build dir> [runs]
 set -euo pipefail

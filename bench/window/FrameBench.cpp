@@ -3,7 +3,6 @@
 // Then the reliability figures: many openings and activations, and the skin
 // switched off and on, with windows, regions and private bytes before and after.
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -15,6 +14,7 @@
 #include "acSkinHook.h"
 #include "sSkinManager.h"
 #include "tests/support/MetroUIResource.h"
+#include "tests/support/ResourceCounts.h"
 #include "ui/FormStreaming.h"
 #include "ui/FormText.h"
 
@@ -90,23 +90,10 @@ double MoveStep(TForm& F, int I) {
   return Now() - T0;
 }
 
-SIZE_T PrivateBytes() {
-  PROCESS_MEMORY_COUNTERS_EX C{};
-  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&C), sizeof C);
-  return C.PrivateUsage;
-}
-
-int ThreadWindows() {
-  int N = 0;
-  EnumThreadWindows(
-      GetCurrentThreadId(), [](HWND, LPARAM P) -> BOOL { return ++*reinterpret_cast<int*>(P), TRUE; },
-      reinterpret_cast<LPARAM>(&N));
-  return N;
-}
-
 void Figures(const char* What) {
-  std::printf("  %-34s windows %4d  regions %ld  attached %zu  private %8zu KB\n", What, ThreadWindows(),
-              TacRgn::Alive(), AttachedWindows().size(), PrivateBytes() / 1024);
+  std::printf("  %-34s windows %4d  regions %ld  attached %zu  private %8llu KB\n", What, cb::test::ThreadWindows(),
+              TacRgn::Alive(), AttachedWindows().size(),
+              static_cast<unsigned long long>(cb::test::PrivateBytes() / 1024));
 }
 
 }  // namespace

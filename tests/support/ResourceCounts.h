@@ -42,6 +42,15 @@ inline int UserObjectCount() {
   return N;
 }
 
+// Windows of the calling thread, hidden ones included.
+inline int ThreadWindows() {
+  int N = 0;
+  EnumThreadWindows(
+      GetCurrentThreadId(), [](HWND, LPARAM P) -> BOOL { return ++*reinterpret_cast<int*>(P), TRUE; },
+      reinterpret_cast<LPARAM>(&N));
+  return N;
+}
+
 // Committed private memory, summed over the address space.
 inline std::uint64_t PrivateBytes() {
   std::uint64_t Sum = 0;

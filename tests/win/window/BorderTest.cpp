@@ -2,6 +2,7 @@
 // resizes, minimise and hiding, the pointer over its shadow, and the regions
 // it makes.
 #include "WindowFixture.h"
+#include "tests/support/ResourceCounts.h"
 
 #include "acRegion.h"
 #include "skin/paint/Shadows.h"
@@ -10,15 +11,6 @@ namespace {
 
 using namespace cb;
 using namespace cb::test;
-
-// Windows of this thread, hidden ones included.
-int ThreadWindows() {
-  int N = 0;
-  EnumThreadWindows(
-      GetCurrentThreadId(), [](HWND, LPARAM P) -> BOOL { return ++*reinterpret_cast<int*>(P), TRUE; },
-      reinterpret_cast<LPARAM>(&N));
-  return N;
-}
 
 // The skin's frame around the client area (border 4, title 30) and the shadow around that.
 void ExpectFramedBy(HWND Form, HWND Border) {
