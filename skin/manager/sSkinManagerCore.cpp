@@ -239,15 +239,10 @@ void TacSkinManagerCore::LoadCommonData() {
       try {
         TDecodedImage d = png ? DecodePng(data->data(), data->size()) : DecodeBmp(data->data(), data->size());
         auto bmp = std::make_unique<Bitmap32>(std::move(d.Bmp));
-        if (d.HasAlpha) {
-          for (int y = 0; y < bmp->Height(); ++y) {
-            uint32_t* line = bmp->Line(y);
-            for (int x = 0; x < bmp->Width(); ++x)
-              if (line[x] == 0xFFFF00FFu) line[x] = 0x00FF00FFu;
-          }
-        } else {
+        if (d.HasAlpha)
+          ClearOpaqueKey(*bmp);
+        else
           MakeKeyTransparent(*bmp);
-        }
         if (!bmp->Empty()) MasterBitmap = std::move(bmp);
       } catch (const std::exception&) {
         // No master image: masks that point into it are dropped.

@@ -101,6 +101,9 @@ void DrawDisabled(const Bitmap32& Bmp, unsigned Kinds, const std::function<std::
 // Images without alpha: opaque, except pixels of the key colour, which become
 // the fully transparent key pixel 0x00FF00FF.
 void MakeKeyTransparent(const Bitmap32& Bmp, std::uint32_t Key = clKeyColor);
+// Images with alpha: opaque key pixels (0xFFFF00FF) become the fully
+// transparent key pixel 0x00FF00FF; every other pixel stays.
+void ClearOpaqueKey(const Bitmap32& Bmp);
 // Colour channels multiplied by alpha (channel * alpha >> 8); 0x00FFFFFF
 // becomes 0. With LimitBright, pixels whose channels are all 245 or more are
 // limited to 244 afterwards.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "skin/paint/SkinColors.h"
 
 namespace {
@@ -405,6 +407,25 @@ TEST(Prepare, KeyTransparencyAndPremultiplication) {
   EXPECT_EQ(b.Pixel(1, 0), 0x00FF00FFu);
   EXPECT_EQ(b.Pixel(2, 0), 0xFF102030u);
 
+  // Rows of 11 (lanes of four and a tail) in a padded view, against the
+  // rule pixel by pixel; with alpha only the opaque key changes.
+  std::mt19937 rng(7);
+  const std::uint32_t kinds[] = {0x00FF00FFu, 0x7FFF00FFu, 0xFFFF00FFu, 0xFFFF00FEu, 0x00000000u, 0x80FF00FFu};
+  Bitmap32 whole(13, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 13; ++x) whole.SetPixel(x, y, rng() % 2 ? kinds[rng() % 6] : std::uint32_t(rng()));
+  const Bitmap32 keyed = whole.Clone(), cleared = whole.Clone();
+  MakeKeyTransparent(keyed.View(BmpRect(1, 0, 12, 4)));
+  ClearOpaqueKey(cleared.View(BmpRect(1, 0, 12, 4)));
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 13; ++x) {
+      const std::uint32_t v = whole.Pixel(x, y);
+      const bool inside = x >= 1 && x < 12;
+      const std::uint32_t key = (v & 0xFFFFFFu) == 0xFF00FFu ? 0x00FF00FFu : v | 0xFF000000u;
+      ASSERT_EQ(keyed.Pixel(x, y), inside ? key : v) << x << "," << y;
+      ASSERT_EQ(cleared.Pixel(x, y), inside && v == 0xFFFF00FFu ? 0x00FF00FFu : v) << x << "," << y;
+    }
+
   Bitmap32 p(3, 1);
   p.SetPixel(0, 0, 0x00FFFFFFu);
   p.SetPixel(1, 0, 0x80FF8040u);
@@ -423,7 +444,10 @@ TEST(Stretch, StretchNearestMatchesThePixelRuleWhenClipped) {
   Bitmap32 src(7, 5);
   for (int y = 0; y < 5; ++y)
     for (int x = 0; x < 7; ++x) src.SetPixel(x, y, 0xFF000000u | std::uint32_t(y * 16 + x));
-  const BmpRect dstRects[] = {{0, 0, 13, 9}, {-3, -2, 10, 6}, {4, 3, 20, 15}, {2, 1, 5, 3}};
+  // Whole-number enlargements (twice and three times across, clipped on
+  // either side) take a path of their own.
+  const BmpRect dstRects[] = {{0, 0, 13, 9}, {-3, -2, 10, 6}, {4, 3, 20, 15}, {2, 1, 5, 3},
+                              {-3, -1, 11, 9}, {1, 0, 15, 10}, {-4, 2, 17, 17}};
   const BmpRect srcRects[] = {{0, 0, 7, 5}, {-2, -1, 6, 4}, {3, 2, 9, 8}, {1, 1, 2, 2}};
   for (const BmpRect& dr : dstRects)
     for (const BmpRect& sr : srcRects) {
