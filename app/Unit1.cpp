@@ -59,6 +59,7 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner), FLink(std::make_shared<TWind
   RegisterMethod(L"N1Click", &TForm1::N1Click);
   RegisterSkinControlClasses();
   InitializeForm();
+  StartupMark("main form read");
   FLink->Wnd = Handle();
   if (sSlider1) {
     FLink->NoticesOn = sSlider1->SliderOn();
@@ -165,7 +166,11 @@ void TForm1::WndProc(TMessage& Message) {
     WMStringMessage(Message);
     return;
   }
+  // The showing itself (window, frame, activation) as a step of its own.
+  const bool showing = Message.Msg == CM_SHOWINGCHANGED && Message.WParam && !FPainted;
+  if (showing) StartupMark("show");
   inherited::WndProc(Message);
+  if (showing) StartupMark("shown");
   if (Message.Msg == WM_PAINT && !FPainted) {
     FPainted = true;
     StartupMark("first paint");
