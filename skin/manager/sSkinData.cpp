@@ -946,8 +946,11 @@ void TacSkinData::CheckShadows() {
       FormShadowSize = {std::max(0, m.WL - ExContentOffs), std::max(0, m.WT - ExContentOffs),
                         std::max(0, m.WR - ExContentOffs), std::max(0, m.WB - ExContentOffs)};
   } else {
-    ShdaTemplate = std::make_unique<Bitmap32>(GetActiveShadow().Clone());
-    ShdiTemplate = std::make_unique<Bitmap32>(GetPassiveShadow().Clone());
+    // The templates are the computed shadows; rsta and rsti stay to be made on first use.
+    auto [active, passive] =
+        MakeWindowShadows(WndShadowColorA, WndShadowColorN, WndShadowRadius, WndShadowOffset, WndShadowSize);
+    ShdaTemplate = std::make_unique<Bitmap32>(std::move(active));
+    ShdiTemplate = std::make_unique<Bitmap32>(std::move(passive));
     FormShadowSize = {WndShadowSize, std::max(0, WndShadowSize - WndShadowOffset), WndShadowSize,
                       std::max(0, WndShadowSize + WndShadowOffset)};
   }

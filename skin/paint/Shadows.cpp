@@ -17,12 +17,22 @@ int CoreCoord(int v, int r, int s) {
 
 }  // namespace
 
-Bitmap32 MakeWindowShadow(std::uint32_t Color, int Radius, int Offset, int Size) {
+namespace {
+
+// The window shadows of several colours at once: the opacity of a pixel is
+// worked out once for all of them (a skin's active and inactive shadows differ
+// in colour alone).
+void MakeShadows(const std::uint32_t* Colors, Bitmap32* Out, int Count, int Radius, int Offset, int Size) {
   const int r = std::clamp(Radius, 0, 1024), o = std::clamp(Offset, 0, 1024), s = std::clamp(Size, 0, 1024);
   const int w = 2 * r + 2 * s + 1;
-  Bitmap32 bmp(w, w + o);
-  const std::uint32_t opacity = Color >> 24;
-  const std::uint32_t rgb = SwapRB(Color) & 0xFFFFFFu;  // pixel order
+  std::uint32_t opacity[2], rgb[2];
+  for (int k = 0; k < Count; ++k) {
+    // Every row below the offset is written in full; the offset rows are clear.
+    Out[k] = Bitmap32::Uninitialized(w, w + o);
+    for (int y = 0; y < o; ++y) std::memset(Out[k].Line(y), 0, std::size_t(w) * 4);
+    opacity[k] = Colors[k] >> 24;
+    rgb[k] = SwapRB(Colors[k]) & 0xFFFFFFu;  // pixel order
+  }
   // Opacity of a core pixel by its distance from the centre (R, R).
   auto level = [r](int cx, int cy) -> int {
     const double dx = cx - r, dy = cy - r;
@@ -37,24 +47,44 @@ Bitmap32 MakeWindowShadow(std::uint32_t Color, int Radius, int Offset, int Size)
   // the distance is symmetric, so the far half mirrors the near one. The
   // square roots are taken over a quarter of the core alone.
   for (int y = 0; y < w; ++y) {
-    std::uint32_t* line = bmp.Line(y + o);
     if (y > r) {
-      std::memcpy(line, bmp.Line((y <= r + 2 * s ? r : w - 1 - y) + o), std::size_t(w) * 4);
+      for (int k = 0; k < Count; ++k)
+        std::memcpy(Out[k].Line(y + o), Out[k].Line((y <= r + 2 * s ? r : w - 1 - y) + o), std::size_t(w) * 4);
       continue;
     }
     const int cy = CoreCoord(y, r, s);
     for (int x = 0; x < w; ++x) {
-      if (x > r) {
-        line[x] = line[x <= r + 2 * s ? r : w - 1 - x];
-        continue;
+      const int from = x <= r ? -1 : x <= r + 2 * s ? r : w - 1 - x;
+      const int lv = from < 0 ? level(CoreCoord(x, r, s), cy) : 0;
+      for (int k = 0; k < Count; ++k) {
+        std::uint32_t* line = Out[k].Line(y + o);
+        if (from >= 0) {
+          line[x] = line[from];
+          continue;
+        }
+        const std::uint32_t a = (opacity[k] * std::uint32_t(lv)) >> 8;
+        std::uint32_t px = a << 24;
+        for (int sh = 0; sh < 24; sh += 8) px |= ((((rgb[k] >> sh) & 0xFF) * a) >> 8) << sh;
+        line[x] = px;
       }
-      const std::uint32_t a = (opacity * std::uint32_t(level(CoreCoord(x, r, s), cy))) >> 8;
-      std::uint32_t px = a << 24;
-      for (int sh = 0; sh < 24; sh += 8) px |= ((((rgb >> sh) & 0xFF) * a) >> 8) << sh;
-      line[x] = px;
     }
   }
+}
+
+}  // namespace
+
+Bitmap32 MakeWindowShadow(std::uint32_t Color, int Radius, int Offset, int Size) {
+  Bitmap32 bmp;
+  MakeShadows(&Color, &bmp, 1, Radius, Offset, Size);
   return bmp;
+}
+
+std::pair<Bitmap32, Bitmap32> MakeWindowShadows(std::uint32_t Color1, std::uint32_t Color2, int Radius, int Offset,
+                                                int Size) {
+  const std::uint32_t colors[2] = {Color1, Color2};
+  Bitmap32 out[2];
+  MakeShadows(colors, out, 2, Radius, Offset, Size);
+  return {std::move(out[0]), std::move(out[1])};
 }
 
 BmpRect WindowShadowMargins(int Offset, int Size) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "skin/paint/Bitmap32.h"
 
@@ -13,6 +14,10 @@
 // edge pixels and the shape starts O rows below the top. Color carries the
 // opacity in its top byte (0x99000000). Negative values count as 0.
 Bitmap32 MakeWindowShadow(std::uint32_t Color, int Radius, int Offset, int Size);
+// Two window shadows that differ in colour alone (a skin's active and
+// inactive ones), each as MakeWindowShadow makes it.
+std::pair<Bitmap32, Bitmap32> MakeWindowShadows(std::uint32_t Color1, std::uint32_t Color2, int Radius, int Offset,
+                                                int Size);
 
 // Margins of the window shadow template around a window: S, max(0, S - O),
 // S, max(0, S + O).

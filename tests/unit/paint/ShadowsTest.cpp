@@ -62,6 +62,25 @@ TEST(WindowShadow, EveryPixelFollowsItsCoreCoordinates) {
     }
 }
 
+// The pair made at once is, bit for bit, the two made one by one.
+TEST(WindowShadow, PairEqualsTwoSingleShadows) {
+  const int params[][3] = {{17, 2, 13}, {6, 0, 4}, {0, 3, 2}, {34, 4, 26}};
+  for (const auto& p : params) {
+    const auto [a, n] = MakeWindowShadows(0x99000000u, 0x44336699u, p[0], p[1], p[2]);
+    const Bitmap32 wantA = MakeWindowShadow(0x99000000u, p[0], p[1], p[2]);
+    const Bitmap32 wantN = MakeWindowShadow(0x44336699u, p[0], p[1], p[2]);
+    ASSERT_EQ(a.Width(), wantA.Width());
+    ASSERT_EQ(a.Height(), wantA.Height());
+    ASSERT_EQ(n.Width(), wantN.Width());
+    ASSERT_EQ(n.Height(), wantN.Height());
+    for (int y = 0; y < a.Height(); ++y)
+      for (int x = 0; x < a.Width(); ++x) {
+        ASSERT_EQ(a.Pixel(x, y), wantA.Pixel(x, y)) << p[0] << " " << x << "," << y;
+        ASSERT_EQ(n.Pixel(x, y), wantN.Pixel(x, y)) << p[0] << " " << x << "," << y;
+      }
+  }
+}
+
 TEST(WindowShadow, ZeroRadiusIsAHardRectangle) {
   const Bitmap32 img = MakeWindowShadow(0xFF000000u, 0, 1, 2);
   EXPECT_EQ(img.Width(), 5);
