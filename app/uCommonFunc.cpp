@@ -352,16 +352,12 @@ bool IsNetConnected() {
   return check && check(kConnectivityUrl, FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
 }
 
-namespace {
-DWORD WINAPI LoadUpdateLibraries(void*) {
-  SystemProcAddress(L"wininet.dll", "InternetCheckConnectionW");
-  return 0;
-}
-}  // namespace
-
 bool WarmUpdateLibraries() {
-  HANDLE thread =
-      CreateThread(nullptr, 64 * 1024, LoadUpdateLibraries, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+  auto load = [](void*) -> DWORD {
+    SystemProcAddress(L"wininet.dll", "InternetCheckConnectionW");
+    return 0;
+  };
+  HANDLE thread = CreateThread(nullptr, 64 * 1024, load, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
   if (!thread) return false;
   CloseHandle(thread);
   return true;
