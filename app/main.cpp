@@ -16,8 +16,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Application->Initialize();
   ShowVersionBannerIfAsked(CommandLineParameters());
   StartupMark("initialized");
-  // Loaded while the windows are built; the check in the main window's OnShow stays as it is.
-  WarmUpdateLibraries();
   StdCharList();  // the icon font registered and the standard symbols drawn before any window
   Application->SetMainFormOnTaskBar(true);
   InstallFormSkinning();  // every form is framed by the skin as its window is made

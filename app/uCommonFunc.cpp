@@ -352,17 +352,6 @@ bool IsNetConnected() {
   return check && check(kConnectivityUrl, FLAG_ICC_FORCE_CONNECTION, 0) != FALSE;
 }
 
-bool WarmUpdateLibraries() {
-  auto load = [](void*) -> DWORD {
-    SystemProcAddress(L"wininet.dll", "InternetCheckConnectionW");
-    return 0;
-  };
-  HANDLE thread = CreateThread(nullptr, 64 * 1024, load, nullptr, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
-  if (!thread) return false;
-  CloseHandle(thread);
-  return true;
-}
-
 bool DownloadFile(const std::wstring& Url, const std::wstring& FileName) {
   static auto* const forget = SystemProc<decltype(DeleteUrlCacheEntryW)>(L"wininet.dll", "DeleteUrlCacheEntryW");
   static auto* const download = SystemProc<decltype(URLDownloadToFileW)>(L"urlmon.dll", "URLDownloadToFileW");

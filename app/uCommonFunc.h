@@ -118,12 +118,5 @@ std::vector<std::wstring> CommandLineParameters();
 std::wstring GetAppVersion(int VerLen);
 bool IsNetConnected();
 bool DownloadFile(const std::wstring& Url, const std::wstring& FileName);
-// Starts loading the connectivity test's library (with the shell libraries it
-// brings) on a short worker thread, from the system directory as
-// SystemProcAddress does, so that the update check, still run on the GUI
-// thread when the main window is shown, finds it loaded. The thread only loads
-// it: it makes no window and runs no part of the check. False when no thread
-// could be started (the check then loads the library itself).
-bool WarmUpdateLibraries();
 
 }  // namespace cb

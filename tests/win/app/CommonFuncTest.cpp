@@ -319,25 +319,6 @@ TEST_F(TempEnv, SystemProcLoadsFromTheSystemDirectoryOnly) {
   EXPECT_EQ(stillThere, nullptr) << "the planted module was loaded";
 }
 
-// The warm-up before the update check loads the connectivity test's library
-// on a thread of its own, from the system directory; the check then finds it.
-TEST(UpdateLibraries, WarmedOnAWorkerFromTheSystemDirectory) {
-  if (GetModuleHandleW(L"wininet.dll")) GTEST_SKIP() << "the library was loaded before the test";
-  ASSERT_TRUE(WarmUpdateLibraries());
-  HMODULE m = nullptr;
-  for (int i = 0; i < 1000 && !m; ++i) {
-    m = GetModuleHandleW(L"wininet.dll");
-    if (!m) Sleep(10);
-  }
-  ASSERT_NE(m, nullptr) << "the library was not loaded";
-  wchar_t path[MAX_PATH], sys[MAX_PATH];
-  GetModuleFileNameW(m, path, MAX_PATH);
-  UINT n = GetSystemDirectoryW(sys, MAX_PATH);
-  EXPECT_EQ(_wcsnicmp(path, sys, n), 0) << path;
-  EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(m, "InternetCheckConnectionW")),
-            SystemProcAddress(L"wininet.dll", "InternetCheckConnectionW"));
-}
-
 TEST(AppVersion, ReadsOwnFileVersion) {
   EXPECT_EQ(GetAppVersion(2), L"1.0");
   EXPECT_EQ(GetAppVersion(3), L"1.0.0");
