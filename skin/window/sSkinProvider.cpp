@@ -153,7 +153,7 @@ void TsSkinProvider::PrepareForm() {
   if (UseGlobalColor && !FCommonData->GetCustomColor()) Form->SetColor(static_cast<TColor>(M->GetGlobalColor()));
   if (HWND W = Wnd(); W && M->Brush(0))
     SetClassLongPtrW(W, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(M->Brush(0)));
-  FCommonData->BGChanged = true;
+  FrameChanged();
   RgnChanged = true;
   MetricsChanged();
 }
@@ -528,11 +528,95 @@ bool TsSkinProvider::PaintAll() {
   }
   for (TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp}) DrawButton(Bmp, *B, false);
   FCommonData->BGChanged = false;
-  FImageState = State;
   FImageSize = SIZE{FM.FormW, FM.FormH};
+  FImageActive = FormActive ? 1 : 0;
+  FImageKey = ImageKey();
+  FStaleByActivation = false;
   ++ImageSerial;
   FInPaint = false;
   return true;
+}
+
+TsSkinProvider::TacImageKey TsSkinProvider::ImageKey() {
+  TacImageKey K;
+  const TacFrameMetrics FM = Metrics();
+  K.Width = FM.Width;
+  K.Height = FM.Height;
+  K.Skin = Data();
+  K.Caption = Form->Caption();
+  if (TsSkinManager* M = Manager()) K.FontName = M->CurrentFontName();
+  K.Charset = static_cast<int>(Form->Font()->Charset());
+  HWND W = Wnd();
+  K.Style = W ? GetWindowLongW(W, GWL_STYLE) & ~(WS_VISIBLE | WS_DISABLED) : 0;
+  K.Zoomed = W && IsZoomed(W);
+  unsigned Bit = 1;
+  for (const TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp}) {
+    K.Buttons |= (B->Visible ? Bit : 0) | (ButtonEnabled(*B) ? Bit << 1 : 0);
+    Bit <<= 2;
+  }
+  K.Gen = FFrameGen;
+  return K;
+}
+
+void TsSkinProvider::FrameChanged() {
+  if (FCommonData) FCommonData->BGChanged = true;
+  FStaleByActivation = false;
+  ++FFrameGen;
+  FKept.Active = -1;
+}
+
+namespace {
+
+void SwapPixels(Bitmap32& A, Bitmap32& B) {
+  for (int Y = 0; Y < A.Height(); ++Y) std::swap_ranges(A.Line(Y), A.Line(Y) + A.Width(), B.Line(Y));
+}
+
+bool SameSize(const Bitmap32& A, const Bitmap32& B) { return A.Width() == B.Width() && A.Height() == B.Height(); }
+
+}  // namespace
+
+void TsSkinProvider::ActivationChanged() {
+  // The two activation states differ in the shadow, the title and the
+  // buttons' dimming only; a form switched back and forth (every dialog
+  // opened from it) shows one of two pictures that are built once.
+  TDibBitmap* Cache = FCommonData->CacheBmp();
+  const int Want = FormActive ? 1 : 0;
+  const bool Built = Cache && !Cache->Empty() && FImageActive >= 0 &&
+                     (!FCommonData->BGChanged || FStaleByActivation) && FImageSize.cx > 0;
+  const TacImageKey Key = Built ? ImageKey() : TacImageKey{};
+  const bool Current = Built && Key == FImageKey;
+  if (Current && FImageActive == Want) {
+    // Back to the state the image was built for before it was rebuilt.
+    FCommonData->BGChanged = false;
+    FStaleByActivation = false;
+    return;
+  }
+  const bool Swap = Current && FKept.Active == Want && FKept.Key == Key && SameSize(FKept.Image, Cache->Bmp()) &&
+                    SameSize(FKept.Strip, TempBmp->Bmp());
+  if (Swap) {
+    SwapPixels(FKept.Image, Cache->Bmp());
+    SwapPixels(FKept.Strip, TempBmp->Bmp());
+    std::swap(FKept.StripLeft, TempBmpLeft);
+    std::swap(FKept.StripTop, TempBmpTop);
+    FKept.Active = FImageActive;
+    FImageActive = Want;
+    // The buttons as they are now, not as they were when the picture was kept.
+    for (TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp}) DrawButton(Cache->Bmp(), *B, true);
+    ++ImageSerial;
+    FCommonData->BGChanged = false;
+    FStaleByActivation = false;
+    return;
+  }
+  if (Current) {
+    FKept.Image = Cache->Bmp().Clone();
+    FKept.Strip = TempBmp->Empty() ? Bitmap32() : TempBmp->Bmp().Clone();
+    FKept.StripLeft = TempBmpLeft;
+    FKept.StripTop = TempBmpTop;
+    FKept.Active = FImageActive;
+    FKept.Key = Key;
+  }
+  FCommonData->BGChanged = true;
+  FStaleByActivation = true;
 }
 
 // ---------------------------------------------------------------------------
@@ -841,7 +925,7 @@ void TsSkinProvider::ReleaseAt(POINT Image) {
     Pressed->cpState = 0;
     CurrentHT = 0;
     DoCommand(IsIconic(W) && Form != Application->MainForm() ? SC_RESTORE : SC_MINIMIZE);
-    FCommonData->BGChanged = true;
+    FrameChanged();
   } else if (Pressed == &ButtonMax) {
     Pressed->cpState = 0;
     DoCommand(IsZoomed(W) ? SC_RESTORE : SC_MAXIMIZE);
@@ -977,7 +1061,6 @@ bool TsSkinProvider::HandleCommand(TMessage& M, const TWindowHookNext& Next) {
     case SKC_REFRESH:
       Next(M);
       PrepareForm();
-      FCommonData->BGChanged = true;
       BroadcastSkinCommand(Form, CommandOf(M.WParam), M.LParam, CommandArg(M.WParam));
       ShowImage();
       if (Wnd()) InvalidateRect(Wnd(), nullptr, TRUE);
@@ -992,6 +1075,7 @@ bool TsSkinProvider::HandleCommand(TMessage& M, const TWindowHookNext& Next) {
     case SKC_STOPANIM:
     case SKC_FONTCHANGED:
       Next(M);
+      if (CommandOf(M.WParam) == SKC_FONTCHANGED) FrameChanged();
       BroadcastSkinCommand(Form, CommandOf(M.WParam), M.LParam, CommandArg(M.WParam));
       return true;
     case SKC_PREPARECACHE: PaintAll(); return true;
@@ -1041,7 +1125,7 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       const bool Active = M.WParam != 0;
       if (Active != FormActive) {
         FormActive = Active;
-        FCommonData->BGChanged = true;
+        ActivationChanged();
       }
       ShowImage();
       // True: the activation may change; the system paints no frame of its own.
@@ -1056,12 +1140,12 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
     case WM_SETICON:
       Next(M);
       FIconOf = nullptr;
-      FCommonData->BGChanged = true;
+      FrameChanged();
       ShowImage();
       return;
     case WM_SETTEXT:
       Next(M);
-      FCommonData->BGChanged = true;
+      FrameChanged();
       ShowImage();
       return;
     case WM_MOVE:
@@ -1083,7 +1167,7 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       if (M.WParam && ExtendedBorders()) UpdateRegion();
       return;
     case WM_DPICHANGED:
-      FCommonData->BGChanged = true;
+      FrameChanged();
       RgnChanged = true;
       break;
     case WM_WINDOWPOSCHANGING:
@@ -1096,7 +1180,7 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       GetWindowRect(Wnd(), &WR);
       const SIZE Now{WR.right - WR.left, WR.bottom - WR.top};
       // Only a new size needs a new image and region; moves keep them.
-      if (Now.cx != FImageSize.cx || Now.cy != FImageSize.cy) FCommonData->BGChanged = true;
+      if (Now.cx != FImageSize.cx || Now.cy != FImageSize.cy) FrameChanged();
       if (Now.cx != FRgnSize.cx || Now.cy != FRgnSize.cy) RgnChanged = true;
       if (ExtendedBorders())
         UpdateExBorders();

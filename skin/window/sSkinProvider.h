@@ -166,6 +166,25 @@ private:
   TacSkinData* Data();
   TsSkinManager* Manager() const;
 
+  // Everything the frame image shows besides the activation state.
+  struct TacImageKey {
+    int Width = 0, Height = 0;
+    const TacSkinData* Skin = nullptr;
+    std::wstring Caption, FontName;
+    int Charset = 0;
+    LONG Style = 0;
+    bool Zoomed = false;
+    unsigned Buttons = 0;  // visible and enabled, two bits a button
+    unsigned Gen = 0;
+    bool operator==(const TacImageKey&) const = default;
+  };
+  TacImageKey ImageKey();
+  // Something the image shows changed: it is built again, and the picture
+  // kept for the other activation state is dropped.
+  void FrameChanged();
+  // The form was activated or deactivated: the image of that state is
+  // swapped in when it is kept and still shows the form as it is.
+  void ActivationChanged();
   void FreeCaptionFont();
   void Snap(WINDOWPOS& WP);
   void DrawIconPicture(Bitmap32& Bmp, HICON Icon, int S);
@@ -173,7 +192,19 @@ private:
   // through messages the provider sees; those drop the cached metrics.
   void MetricsChanged() { FMetricsValid = false; }
 
-  int FImageState = -1;   // activation state the image was built for
+  // The activation the image was built for (-1 none), and what it shows.
+  int FImageActive = -1;
+  TacImageKey FImageKey;
+  // The image is stale only because the activation changed since.
+  bool FStaleByActivation = false;
+  unsigned FFrameGen = 0;
+  // The image and button strip of the other activation state.
+  struct TacKeptImage {
+    int Active = -1;  // none kept
+    TacImageKey Key;
+    Bitmap32 Image, Strip;
+    int StripLeft = 0, StripTop = 0;
+  } FKept;
   SIZE FImageSize{0, 0};  // form size the image was built for
   SIZE FRgnSize{0, 0};    // form size the region was made for
   TacFrameMetrics FMetrics;
