@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sSkinData.h"
 #include "skin/paint/DibBitmap.h"
@@ -186,6 +187,9 @@ private:
   // swapped in when it is kept and still shows the form as it is.
   void ActivationChanged();
   void FreeCaptionFont();
+  // The pixels of the border masks' corners that let the desktop show, as
+  // rows of the window; the region without extended borders leaves them out.
+  std::vector<BmpRect> CornerHoles(const TacFrameMetrics& FM, int State);
   void Snap(WINDOWPOS& WP);
   void DrawIconPicture(Bitmap32& Bmp, HICON Icon, int S);
   // Everything the geometry depends on besides the window's size changes
@@ -197,6 +201,8 @@ private:
   TacImageKey FImageKey;
   // The image is stale only because the activation changed since.
   bool FStaleByActivation = false;
+  // The corner holes of the image now shown (see CornerHoles).
+  std::vector<BmpRect> FHoles;
   unsigned FFrameGen = 0;
   // The image and button strip of the other activation state.
   struct TacKeptImage {
@@ -204,6 +210,7 @@ private:
     TacImageKey Key;
     Bitmap32 Image, Strip;
     int StripLeft = 0, StripTop = 0;
+    std::vector<BmpRect> Holes;
   } FKept;
   SIZE FImageSize{0, 0};  // form size the image was built for
   SIZE FRgnSize{0, 0};    // form size the region was made for
