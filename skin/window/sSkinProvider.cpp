@@ -415,6 +415,7 @@ void TsSkinProvider::DrawButton(Bitmap32& Bmp, TsCaptionButton& Btn, bool FromSt
   const int Level = Btn.cpTimer ? Btn.cpTimer->Level : -1;
   const int State = Btn.cpTimer ? 0 : Btn.cpState;
   const bool Dim = (!FormActive || !Btn.Enabled) && State == 0;
+  Btn.DrawnState = Btn.cpTimer ? -1 : Btn.cpState;
   if (Level <= 0 || Btn.cpState == 2) {
     DrawCornerImage(Bmp, BmpPoint(R.left, R.top), Btn.cpTimer && Btn.cpState != 2 ? 0 : Btn.cpState, CI, Mk,
                     Dim ? 0 : 1);
@@ -674,6 +675,17 @@ bool SameSize(const Bitmap32& A, const Bitmap32& B) { return A.Width() == B.Widt
 
 }  // namespace
 
+bool TsSkinProvider::RefreshButtons(bool All) {
+  TDibBitmap* Cache = FCommonData->CacheBmp();
+  bool Drawn = false;
+  for (TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp})
+    if (B->Visible && (All || B->cpTimer || B->DrawnState != B->cpState)) {
+      DrawButton(Cache->Bmp(), *B, true);
+      Drawn = true;
+    }
+  return Drawn;
+}
+
 void TsSkinProvider::ActivationChanged() {
   // The two activation states differ in the shadow, the title and the
   // buttons' dimming only; a form switched back and forth (every dialog
@@ -688,6 +700,7 @@ void TsSkinProvider::ActivationChanged() {
     // Back to the state the image was built for before it was rebuilt.
     FCommonData->BGChanged = false;
     FStaleByActivation = false;
+    if (RefreshButtons(false)) ++ImageSerial;
     return;
   }
   const bool Swap = Current && FKept.Active == Want && FKept.Key == Key && SameSize(FKept.Image, Cache->Bmp()) &&
@@ -704,7 +717,7 @@ void TsSkinProvider::ActivationChanged() {
     FKept.Active = FImageActive;
     FImageActive = Want;
     // The buttons as they are now, not as they were when the picture was kept.
-    for (TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp}) DrawButton(Cache->Bmp(), *B, true);
+    RefreshButtons(true);
     ++ImageSerial;
     FCommonData->BGChanged = false;
     FStaleByActivation = false;

@@ -39,6 +39,7 @@ struct TsCaptionButton {
   TacTitleGlyph cpGlyphType = tgNone;
   bool Visible = false;
   bool Enabled = true;
+  int DrawnState = -1;  // the state the frame image shows it in (-1 mid-fade or not drawn)
 };
 
 // The frame's sizes for the current window, skin and density.
@@ -186,6 +187,9 @@ private:
   // The form was activated or deactivated: the image of that state is
   // swapped in when it is kept and still shows the form as it is.
   void ActivationChanged();
+  // Draws again the buttons the image shows in another state than theirs
+  // (all of them when All); true when any was drawn.
+  bool RefreshButtons(bool All);
   void FreeCaptionFont();
   // The pixels of the border masks' corners that let the desktop show, as
   // rows of the window; the region without extended borders leaves them out.

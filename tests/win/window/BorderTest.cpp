@@ -161,6 +161,37 @@ TEST(BorderWindow, AKeptStatePictureIsTheOneABuildWouldGiveAndGoesWhenTheFormCha
   EXPECT_EQ(Greyed, ImageBuiltAfresh(*P));
 }
 
+TEST(BorderWindow, ADialogClosedByItsCloseButtonOpensAgainWithTheButtonAtRest) {
+  TSkinnedScene S;
+  TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  TFrameForm D(bsDialog, biSystemMenu, L"About", 260, 190);
+  ShowAndSettle(A);
+  ShowAndSettle(D);
+  TsSkinProvider* P = ProviderOf(D);
+  ASSERT_TRUE(P);
+  const POINT Close = ImageToScreen(*P, CentreOf(P->ButtonClose.cpRect));
+  MovePointer(Close.x, Close.y);
+  Pump(100);
+  MouseButton(MOUSEEVENTF_LEFTDOWN);
+  Pump(60);
+  MouseButton(MOUSEEVENTF_LEFTUP);
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(D.WindowHandle()); }));
+  // Deactivated and activated again before anything rebuilt the image: the
+  // image of that state comes back, with the button as it is now.
+  if (P->FormActive) SendMessageW(D.WindowHandle(), WM_NCACTIVATE, FALSE, 0);
+  SendMessageW(D.WindowHandle(), WM_NCACTIVATE, TRUE, 0);
+  const std::vector<std::uint32_t> Back = ImageNow(*P);
+  EXPECT_EQ(Back, ImageBuiltAfresh(*P));
+  SetForegroundWindow(A.WindowHandle());
+  MovePointer(5, 5);
+  Pump(80);
+  ShowAndSettle(D);
+  ASSERT_TRUE(P->FormActive);
+  EXPECT_EQ(P->ButtonClose.cpState, 0);
+  const std::vector<std::uint32_t> Again = ImageNow(*P);
+  EXPECT_EQ(Again, ImageBuiltAfresh(*P));
+}
+
 TEST(BorderWindow, GoesWhenTheFormHidesOrMinimisesAndComesBackInPlace) {
   TSkinnedScene S;
   TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
