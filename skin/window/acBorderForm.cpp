@@ -107,6 +107,8 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
     CreateWnd(RECT{X, Y, X + Img->Width(), Y + Img->Height()});
     if (!FWnd) return;
     Fresh = true;
+    // Before the first picture: set afterwards, it costs the window system more.
+    MakeRgn();
   }
   const bool Resized = Img->Width() != FImageW || Img->Height() != FImageH;
   RECT BR{};
@@ -138,7 +140,7 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
       FShownBlend = Blend;
       Moved = false;
     }
-    if (Resized || Fresh) {
+    if (Resized) {
       FImageW = Img->Width();
       FImageH = Img->Height();
       MakeRgn();
