@@ -107,8 +107,6 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
     CreateWnd(RECT{X, Y, X + Img->Width(), Y + Img->Height()});
     if (!FWnd) return;
     Fresh = true;
-    // Before the first picture: set afterwards, it costs the window system more.
-    MakeRgn();
   }
   const bool Resized = Img->Width() != FImageW || Img->Height() != FImageH;
   RECT BR{};
@@ -140,7 +138,7 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
       FShownBlend = Blend;
       Moved = false;
     }
-    if (Resized) {
+    if (Resized || Fresh) {
       FImageW = Img->Width();
       FImageH = Img->Height();
       MakeRgn();
