@@ -61,20 +61,14 @@ void TacBorderForm::FreeWindow() {
   FTrackingLeave = false;
 }
 
-void TacBorderForm::CreateWnd(const RECT& At) {
+void TacBorderForm::CreateWnd() {
   RegisterBorderClass(&TacBorderForm::WndProc);
   HWND Owner = OwnerWnd();
   // Owned by the form's own owner, not the form: a window always lies above
   // its owner, and this one must lie directly behind the form.
   HWND Up = Owner ? GetWindow(Owner, GW_OWNER) : nullptr;
-  // Made in its place and size: the first picture is then no move and no
-  // resize as well, which the window system charges for.
-  FWnd = CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, BorderClass, L"", WS_POPUP, At.left,
-                         At.top, At.right - At.left, At.bottom - At.top, Up, nullptr, GetModuleHandleW(nullptr), this);
-  if (FWnd) {
-    FImageW = At.right - At.left;
-    FImageH = At.bottom - At.top;
-  }
+  FWnd = CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, BorderClass, L"", WS_POPUP, 0, 0, 0, 0,
+                         Up, nullptr, GetModuleHandleW(nullptr), this);
 }
 
 void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
@@ -104,7 +98,7 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
   const int Y = WR.top - (FM.SC ? FM.T + FM.TH - FM.SF - FM.SC : FM.T - FM.SF);
   bool Fresh = false;
   if (!FWnd) {
-    CreateWnd(RECT{X, Y, X + Img->Width(), Y + Img->Height()});
+    CreateWnd();
     if (!FWnd) return;
     Fresh = true;
   }

@@ -37,7 +37,7 @@ private:
   void MakeRgn();
   void KeepBehindOwner();
   static constexpr UINT_PTR ZOrderTimer = 1;
-  void CreateWnd(const RECT& At);
+  void CreateWnd();
   HWND OwnerWnd() const;
   bool OverShadow(POINT Image) const;
 
