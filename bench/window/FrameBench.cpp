@@ -13,6 +13,7 @@
 #include "acRegion.h"
 #include "skin/paint/DibBitmap.h"
 #include "acSkinHook.h"
+#include "sSkinProvider.h"
 #include "sSkinManager.h"
 #include "tests/support/MetroUIResource.h"
 #include "tests/support/ResourceCounts.h"
@@ -354,6 +355,20 @@ int main(int argc, char** argv) {
       }
       std::printf("median of 40 openings: main deactivation %.0f us, dialog activation %.0f us, opening %.0f us\n",
                   Median(Off), Median(On), Median(Total));
+      // What one build of each frame image costs (each change of activation builds one).
+      for (TForm* F : {static_cast<TForm*>(&Main), static_cast<TForm*>(&D)}) {
+        if (F == &D) D.Show();
+        Drain();
+        TsSkinProvider* P = ProviderOfWindow(F->WindowHandle());
+        std::vector<double> Build;
+        for (int I = 0; P && I < 40; ++I) {
+          P->FCommonData->BGChanged = true;
+          const double T0 = Now();
+          P->PaintAll();
+          Build.push_back(Now() - T0);
+        }
+        if (!Build.empty()) std::printf("  frame image of the %s: %.0f us\n", F == &D ? "dialog" : "main window", Median(Build));
+      }
       return 0;
     }
     for (int I = 0; I < 5; ++I) {

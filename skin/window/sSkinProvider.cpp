@@ -415,7 +415,6 @@ void TsSkinProvider::DrawButton(Bitmap32& Bmp, TsCaptionButton& Btn, bool FromSt
   const int Level = Btn.cpTimer ? Btn.cpTimer->Level : -1;
   const int State = Btn.cpTimer ? 0 : Btn.cpState;
   const bool Dim = (!FormActive || !Btn.Enabled) && State == 0;
-  Btn.DrawnState = Btn.cpTimer ? -1 : Btn.cpState;
   if (Level <= 0 || Btn.cpState == 2) {
     DrawCornerImage(Bmp, BmpPoint(R.left, R.top), Btn.cpTimer && Btn.cpState != 2 ? 0 : Btn.cpState, CI, Mk,
                     Dim ? 0 : 1);
@@ -629,111 +628,13 @@ bool TsSkinProvider::PaintAll() {
   for (TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp}) DrawButton(Bmp, *B, false);
   FCommonData->BGChanged = false;
   FImageSize = SIZE{FM.FormW, FM.FormH};
-  FImageActive = FormActive ? 1 : 0;
-  FImageKey = ImageKey();
-  FStaleByActivation = false;
   ++ImageSerial;
   FInPaint = false;
   return true;
 }
 
-TsSkinProvider::TacImageKey TsSkinProvider::ImageKey() {
-  TacImageKey K;
-  const TacFrameMetrics FM = Metrics();
-  K.Width = FM.Width;
-  K.Height = FM.Height;
-  K.Skin = Data();
-  K.Caption = Form->Caption();
-  if (TsSkinManager* M = Manager()) K.FontName = M->CurrentFontName();
-  K.Charset = static_cast<int>(Form->Font()->Charset());
-  HWND W = Wnd();
-  K.Style = W ? GetWindowLongW(W, GWL_STYLE) & ~(WS_VISIBLE | WS_DISABLED) : 0;
-  K.Zoomed = W && IsZoomed(W);
-  unsigned Bit = 1;
-  for (const TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp}) {
-    K.Buttons |= (B->Visible ? Bit : 0) | (ButtonEnabled(*B) ? Bit << 1 : 0);
-    Bit <<= 2;
-  }
-  K.Gen = FFrameGen;
-  return K;
-}
-
 void TsSkinProvider::FrameChanged() {
   if (FCommonData) FCommonData->BGChanged = true;
-  FStaleByActivation = false;
-  ++FFrameGen;
-  FKept.Active = -1;
-}
-
-namespace {
-
-void SwapPixels(Bitmap32& A, Bitmap32& B) {
-  for (int Y = 0; Y < A.Height(); ++Y) std::swap_ranges(A.Line(Y), A.Line(Y) + A.Width(), B.Line(Y));
-}
-
-bool SameSize(const Bitmap32& A, const Bitmap32& B) { return A.Width() == B.Width() && A.Height() == B.Height(); }
-
-}  // namespace
-
-bool TsSkinProvider::RefreshButtons(bool All) {
-  TDibBitmap* Cache = FCommonData->CacheBmp();
-  bool Drawn = false;
-  for (TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp})
-    if (B->Visible && (All || B->cpTimer || B->DrawnState != B->cpState)) {
-      DrawButton(Cache->Bmp(), *B, true);
-      Drawn = true;
-    }
-  return Drawn;
-}
-
-void TsSkinProvider::ActivationChanged() {
-  // The two activation states differ in the shadow, the title and the
-  // buttons' dimming only; a form switched back and forth (every dialog
-  // opened from it) shows one of two pictures that are built once.
-  TDibBitmap* Cache = FCommonData->CacheBmp();
-  const int Want = FormActive ? 1 : 0;
-  const bool Built = Cache && !Cache->Empty() && FImageActive >= 0 &&
-                     (!FCommonData->BGChanged || FStaleByActivation) && FImageSize.cx > 0;
-  const TacImageKey Key = Built ? ImageKey() : TacImageKey{};
-  const bool Current = Built && Key == FImageKey;
-  if (Current && FImageActive == Want) {
-    // Back to the state the image was built for before it was rebuilt.
-    FCommonData->BGChanged = false;
-    FStaleByActivation = false;
-    if (RefreshButtons(false)) ++ImageSerial;
-    return;
-  }
-  const bool Swap = Current && FKept.Active == Want && FKept.Key == Key && SameSize(FKept.Image, Cache->Bmp()) &&
-                    SameSize(FKept.Strip, TempBmp->Bmp());
-  if (Swap) {
-    SwapPixels(FKept.Image, Cache->Bmp());
-    SwapPixels(FKept.Strip, TempBmp->Bmp());
-    std::swap(FKept.StripLeft, TempBmpLeft);
-    std::swap(FKept.StripTop, TempBmpTop);
-    if (FKept.Holes != FHoles) {
-      std::swap(FKept.Holes, FHoles);
-      RgnChanged = true;
-    }
-    FKept.Active = FImageActive;
-    FImageActive = Want;
-    // The buttons as they are now, not as they were when the picture was kept.
-    RefreshButtons(true);
-    ++ImageSerial;
-    FCommonData->BGChanged = false;
-    FStaleByActivation = false;
-    return;
-  }
-  if (Current) {
-    FKept.Image = Cache->Bmp().Clone();
-    FKept.Strip = TempBmp->Empty() ? Bitmap32() : TempBmp->Bmp().Clone();
-    FKept.StripLeft = TempBmpLeft;
-    FKept.StripTop = TempBmpTop;
-    FKept.Holes = FHoles;
-    FKept.Active = FImageActive;
-    FKept.Key = Key;
-  }
-  FCommonData->BGChanged = true;
-  FStaleByActivation = true;
 }
 
 // ---------------------------------------------------------------------------
@@ -1260,7 +1161,7 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       const bool Active = M.WParam != 0;
       if (Active != FormActive) {
         FormActive = Active;
-        ActivationChanged();
+        FrameChanged();
       }
       ShowImage();
       // True: the activation may change; the system paints no frame of its own.

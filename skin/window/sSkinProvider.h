@@ -39,7 +39,6 @@ struct TsCaptionButton {
   TacTitleGlyph cpGlyphType = tgNone;
   bool Visible = false;
   bool Enabled = true;
-  int DrawnState = -1;  // the state the frame image shows it in (-1 mid-fade or not drawn)
 };
 
 // The frame's sizes for the current window, skin and density.
@@ -168,28 +167,8 @@ private:
   TacSkinData* Data();
   TsSkinManager* Manager() const;
 
-  // Everything the frame image shows besides the activation state.
-  struct TacImageKey {
-    int Width = 0, Height = 0;
-    const TacSkinData* Skin = nullptr;
-    std::wstring Caption, FontName;
-    int Charset = 0;
-    LONG Style = 0;
-    bool Zoomed = false;
-    unsigned Buttons = 0;  // visible and enabled, two bits a button
-    unsigned Gen = 0;
-    bool operator==(const TacImageKey&) const = default;
-  };
-  TacImageKey ImageKey();
-  // Something the image shows changed: it is built again, and the picture
-  // kept for the other activation state is dropped.
+  // Something the image shows changed: it is built again when next needed.
   void FrameChanged();
-  // The form was activated or deactivated: the image of that state is
-  // swapped in when it is kept and still shows the form as it is.
-  void ActivationChanged();
-  // Draws again the buttons the image shows in another state than theirs
-  // (all of them when All); true when any was drawn.
-  bool RefreshButtons(bool All);
   void FreeCaptionFont();
   // The pixels of the border masks' corners that let the desktop show, as
   // rows of the window; the region without extended borders leaves them out.
@@ -200,22 +179,8 @@ private:
   // through messages the provider sees; those drop the cached metrics.
   void MetricsChanged() { FMetricsValid = false; }
 
-  // The activation the image was built for (-1 none), and what it shows.
-  int FImageActive = -1;
-  TacImageKey FImageKey;
-  // The image is stale only because the activation changed since.
-  bool FStaleByActivation = false;
   // The corner holes of the image now shown (see CornerHoles).
   std::vector<BmpRect> FHoles;
-  unsigned FFrameGen = 0;
-  // The image and button strip of the other activation state.
-  struct TacKeptImage {
-    int Active = -1;  // none kept
-    TacImageKey Key;
-    Bitmap32 Image, Strip;
-    int StripLeft = 0, StripTop = 0;
-    std::vector<BmpRect> Holes;
-  } FKept;
   SIZE FImageSize{0, 0};  // form size the image was built for
   SIZE FRgnSize{0, 0};    // form size the region was made for
   TacFrameMetrics FMetrics;

@@ -64,6 +64,32 @@ TEST(BorderWindow, FollowsMovesWithoutANewImageAndResizesWithOne) {
   EXPECT_GT(P->PaintCount, Paints);
 }
 
+TEST(BorderWindow, EachChangeOfActivationBuildsOneImageAndSendsOnePicture) {
+  TSkinnedScene S;
+  TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"A");
+  TFrameForm B(bsDialog, biSystemMenu, L"B", 260, 190);
+  ShowAndSettle(A);
+  TsSkinProvider* P = ProviderOf(A);
+  ASSERT_TRUE(P && BorderOf(A));
+  for (int I = 0; I < 2; ++I) {
+    const int Paints = P->PaintCount, Pictures = BorderOf(A)->PictureCount;
+    ShowAndSettle(B);
+    ASSERT_FALSE(P->FormActive);
+    EXPECT_EQ(P->PaintCount, Paints + 1);
+    EXPECT_EQ(BorderOf(A)->PictureCount, Pictures + 1);
+    B.Hide();
+    SetForegroundWindow(A.WindowHandle());
+    Pump(80);
+    ASSERT_TRUE(P->FormActive);
+    EXPECT_EQ(P->PaintCount, Paints + 2);
+    EXPECT_EQ(BorderOf(A)->PictureCount, Pictures + 2);
+  }
+  // The dialog's own frame goes out once per showing.
+  const int Pictures = BorderOf(B)->PictureCount;
+  ShowAndSettle(B);
+  EXPECT_EQ(BorderOf(B)->PictureCount, Pictures + 1);
+}
+
 // The frame image as it is, and as a build from scratch makes it now.
 std::vector<std::uint32_t> ImageNow(TsSkinProvider& P) {
   const Bitmap32& B = P.FrameImage()->Bmp();
@@ -76,89 +102,6 @@ std::vector<std::uint32_t> ImageBuiltAfresh(TsSkinProvider& P) {
   P.FCommonData->BGChanged = true;
   EXPECT_TRUE(P.PaintAll());
   return ImageNow(P);
-}
-
-TEST(BorderWindow, EachStateIsBuiltOnceAndEveryChangeOfActivationSendsOnePicture) {
-  TSkinnedScene S;
-  TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"A");
-  TFrameForm B(bsDialog, biSystemMenu, L"B", 260, 190);
-  ShowAndSettle(A);
-  TsSkinProvider* P = ProviderOf(A);
-  ASSERT_TRUE(P && BorderOf(A));
-  const int Paints = P->PaintCount;
-  for (int I = 0; I < 3; ++I) {
-    const int Pictures = BorderOf(A)->PictureCount;
-    ShowAndSettle(B);
-    ASSERT_FALSE(P->FormActive);
-    // The inactive image is built at the first deactivation only.
-    EXPECT_EQ(P->PaintCount, Paints + 1);
-    EXPECT_EQ(BorderOf(A)->PictureCount, Pictures + 1);
-    B.Hide();
-    SetForegroundWindow(A.WindowHandle());
-    Pump(80);
-    ASSERT_TRUE(P->FormActive);
-    EXPECT_EQ(P->PaintCount, Paints + 1);
-    EXPECT_EQ(BorderOf(A)->PictureCount, Pictures + 2);
-  }
-  // The dialog's own frame goes out once per showing, built at its first only.
-  TsSkinProvider* PB = ProviderOf(B);
-  ASSERT_TRUE(PB);
-  const int Pictures = BorderOf(B)->PictureCount, BPaints = PB->PaintCount;
-  ShowAndSettle(B);
-  EXPECT_EQ(BorderOf(B)->PictureCount, Pictures + 1);
-  EXPECT_EQ(PB->PaintCount, BPaints);
-}
-
-TEST(BorderWindow, AKeptStatePictureIsTheOneABuildWouldGiveAndGoesWhenTheFormChanges) {
-  TSkinnedScene S;
-  TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
-  TFrameForm B(bsDialog, biSystemMenu, L"B", 260, 190);
-  ShowAndSettle(A);
-  TsSkinProvider* P = ProviderOf(A);
-  ASSERT_TRUE(P);
-  ShowAndSettle(B);
-  B.Hide();
-  SetForegroundWindow(A.WindowHandle());
-  Pump(80);
-  // Both states built; a hovered button and the switch back and forth.
-  const POINT Min = ImageToScreen(*P, CentreOf(P->ButtonMin.cpRect));
-  SetCursorPos(Min.x, Min.y);
-  SendMessageW(A.WindowHandle(), WM_NCMOUSEMOVE, static_cast<WPARAM>(-1), MAKELPARAM(Min.x, Min.y));
-  Pump(150);
-  ASSERT_EQ(P->ButtonMin.cpState, 1);
-  ShowAndSettle(B);
-  ASSERT_FALSE(P->FormActive);
-  const int Paints = P->PaintCount;
-  const std::vector<std::uint32_t> Inactive = ImageNow(*P);
-  EXPECT_EQ(P->PaintCount, Paints);
-  EXPECT_EQ(Inactive, ImageBuiltAfresh(*P));
-  B.Hide();
-  SetForegroundWindow(A.WindowHandle());
-  Pump(80);
-  ASSERT_TRUE(P->FormActive);
-  const std::vector<std::uint32_t> Active = ImageNow(*P);
-  EXPECT_NE(Active, Inactive);
-  EXPECT_EQ(Active, ImageBuiltAfresh(*P));
-  // A new caption while inactive: the active picture kept from before is not used.
-  ShowAndSettle(B);
-  A.SetCaption(L"Clearbay 2");
-  Pump(40);
-  B.Hide();
-  SetForegroundWindow(A.WindowHandle());
-  Pump(80);
-  ASSERT_TRUE(P->FormActive);
-  const std::vector<std::uint32_t> Renamed = ImageNow(*P);
-  EXPECT_NE(Renamed, Active);
-  EXPECT_EQ(Renamed, ImageBuiltAfresh(*P));
-  // A greyed close item while inactive: likewise.
-  ShowAndSettle(B);
-  EnableMenuItem(GetSystemMenu(A.WindowHandle(), FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
-  B.Hide();
-  SetForegroundWindow(A.WindowHandle());
-  Pump(80);
-  const std::vector<std::uint32_t> Greyed = ImageNow(*P);
-  EXPECT_NE(Greyed, Renamed);
-  EXPECT_EQ(Greyed, ImageBuiltAfresh(*P));
 }
 
 TEST(BorderWindow, ADialogClosedByItsCloseButtonOpensAgainWithTheButtonAtRest) {
@@ -176,12 +119,6 @@ TEST(BorderWindow, ADialogClosedByItsCloseButtonOpensAgainWithTheButtonAtRest) {
   Pump(60);
   MouseButton(MOUSEEVENTF_LEFTUP);
   ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(D.WindowHandle()); }));
-  // Deactivated and activated again before anything rebuilt the image: the
-  // image of that state comes back, with the button as it is now.
-  if (P->FormActive) SendMessageW(D.WindowHandle(), WM_NCACTIVATE, FALSE, 0);
-  SendMessageW(D.WindowHandle(), WM_NCACTIVATE, TRUE, 0);
-  const std::vector<std::uint32_t> Back = ImageNow(*P);
-  EXPECT_EQ(Back, ImageBuiltAfresh(*P));
   SetForegroundWindow(A.WindowHandle());
   MovePointer(5, 5);
   Pump(80);
