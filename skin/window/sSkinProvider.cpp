@@ -1346,6 +1346,13 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       KillAnimations();
       BorderForm.reset();
       break;
+    case WM_PAINT:
+      // A border window lost while the form could not show one (its redraw
+      // switched off, say) comes back with the form's next paint.
+      if (ExtendedBorders() && IsWindowVisible(Wnd()) && !IsIconic(Wnd()) &&
+          (!BorderForm || !BorderForm->Handle() || !IsWindowVisible(BorderForm->Handle())))
+        UpdateExBorders();
+      break;
     case WM_PRINTCLIENT:
     case WM_PRINT: break;
     default: break;

@@ -174,3 +174,29 @@ TEST(NativeFrame, WithoutExtendedBordersAMaximisedFormLosesOnlyItsFrameBeyondThe
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NativeFrame, ExtendedBordersSwitchedOffAndOnAtRunTimeTakeAndGiveBackTheBorderWindowAndItsRegion) {
+  TSkinnedScene S;
+  TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  ShowAndSettle(F);
+  TsSkinProvider* P = ProviderOf(F);
+  ASSERT_TRUE(P && BorderWnd(F));
+  HWND W = F.WindowHandle(), Old = BorderWnd(F);
+  S.M->SetExtendedBorders(false);
+  Pump(80);
+  EXPECT_FALSE(IsWindow(Old));
+  EXPECT_EQ(BorderOf(F), nullptr);
+  TacRgn None(0, 0, 0, 0);
+  EXPECT_FALSE(RegionOf(W, None));  // the skin's square corners: the window's own rectangle
+  EXPECT_FALSE(P->Metrics().Extended);
+  S.M->SetExtendedBorders(true);
+  Pump(80);
+  HWND B = BorderWnd(F);
+  ASSERT_TRUE(B && IsWindowVisible(B));
+  const TacFrameMetrics FM = P->Metrics();
+  EXPECT_TRUE(SameRegion(W, TacRgn(FM.SF, FM.SF + FM.SC, FM.FormW - FM.SF, FM.FormH - FM.SF)));
+}
+
+}  // namespace
