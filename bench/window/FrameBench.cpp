@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "acRegion.h"
-#include "skin/paint/DibBitmap.h"
 #include "acSkinHook.h"
-#include "sSkinProvider.h"
 #include "sSkinManager.h"
+#include "sSkinProvider.h"
+#include "skin/paint/DibBitmap.h"
 #include "tests/support/MetroUIResource.h"
 #include "tests/support/ResourceCounts.h"
 #include "ui/FormStreaming.h"
@@ -193,7 +193,7 @@ void LayeredCosts() {
   for (int Y = 0; Y < H; ++Y)
     for (int X = 0; X < W; ++X)
       Pic.Bmp().Line(Y)[X] = (X < 13 || Y < 11 || X >= W - 13 || Y >= H - 15) ? 0x30000000u : 0xFFE0E0E0u;
-  const char* Names[] = {"pos+size picture, region, show", "in place: picture, region, show",
+  const char* Names[] = {"pos+size picture, region, show",  "in place: picture, region, show",
                          "in place: region, picture, show", "visible in place: region, picture",
                          "in place: show, region, picture", "in place: picture, show (no region)"};
   std::vector<double> T[6];
@@ -367,7 +367,8 @@ int main(int argc, char** argv) {
           P->PaintAll();
           Build.push_back(Now() - T0);
         }
-        if (!Build.empty()) std::printf("  frame image of the %s: %.0f us\n", F == &D ? "dialog" : "main window", Median(Build));
+        if (!Build.empty())
+          std::printf("  frame image of the %s: %.0f us\n", F == &D ? "dialog" : "main window", Median(Build));
       }
       return 0;
     }

@@ -8,8 +8,8 @@
 #include "acRegion.h"
 #include "sSkinManager.h"
 #include "skin/paint/PixelOps.h"
-#include "skin/paint/section/sGraphUtils.h"
 #include "skin/paint/sSkinText.h"
+#include "skin/paint/section/sGraphUtils.h"
 
 namespace cb {
 

@@ -68,8 +68,8 @@ TEST(NativeFrame, AMaximisedFormUnderTheNativeBordersOptionDrawsItsFrameItselfAn
   // The title bar and its buttons are the image's, on the window.
   int PW = 0, PH = 0;
   const std::vector<std::uint32_t> Pic = WindowPicture(W, PW, PH);
-  for (POINT Pt : {CentreOf(P->ButtonClose.cpRect), CentreOf(P->ButtonMax.cpRect),
-                   POINT{PW / 2, FM.SF + FM.SC / 2}, POINT{P->ButtonClose.cpRect.left + 3, P->ButtonClose.cpRect.top + 3}})
+  for (POINT Pt : {CentreOf(P->ButtonClose.cpRect), CentreOf(P->ButtonMax.cpRect), POINT{PW / 2, FM.SF + FM.SC / 2},
+                   POINT{P->ButtonClose.cpRect.left + 3, P->ButtonClose.cpRect.top + 3}})
     EXPECT_EQ(Pic[size_t(Pt.y * PW + Pt.x)], ImagePixel(*P, Pt.x, Pt.y) & 0xFFFFFF) << Pt.x << "," << Pt.y;
 
   // The restore button, hit in the window's own frame, brings the border window back.
