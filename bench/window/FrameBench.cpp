@@ -319,7 +319,9 @@ void TraceOpen(TForm& Main, TForm& Dialog, bool Print = true) {
 
 }  // namespace
 
-// "frame_bench.exe speed" leaves out the reliability rounds.
+// "frame_bench.exe speed" leaves out the reliability rounds; "layered" times
+// the window system's steps of a layered window alone; "trace" prints the
+// messages of a few openings, "trace stats" the medians of their costly parts.
 int main(int argc, char** argv) {
   const bool SpeedOnly = argc > 1 && std::string(argv[1]) == "speed";
   if (argc > 1 && std::string(argv[1]) == "layered") {
