@@ -13,6 +13,8 @@
 #include "acRegion.h"
 #include "acSkinHook.h"
 #include "sSkinManager.h"
+#include "sSkinProvider.h"
+#include "skin/paint/DibBitmap.h"
 #include "tests/support/MetroUIResource.h"
 #include "tests/support/ResourceCounts.h"
 #include "ui/FormStreaming.h"
@@ -67,18 +69,38 @@ double Median(std::vector<double> V) {
   return V[V.size() / 2];
 }
 
-// Microseconds from Show until every paint of the dialog (frame and shadow included) is done.
-double OpenUntilPainted() {
-  TDialog D;
-  const double T0 = Now();
+// Processor time of the whole process so far, in microseconds (the
+// system counts it in ticks: only sums over many openings mean anything).
+double ProcessorTime() {
+  FILETIME C, E, K, U;
+  GetProcessTimes(GetCurrentProcess(), &C, &E, &K, &U);
+  auto Us = [](const FILETIME& F) { return double((ULONGLONG(F.dwHighDateTime) << 32) | F.dwLowDateTime) / 10.0; };
+  return Us(K) + Us(U);
+}
+
+struct TOpenTimes {
+  std::vector<double> Wall;
+  double Cpu = 0;
+  void Add(double W, double C) {
+    Wall.push_back(W);
+    Cpu += C;
+  }
+};
+
+// Microseconds from Show until every paint of the dialog (frame and shadow
+// included) is done; the main window is the active one before, as when the
+// user opens the dialog from it.
+void OpenUntilPainted(TForm& Main, TForm& D, TOpenTimes& Into) {
+  SetForegroundWindow(Main.WindowHandle());
+  Drain();
+  const double C0 = ProcessorTime(), T0 = Now();
   D.Show();
   UpdateWindow(D.WindowHandle());
   Drain();
   GdiFlush();
-  const double T = Now() - T0;
+  Into.Add(Now() - T0, ProcessorTime() - C0);
   D.Hide();
   Drain();
-  return T;
 }
 
 // GUI-thread microseconds of one move of the main window (window, frame image, border window).
@@ -96,16 +118,278 @@ void Figures(const char* What) {
               static_cast<unsigned long long>(cb::test::PrivateBytes() / 1024));
 }
 
+// What the window system charges for each step of a layered window's life,
+// on a picture of the dialog's size: a guide to which steps are worth saving.
+LRESULT CALLBACK PlainProc(HWND W, UINT M, WPARAM WP, LPARAM LP) { return DefWindowProcW(W, M, WP, LP); }
+
+// One way of bringing a layered window on screen with its picture and region;
+// microseconds until the window system is done with it.
+double BringUp(TDibBitmap& Pic, int Order) {
+  const int W = Pic.Width(), H = Pic.Height();
+  POINT Pos{300, 200}, Src{0, 0};
+  SIZE Size{W, H};
+  BLENDFUNCTION BF{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  UPDATELAYEREDWINDOWINFO Info{};
+  Info.cbSize = sizeof Info;
+  Info.hdcSrc = Pic.Canvas();
+  Info.pptSrc = &Src;
+  Info.pblend = &BF;
+  Info.dwFlags = ULW_ALPHA;
+  auto Region = [&](HWND L) {
+    HRGN R = CreateRectRgn(0, 0, W, H), C = CreateRectRgn(17, 41, W - 17, H - 19);
+    CombineRgn(R, R, C, RGN_XOR);
+    DeleteObject(C);
+    SetWindowRgn(L, R, FALSE);
+  };
+  const bool Sized = Order != 0;
+  const double T = Now();
+  HWND L = CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, L"BenchLayered", L"",
+                           WS_POPUP | (Order == 3 ? WS_VISIBLE : 0), Sized ? Pos.x : 0, Sized ? Pos.y : 0,
+                           Sized ? W : 0, Sized ? H : 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  Info.pptDst = Sized ? nullptr : &Pos;
+  Info.psize = Sized ? nullptr : &Size;
+  switch (Order) {
+    case 0:  // picture with place and size, region, show
+    case 1:  // made in place: picture, region, show
+      UpdateLayeredWindowIndirect(L, &Info);
+      Region(L);
+      SetWindowPos(L, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOZORDER);
+      break;
+    case 2:  // made in place: region, picture, show
+      Region(L);
+      UpdateLayeredWindowIndirect(L, &Info);
+      SetWindowPos(L, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOZORDER);
+      break;
+    case 3:  // made visible in place: region, picture
+      Region(L);
+      UpdateLayeredWindowIndirect(L, &Info);
+      break;
+    case 4:  // made in place: show, region, picture
+      SetWindowPos(L, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOZORDER);
+      Region(L);
+      UpdateLayeredWindowIndirect(L, &Info);
+      break;
+    case 5:  // made in place: picture, show, no region
+      UpdateLayeredWindowIndirect(L, &Info);
+      SetWindowPos(L, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOZORDER);
+      break;
+  }
+  Drain();
+  GdiFlush();
+  const double Took = Now() - T;
+  DestroyWindow(L);
+  Drain();
+  return Took;
+}
+
+void LayeredCosts() {
+  WNDCLASSW WC{};
+  WC.lpfnWndProc = PlainProc;
+  WC.hInstance = GetModuleHandleW(nullptr);
+  WC.lpszClassName = L"BenchLayered";
+  RegisterClassW(&WC);
+  const int W = 341, H = 208;
+  TDibBitmap Pic(W, H);
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X)
+      Pic.Bmp().Line(Y)[X] = (X < 13 || Y < 11 || X >= W - 13 || Y >= H - 15) ? 0x30000000u : 0xFFE0E0E0u;
+  const char* Names[] = {"pos+size picture, region, show",  "in place: picture, region, show",
+                         "in place: region, picture, show", "visible in place: region, picture",
+                         "in place: show, region, picture", "in place: picture, show (no region)"};
+  std::vector<double> T[6];
+  for (int I = 0; I < 20; ++I)
+    for (int O = 0; O < 6; ++O) T[O].push_back(BringUp(Pic, O));
+  std::printf("layered window brought up (us, median of 20, %dx%d):\n", W, H);
+  for (int O = 0; O < 6; ++O) std::printf("  %-40s %6.0f\n", Names[O], Median(T[O]));
+  // A picture again on a shown window, whole and with a small dirty rectangle.
+  HWND L = CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, L"BenchLayered", L"", WS_POPUP, 300,
+                           200, W, H, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  POINT Src{0, 0};
+  BLENDFUNCTION BF{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  UPDATELAYEREDWINDOWINFO Info{};
+  Info.cbSize = sizeof Info;
+  Info.hdcSrc = Pic.Canvas();
+  Info.pptSrc = &Src;
+  Info.pblend = &BF;
+  Info.dwFlags = ULW_ALPHA;
+  UpdateLayeredWindowIndirect(L, &Info);
+  ShowWindow(L, SW_SHOWNOACTIVATE);
+  Drain();
+  std::vector<double> Whole, Dirty, Move;
+  RECT D{W - 60, 15, W - 20, 35};
+  for (int I = 0; I < 30; ++I) {
+    Info.prcDirty = nullptr;
+    double T0 = Now();
+    UpdateLayeredWindowIndirect(L, &Info);
+    Whole.push_back(Now() - T0);
+    Info.prcDirty = &D;
+    T0 = Now();
+    UpdateLayeredWindowIndirect(L, &Info);
+    Dirty.push_back(Now() - T0);
+    T0 = Now();
+    SetWindowPos(L, nullptr, 300 + (I & 1), 200, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOREDRAW);
+    Move.push_back(Now() - T0);
+  }
+  DestroyWindow(L);
+  std::printf("  picture again %.0f, with a 40x20 dirty rectangle %.0f, move %.0f\n", Median(Whole), Median(Dirty),
+              Median(Move));
+}
+
+// The messages of one opening, with when each began and how long it took
+// (sent ones nested as they run), for finding work done twice.
+struct TTraceEntry {
+  HWND Wnd;
+  UINT Msg;
+  int Depth;
+  double Start, Took;
+  bool Posted;
+};
+std::vector<TTraceEntry> gTrace;
+std::vector<size_t> gOpen;
+double gT0 = 0;
+
+LRESULT CALLBACK TraceCall(int Code, WPARAM WP, LPARAM LP) {
+  if (Code == HC_ACTION) {
+    auto* C = reinterpret_cast<CWPSTRUCT*>(LP);
+    gOpen.push_back(gTrace.size());
+    gTrace.push_back({C->hwnd, C->message, static_cast<int>(gOpen.size()) - 1, Now() - gT0, 0, false});
+  }
+  return CallNextHookEx(nullptr, Code, WP, LP);
+}
+
+LRESULT CALLBACK TraceRet(int Code, WPARAM WP, LPARAM LP) {
+  if (Code == HC_ACTION && !gOpen.empty()) {
+    TTraceEntry& E = gTrace[gOpen.back()];
+    E.Took = Now() - gT0 - E.Start;
+    gOpen.pop_back();
+  }
+  return CallNextHookEx(nullptr, Code, WP, LP);
+}
+
+LRESULT CALLBACK TraceGet(int Code, WPARAM WP, LPARAM LP) {
+  if (Code == HC_ACTION && WP == PM_REMOVE) {
+    auto* M = reinterpret_cast<MSG*>(LP);
+    gTrace.push_back({M->hwnd, M->message, static_cast<int>(gOpen.size()), Now() - gT0, 0, true});
+  }
+  return CallNextHookEx(nullptr, Code, WP, LP);
+}
+
+// Microseconds the main window's deactivation and the dialog's activation
+// took in the last traced opening (their WM_NCACTIVATE, everything inside).
+double gMainOff = 0, gDialogOn = 0, gTotal = 0;
+
+void TraceOpen(TForm& Main, TForm& Dialog, bool Print = true) {
+  const DWORD Tid = GetCurrentThreadId();
+  HHOOK H1 = SetWindowsHookExW(WH_CALLWNDPROC, TraceCall, nullptr, Tid);
+  HHOOK H2 = SetWindowsHookExW(WH_CALLWNDPROCRET, TraceRet, nullptr, Tid);
+  HHOOK H3 = SetWindowsHookExW(WH_GETMESSAGE, TraceGet, nullptr, Tid);
+  gTrace.clear();
+  gT0 = Now();
+  Dialog.Show();
+  UpdateWindow(Dialog.WindowHandle());
+  Drain();
+  GdiFlush();
+  const double Total = Now() - gT0;
+  UnhookWindowsHookEx(H1);
+  UnhookWindowsHookEx(H2);
+  UnhookWindowsHookEx(H3);
+  gTotal = Total;
+  gMainOff = gDialogOn = 0;
+  for (const TTraceEntry& E : gTrace)
+    if (E.Msg == WM_NCACTIVATE && !E.Posted) {
+      if (E.Wnd == Main.WindowHandle()) gMainOff += E.Took;
+      if (E.Wnd == Dialog.WindowHandle()) gDialogOn += E.Took;
+    }
+  if (!Print) return;
+  auto Name = [&](HWND W) -> std::string {
+    if (W == Main.WindowHandle()) return "main";
+    if (W == Dialog.WindowHandle()) return "dialog";
+    wchar_t C[64] = {};
+    GetClassNameW(W, C, 63);
+    if (!wcscmp(C, L"TacGlowForm")) return GetWindow(W, GW_OWNER) ? "border" : "border?";
+    char B[32];
+    std::snprintf(B, sizeof B, "%p", static_cast<void*>(W));
+    return B;
+  };
+  for (const TTraceEntry& E : gTrace)
+    std::printf("%8.0f %*s%s%-7s %04x  %6.0f\n", E.Start, E.Depth * 2, "", E.Posted ? "post " : "", Name(E.Wnd).c_str(),
+                E.Msg, E.Took);
+  std::printf("total %.0f us\n", Total);
+}
+
 }  // namespace
 
-// "frame_bench.exe speed" leaves out the reliability rounds.
+// "frame_bench.exe speed" leaves out the reliability rounds; "layered" times
+// the window system's steps of a layered window alone; "trace" prints the
+// messages of a few openings, "trace stats" the medians of their costly parts.
 int main(int argc, char** argv) {
   const bool SpeedOnly = argc > 1 && std::string(argv[1]) == "speed";
+  if (argc > 1 && std::string(argv[1]) == "layered") {
+    LayeredCosts();
+    return 0;
+  }
   InstallFormSkinning();
   Application->SetMainFormOnTaskBar(true);
   auto M = MakeManager();
+  if (argc > 1 && std::string(argv[1]) == "trace") {
+    TForm Main(nullptr);
+    Main.SetBorderStyle(bsSingle);
+    Main.SetBorderIcons(biSystemMenu | biMinimize);
+    Main.SetCaption(L"Clearbay");
+    Main.SetPosition(poDesigned);
+    Main.SetBounds(100, 80, 428, 329);
+    Main.Show();
+    Drain();
+    TDialog D;
+    if (argc > 2 && std::string(argv[2]) == "stats") {
+      // Medians over many openings of the one dialog, skinned.
+      std::vector<double> Off, On, Total;
+      for (int I = 0; I < 41; ++I) {
+        SetForegroundWindow(Main.WindowHandle());
+        Drain();
+        TraceOpen(Main, D, false);
+        D.Hide();
+        Drain();
+        if (I == 0) continue;  // the first builds what later ones find
+        Off.push_back(gMainOff);
+        On.push_back(gDialogOn);
+        Total.push_back(gTotal);
+      }
+      std::printf("median of 40 openings: main deactivation %.0f us, dialog activation %.0f us, opening %.0f us\n",
+                  Median(Off), Median(On), Median(Total));
+      // What one build of each frame image costs (each change of activation builds one).
+      for (TForm* F : {static_cast<TForm*>(&Main), static_cast<TForm*>(&D)}) {
+        if (F == &D) D.Show();
+        Drain();
+        TsSkinProvider* P = ProviderOfWindow(F->WindowHandle());
+        std::vector<double> Build;
+        for (int I = 0; P && I < 40; ++I) {
+          P->FCommonData->BGChanged = true;
+          const double T0 = Now();
+          P->PaintAll();
+          Build.push_back(Now() - T0);
+        }
+        if (!Build.empty())
+          std::printf("  frame image of the %s: %.0f us\n", F == &D ? "dialog" : "main window", Median(Build));
+      }
+      return 0;
+    }
+    for (int I = 0; I < 5; ++I) {
+      if (I == 3) M->SetActive(false);
+      SetForegroundWindow(Main.WindowHandle());
+      Drain();
+      Sleep(100);
+      Drain();
+      std::printf("--- opening %d\n", I + 1);
+      TraceOpen(Main, D);
+      D.Hide();
+      Drain();
+    }
+    return 0;
+  }
   const int Rounds = 40;
-  std::vector<double> OpenSkin, OpenPlain, MoveSkin, MovePlain;
+  TOpenTimes OpenSkin, OpenPlain, FreshSkin, FreshPlain;
+  std::vector<double> MoveSkin, MovePlain;
   TForm Main(nullptr);
   Main.SetBorderStyle(bsSingle);
   Main.SetBorderIcons(biSystemMenu | biMinimize);
@@ -114,22 +398,38 @@ int main(int argc, char** argv) {
   Main.SetBounds(100, 80, 428, 329);
   Main.Show();
   Drain();
+  TDialog About;
   for (int Pass = 0; Pass < 2; ++Pass) {
     // Alternating, so both see the same machine.
     for (int I = 0; I < Rounds; ++I) {
       M->SetActive(true);
       AttachWindow(Main.Handle());  // as its next activation would
       Drain();
-      OpenSkin.push_back(OpenUntilPainted());
+      OpenUntilPainted(Main, About, OpenSkin);
+      {
+        TDialog Fresh;
+        OpenUntilPainted(Main, Fresh, FreshSkin);
+      }
       for (int K = 0; K < 5; ++K) MoveSkin.push_back(MoveStep(Main, I * 5 + K));
       M->SetActive(false);
       Drain();
-      OpenPlain.push_back(OpenUntilPainted());
+      OpenUntilPainted(Main, About, OpenPlain);
+      {
+        TDialog Fresh;
+        OpenUntilPainted(Main, Fresh, FreshPlain);
+      }
       for (int K = 0; K < 5; ++K) MovePlain.push_back(MoveStep(Main, I * 5 + K));
     }
   }
-  const double OS = Median(OpenSkin), OP = Median(OpenPlain), MS = Median(MoveSkin), MP = Median(MovePlain);
-  std::printf("open dialog until painted: skinned %.0f us, plain %.0f us, ratio %.2f (limit 1.5)\n", OS, OP, OS / OP);
+  const double MS = Median(MoveSkin), MP = Median(MovePlain);
+  auto Report = [&](const char* What, const TOpenTimes& S, const TOpenTimes& P) {
+    const double OS = Median(S.Wall), OP = Median(P.Wall), N = double(S.Wall.size());
+    std::printf("%s: skinned %.0f us, plain %.0f us, ratio %.2f (limit 1.5); processor %.0f / %.0f us, ratio %.2f\n",
+                What, OS, OP, OS / OP, S.Cpu / N, P.Cpu / N, S.Cpu / P.Cpu);
+  };
+  // The program makes its About form once and shows it again at each opening.
+  Report("open the About dialog until painted", OpenSkin, OpenPlain);
+  Report("open a newly made dialog until painted", FreshSkin, FreshPlain);
   std::printf("drag step of the main window: skinned %.0f us, plain %.0f us, ratio %.2f (limit 2)\n", MS, MP, MS / MP);
   if (SpeedOnly) return 0;
 

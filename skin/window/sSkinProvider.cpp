@@ -1,6 +1,7 @@
 #include "sSkinProvider.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 #include "acBorderForm.h"
@@ -8,6 +9,7 @@
 #include "sSkinManager.h"
 #include "skin/paint/PixelOps.h"
 #include "skin/paint/sSkinText.h"
+#include "skin/paint/section/sGraphUtils.h"
 
 namespace cb {
 
@@ -132,6 +134,9 @@ bool TsSkinProvider::ExtendedBorders() {
   if (!M || !M->ExtendedBordersValue() || !AllowExtBorders || !DrawNonClientArea || !LayeredWindowsAvailable())
     return false;
   if (Form->BorderStyle() == bsNone || Form->Parent()) return false;
+  // The manager may leave a maximised window its own frame: no border window then.
+  HWND W = Wnd();
+  if (W && IsZoomed(W) && M->Options() && M->Options()->NativeBordersMaximized()) return false;
   return true;
 }
 
@@ -153,7 +158,7 @@ void TsSkinProvider::PrepareForm() {
   if (UseGlobalColor && !FCommonData->GetCustomColor()) Form->SetColor(static_cast<TColor>(M->GetGlobalColor()));
   if (HWND W = Wnd(); W && M->Brush(0))
     SetClassLongPtrW(W, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(M->Brush(0)));
-  FCommonData->BGChanged = true;
+  FrameChanged();
   RgnChanged = true;
   MetricsChanged();
 }
@@ -481,6 +486,94 @@ void TsSkinProvider::PaintTitle(Bitmap32& Bmp, const TacFrameMetrics& FM, int St
   PaintCaptionText(FM, State, RECT{Left, FM.T, Right, FHeaderHeight});
 }
 
+namespace {
+
+// Border widths too wide for the rectangle, shared out as the section painter shares them.
+void FitBorders(int Size, int& A, int& B) {
+  if (Size >= A + B) return;
+  const int D = A + B - Size, H = D / 2;
+  A = std::max(A - H, 0);
+  B = std::max(B - H - D % 2, 0);
+}
+
+// One corner piece of a border mask as the section painter lays it: the
+// state image's corner at Src (SX, SY) drawn 1:1 at Dst.
+struct TCornerPiece {
+  const TsMaskData* Mk = nullptr;
+  const Bitmap32* Src = nullptr;
+  int SX = 0, SY = 0;
+  BmpRect Dst;
+  bool Has(int X, int Y) const { return Mk && X >= Dst.Left && X < Dst.Right && Y >= Dst.Top && Y < Dst.Bottom; }
+  // What lies below shows through this pixel of the piece.
+  bool Clear(int X, int Y) const {
+    const int PX = SX + X - Dst.Left, PY = SY + Y - Dst.Top;
+    if (PX < 0 || PY < 0 || PX >= Src->Width() || PY >= Src->Height()) return false;
+    const std::uint32_t P = Src->Line(PY)[PX];
+    if (Mk->MaskType == 0 && (Mk->DrawMode & 16)) return (P >> 24) == 0;  // a mask with its own alpha
+    return (P & 0xFFFFFFu) == 0xFF00FFu;                                  // the key colour
+  }
+};
+
+// The four corner pieces (top left, top right, bottom left, bottom right)
+// of a section's border mask laid over R in a state; none where the section
+// has no mask or the mask is not drawn in that state.
+std::array<TCornerPiece, 4> CornerPieces(TacSkinData* D, int Section, const BmpRect& R, int State) {
+  std::array<TCornerPiece, 4> P{};
+  if (!D || Section < 0 || Section >= static_cast<int>(D->gd.size())) return P;
+  const int Bi = D->gd[static_cast<size_t>(Section)].BorderIndex;
+  if (Bi < 0 || Bi >= static_cast<int>(D->ma.size())) return P;
+  const TsMaskData& Mk = D->ma[static_cast<size_t>(Bi)];
+  const Bitmap32* Src = MaskSource(Mk);
+  if (!Src || !Mk.Manager || Mk.Width <= 0 || Mk.Height <= 0 || (State == 0 && (Mk.DrawMode & 2))) return P;
+  int WL = Mk.WL, WT = Mk.WT, WR = Mk.WR, WB = Mk.WB;
+  FitBorders(R.Width(), WL, WR);
+  FitBorders(R.Height(), WT, WB);
+  const int SX = Mk.R.Left + std::max(0, std::min(State, static_cast<int>(Mk.ImageCount) - 1)) * Mk.Width;
+  const int SY = Mk.R.Top;
+  P[0] = {&Mk, Src, SX, SY, BmpRect(R.Left, R.Top, R.Left + WL, R.Top + WT)};
+  P[1] = {&Mk, Src, SX + Mk.Width - WR, SY, BmpRect(R.Right - WR, R.Top, R.Right, R.Top + WT)};
+  P[2] = {&Mk, Src, SX, SY + Mk.Height - WB, BmpRect(R.Left, R.Bottom - WB, R.Left + WL, R.Bottom)};
+  P[3] = {&Mk, Src, SX + Mk.Width - WR, SY + Mk.Height - WB, BmpRect(R.Right - WR, R.Bottom - WB, R.Right, R.Bottom)};
+  return P;
+}
+
+}  // namespace
+
+std::vector<BmpRect> TsSkinProvider::CornerHoles(const TacFrameMetrics& FM, int State) {
+  // The form section covers the whole window and the title section its top
+  // band: a pixel is cut away only where every piece over it lets the
+  // pixels below show, so only in the form mask's corner pieces.
+  std::vector<BmpRect> Holes;
+  TacSkinData* D = Data();
+  const BmpRect Whole(0, 0, FM.Width, FM.Height);
+  const BmpRect Band(0, 0, FM.Width, std::min(FM.Height, FHeaderHeight));
+  const auto Form = CornerPieces(D, FCommonData->SkinIndex(), Whole, State);
+  const auto Title =
+      FTitleSkinIndex >= 0 ? CornerPieces(D, FTitleSkinIndex, Band, State) : std::array<TCornerPiece, 4>{};
+  const bool TitleBand = FTitleSkinIndex >= 0 && Band.Height() > 0;
+  for (const TCornerPiece& F : Form) {
+    if (!F.Mk) continue;
+    for (int Y = F.Dst.Top; Y < F.Dst.Bottom; ++Y) {
+      int Run = -1;
+      for (int X = F.Dst.Left; X <= F.Dst.Right; ++X) {
+        bool Hole = X < F.Dst.Right && F.Clear(X, Y);
+        if (Hole && TitleBand && Y < Band.Bottom) {
+          const TCornerPiece* T = nullptr;
+          for (const TCornerPiece& C : Title)
+            if (C.Has(X, Y)) T = &C;
+          Hole = T && T->Clear(X, Y);
+        }
+        if (Hole && Run < 0) Run = X;
+        if (!Hole && Run >= 0) {
+          Holes.emplace_back(Run, Y, X, Y + 1);
+          Run = -1;
+        }
+      }
+    }
+  }
+  return Holes;
+}
+
 bool TsSkinProvider::PaintAll() {
   HWND W = Wnd();
   if (RTInit && W) InitRT();
@@ -503,6 +596,12 @@ bool TsSkinProvider::PaintAll() {
   TCacheInfo None;
   PaintSectionByIndex(FormIdx, None, -1, -1, D, Bmp, BmpPoint(0, 0), Frame, State);
   PaintTitle(Bmp, FM, State);
+  // Without the border window the masks' clear corners are cut out of the window.
+  std::vector<BmpRect> Holes = FM.Extended || IsZoomed(W) ? std::vector<BmpRect>() : CornerHoles(FM, State);
+  if (Holes != FHoles) {
+    FHoles = std::move(Holes);
+    RgnChanged = true;
+  }
   // The frame is opaque however its pieces were composed; the shadow around it is not.
   for (int Y = Frame.Top; Y < Frame.Bottom; ++Y) {
     std::uint32_t* Line = Bmp.Line(Y);
@@ -528,11 +627,14 @@ bool TsSkinProvider::PaintAll() {
   }
   for (TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp}) DrawButton(Bmp, *B, false);
   FCommonData->BGChanged = false;
-  FImageState = State;
   FImageSize = SIZE{FM.FormW, FM.FormH};
   ++ImageSerial;
   FInPaint = false;
   return true;
+}
+
+void TsSkinProvider::FrameChanged() {
+  if (FCommonData) FCommonData->BGChanged = true;
 }
 
 // ---------------------------------------------------------------------------
@@ -551,6 +653,7 @@ void TsSkinProvider::NCPaint() {
   HWND W = Wnd();
   if (!W || !IsWindowVisible(W) || ExtendedBorders()) return;
   if (FCommonData->BGChanged && !PaintAll()) return;
+  if (RgnChanged) UpdateRegion();
   TDibBitmap* Cache = FCommonData->CacheBmp();
   if (!Cache || Cache->Empty()) return;
   const TacFrameMetrics FM = Metrics();
@@ -584,19 +687,36 @@ void TsSkinProvider::UpdateExBorders() {
 
 void TsSkinProvider::UpdateRegion() {
   HWND W = Wnd();
-  // Only a new size or skin changes the region; moves leave it alone.
-  if (!RgnChanged || !W || !ExtendedBorders() || IsIconic(W)) return;
+  // Only a new size, state or skin changes the region; moves leave it alone.
+  if (!RgnChanged || !W || IsIconic(W) || !Skinned()) return;
   const TacFrameMetrics FM = Metrics();
+  // Without the border window the region follows the image's corners.
+  if (!FM.Extended && FCommonData->BGChanged && !PaintAll()) return;
   RECT WR{};
   GetWindowRect(W, &WR);
   const int FormW = WR.right - WR.left, FormH = WR.bottom - WR.top;
-  // The system's frame and caption are cut away; the border window shows the skin's.
-  const RECT Want{FM.SF, FM.SF + FM.SC, FormW - FM.SF, FormH - FM.SF};
   RgnChanged = false;
   // Known before the call: the window's answer to the new region reports the same size.
   FRgnSize = SIZE{FormW, FormH};
-  // The window owns the region only when the call succeeds.
-  TacRgn(Want.left, Want.top, Want.right, Want.bottom).SetTo(W, IsWindowVisible(W));
+  const bool Redraw = IsWindowVisible(W) != FALSE;
+  // The window owns a region only when the call succeeds.
+  if (FM.Extended) {
+    // The system's frame and caption are cut away; the border window shows the skin's.
+    TacRgn(FM.SF, FM.SF + FM.SC, FormW - FM.SF, FormH - FM.SF).SetTo(W, Redraw);
+  } else if (IsZoomed(W)) {
+    // The frame a maximised window has beyond the screen's edges is cut away,
+    // no more: the whole caption and client area stay on the screen.
+    TacRgn(FM.SF, FM.SF, FormW - FM.SF, FormH - FM.SF).SetTo(W, Redraw);
+  } else if (FHoles.empty()) {
+    SetWindowRgn(W, nullptr, Redraw);  // square corners: the window's own rectangle
+  } else {
+    TacRgn R(0, 0, FormW, FormH);
+    for (const BmpRect& H : FHoles) {
+      const TacRgn Hole(H.Left, H.Top, H.Right, H.Bottom);
+      CombineRgn(R.Get(), R.Get(), Hole.Get(), RGN_DIFF);
+    }
+    R.SetTo(W, Redraw);
+  }
 }
 
 void TsSkinProvider::Snap(WINDOWPOS& WP) {
@@ -841,7 +961,7 @@ void TsSkinProvider::ReleaseAt(POINT Image) {
     Pressed->cpState = 0;
     CurrentHT = 0;
     DoCommand(IsIconic(W) && Form != Application->MainForm() ? SC_RESTORE : SC_MINIMIZE);
-    FCommonData->BGChanged = true;
+    FrameChanged();
   } else if (Pressed == &ButtonMax) {
     Pressed->cpState = 0;
     DoCommand(IsZoomed(W) ? SC_RESTORE : SC_MAXIMIZE);
@@ -977,7 +1097,6 @@ bool TsSkinProvider::HandleCommand(TMessage& M, const TWindowHookNext& Next) {
     case SKC_REFRESH:
       Next(M);
       PrepareForm();
-      FCommonData->BGChanged = true;
       BroadcastSkinCommand(Form, CommandOf(M.WParam), M.LParam, CommandArg(M.WParam));
       ShowImage();
       if (Wnd()) InvalidateRect(Wnd(), nullptr, TRUE);
@@ -992,6 +1111,7 @@ bool TsSkinProvider::HandleCommand(TMessage& M, const TWindowHookNext& Next) {
     case SKC_STOPANIM:
     case SKC_FONTCHANGED:
       Next(M);
+      if (CommandOf(M.WParam) == SKC_FONTCHANGED) FrameChanged();
       BroadcastSkinCommand(Form, CommandOf(M.WParam), M.LParam, CommandArg(M.WParam));
       return true;
     case SKC_PREPARECACHE: PaintAll(); return true;
@@ -1041,7 +1161,7 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       const bool Active = M.WParam != 0;
       if (Active != FormActive) {
         FormActive = Active;
-        FCommonData->BGChanged = true;
+        FrameChanged();
       }
       ShowImage();
       // True: the activation may change; the system paints no frame of its own.
@@ -1056,12 +1176,12 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
     case WM_SETICON:
       Next(M);
       FIconOf = nullptr;
-      FCommonData->BGChanged = true;
+      FrameChanged();
       ShowImage();
       return;
     case WM_SETTEXT:
       Next(M);
-      FCommonData->BGChanged = true;
+      FrameChanged();
       ShowImage();
       return;
     case WM_MOVE:
@@ -1080,10 +1200,10 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
     case WM_SHOWWINDOW:
       Next(M);
       // Clipped before it first shows, so no frame of the system's is painted and cut off afterwards.
-      if (M.WParam && ExtendedBorders()) UpdateRegion();
+      if (M.WParam) UpdateRegion();
       return;
     case WM_DPICHANGED:
-      FCommonData->BGChanged = true;
+      FrameChanged();
       RgnChanged = true;
       break;
     case WM_WINDOWPOSCHANGING:
@@ -1096,12 +1216,17 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       GetWindowRect(Wnd(), &WR);
       const SIZE Now{WR.right - WR.left, WR.bottom - WR.top};
       // Only a new size needs a new image and region; moves keep them.
-      if (Now.cx != FImageSize.cx || Now.cy != FImageSize.cy) FCommonData->BGChanged = true;
+      if (Now.cx != FImageSize.cx || Now.cy != FImageSize.cy) FrameChanged();
       if (Now.cx != FRgnSize.cx || Now.cy != FRgnSize.cy) RgnChanged = true;
-      if (ExtendedBorders())
+      if (ExtendedBorders()) {
         UpdateExBorders();
-      else if (WP && (WP->flags & SWP_SHOWWINDOW))
-        NCPaint();
+      } else {
+        // The frame in the window itself (a maximised window may have it so):
+        // no border window, the region of this mode.
+        BorderForm.reset();
+        if (RgnChanged) UpdateRegion();
+        if (WP && (WP->flags & SWP_SHOWWINDOW)) NCPaint();
+      }
       return;
     }
     case WM_NCLBUTTONDOWN: {
@@ -1220,6 +1345,13 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
     case WM_NCDESTROY:
       KillAnimations();
       BorderForm.reset();
+      break;
+    case WM_PAINT:
+      // A border window lost while the form could not show one (its redraw
+      // switched off, say) comes back with the form's next paint.
+      if (ExtendedBorders() && IsWindowVisible(Wnd()) && !IsIconic(Wnd()) &&
+          (!BorderForm || !BorderForm->Handle() || !IsWindowVisible(BorderForm->Handle())))
+        UpdateExBorders();
       break;
     case WM_PRINTCLIENT:
     case WM_PRINT: break;

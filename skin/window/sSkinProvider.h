@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sSkinData.h"
 #include "skin/paint/DibBitmap.h"
@@ -166,14 +167,20 @@ private:
   TacSkinData* Data();
   TsSkinManager* Manager() const;
 
+  // Something the image shows changed: it is built again when next needed.
+  void FrameChanged();
   void FreeCaptionFont();
+  // The pixels of the border masks' corners that let the desktop show, as
+  // rows of the window; the region without extended borders leaves them out.
+  std::vector<BmpRect> CornerHoles(const TacFrameMetrics& FM, int State);
   void Snap(WINDOWPOS& WP);
   void DrawIconPicture(Bitmap32& Bmp, HICON Icon, int S);
   // Everything the geometry depends on besides the window's size changes
   // through messages the provider sees; those drop the cached metrics.
   void MetricsChanged() { FMetricsValid = false; }
 
-  int FImageState = -1;   // activation state the image was built for
+  // The corner holes of the image now shown (see CornerHoles).
+  std::vector<BmpRect> FHoles;
   SIZE FImageSize{0, 0};  // form size the image was built for
   SIZE FRgnSize{0, 0};    // form size the region was made for
   TacFrameMetrics FMetrics;

@@ -127,19 +127,37 @@ class Frames(unittest.TestCase):
         self.assertEqual(main["client"], [left + 90, top + 50, right + 90, bottom + 50])
         self.border_of(main)
 
+    def frame_pixels(self, shot: Screenshot, w: dict, band: int | None = None) -> list:
+        """The pixels of w's frame and shadow (every other one), or of its top band rows only."""
+        left, top, right, bottom = w["client"]
+        x0, y0 = left - BORDER - SHADOW[0], top - TITLE - SHADOW[1]
+        x1, y1 = right + BORDER + SHADOW[2], (top if band else bottom + BORDER + SHADOW[3])
+        return [shot.pixel(x, y) for y in range(y0, y1, 2) for x in range(x0, x1, 2)
+                if band or not (left <= x < right and top <= y < bottom)]
+
     def test_about_dialog_is_framed_and_closes_by_its_button_and_by_ok(self):
+        self.pointer(("move", 5, 5))  # nothing of either window is hot in the pictures
         self.s.click(self.main, *BUTTONS["关于"])
         about = self.s.wait_window("TForm2", "关于", timeout=10)
         self.border_of(about)
-        self.s.screenshot("about-framed")
+        time.sleep(0.5)
+        main = self.s.refresh(self.main)
+        first = Screenshot(self.s.screenshot("about-framed"), 0, 0)
+        first_about, first_main = self.frame_pixels(first, about), self.frame_pixels(first, main, band=1)
         x, y = close_button(about)
         self.pointer(("move", x, y), ("down",), ("up",))
         self.s.wait_gone("TForm2", timeout=10)
         self.assertTrue(app_running(self.s))
-        # Opened again, "确定" closes it, and its frame goes with it.
+        # Opened again it looks the same, and so does the main window behind
+        # it; "确定" closes it, and its frame goes with it.
+        self.pointer(("move", 5, 5))
         self.s.click(self.main, *BUTTONS["关于"])
         about = self.s.wait_window("TForm2", "关于", timeout=10)
         self.border_of(about)
+        time.sleep(0.5)
+        again = Screenshot(self.s.screenshot("about-again"), 0, 0)
+        self.assertEqual(self.frame_pixels(again, about), first_about)
+        self.assertEqual(self.frame_pixels(again, main, band=1), first_main)
         self.s.press(about, "确定")
         self.s.wait_gone("TForm2", timeout=10)
         time.sleep(0.5)

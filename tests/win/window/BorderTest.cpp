@@ -90,6 +90,45 @@ TEST(BorderWindow, EachChangeOfActivationBuildsOneImageAndSendsOnePicture) {
   EXPECT_EQ(BorderOf(B)->PictureCount, Pictures + 1);
 }
 
+// The frame image as it is, and as a build from scratch makes it now.
+std::vector<std::uint32_t> ImageNow(TsSkinProvider& P) {
+  const Bitmap32& B = P.FrameImage()->Bmp();
+  std::vector<std::uint32_t> V;
+  for (int Y = 0; Y < B.Height(); ++Y) V.insert(V.end(), B.Line(Y), B.Line(Y) + B.Width());
+  return V;
+}
+
+std::vector<std::uint32_t> ImageBuiltAfresh(TsSkinProvider& P) {
+  P.FCommonData->BGChanged = true;
+  EXPECT_TRUE(P.PaintAll());
+  return ImageNow(P);
+}
+
+TEST(BorderWindow, ADialogClosedByItsCloseButtonOpensAgainWithTheButtonAtRest) {
+  TSkinnedScene S;
+  TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  TFrameForm D(bsDialog, biSystemMenu, L"About", 260, 190);
+  ShowAndSettle(A);
+  ShowAndSettle(D);
+  TsSkinProvider* P = ProviderOf(D);
+  ASSERT_TRUE(P);
+  const POINT Close = ImageToScreen(*P, CentreOf(P->ButtonClose.cpRect));
+  MovePointer(Close.x, Close.y);
+  Pump(100);
+  MouseButton(MOUSEEVENTF_LEFTDOWN);
+  Pump(60);
+  MouseButton(MOUSEEVENTF_LEFTUP);
+  ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(D.WindowHandle()); }));
+  SetForegroundWindow(A.WindowHandle());
+  MovePointer(5, 5);
+  Pump(80);
+  ShowAndSettle(D);
+  ASSERT_TRUE(P->FormActive);
+  EXPECT_EQ(P->ButtonClose.cpState, 0);
+  const std::vector<std::uint32_t> Again = ImageNow(*P);
+  EXPECT_EQ(Again, ImageBuiltAfresh(*P));
+}
+
 TEST(BorderWindow, GoesWhenTheFormHidesOrMinimisesAndComesBackInPlace) {
   TSkinnedScene S;
   TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
