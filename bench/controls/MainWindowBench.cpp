@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "bench/WinClock.h"
@@ -288,9 +290,42 @@ void PointerFloor(TForm1& F) {
       S.Cpu * 1e3, S.Cpu / S.Wall * 100, S.Busy * 1e3, S.Busy / S.Wall * 100);
 }
 
+// One part again and again, for a profiler or a count of the requests to the
+// Wine server (WINEDEBUG=+server; the two atom look-ups mark where the part
+// starts and ends): "switch", "client", "hover" (the pointer across the
+// buttons, with the fades) or "floor" (the same over an unskinned window).
+void Loop(TForm1& F, const char* Part, int Times) {
+  const HWND Wnd = F.WindowHandle();
+  const std::string P = Part;
+  if (P == "hover" || P == "floor") {
+    const std::vector<POINT> Path = SweepPath(F);
+    if (P == "floor") {
+      const HWND Plain = PlainWindow(F);
+      ShowWindow(Plain, SW_SHOW);
+      SetForegroundWindow(Plain);
+      for (int I = 0; I < 10; ++I) {
+        Pump();
+        Sleep(10);
+      }
+    }
+    GlobalFindAtomW(L"CBMARKSTART");
+    for (int I = 0; I < Times; ++I) Sweep(Path, [] {});
+    GlobalFindAtomW(L"CBMARKEND");
+    return;
+  }
+  const HWND Target = P == "switch" ? F.sSlider1->WindowHandle() : Wnd;
+  const UINT Flags = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | (P == "switch" ? RDW_ALLCHILDREN : 0);
+  GlobalFindAtomW(L"CBMARKSTART");
+  for (int I = 0; I < Times; ++I) {
+    RedrawWindow(Target, nullptr, nullptr, Flags);
+    GdiFlush();
+  }
+  GlobalFindAtomW(L"CBMARKEND");
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   Application->Initialize();
   StdCharList();
   InstallFormSkinning();
@@ -302,6 +337,11 @@ int main() {
     Sleep(10);
   }
   SetForegroundWindow(F->WindowHandle());
+  if (argc > 2) {
+    Loop(*F, argv[1], std::atoi(argv[2]));
+    delete F;
+    return 0;
+  }
   PaintBench(*F);
   PaintParts(*F);
   PointerBench(*F, true);
