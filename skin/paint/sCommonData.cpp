@@ -301,6 +301,7 @@ void TsCommonData::ComputeBGType() {
 
 void TsCommonData::UpdateIndexes(bool UpdateMain) {
   BGChanged = true;
+  Stale();
   if (UpdateMain) {
     FCommonSkinData = nullptr;
     ResolveSection();
@@ -652,6 +653,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
       return 0;
     case SKC_SKINREMOVED:
       if (OwnManager(M.LParam)) {
+        Stale();
         FCommonSkinData = nullptr;
         if (SkinIndex_ >= 0) {
           SkinIndex_ = -1;
@@ -667,6 +669,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
       return 0;
     case SKC_REFRESH:
       if (OwnManager(M.LParam)) {
+        Stale();
         StopAnimation();
         BGChanged = true;
         FUpdating = false;
@@ -698,7 +701,10 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
     case SKC_ISHALFVISIBLE: return HalfVisible ? 1 : 0;
     case SKC_SECTIONCHANGED: {
       const auto* Name = reinterpret_cast<const wchar_t*>(M.LParam);
-      if (Name && UpperW(FSkinSection.empty() ? DefaultSection : FSkinSection) == Name) Invalidate(false);
+      if (Name && UpperW(FSkinSection.empty() ? DefaultSection : FSkinSection) == Name) {
+        Stale();
+        Invalidate(false);
+      }
       return 0;
     }
     case SKC_SETSECTION:
@@ -708,6 +714,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
     case SKC_STOPANIM: StopAnimation(); return 0;
     case SKC_BGCHANGED:
       BGChanged = true;
+      Stale();
       if (Windowed) BroadcastSkinCommand(Windowed, SKC_BGCHANGED, M.LParam, Low);
       return 0;
     case SKC_INVALIDATE:
@@ -721,6 +728,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
     case SKC_REPAINTIFMOVED: {
       const bool Was = BGChanged;
       BGChanged = BGChanged || RepaintIfMoved();
+      Stale();
       StopAnimation();
       if (Low == 1 && Windowed && Windowed->HandleAllocated())
         RedrawWindow(Windowed->WindowHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -755,6 +763,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
       if (Windowed) BroadcastSkinCommand(Windowed, SKC_FREECACHE);
       if (FCacheBmp) FCacheBmp->Free();
       BGChanged = true;
+      Stale();
       return 0;
     case SKC_GETBG:
       if (M.LParam) AnswerBGRequest(*reinterpret_cast<TacBGRequest*>(M.LParam));
@@ -762,6 +771,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
     case SKC_FONTCHANGED:
       if (OwnManager(M.LParam)) {
         BGChanged = true;
+        Stale();
         if (Windowed) BroadcastSkinCommand(Windowed, SKC_FONTCHANGED, M.LParam);
       }
       return 0;
@@ -890,6 +900,7 @@ bool TsCommonData::HandleMessage(TMessage& M) {
     case WM_SIZE:
       if (Skinned()) {
         BGChanged = true;
+        Stale();
         if (!IsAnimating()) HideGlow(GlowID, false);
       }
       CtrlSkinState &= ~(ACS_WIDTHCHANGING | ACS_HEIGHTCHANGING);
@@ -915,6 +926,7 @@ bool TsCommonData::HandleMessage(TMessage& M) {
       FMouseAbove = false;
       FFocused = false;
       BGChanged = true;
+      Stale();
       if (FOwnerControl && !FOwnerControl->Enabled()) HideGlow(GlowID, false);
       return false;
     case WM_UPDATEUISTATE: return Skinned();
@@ -922,6 +934,7 @@ bool TsCommonData::HandleMessage(TMessage& M) {
     case CM_VISIBLECHANGED:
       FCommonSkinData = nullptr;
       BGChanged = true;
+      Stale();
       if (FOwnerControl && !FOwnerControl->Visible()) HideGlow(GlowID, false);
       return false;
     case WM_PARENTNOTIFY:
