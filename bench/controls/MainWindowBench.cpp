@@ -299,8 +299,9 @@ void Loop(TForm1& F, const char* Part, int Times) {
   const std::string P = Part;
   if (P == "hover" || P == "floor") {
     const std::vector<POINT> Path = SweepPath(F);
+    HWND Plain = nullptr;
     if (P == "floor") {
-      const HWND Plain = PlainWindow(F);
+      Plain = PlainWindow(F);
       ShowWindow(Plain, SW_SHOW);
       SetForegroundWindow(Plain);
       for (int I = 0; I < 10; ++I) {
@@ -309,18 +310,34 @@ void Loop(TForm1& F, const char* Part, int Times) {
       }
     }
     GlobalFindAtomW(L"CBMARKSTART");
-    for (int I = 0; I < Times; ++I) Sweep(Path, [] {});
+    TSweep All;
+    for (int I = 0; I < Times; ++I) {
+      const TSweep S = Sweep(Path, [] {});
+      All.Wall += S.Wall;
+      All.Cpu += S.Cpu;
+      All.Busy += S.Busy;
+    }
     GlobalFindAtomW(L"CBMARKEND");
+    if (Plain) DestroyWindow(Plain);
+    std::printf("%s, %d sweeps: GUI thread processor time %.2f %% of wall time, busy %.2f %%\n", Part, Times,
+                All.Cpu / All.Wall * 100, All.Busy / All.Wall * 100);
     return;
   }
   const HWND Target = P == "switch" ? F.sSlider1->WindowHandle() : Wnd;
   const UINT Flags = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | (P == "switch" ? RDW_ALLCHILDREN : 0);
   GlobalFindAtomW(L"CBMARKSTART");
+  std::vector<double> V;
+  const double Cpu0 = ThreadSeconds(), Wall0 = Now();
   for (int I = 0; I < Times; ++I) {
+    const double T0 = Now();
     RedrawWindow(Target, nullptr, nullptr, Flags);
     GdiFlush();
+    V.push_back(Now() - T0);
   }
+  const double Cpu = ThreadSeconds() - Cpu0, Wall = Now() - Wall0;
   GlobalFindAtomW(L"CBMARKEND");
+  std::printf("%s, %d repaints: median %.3f ms, mean %.3f ms; GUI thread processor time %.3f ms each\n", Part, Times,
+              Median(V) * 1e3, Wall / Times * 1e3, Cpu / Times * 1e3);
 }
 
 }  // namespace
