@@ -1045,8 +1045,7 @@ void PaintWindowlessChildren(HDC DC, TWinControl* Control, POINT Offset) {
       const int W = Control->Width(), H = Control->Height();
       if (Shared) {
         TDibBitmap& Buf = PaintBuffer();
-        if ((Buf.Width() >= W && Buf.Height() >= H) ||
-            Buf.SetSize(std::max(Buf.Width(), W), std::max(Buf.Height(), H)))
+        if ((Buf.Width() >= W && Buf.Height() >= H) || Buf.SetSize(std::max(Buf.Width(), W), std::max(Buf.Height(), H)))
           Off = &Buf;
       }
       if (!Off) {
