@@ -103,8 +103,9 @@ std::uint64_t Mix(std::uint64_t H, std::uint64_t V) {
 }  // namespace
 
 // What the looks are painted from beyond the state: the parent's pixels under
-// the button (or its plain colour), the size, caption, font, enabled state
-// and skin section. Events that change what this cannot see drop the looks.
+// the button (or its plain colour), the size, caption, font, enabled state,
+// skin section and colour effects. Events that change what this cannot see
+// drop the looks.
 std::uint64_t TsSpeedButton::LookKey(const TCacheInfo& CI) const {
   std::uint64_t H = Mix(0, static_cast<std::uint64_t>(Width()) << 32 | static_cast<std::uint32_t>(Height()));
   H = Mix(H, static_cast<std::uint64_t>(CI.X) << 32 | static_cast<std::uint32_t>(CI.Y));
@@ -124,6 +125,8 @@ std::uint64_t TsSpeedButton::LookKey(const TCacheInfo& CI) const {
   H = Mix(H, reinterpret_cast<std::uintptr_t>(Font()->Handle()));
   H = Mix(H, static_cast<std::uint64_t>(static_cast<std::uint32_t>(Font()->Color())) << 1 | (Enabled() ? 1 : 0));
   H = Mix(H, reinterpret_cast<std::uintptr_t>(FCommonData->SkinData()));
+  H = Mix(H, static_cast<std::uint64_t>(FCommonData->FColorTone) << 32 | static_cast<std::uint32_t>(FCommonData->FHUEOffset));
+  H = Mix(H, static_cast<std::uint32_t>(FCommonData->FSaturation));
   return Mix(H, static_cast<std::uint64_t>(static_cast<std::uint32_t>(FCommonData->SkinIndex())) << 16 |
                     static_cast<std::uint16_t>(CurrentPPI()));
 }

@@ -251,6 +251,8 @@ TEST(SpeedButton, AKeptLookIsPaintedAgainAfterEachChangeOfItsInputs) {
   EXPECT_EQ(New, LookOf(S.B, 1)) << "the same look as the button that has that caption";
   Repainted("a font change", [&] { A->Font()->SetHeight(-14); });
   Repainted("a text property", [&] { A->SetTextOffset(2); });
+  Repainted("a colour tone", [&] { A->SkinData()->FColorTone = 0x0000FF; });
+  A->SkinData()->FColorTone = 0x1FFFFFFF;
   // Disabled, it has no hot look: its normal look is dimmed, not the kept one.
   const std::vector<std::uint32_t> Normal = LookOf(A, 0);
   A->SetEnabled(false);
