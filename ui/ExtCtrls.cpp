@@ -8,10 +8,10 @@
 
 namespace {
 
-const wchar_t UtilProp[] = L"ClearbayUtilProc";
-
+// The procedure lives in the window's own extra bytes: read without a round
+// trip to the server (a property read is one under Wine), on every timer tick.
 LRESULT CALLBACK UtilWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  auto* Proc = static_cast<std::function<void(TMessage&)>*>(GetPropW(Wnd, UtilProp));
+  auto* Proc = reinterpret_cast<std::function<void(TMessage&)>*>(GetWindowLongPtrW(Wnd, 0));
   if (!Proc) return DefWindowProcW(Wnd, Msg, WParam, LParam);
   TMessage M{Msg, WParam, LParam, 0};
   try {
@@ -30,6 +30,7 @@ HWND AllocateHWnd(std::function<void(TMessage&)> Proc) {
   if (!GetClassInfoExW(HInstance, L"TPUtilWindow", &WC)) {
     WC = WNDCLASSEXW{};
     WC.cbSize = sizeof WC;
+    WC.cbWndExtra = sizeof(LONG_PTR);
     WC.lpfnWndProc = UtilWndProc;
     WC.hInstance = HInstance;
     WC.lpszClassName = L"TPUtilWindow";
@@ -39,13 +40,13 @@ HWND AllocateHWnd(std::function<void(TMessage&)> Proc) {
                            nullptr);
   if (!W) throw EComponentError("Cannot create a helper window");
   auto* Stored = new std::function<void(TMessage&)>(std::move(Proc));
-  SetPropW(W, UtilProp, Stored);
+  SetWindowLongPtrW(W, 0, reinterpret_cast<LONG_PTR>(Stored));
   return W;
 }
 
 void DeallocateHWnd(HWND Wnd) {
   if (!Wnd) return;
-  auto* Proc = static_cast<std::function<void(TMessage&)>*>(RemovePropW(Wnd, UtilProp));
+  auto* Proc = reinterpret_cast<std::function<void(TMessage&)>*>(SetWindowLongPtrW(Wnd, 0, 0));
   DestroyWindow(Wnd);
   delete Proc;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
 #include "ui/Forms.h"
 #include "ui/Threads.h"
@@ -13,6 +14,35 @@ namespace {
 const wchar_t ControlProp[] = L"ClearbayControl";
 
 thread_local TWinControl* tCreating = nullptr;
+
+// The control of each of our windows, kept beside the window property: under
+// Wine every property read is a round trip to the server, and the lookup runs
+// for every message our windows receive.
+struct TControlMap {
+  std::mutex Lock;
+  std::unordered_map<HWND, TWinControl*> Map;
+};
+TControlMap& Controls() {
+  static auto* M = new TControlMap;  // windows still receive messages while statics go at exit
+  return *M;
+}
+TWinControl* MappedControl(HWND Wnd) {
+  TControlMap& M = Controls();
+  std::lock_guard<std::mutex> L(M.Lock);
+  auto It = M.Map.find(Wnd);
+  return It == M.Map.end() ? nullptr : It->second;
+}
+void MapControl(HWND Wnd, TWinControl* C) {
+  TControlMap& M = Controls();
+  std::lock_guard<std::mutex> L(M.Lock);
+  M.Map[Wnd] = C;
+}
+void UnmapControl(HWND Wnd) {
+  RemovePropW(Wnd, ControlProp);
+  TControlMap& M = Controls();
+  std::lock_guard<std::mutex> L(M.Lock);
+  M.Map.erase(Wnd);
+}
 
 // Original procedures of system classes taken over under our own class names.
 std::map<std::wstring, WNDPROC>& SuperClasses() {
@@ -35,7 +65,7 @@ UINT NextControlId() {
 }  // namespace
 
 LRESULT CALLBACK ControlWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  auto* C = static_cast<TWinControl*>(GetPropW(Wnd, ControlProp));
+  auto* C = MappedControl(Wnd);
   if (!C) {
     C = tCreating;
     if (!C || C->FHandle) return DefWindowProcW(Wnd, Msg, WParam, LParam);
@@ -49,7 +79,7 @@ LRESULT CALLBACK ControlWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam
     if (Application) Application->HandleException(C);
   }
   if (Msg == WM_NCDESTROY) {
-    RemovePropW(Wnd, ControlProp);
+    UnmapControl(Wnd);
     if (C->FHandle == Wnd) C->FHandle = nullptr;
   }
   return M.Result;
@@ -72,7 +102,7 @@ TWinControl* TWinControl::FindControl(HWND Wnd) {
   // A window of another process may carry a property of the same name; its
   // value is no object of ours (windows under the pointer can be anyone's).
   if (!IsOwnProcessWindow(Wnd)) return nullptr;
-  return static_cast<TWinControl*>(GetPropW(Wnd, ControlProp));
+  return MappedControl(Wnd);
 }
 
 TWinControl* TWinControl::CreatingControl() { return tCreating; }
@@ -93,6 +123,7 @@ TWinControl::~TWinControl() {
 void TWinControl::AttachHandle(HWND Wnd) {
   FHandle = Wnd;
   SetPropW(Wnd, ControlProp, this);
+  MapControl(Wnd, this);
 }
 
 HWND TWinControl::Handle() {
@@ -219,7 +250,7 @@ void TWinControl::DestroyWnd() {
   DestroyWindow(W);
   if (FHandle == W) {
     // The window was not ours to destroy (another thread); forget it anyway.
-    RemovePropW(W, ControlProp);
+    UnmapControl(W);
     FHandle = nullptr;
   }
 }

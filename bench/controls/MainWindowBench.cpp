@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "bench/WinClock.h"
@@ -288,9 +290,59 @@ void PointerFloor(TForm1& F) {
       S.Cpu * 1e3, S.Cpu / S.Wall * 100, S.Busy * 1e3, S.Busy / S.Wall * 100);
 }
 
+// One part again and again, for a profiler or a count of the requests to the
+// Wine server (WINEDEBUG=+server; the two atom look-ups mark where the part
+// starts and ends): "switch", "client", "hover" (the pointer across the
+// buttons, with the fades) or "floor" (the same over an unskinned window).
+void Loop(TForm1& F, const char* Part, int Times) {
+  const HWND Wnd = F.WindowHandle();
+  const std::string P = Part;
+  if (P == "hover" || P == "floor") {
+    const std::vector<POINT> Path = SweepPath(F);
+    HWND Plain = nullptr;
+    if (P == "floor") {
+      Plain = PlainWindow(F);
+      ShowWindow(Plain, SW_SHOW);
+      SetForegroundWindow(Plain);
+      for (int I = 0; I < 10; ++I) {
+        Pump();
+        Sleep(10);
+      }
+    }
+    GlobalFindAtomW(L"CBMARKSTART");
+    TSweep All;
+    for (int I = 0; I < Times; ++I) {
+      const TSweep S = Sweep(Path, [] {});
+      All.Wall += S.Wall;
+      All.Cpu += S.Cpu;
+      All.Busy += S.Busy;
+    }
+    GlobalFindAtomW(L"CBMARKEND");
+    if (Plain) DestroyWindow(Plain);
+    std::printf("%s, %d sweeps: GUI thread processor time %.2f %% of wall time, busy %.2f %%\n", Part, Times,
+                All.Cpu / All.Wall * 100, All.Busy / All.Wall * 100);
+    return;
+  }
+  const HWND Target = P == "switch" ? F.sSlider1->WindowHandle() : Wnd;
+  const UINT Flags = RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | (P == "switch" ? RDW_ALLCHILDREN : 0);
+  GlobalFindAtomW(L"CBMARKSTART");
+  std::vector<double> V;
+  const double Cpu0 = ThreadSeconds(), Wall0 = Now();
+  for (int I = 0; I < Times; ++I) {
+    const double T0 = Now();
+    RedrawWindow(Target, nullptr, nullptr, Flags);
+    GdiFlush();
+    V.push_back(Now() - T0);
+  }
+  const double Cpu = ThreadSeconds() - Cpu0, Wall = Now() - Wall0;
+  GlobalFindAtomW(L"CBMARKEND");
+  std::printf("%s, %d repaints: median %.3f ms, mean %.3f ms; GUI thread processor time %.3f ms each\n", Part, Times,
+              Median(V) * 1e3, Wall / Times * 1e3, Cpu / Times * 1e3);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   Application->Initialize();
   StdCharList();
   InstallFormSkinning();
@@ -302,6 +354,11 @@ int main() {
     Sleep(10);
   }
   SetForegroundWindow(F->WindowHandle());
+  if (argc > 2) {
+    Loop(*F, argv[1], std::atoi(argv[2]));
+    delete F;
+    return 0;
+  }
   PaintBench(*F);
   PaintParts(*F);
   PointerBench(*F, true);

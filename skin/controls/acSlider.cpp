@@ -299,9 +299,26 @@ bool TsSlider::PrepareCache() {
   return TsPanel::PrepareCache();
 }
 
-void TsSlider::OurPaint(HDC DC, bool SendUpdated) {
-  if (UpdateCount > 0) return;
-  TsPanel::OurPaint(DC, SendUpdated);
+bool TsSlider::OurPaint(HDC DC, bool SendUpdated) {
+  if (UpdateCount > 0) return false;
+  return TsPanel::OurPaint(DC, SendUpdated);
+}
+
+// A thumb due for a paint goes out with the track: under Wine a window's own
+// paint (update region, caret, visible region, each a trip to the server)
+// costs many times its pixels. Its picture is the one its own paint would show.
+void TsSlider::PaintThumbAlong() {
+  TsButtonPanel* B = FButton;
+  if (!B || !B->HandleAllocated() || UpdateCount > 0 || !B->Showing()) return;
+  const TsCommonData& TD = *B->SkinData();
+  if (TD.FUpdating || !TD.Skinned()) return;
+  const HWND W = B->WindowHandle();
+  if (!GetUpdateRect(W, nullptr, FALSE)) return;
+  HDC DC = GetDC(W);
+  if (!DC) return;
+  const bool Painted = B->OurPaint(DC, true);
+  ReleaseDC(W, DC);
+  if (Painted) ValidateRect(W, nullptr);
 }
 
 void TsSlider::WndProc(TMessage& M) {
@@ -331,6 +348,10 @@ void TsSlider::WndProc(TMessage& M) {
       }
       break;
     case WM_GETTEXTLENGTH: M.Result = 0; return;
+    case WM_PAINT:
+      TsPanel::WndProc(M);
+      if (!M.WParam) PaintThumbAlong();
+      return;
     case WM_SIZE:
       TsPanel::WndProc(M);
       UpdateThumb();

@@ -34,7 +34,7 @@ public:
   // Puts the thumb at its resting place for the state.
   void UpdateThumb();
   bool PrepareCache() override;
-  void OurPaint(HDC DC, bool SendUpdated) override;
+  bool OurPaint(HDC DC, bool SendUpdated) override;
 
   // Drag and toggle state, for those who watch it.
   bool Dragged = false;
@@ -62,6 +62,7 @@ private:
   void ThumbMove(int X, int Y);
   void ThumbUp(TMouseButton Button);
   void ThumbCancel();
+  void PaintThumbAlong();
 
   bool FSliderOn = true;
   bool FReversed = false;

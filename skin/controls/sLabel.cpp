@@ -101,23 +101,26 @@ void TsCustomLabel::DoDrawText(TRect& R, UINT Flags) {
   if (Calc && (Text.empty() || (ShowAccelChar() && Text == L"&"))) Text = L" ";
   if (!ShowAccelChar()) Flags |= DT_NOPREFIX;
   if (BiDiMode() != bdLeftToRight) Flags |= DT_RTLREADING;
-  TCanvas* C = Canvas();
-  C->Font()->Assign(Font());
+  // The label's own font object, kept from paint to paint: the canvas's copy
+  // was made anew for each colour, and each new font costs a look-up under Wine.
+  HDC DC = Canvas()->Handle();
+  HGDIOBJ OldFont = SelectObject(DC, Font()->Handle());
   if (FEllipsisPosition != epNone && !AutoSize()) {
     Flags &= ~(DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS);
     Flags |= FEllipsisPosition == epPathEllipsis ? DT_PATH_ELLIPSIS
              : FEllipsisPosition == epEndEllipsis ? DT_END_ELLIPSIS
                                                   : DT_WORD_ELLIPSIS;
-    if (WordWrap() && !Calc && FEllipsisPosition != epPathEllipsis) {
-      HDC DC = C->Handle();
-      HGDIOBJ Old = SelectObject(DC, Font()->Handle());
+    if (WordWrap() && !Calc && FEllipsisPosition != epPathEllipsis)
       Text = FittedText(DC, Text, R.Width(), ClientHeight(), Flags);
-      SelectObject(DC, Old);
-    }
   }
-  if (!Calc) C->Font()->SetColor(static_cast<TColor>(ColorToRGB(DrawColor())));
-  C->Brush()->SetStyle(bsClear);
-  C->DrawText(Text, R, Flags);
+  const COLORREF OldColor = Calc ? 0 : SetTextColor(DC, ColorToRGB(DrawColor()));
+  const int OldMode = SetBkMode(DC, TRANSPARENT);
+  RECT RR{R.Left, R.Top, R.Right, R.Bottom};
+  DrawTextW(DC, Text.c_str(), static_cast<int>(Text.size()), &RR, Flags);
+  if (Calc) R = TRect(RR.left, RR.top, RR.right, RR.bottom);
+  SetBkMode(DC, OldMode);
+  if (!Calc) SetTextColor(DC, OldColor);
+  SelectObject(DC, OldFont);
 }
 
 void TsCustomLabel::Paint() {

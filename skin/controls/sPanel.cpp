@@ -145,20 +145,23 @@ void TsCustomPanel::RebuildIfStale() {
     PrepareCache();
 }
 
-void TsCustomPanel::OurPaint(HDC DC, bool SendUpdated) {
+bool TsCustomPanel::OurPaint(HDC DC, bool SendUpdated) {
   TsCommonData& SD = *FCommonData;
   const bool Copy = (FControlState & csPaintCopy) != 0;
-  if (!DC || (!Showing() && !Copy) || !SD.Skinned()) return;
+  if (!DC || (!Showing() && !Copy) || !SD.Skinned()) return false;
   RECT Box;
-  if (GetClipBox(DC, &Box) == ERROR) return;
+  if (GetClipBox(DC, &Box) == ERROR) return false;
+  bool Painted = false;
   if (!SD.FUpdating || Copy) {
     RebuildIfStale();
-    if (SD.BGChanged) return;
+    if (SD.BGChanged) return false;
     SD.HalfVisible = !Copy && (Box.left > 0 || Box.top > 0 || Box.right < Width() || Box.bottom < Height());
     SD.CacheBmp()->CopyTo(DC, 0, 0);
     PaintWindowlessChildren(DC, this, POINT{0, 0});
+    Painted = true;
   }
   if (SendUpdated && !Copy) BroadcastSkinCommand(this, SKC_UPDATEDONE);
+  return Painted;
 }
 
 bool TsCustomPanel::SkinCommandHandled(TMessage& M) {

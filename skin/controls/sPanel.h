@@ -53,8 +53,9 @@ public:
 
   // Builds the cache; false when the parent's background is not ready.
   virtual bool PrepareCache();
-  // Shows the panel on DC: the cache and the windowless children over it.
-  virtual void OurPaint(HDC DC, bool SendUpdated);
+  // Shows the panel on DC: the cache and the windowless children over it;
+  // false when nothing was painted (not showing, not skinned, not ready).
+  virtual bool OurPaint(HDC DC, bool SendUpdated);
   virtual void WriteText(RECT R, HDC DC);
   // Frees the side shadow's picture (its settings changed).
   void ShadowChanged();

@@ -4,6 +4,7 @@
 
 #include "acCtrlUtils.h"
 #include "sSkinManager.h"
+#include "skin/paint/PixelOps.h"
 #include "skin/paint/sSkinText.h"
 #include "ui/Forms.h"
 
@@ -28,6 +29,7 @@ TsSpeedButton::TsSpeedButton(TComponent* AOwner) : TSpeedButton(AOwner) {
   FCommonData = std::make_unique<TsCommonData>(this, COC_TsSpeedButton);
   FCommonData->DefaultSection = L"SPEEDBUTTON";
   FCommonData->ShownPicture = [this] { return ShownPicture(); };
+  FCommonData->PicturesStale = [this] { DropLooks(); };
   SetMargin(-1);
   FOldFlat = Flat();
   FOldLayout = Layout();
@@ -87,28 +89,82 @@ void TsSpeedButton::Invalidate() {
   TSpeedButton::Invalidate();
 }
 
+void TsSpeedButton::DropLooks() {
+  for (TLook& L : FLooks) L = TLook();
+}
+
+namespace {
+
+std::uint64_t Mix(std::uint64_t H, std::uint64_t V) {
+  H ^= V + 0x9E3779B97F4A7C15ull + (H << 6) + (H >> 2);
+  return H * 0xBF58476D1CE4E5B9ull;
+}
+
+}  // namespace
+
+// What the looks are painted from beyond the state: the parent's pixels under
+// the button (or its plain colour), the size, caption, font, enabled state,
+// skin section and colour effects. Events that change what this cannot see
+// drop the looks.
+std::uint64_t TsSpeedButton::LookKey(const TCacheInfo& CI) const {
+  std::uint64_t H = Mix(0, static_cast<std::uint64_t>(Width()) << 32 | static_cast<std::uint32_t>(Height()));
+  H = Mix(H, static_cast<std::uint64_t>(CI.X) << 32 | static_cast<std::uint32_t>(CI.Y));
+  H = Mix(H, (static_cast<std::uint64_t>(CI.Ready) << 32) | CI.FillColor);
+  H = Mix(H, static_cast<std::uint64_t>(CI.FillRect.Left) << 32 | static_cast<std::uint32_t>(CI.FillRect.Top));
+  H = Mix(H, static_cast<std::uint64_t>(CI.FillRect.Right) << 32 | static_cast<std::uint32_t>(CI.FillRect.Bottom));
+  if (const Bitmap32* B = CI.Bmp) {
+    const int X0 = std::max(0, CI.X), Y0 = std::max(0, CI.Y);
+    const int X1 = std::min(B->Width(), CI.X + Width()), Y1 = std::min(B->Height(), CI.Y + Height());
+    for (int Y = Y0; Y < Y1; ++Y) {
+      const std::uint32_t* Row = B->Line(Y);
+      for (int X = X0; X < X1; X += 2)
+        H = Mix(H, static_cast<std::uint64_t>(Row[X]) << 32 | (X + 1 < X1 ? Row[X + 1] : 0u));
+    }
+  }
+  for (wchar_t C : Caption()) H = Mix(H, static_cast<std::uint64_t>(C));
+  H = Mix(H, reinterpret_cast<std::uintptr_t>(Font()->Handle()));
+  H = Mix(H, static_cast<std::uint64_t>(static_cast<std::uint32_t>(Font()->Color())) << 1 | (Enabled() ? 1 : 0));
+  H = Mix(H, reinterpret_cast<std::uintptr_t>(FCommonData->SkinData()));
+  H = Mix(H, static_cast<std::uint64_t>(FCommonData->FColorTone) << 32 | static_cast<std::uint32_t>(FCommonData->FHUEOffset));
+  H = Mix(H, static_cast<std::uint32_t>(FCommonData->FSaturation));
+  return Mix(H, static_cast<std::uint64_t>(static_cast<std::uint32_t>(FCommonData->SkinIndex())) << 16 |
+                    static_cast<std::uint16_t>(CurrentPPI()));
+}
+
 void TsSpeedButton::SetWordWrap(bool Value) {
-  if (ChangeValue(FWordWrap, Value)) FCommonData->Invalidate();
+  if (!ChangeValue(FWordWrap, Value)) return;
+  DropLooks();
+  FCommonData->Invalidate();
 }
 
 void TsSpeedButton::SetUseEllipsis(bool Value) {
-  if (ChangeValue(FUseEllipsis, Value)) FCommonData->Invalidate();
+  if (!ChangeValue(FUseEllipsis, Value)) return;
+  DropLooks();
+  FCommonData->Invalidate();
 }
 
 void TsSpeedButton::SetShowCaption(bool Value) {
-  if (ChangeValue(FShowCaption, Value)) FCommonData->Invalidate();
+  if (!ChangeValue(FShowCaption, Value)) return;
+  DropLooks();
+  FCommonData->Invalidate();
 }
 
 void TsSpeedButton::SetTextOffset(int Value) {
-  if (ChangeValue(FTextOffset, Value)) FCommonData->Invalidate();
+  if (!ChangeValue(FTextOffset, Value)) return;
+  DropLooks();
+  FCommonData->Invalidate();
 }
 
 void TsSpeedButton::SetAlignment(TAlignment Value) {
-  if (ChangeValue(FAlignment, Value)) FCommonData->Invalidate();
+  if (!ChangeValue(FAlignment, Value)) return;
+  DropLooks();
+  FCommonData->Invalidate();
 }
 
 void TsSpeedButton::SetTextAlignment(TAlignment Value) {
-  if (ChangeValue(FTextAlignment, Value)) FCommonData->Invalidate();
+  if (!ChangeValue(FTextAlignment, Value)) return;
+  DropLooks();
+  FCommonData->Invalidate();
 }
 
 UINT TsSpeedButton::MeasureFlags() const {
@@ -143,8 +199,24 @@ bool TsSpeedButton::PrepareCache() {
   SD.PrepareCacheBmp();
   TDibBitmap& Cache = *SD.CacheBmp();
   if (Cache.Empty()) return false;
-  HDC DC = Cache.Canvas();
   const int State = CurrentState();
+  const bool Shifted = ContentShifted();
+  // The pressed look also depends on the capture (the shift); it is not kept.
+  const std::uint64_t Key = LookKey(CI);
+  if (Key != FLooksKey) {
+    DropLooks();
+    FLooksKey = Key;
+  }
+  TLook& Look = FLooks[State];
+  if (Look.Valid && !Shifted && Look.Pixels.Width() == Width() && Look.Pixels.Height() == Height()) {
+    GdiFlush();
+    CopyPiece(Cache.Bmp(), BmpPoint(0, 0), Look.Pixels, Look.Pixels.Bounds());
+    FCaptionRect = Look.CaptionRect;
+    SD.BGChanged = false;
+    return true;
+  }
+  ++FLooksPainted;
+  HDC DC = Cache.Canvas();
   PaintSection(SD, CI, true, State, Cache.Bmp(), BmpPoint(0, 0), Cache.Bmp().Bounds());
   GdiFlush();
 
@@ -175,7 +247,7 @@ bool TsSpeedButton::PrepareCache() {
     T.right = T.left + Ext.cx;
   }
   OffsetRect(&T, ActTextOffset, 0);
-  if (ContentShifted()) OffsetRect(&T, 1, 1);
+  if (Shifted) OffsetRect(&T, 1, 1);
   FCaptionRect = T;
   if (FShowCaption && !Text.empty()) {
     UINT F = (MeasureFlags() & ~(FWordWrap ? DT_SINGLELINE : 0)) | DT_NOCLIP | DT_VCENTER;
@@ -187,6 +259,11 @@ bool TsSpeedButton::PrepareCache() {
   }
   SelectObject(DC, OldFont);
   GdiFlush();
+  if (!Shifted) {
+    Look.Pixels = Cache.Bmp().Clone();
+    Look.CaptionRect = T;
+    Look.Valid = true;
+  }
   SD.BGChanged = false;
   return true;
 }
@@ -367,15 +444,20 @@ void TsSpeedButton::WndProc(TMessage& M) {
     }
     case WM_SIZE:
     case WM_WINDOWPOSCHANGED:
-    case CM_PARENTCOLORCHANGED: SD.BGChanged = true; break;
+    case CM_PARENTCOLORCHANGED:
+      SD.BGChanged = true;
+      DropLooks();
+      break;
     case CM_TEXTCHANGED:
       SD.BGChanged = true;
+      DropLooks();
       if (FShowCaption && SD.Skinned()) RepaintNow();
       break;
     case CM_FONTCHANGED:
     case CM_ENABLEDCHANGED:
     case CM_BUTTONPRESSED:
       SD.BGChanged = true;
+      DropLooks();
       break;
     case CM_VISIBLECHANGED: SD.FMouseAbove = false; break;
     default: break;

@@ -48,6 +48,8 @@ public:
   RECT LastCaptionRect() const { return FCaptionRect; }
   // The button whose press keeps the application's hints off (nullptr: none).
   static TsSpeedButton* HintHolder();
+  // How many times a look was painted (not copied from a kept picture).
+  int LooksPainted() const { return FLooksPainted; }
 
   static void PublishProperties(TPublisher& P);
 
@@ -70,6 +72,8 @@ private:
   void HoldHints();
   void ReleaseHints();
   void UpdateOpaque();
+  std::uint64_t LookKey(const TCacheInfo& CI) const;
+  void DropLooks();
 
   std::unique_ptr<TsCommonData> FCommonData;
   bool FStdParent = false;
@@ -86,6 +90,17 @@ private:
   int FOldMargin = -1;
   bool FOldFlat = false;
   RECT FCaptionRect{0, 0, 0, 0};
+  // Each look as last painted, over the background it was painted on: a hover
+  // that only changes the look copies it instead of painting section and
+  // caption again. Dropped whenever their inputs may have changed.
+  struct TLook {
+    Bitmap32 Pixels;
+    RECT CaptionRect{0, 0, 0, 0};
+    bool Valid = false;
+  };
+  TLook FLooks[3];
+  std::uint64_t FLooksKey = 0;
+  int FLooksPainted = 0;
 };
 
 }  // namespace cb

@@ -59,31 +59,39 @@ TDibBitmap& PaintBuffer() {
 }
 bool gBuffering = false;
 
-// The windowless children of Parent over what Buf already holds, within R (client
-// coordinates, as in Buf). A child that shows one picture is copied pixel for
-// pixel; the others paint through the picture's context.
-void PaintChildrenInto(TDibBitmap& Buf, TWinControl* Parent, const RECT& R) {
-  HDC DC = Buf.Canvas();
-  for (int I = 0; I < Parent->ControlCount(); ++I) {
-    TControl* C = Parent->Controls(I);
-    if (dynamic_cast<TWinControl*>(C) || !C->Visible() || (C->ComponentState() & csDestroying)) continue;
-    const RECT B{C->Left(), C->Top(), C->Left() + C->Width(), C->Top() + C->Height()};
-    RECT X;
-    if (!IntersectRect(&X, &B, &R)) continue;
-    auto* CD = reinterpret_cast<TsCommonData*>(SendSkinCommand(C, SKC_GETCOMMONDATA));
-    TDibBitmap* Pic = CD && CD->ShownPicture ? CD->ShownPicture() : nullptr;
-    if (Pic && Pic->Width() == C->Width() && Pic->Height() == C->Height()) {
-      GdiFlush();
-      CopyPiece(Buf.Bmp(), BmpPoint(X.left, X.top), Pic->Bmp(),
-                BmpRect(X.left - B.left, X.top - B.top, X.right - B.left, X.bottom - B.top));
-      continue;
-    }
-    const int Saved = SaveDC(DC);
-    OffsetViewportOrgEx(DC, B.left, B.top, nullptr);
-    IntersectClipRect(DC, 0, 0, C->Width(), C->Height());
-    C->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
-    RestoreDC(DC, Saved);
+// One windowless child over what Buf already holds at its place (Buf in its
+// parent's client coordinates), within R: a child that shows one picture is
+// copied pixel for pixel, the others paint through the picture's context.
+void PaintChildInto(TDibBitmap& Buf, TControl* C, const RECT& R) {
+  const RECT B{C->Left(), C->Top(), C->Left() + C->Width(), C->Top() + C->Height()};
+  RECT X;
+  if (!IntersectRect(&X, &B, &R)) return;
+  auto* CD = reinterpret_cast<TsCommonData*>(SendSkinCommand(C, SKC_GETCOMMONDATA));
+  TDibBitmap* Pic = CD && CD->ShownPicture ? CD->ShownPicture() : nullptr;
+  if (Pic && Pic->Width() == C->Width() && Pic->Height() == C->Height()) {
+    GdiFlush();
+    CopyPiece(Buf.Bmp(), BmpPoint(X.left, X.top), Pic->Bmp(),
+              BmpRect(X.left - B.left, X.top - B.top, X.right - B.left, X.bottom - B.top));
+    return;
   }
+  HDC DC = Buf.Canvas();
+  const int Saved = SaveDC(DC);
+  SetViewportOrgEx(DC, B.left, B.top, nullptr);
+  IntersectClipRect(DC, X.left - B.left, X.top - B.top, X.right - B.left, X.bottom - B.top);
+  C->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+  RestoreDC(DC, Saved);
+  GdiFlush();
+}
+
+bool IsWindowlessChild(TControl* C) {
+  return !dynamic_cast<TWinControl*>(C) && C->Visible() && C->Width() > 0 && C->Height() > 0 &&
+         !(C->ComponentState() & csDestroying);
+}
+
+// The windowless children of Parent over what Buf already holds, within R.
+void PaintChildrenInto(TDibBitmap& Buf, TWinControl* Parent, const RECT& R) {
+  for (int I = 0; I < Parent->ControlCount(); ++I)
+    if (TControl* C = Parent->Controls(I); IsWindowlessChild(C)) PaintChildInto(Buf, C, R);
   GdiFlush();
 }
 
@@ -301,6 +309,7 @@ void TsCommonData::ComputeBGType() {
 
 void TsCommonData::UpdateIndexes(bool UpdateMain) {
   BGChanged = true;
+  Stale();
   if (UpdateMain) {
     FCommonSkinData = nullptr;
     ResolveSection();
@@ -652,6 +661,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
       return 0;
     case SKC_SKINREMOVED:
       if (OwnManager(M.LParam)) {
+        Stale();
         FCommonSkinData = nullptr;
         if (SkinIndex_ >= 0) {
           SkinIndex_ = -1;
@@ -667,6 +677,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
       return 0;
     case SKC_REFRESH:
       if (OwnManager(M.LParam)) {
+        Stale();
         StopAnimation();
         BGChanged = true;
         FUpdating = false;
@@ -698,7 +709,10 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
     case SKC_ISHALFVISIBLE: return HalfVisible ? 1 : 0;
     case SKC_SECTIONCHANGED: {
       const auto* Name = reinterpret_cast<const wchar_t*>(M.LParam);
-      if (Name && UpperW(FSkinSection.empty() ? DefaultSection : FSkinSection) == Name) Invalidate(false);
+      if (Name && UpperW(FSkinSection.empty() ? DefaultSection : FSkinSection) == Name) {
+        Stale();
+        Invalidate(false);
+      }
       return 0;
     }
     case SKC_SETSECTION:
@@ -708,6 +722,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
     case SKC_STOPANIM: StopAnimation(); return 0;
     case SKC_BGCHANGED:
       BGChanged = true;
+      Stale();
       if (Windowed) BroadcastSkinCommand(Windowed, SKC_BGCHANGED, M.LParam, Low);
       return 0;
     case SKC_INVALIDATE:
@@ -721,6 +736,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
     case SKC_REPAINTIFMOVED: {
       const bool Was = BGChanged;
       BGChanged = BGChanged || RepaintIfMoved();
+      Stale();
       StopAnimation();
       if (Low == 1 && Windowed && Windowed->HandleAllocated())
         RedrawWindow(Windowed->WindowHandle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -755,6 +771,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
       if (Windowed) BroadcastSkinCommand(Windowed, SKC_FREECACHE);
       if (FCacheBmp) FCacheBmp->Free();
       BGChanged = true;
+      Stale();
       return 0;
     case SKC_GETBG:
       if (M.LParam) AnswerBGRequest(*reinterpret_cast<TacBGRequest*>(M.LParam));
@@ -762,6 +779,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
     case SKC_FONTCHANGED:
       if (OwnManager(M.LParam)) {
         BGChanged = true;
+        Stale();
         if (Windowed) BroadcastSkinCommand(Windowed, SKC_FONTCHANGED, M.LParam);
       }
       return 0;
@@ -890,6 +908,7 @@ bool TsCommonData::HandleMessage(TMessage& M) {
     case WM_SIZE:
       if (Skinned()) {
         BGChanged = true;
+        Stale();
         if (!IsAnimating()) HideGlow(GlowID, false);
       }
       CtrlSkinState &= ~(ACS_WIDTHCHANGING | ACS_HEIGHTCHANGING);
@@ -915,6 +934,7 @@ bool TsCommonData::HandleMessage(TMessage& M) {
       FMouseAbove = false;
       FFocused = false;
       BGChanged = true;
+      Stale();
       if (FOwnerControl && !FOwnerControl->Enabled()) HideGlow(GlowID, false);
       return false;
     case WM_UPDATEUISTATE: return Skinned();
@@ -922,6 +942,7 @@ bool TsCommonData::HandleMessage(TMessage& M) {
     case CM_VISIBLECHANGED:
       FCommonSkinData = nullptr;
       BGChanged = true;
+      Stale();
       if (FOwnerControl && !FOwnerControl->Visible()) HideGlow(GlowID, false);
       return false;
     case WM_PARENTNOTIFY:
@@ -999,23 +1020,39 @@ void PaintWindowlessChildren(HDC DC, TWinControl* Control, POINT Offset) {
     return;
   }
   Busy = true;
+  // The composing picture of buffered paints when it is free (no picture made
+  // and freed each time), else one of the control's size.
+  const bool Shared = !gBuffering;
   struct TFree {
     bool& B;
-    ~TFree() { B = false; }
-  } Free{Busy};
+    bool Shared;
+    ~TFree() {
+      B = false;
+      if (Shared) gBuffering = false;
+    }
+  } Free{Busy, Shared};
+  if (Shared) gBuffering = true;
   TacBGRequest Own;
   SendSkinCommand(Control, SKC_GETBG, reinterpret_cast<LPARAM>(&Own));
-  std::unique_ptr<TDibBitmap> Off;
+  std::unique_ptr<TDibBitmap> Private;
+  TDibBitmap* Off = nullptr;
   for (int I = 0; I < Control->ControlCount(); ++I) {
     TControl* C = Control->Controls(I);
-    if (dynamic_cast<TWinControl*>(C) || !C->Visible() || C->Width() <= 0 || C->Height() <= 0 ||
-        (C->ComponentState() & csDestroying))
-      continue;
+    if (!IsWindowlessChild(C)) continue;
     RECT B{C->Left() + Offset.x, C->Top() + Offset.y, C->Left() + Offset.x + C->Width(), C->Top() + Offset.y + C->Height()};
     if (!RectVisible(DC, &B)) continue;
     if (!Off) {
-      Off = std::make_unique<TDibBitmap>(Control->Width(), Control->Height());
-      if (Off->Empty()) return;
+      const int W = Control->Width(), H = Control->Height();
+      if (Shared) {
+        TDibBitmap& Buf = PaintBuffer();
+        if ((Buf.Width() >= W && Buf.Height() >= H) || Buf.SetSize(std::max(Buf.Width(), W), std::max(Buf.Height(), H)))
+          Off = &Buf;
+      }
+      if (!Off) {
+        Private = std::make_unique<TDibBitmap>(W, H);
+        Off = Private.get();
+      }
+      if (Off->Empty() || !Off->Canvas()) return;
     }
     // The background under the child.
     const BmpRect CR(C->Left(), C->Top(), C->Left() + C->Width(), C->Top() + C->Height());
@@ -1023,19 +1060,14 @@ void PaintWindowlessChildren(HDC DC, TWinControl* Control, POINT Offset) {
       FillRectDC(Off->Canvas(), RECT{CR.Left, CR.Top, CR.Right, CR.Bottom},
                  static_cast<TColor>(SendSkinCommand(Control, SKC_GETBGCOLOR)));
     } else if (Own.BGKind == btCache && Own.Bmp) {
+      GdiFlush();
       CopyPiece(Off->Bmp(), BmpPoint(CR.Left, CR.Top), *Own.Bmp,
                 BmpRect(Own.Offset.x + CR.Left, Own.Offset.y + CR.Top, Own.Offset.x + CR.Right,
                         Own.Offset.y + CR.Bottom));
     } else {
       FillRectDC(Off->Canvas(), RECT{CR.Left, CR.Top, CR.Right, CR.Bottom}, static_cast<TColor>(Own.Color));
     }
-    HDC ODC = Off->Canvas();
-    const int Saved = SaveDC(ODC);
-    SetViewportOrgEx(ODC, C->Left(), C->Top(), nullptr);
-    IntersectClipRect(ODC, 0, 0, C->Width(), C->Height());
-    C->Perform(WM_PAINT, reinterpret_cast<WPARAM>(ODC), 0);
-    RestoreDC(ODC, Saved);
-    GdiFlush();
+    PaintChildInto(*Off, C, RECT{CR.Left, CR.Top, CR.Right, CR.Bottom});
     // Pixels the child left as the key colour show what is already there.
     TransparentBlt(DC, B.left, B.top, CR.Width(), CR.Height(), Off->Canvas(), CR.Left, CR.Top, CR.Width(), CR.Height(),
                    RGB(255, 0, 255));

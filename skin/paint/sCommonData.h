@@ -132,6 +132,11 @@ public:
   // what it shows now, for its parent to copy in place of a paint through a
   // device context; nullptr when it has none to show.
   std::function<TDibBitmap*()> ShownPicture;
+  // Called when what the owner's pictures were built from may have changed
+  // (skin, section, scale, font, size, the parent's background): an owner
+  // that keeps pictures beyond its cache drops them. A change of state alone
+  // does not call it.
+  std::function<void()> PicturesStale;
   bool BGChanged = true;
   int SkinIndex_ = -1;
   bool FFocused = false, FUpdating = false, FMouseAbove = false, HalfVisible = false, Loading = true;
@@ -169,6 +174,9 @@ private:
   void MouseEnter();
   void MouseLeave();
   void ComputeBGType();
+  void Stale() {
+    if (PicturesStale) PicturesStale();
+  }
   bool PaintBuffered();
 
   TControl* FOwnerControl;

@@ -71,6 +71,32 @@ TEST(Label, ADisabledLabelMixesItsColourWithTheBackground) {
   EXPECT_NE(Want, 0x0000FFu);
 }
 
+// Labels paint one after another into the form's one composing context: each
+// leaves it as it found it (font, text colour, background mode), and paints
+// with the same font object every time rather than making one per paint.
+TEST(Label, APaintLeavesTheContextAsItFoundItAndKeepsItsFontObject) {
+  TLabelScene S;
+  HFONT Own = S.OnForm->Font()->Handle();
+  std::vector<std::uint32_t> First;
+  for (int Round = 0; Round < 2; ++Round) {
+    const std::vector<std::uint32_t> Pic = Capture32(80, 17, [&](HDC DC) {
+      HFONT Other = static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
+      SelectObject(DC, Other);
+      SetTextColor(DC, RGB(1, 2, 3));
+      SetBkMode(DC, OPAQUE);
+      PatBlt(DC, 0, 0, 80, 17, WHITENESS);
+      S.OnForm->Perform(WM_PAINT, reinterpret_cast<WPARAM>(DC), 0);
+      EXPECT_EQ(GetCurrentObject(DC, OBJ_FONT), Other);
+      EXPECT_EQ(GetTextColor(DC), RGB(1, 2, 3));
+      EXPECT_EQ(GetBkMode(DC), OPAQUE);
+    });
+    if (Round == 0) First = Pic;
+    EXPECT_EQ(Pic, First);
+    EXPECT_NE(std::count(Pic.begin(), Pic.end(), 0xFFFFFFu), static_cast<long>(Pic.size())) << "the text was drawn";
+    EXPECT_EQ(S.OnForm->Font()->Handle(), Own);
+  }
+}
+
 TEST(Label, AutoSizeKeepsOneLineWhenEmptyAndTheRightEdgeWhenRightAligned) {
   TLabelScene S;
   const int OneLine = S.OnForm->Height();

@@ -174,6 +174,50 @@ TEST(Slider, TheChangingFlagIsClearedWhenAHandlerThrows) {
   EXPECT_TRUE(T.S->SliderOn()) << "a later click toggles again";
 }
 
+// What a window shows on the screen now.
+std::vector<std::uint32_t> OnScreen(TWinControl* C) {
+  const int W = C->Width(), H = C->Height();
+  return Capture32(W, H, [&](HDC Mem) {
+    HDC DC = GetDC(C->Handle());
+    BitBlt(Mem, 0, 0, W, H, DC, 0, 0, SRCCOPY);
+    ReleaseDC(C->Handle(), DC);
+  });
+}
+
+// The thumb goes out with its track's paint (one window's paint cycle instead
+// of two), showing the picture its own paint shows; invalidated alone, it
+// still paints itself.
+TEST(Slider, AThumbDueWithItsTrackIsPaintedWithItAndAloneByItself) {
+  for (bool On : {true, false}) {
+    TSliderScene T;
+    T.S->SetSliderOn(On);
+    Pump(30);
+    TLog Paints;
+    for (TWinControl* C : {static_cast<TWinControl*>(T.S), static_cast<TWinControl*>(T.S->Thumb())})
+      C->AddWindowHook(0x5ED, [&Paints, C, &T](TMessage& M, const TWindowHookNext& Next) {
+        if (M.Msg == WM_PAINT && !M.WParam) Paints.push_back(C == T.S ? "track paint" : "thumb paint");
+        Next(M);
+      });
+    const HWND Track = T.S->Handle(), Thumb = T.S->Thumb()->Handle();
+    const std::vector<std::uint32_t> Picture = Print(Thumb, T.S->Thumb()->Width(), T.S->Thumb()->Height());
+    HDC DC = GetDC(Thumb);
+    PatBlt(DC, 0, 0, T.S->Thumb()->Width(), T.S->Thumb()->Height(), BLACKNESS);
+    ReleaseDC(Thumb, DC);
+    ASSERT_NE(OnScreen(T.S->Thumb()), Picture);
+    RedrawWindow(Track, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    EXPECT_EQ(Paints, (TLog{"track paint"}));
+    EXPECT_EQ(OnScreen(T.S->Thumb()), Picture);
+    RECT U{};
+    EXPECT_FALSE(GetUpdateRect(Thumb, &U, FALSE)) << "nothing left for the thumb to paint";
+    Paints.clear();
+    RedrawWindow(Thumb, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(Paints, (TLog{"thumb paint"}));
+    EXPECT_EQ(OnScreen(T.S->Thumb()), Picture);
+    T.S->Thumb()->RemoveWindowHook(0x5ED);
+    T.S->RemoveWindowHook(0x5ED);
+  }
+}
+
 void SliderLooksAt(int PPI) {
   TSliderScene T;
   if (PPI != 96) {

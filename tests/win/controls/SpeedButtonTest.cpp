@@ -180,6 +180,97 @@ TEST(SpeedButton, AQuickMoveToTheNeighbourLeavesExactlyOneHot) {
   EXPECT_NE(Crop(Now, W, 88, 20, 66, 22), Crop(Normal, W, 88, 20, 66, 22)) << "B shows its hot look";
 }
 
+std::vector<std::uint32_t> CachePixels(TsSpeedButton* Btn) {
+  const Bitmap32& B = Btn->SkinData()->CacheBmp()->Bmp();
+  std::vector<std::uint32_t> Out;
+  for (int Y = 0; Y < B.Height(); ++Y)
+    for (int X = 0; X < B.Width(); ++X) Out.push_back(B.Pixel(X, Y));
+  return Out;
+}
+
+// Builds the look of a state as a paint does (a state change marks the cache changed).
+std::vector<std::uint32_t> LookOf(TProbeButton* Btn, int State) {
+  Btn->SkinData()->FMouseAbove = State == 1;
+  Btn->SetPressed(State == 2);
+  Btn->SkinData()->BGChanged = true;
+  EXPECT_TRUE(Btn->PrepareCache());
+  return CachePixels(Btn);
+}
+
+// Hovers to and fro under the pointer paint each look once; later ones copy it.
+TEST(SpeedButton, HoversToAndFroPaintEachLookOnce) {
+  TButtonScene S;
+  PointAt(&S.F, 300, 200);
+  ASSERT_TRUE(PumpUntil([&] { return S.Settled(); }));
+  const int Before = S.A->LooksPainted();
+  int AfterFirst = 0;
+  for (int Round = 0; Round < 3; ++Round) {
+    PointAt(S.A, 30, 11);
+    ASSERT_TRUE(PumpUntil([&] { return S.A->CurrentState() == 1 && S.Settled(); }));
+    PointAt(&S.F, 300, 200);
+    ASSERT_TRUE(PumpUntil([&] { return S.A->CurrentState() == 0 && S.Settled(); }));
+    if (Round == 0) {
+      AfterFirst = S.A->LooksPainted();
+      EXPECT_GE(AfterFirst - Before, 1) << "the hot look is painted once";
+    }
+  }
+  EXPECT_EQ(S.A->LooksPainted(), AfterFirst) << "nothing changed but the look";
+}
+
+// A kept look is dropped by every change of what it was painted from: the next
+// build paints again and shows the change; a look built afresh equals it.
+TEST(SpeedButton, AKeptLookIsPaintedAgainAfterEachChangeOfItsInputs) {
+  TButtonScene S;
+  PointAt(&S.F, 300, 200);
+  ASSERT_TRUE(PumpUntil([&] { return S.Settled(); }));
+  TProbeButton* A = S.A;
+  auto Repainted = [&](const char* What, auto&& Change) {
+    const std::vector<std::uint32_t> Hot = LookOf(A, 1), Normal = LookOf(A, 0);
+    EXPECT_EQ(LookOf(A, 1), Hot) << What << ": unchanged, the kept look";
+    const int N = A->LooksPainted();
+    LookOf(A, 1);
+    LookOf(A, 0);
+    EXPECT_EQ(A->LooksPainted(), N) << What << ": both looks kept";
+    Change();
+    Pump(20);  // a change may repaint the button's normal look on its own
+    const int M = A->LooksPainted();
+    const std::vector<std::uint32_t> After = LookOf(A, 1);
+    EXPECT_EQ(A->LooksPainted(), M + 1) << What << ": the hot look painted again";
+    return std::make_pair(Hot, After);
+  };
+  Repainted("the background changed", [&] { SendSkinCommand(A, SKC_BGCHANGED); });
+  Repainted("a skin refresh", [&] { SendSkinCommand(A, SKC_REFRESH, reinterpret_cast<LPARAM>(S.M.get())); });
+  Repainted("the skin's font", [&] { SendSkinCommand(A, SKC_FONTCHANGED, reinterpret_cast<LPARAM>(S.M.get())); });
+  auto [Before, Wider] = Repainted("a size change", [&] { A->SetWidth(70); });
+  EXPECT_EQ(A->SkinData()->CacheBmp()->Width(), 70);
+  EXPECT_NE(Before.size(), Wider.size());
+  A->SetWidth(66);
+  // The caption's change shows: the hot look of B's caption, as B paints it.
+  auto [Old, New] = Repainted("a caption change", [&] { A->SetCaption(S.B->Caption()); });
+  EXPECT_NE(Old, New);
+  EXPECT_EQ(New, LookOf(S.B, 1)) << "the same look as the button that has that caption";
+  Repainted("a font change", [&] { A->Font()->SetHeight(-14); });
+  Repainted("a text property", [&] { A->SetTextOffset(2); });
+  Repainted("a colour tone", [&] { A->SkinData()->FColorTone = 0x0000FF; });
+  A->SkinData()->FColorTone = 0x1FFFFFFF;
+  // Disabled, it has no hot look: its normal look is dimmed, not the kept one.
+  const std::vector<std::uint32_t> Normal = LookOf(A, 0);
+  A->SetEnabled(false);
+  EXPECT_NE(LookOf(A, 0), Normal) << "disabled";
+  A->SetEnabled(true);
+  EXPECT_EQ(LookOf(A, 0), Normal);
+  // The panel's picture changes under its button without a word: the key sees it.
+  TProbeButton* P = S.OnPanel;
+  const std::vector<std::uint32_t> OnGradient = LookOf(P, 0);
+  const int N = P->LooksPainted();
+  LookOf(P, 0);
+  EXPECT_EQ(P->LooksPainted(), N);
+  S.Panel->SD.CacheBmp()->Bmp().Fill(0xFF205080);
+  const std::vector<std::uint32_t> OnBlue = LookOf(P, 0);
+  EXPECT_EQ(P->LooksPainted(), N + 1);
+  EXPECT_NE(OnBlue, OnGradient);
+}
+
 TEST(SpeedButton, TheCaptionMovesOneDownRightWhenPressedOnlyIfTheSkinAsks) {
   TButtonScene S;
   S.A->Repaint();
