@@ -70,6 +70,7 @@ bool TsButton::Pushed() const {
 }
 
 int TsButton::CurrentState() const {
+  if (!FCommonData) return 0;  // asked while the control is torn down
   TsSkinManager* M = FCommonData->SkinManager();
   const bool NoHover = M && M->Options()->NoMouseHover();
   if ((Pushed() || FForcePressed) && (FCommonData->FMouseAbove || !FMouseClicked || NoHover)) return 2;

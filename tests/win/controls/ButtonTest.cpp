@@ -2,6 +2,7 @@
 // real pointer and keyboard input.
 #include "ControlsFixture.h"
 #include "sButton.h"
+#include "tests/support/ScopedHook.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ void Key(WORD VK, bool Down) {
 TEST(Button, EnterPressDragOutAndBackThenReleaseClicksOnceAndEndsHot) {
   TButtonScene S;
   TLog Looks;
-  S.Ok->AddWindowHook(0x5EC, [&](TMessage& M, const TWindowHookNext& Next) {
+  TScopedHook Hook(S.Ok, 0x5EC, [&](TMessage& M, const TWindowHookNext& Next) {
     if (M.Msg == BM_GETSTATE) return Next(M);  // asked by CurrentState itself
     const int Before = S.Ok->CurrentState();
     Next(M);
@@ -97,7 +98,7 @@ TEST(Button, AQuickClickShowsThePressedLookForAtLeast30Ms) {
   ASSERT_TRUE(PumpUntil([&] { return FadesSettled(*S.Ok->SkinData()); }));
   std::vector<std::pair<int, DWORD>> Painted;  // the look of each paint and when
   DWORD UpAt = 0, UpDone = 0;
-  S.Ok->AddWindowHook(0x5EC, [&](TMessage& M, const TWindowHookNext& Next) {
+  TScopedHook Hook(S.Ok, 0x5EC, [&](TMessage& M, const TWindowHookNext& Next) {
     if (M.Msg == WM_PAINT) Painted.push_back({S.Ok->PaintedState(), GetTickCount()});
     if (M.Msg == WM_LBUTTONUP) UpAt = GetTickCount();
     Next(M);
@@ -188,7 +189,7 @@ TEST(Button, ADefaultButtonIsPaintedHotWhenTheSectionHasThreeStates) {
 TEST(Button, APaintThatMustWaitForTheParentStillValidatesTheWindow) {
   TButtonScene S;
   int Paints = 0;
-  S.Ok->AddWindowHook(0x5EC, [&](TMessage& M, const TWindowHookNext& Next) {
+  TScopedHook Hook(S.Ok, 0x5EC, [&](TMessage& M, const TWindowHookNext& Next) {
     if (M.Msg == WM_PAINT) ++Paints;
     Next(M);
   });
