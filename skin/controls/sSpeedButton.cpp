@@ -93,42 +93,28 @@ void TsSpeedButton::DropLooks() {
   for (TLook& L : FLooks) L = TLook();
 }
 
-namespace {
-
-std::uint64_t Mix(std::uint64_t H, std::uint64_t V) {
-  H ^= V + 0x9E3779B97F4A7C15ull + (H << 6) + (H >> 2);
-  return H * 0xBF58476D1CE4E5B9ull;
-}
-
-}  // namespace
-
 // What the looks are painted from beyond the state: the parent's pixels under
 // the button (or its plain colour), the size, caption, font, enabled state,
-// skin section and colour effects. Events that change what this cannot see
-// drop the looks.
-std::uint64_t TsSpeedButton::LookKey(const TCacheInfo& CI) const {
-  std::uint64_t H = Mix(0, static_cast<std::uint64_t>(Width()) << 32 | static_cast<std::uint32_t>(Height()));
-  H = Mix(H, static_cast<std::uint64_t>(CI.X) << 32 | static_cast<std::uint32_t>(CI.Y));
-  H = Mix(H, (static_cast<std::uint64_t>(CI.Ready) << 32) | CI.FillColor);
-  H = Mix(H, static_cast<std::uint64_t>(CI.FillRect.Left) << 32 | static_cast<std::uint32_t>(CI.FillRect.Top));
-  H = Mix(H, static_cast<std::uint64_t>(CI.FillRect.Right) << 32 | static_cast<std::uint32_t>(CI.FillRect.Bottom));
+// skin section and colour effects. Kept whole and compared exactly, so a look
+// is never reused over a background that merely resembles its own. Events that
+// change what this cannot see drop the looks.
+TsSpeedButton::TLookInputs TsSpeedButton::LookInputs(const TCacheInfo& CI) const {
+  TLookInputs In;
+  In.Scalars = {Width(), Height(), CI.X, CI.Y, CI.Ready ? 1 : 0, static_cast<std::int64_t>(CI.FillColor),
+                CI.FillRect.Left, CI.FillRect.Top, CI.FillRect.Right, CI.FillRect.Bottom,
+                static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(Font()->Handle())),
+                static_cast<std::int64_t>(Font()->Color()), Enabled() ? 1 : 0,
+                static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(FCommonData->SkinData())),
+                FCommonData->FColorTone, FCommonData->FHUEOffset, FCommonData->FSaturation,
+                FCommonData->SkinIndex(), CurrentPPI()};
+  In.Caption = Caption();
   if (const Bitmap32* B = CI.Bmp) {
     const int X0 = std::max(0, CI.X), Y0 = std::max(0, CI.Y);
     const int X1 = std::min(B->Width(), CI.X + Width()), Y1 = std::min(B->Height(), CI.Y + Height());
-    for (int Y = Y0; Y < Y1; ++Y) {
-      const std::uint32_t* Row = B->Line(Y);
-      for (int X = X0; X < X1; X += 2)
-        H = Mix(H, static_cast<std::uint64_t>(Row[X]) << 32 | (X + 1 < X1 ? Row[X + 1] : 0u));
-    }
+    if (X1 > X0)
+      for (int Y = Y0; Y < Y1; ++Y) In.Parent.insert(In.Parent.end(), B->Line(Y) + X0, B->Line(Y) + X1);
   }
-  for (wchar_t C : Caption()) H = Mix(H, static_cast<std::uint64_t>(C));
-  H = Mix(H, reinterpret_cast<std::uintptr_t>(Font()->Handle()));
-  H = Mix(H, static_cast<std::uint64_t>(static_cast<std::uint32_t>(Font()->Color())) << 1 | (Enabled() ? 1 : 0));
-  H = Mix(H, reinterpret_cast<std::uintptr_t>(FCommonData->SkinData()));
-  H = Mix(H, static_cast<std::uint64_t>(FCommonData->FColorTone) << 32 | static_cast<std::uint32_t>(FCommonData->FHUEOffset));
-  H = Mix(H, static_cast<std::uint32_t>(FCommonData->FSaturation));
-  return Mix(H, static_cast<std::uint64_t>(static_cast<std::uint32_t>(FCommonData->SkinIndex())) << 16 |
-                    static_cast<std::uint16_t>(CurrentPPI()));
+  return In;
 }
 
 void TsSpeedButton::SetWordWrap(bool Value) {
@@ -202,10 +188,10 @@ bool TsSpeedButton::PrepareCache() {
   const int State = CurrentState();
   const bool Shifted = ContentShifted();
   // The pressed look also depends on the capture (the shift); it is not kept.
-  const std::uint64_t Key = LookKey(CI);
-  if (Key != FLooksKey) {
+  TLookInputs In = LookInputs(CI);
+  if (!(In == FLooksInputs)) {
     DropLooks();
-    FLooksKey = Key;
+    FLooksInputs = std::move(In);
   }
   TLook& Look = FLooks[State];
   if (Look.Valid && !Shifted && Look.Pixels.Width() == Width() && Look.Pixels.Height() == Height()) {

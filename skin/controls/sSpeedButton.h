@@ -2,7 +2,10 @@
 // the parent's background into a cache, the caption on top, and cross-fades
 // between the normal, hot and pressed looks.
 #pragma once
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "skin/paint/acThdTimer.h"
 #include "skin/paint/sCommonData.h"
@@ -72,7 +75,6 @@ private:
   void HoldHints();
   void ReleaseHints();
   void UpdateOpaque();
-  std::uint64_t LookKey(const TCacheInfo& CI) const;
   void DropLooks();
 
   std::unique_ptr<TsCommonData> FCommonData;
@@ -99,7 +101,16 @@ private:
     bool Valid = false;
   };
   TLook FLooks[3];
-  std::uint64_t FLooksKey = 0;
+  struct TLookInputs {
+    std::vector<std::int64_t> Scalars;
+    std::wstring Caption;
+    std::vector<std::uint32_t> Parent;
+    bool operator==(const TLookInputs& O) const {
+      return Scalars == O.Scalars && Caption == O.Caption && Parent == O.Parent;
+    }
+  };
+  TLookInputs LookInputs(const TCacheInfo& CI) const;
+  TLookInputs FLooksInputs;
   int FLooksPainted = 0;
 };
 
