@@ -317,6 +317,17 @@ void TraceOpen(TForm& Main, TForm& Dialog, bool Print = true) {
   std::printf("total %.0f us\n", Total);
 }
 
+// A form framed and sized as the program's main window, shown.
+void ShowMainLike(TForm& Main) {
+  Main.SetBorderStyle(bsSingle);
+  Main.SetBorderIcons(biSystemMenu | biMinimize);
+  Main.SetCaption(L"Clearbay");
+  Main.SetPosition(poDesigned);
+  Main.SetBounds(100, 80, 428, 329);
+  Main.Show();
+  Drain();
+}
+
 }  // namespace
 
 // "frame_bench.exe speed" leaves out the reliability rounds; "layered" times
@@ -333,13 +344,7 @@ int main(int argc, char** argv) {
   auto M = MakeManager();
   if (argc > 1 && std::string(argv[1]) == "trace") {
     TForm Main(nullptr);
-    Main.SetBorderStyle(bsSingle);
-    Main.SetBorderIcons(biSystemMenu | biMinimize);
-    Main.SetCaption(L"Clearbay");
-    Main.SetPosition(poDesigned);
-    Main.SetBounds(100, 80, 428, 329);
-    Main.Show();
-    Drain();
+    ShowMainLike(Main);
     TDialog D;
     if (argc > 2 && std::string(argv[2]) == "stats") {
       // Medians over many openings of the one dialog, skinned.
@@ -391,13 +396,7 @@ int main(int argc, char** argv) {
   TOpenTimes OpenSkin, OpenPlain, FreshSkin, FreshPlain;
   std::vector<double> MoveSkin, MovePlain;
   TForm Main(nullptr);
-  Main.SetBorderStyle(bsSingle);
-  Main.SetBorderIcons(biSystemMenu | biMinimize);
-  Main.SetCaption(L"Clearbay");
-  Main.SetPosition(poDesigned);
-  Main.SetBounds(100, 80, 428, 329);
-  Main.Show();
-  Drain();
+  ShowMainLike(Main);
   TDialog About;
   for (int Pass = 0; Pass < 2; ++Pass) {
     // Alternating, so both see the same machine.

@@ -11,14 +11,6 @@ namespace {
 using namespace cb;
 using namespace cb::test;
 
-void Click(POINT P) {
-  MovePointer(P.x, P.y);
-  Pump(60);
-  MouseButton(MOUSEEVENTF_LEFTDOWN);
-  Pump(40);
-  MouseButton(MOUSEEVENTF_LEFTUP);
-}
-
 // The window's region in window coordinates; false when it has none.
 bool RegionOf(HWND W, TacRgn& Into) { return Into.ReadFrom(W); }
 

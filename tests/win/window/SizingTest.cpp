@@ -33,14 +33,6 @@ RECT FrameAround(HWND Form, const TacSkinData& D) {
               C.bottom + D.ExBorderWidth + D.FormShadowSize.Bottom};
 }
 
-void Click(POINT P) {
-  MovePointer(P.x, P.y);
-  Pump(60);
-  MouseButton(MOUSEEVENTF_LEFTDOWN);
-  Pump(40);
-  MouseButton(MOUSEEVENTF_LEFTUP);
-}
-
 struct TSizeableScene : TSkinnedScene {
   TFrameForm F{bsSizeable, biSystemMenu | biMinimize | biMaximize, L"Sizeable", 160, 120};
   TsSkinProvider* P = nullptr;

@@ -112,6 +112,15 @@ inline void MouseButton(DWORD Flags) {
 }
 
 // The layered window's picture is the provider's frame image: a pixel of it, 0xAARRGGBB.
+// A left click at a screen point, with the real pointer.
+inline void Click(POINT P) {
+  MovePointer(P.x, P.y);
+  Pump(60);
+  MouseButton(MOUSEEVENTF_LEFTDOWN);
+  Pump(40);
+  MouseButton(MOUSEEVENTF_LEFTUP);
+}
+
 inline std::uint32_t ImagePixel(TsSkinProvider& P, int X, int Y) {
   TDibBitmap* B = P.FrameImage();
   return B && !B->Empty() ? B->Bmp().Pixel(X, Y) : 0;
