@@ -122,19 +122,30 @@ void Figures(const char* What) {
 // on a picture of the dialog's size: a guide to which steps are worth saving.
 LRESULT CALLBACK PlainProc(HWND W, UINT M, WPARAM WP, LPARAM LP) { return DefWindowProcW(W, M, WP, LP); }
 
+// A layered window's whole picture from Pic, blended by its own alpha.
+struct TPictureUpdate {
+  POINT Src{0, 0};
+  BLENDFUNCTION BF{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  UPDATELAYEREDWINDOWINFO Info{};
+  explicit TPictureUpdate(TDibBitmap& Pic) {
+    Info.cbSize = sizeof Info;
+    Info.hdcSrc = Pic.Canvas();
+    Info.pptSrc = &Src;
+    Info.pblend = &BF;
+    Info.dwFlags = ULW_ALPHA;
+  }
+  TPictureUpdate(const TPictureUpdate&) = delete;
+  TPictureUpdate& operator=(const TPictureUpdate&) = delete;
+};
+
 // One way of bringing a layered window on screen with its picture and region;
 // microseconds until the window system is done with it.
 double BringUp(TDibBitmap& Pic, int Order) {
   const int W = Pic.Width(), H = Pic.Height();
-  POINT Pos{300, 200}, Src{0, 0};
+  POINT Pos{300, 200};
   SIZE Size{W, H};
-  BLENDFUNCTION BF{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  UPDATELAYEREDWINDOWINFO Info{};
-  Info.cbSize = sizeof Info;
-  Info.hdcSrc = Pic.Canvas();
-  Info.pptSrc = &Src;
-  Info.pblend = &BF;
-  Info.dwFlags = ULW_ALPHA;
+  TPictureUpdate Up(Pic);
+  UPDATELAYEREDWINDOWINFO& Info = Up.Info;
   auto Region = [&](HWND L) {
     HRGN R = CreateRectRgn(0, 0, W, H), C = CreateRectRgn(17, 41, W - 17, H - 19);
     CombineRgn(R, R, C, RGN_XOR);
@@ -204,14 +215,8 @@ void LayeredCosts() {
   // A picture again on a shown window, whole and with a small dirty rectangle.
   HWND L = CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, L"BenchLayered", L"", WS_POPUP, 300,
                            200, W, H, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  POINT Src{0, 0};
-  BLENDFUNCTION BF{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  UPDATELAYEREDWINDOWINFO Info{};
-  Info.cbSize = sizeof Info;
-  Info.hdcSrc = Pic.Canvas();
-  Info.pptSrc = &Src;
-  Info.pblend = &BF;
-  Info.dwFlags = ULW_ALPHA;
+  TPictureUpdate Up(Pic);
+  UPDATELAYEREDWINDOWINFO& Info = Up.Info;
   UpdateLayeredWindowIndirect(L, &Info);
   ShowWindow(L, SW_SHOWNOACTIVATE);
   Drain();

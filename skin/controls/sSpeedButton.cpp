@@ -93,6 +93,12 @@ void TsSpeedButton::DropLooks() {
   for (TLook& L : FLooks) L = TLook();
 }
 
+// A property the looks are painted from changed.
+void TsSpeedButton::LooksChanged() {
+  DropLooks();
+  FCommonData->Invalidate();
+}
+
 // What the looks are painted from beyond the state: the parent's pixels under
 // the button (or its plain colour), the size, caption, font, enabled state,
 // skin section and colour effects. Kept whole and compared exactly, so a look
@@ -118,39 +124,27 @@ TsSpeedButton::TLookInputs TsSpeedButton::LookInputs(const TCacheInfo& CI) const
 }
 
 void TsSpeedButton::SetWordWrap(bool Value) {
-  if (!ChangeValue(FWordWrap, Value)) return;
-  DropLooks();
-  FCommonData->Invalidate();
+  if (ChangeValue(FWordWrap, Value)) LooksChanged();
 }
 
 void TsSpeedButton::SetUseEllipsis(bool Value) {
-  if (!ChangeValue(FUseEllipsis, Value)) return;
-  DropLooks();
-  FCommonData->Invalidate();
+  if (ChangeValue(FUseEllipsis, Value)) LooksChanged();
 }
 
 void TsSpeedButton::SetShowCaption(bool Value) {
-  if (!ChangeValue(FShowCaption, Value)) return;
-  DropLooks();
-  FCommonData->Invalidate();
+  if (ChangeValue(FShowCaption, Value)) LooksChanged();
 }
 
 void TsSpeedButton::SetTextOffset(int Value) {
-  if (!ChangeValue(FTextOffset, Value)) return;
-  DropLooks();
-  FCommonData->Invalidate();
+  if (ChangeValue(FTextOffset, Value)) LooksChanged();
 }
 
 void TsSpeedButton::SetAlignment(TAlignment Value) {
-  if (!ChangeValue(FAlignment, Value)) return;
-  DropLooks();
-  FCommonData->Invalidate();
+  if (ChangeValue(FAlignment, Value)) LooksChanged();
 }
 
 void TsSpeedButton::SetTextAlignment(TAlignment Value) {
-  if (!ChangeValue(FTextAlignment, Value)) return;
-  DropLooks();
-  FCommonData->Invalidate();
+  if (ChangeValue(FTextAlignment, Value)) LooksChanged();
 }
 
 UINT TsSpeedButton::MeasureFlags() const {

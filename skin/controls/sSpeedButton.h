@@ -76,6 +76,7 @@ private:
   void ReleaseHints();
   void UpdateOpaque();
   void DropLooks();
+  void LooksChanged();
 
   std::unique_ptr<TsCommonData> FCommonData;
   bool FStdParent = false;

@@ -852,8 +852,7 @@ bool TsCommonData::PaintBuffered() {
       (F->ComponentState() & csDestroying))
     return false;
   bool Windowless = false;
-  for (int I = 0; I < F->ControlCount() && !Windowless; ++I)
-    Windowless = !dynamic_cast<TWinControl*>(F->Controls(I)) && F->Controls(I)->Visible();
+  for (int I = 0; I < F->ControlCount() && !Windowless; ++I) Windowless = IsWindowlessChild(F->Controls(I));
   if (!Windowless) return false;
   const HWND Wnd = F->WindowHandle();
   RECT Client;

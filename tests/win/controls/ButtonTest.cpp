@@ -140,16 +140,6 @@ TEST(Button, TabDrawsTheFocusRectangleAroundTheCaptionAndSpaceClicks) {
   EXPECT_EQ(None.right - None.left, 0);
 }
 
-// What the button's window shows now.
-std::vector<std::uint32_t> OnScreen(TsButton* B) {
-  const int W = B->Width(), H = B->Height();
-  return Capture32(W, H, [&](HDC Mem) {
-    HDC DC = GetDC(B->Handle());
-    BitBlt(Mem, 0, 0, W, H, DC, 0, 0, SRCCOPY);
-    ReleaseDC(B->Handle(), DC);
-  });
-}
-
 // The pointer leaves while the hot look is still fading in: the fade back
 // starts part way and ends in fewer steps; the window must end on the rest
 // look, not on the fade's last step.

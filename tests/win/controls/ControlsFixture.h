@@ -28,6 +28,16 @@ inline void PointAt(TControl* C, int X, int Y, DWORD SettleMs = 60) {
   Pump(SettleMs);
 }
 
+// What a window shows on the screen now.
+inline std::vector<std::uint32_t> OnScreen(TWinControl* C) {
+  const int W = C->Width(), H = C->Height();
+  return Capture32(W, H, [&](HDC Mem) {
+    HDC DC = GetDC(C->Handle());
+    BitBlt(Mem, 0, 0, W, H, DC, 0, 0, SRCCOPY);
+    ReleaseDC(C->Handle(), DC);
+  });
+}
+
 inline bool FadesSettled(TsCommonData& SD) { return !SD.AnimTimer() || SD.AnimTimer()->State == -1; }
 
 // A rectangle of a picture W pixels wide.

@@ -174,16 +174,6 @@ TEST(Slider, TheChangingFlagIsClearedWhenAHandlerThrows) {
   EXPECT_TRUE(T.S->SliderOn()) << "a later click toggles again";
 }
 
-// What a window shows on the screen now.
-std::vector<std::uint32_t> OnScreen(TWinControl* C) {
-  const int W = C->Width(), H = C->Height();
-  return Capture32(W, H, [&](HDC Mem) {
-    HDC DC = GetDC(C->Handle());
-    BitBlt(Mem, 0, 0, W, H, DC, 0, 0, SRCCOPY);
-    ReleaseDC(C->Handle(), DC);
-  });
-}
-
 // The thumb goes out with its track's paint (one window's paint cycle instead
 // of two), showing the picture its own paint shows; invalidated alone, it
 // still paints itself.
