@@ -3,7 +3,7 @@
 // of copying the same pixels from one 32-bit bitmap to the window; (b) real
 // pointer moves (SetCursorPos, which Wine turns into input like a mouse's)
 // across all 36 speed buttons at 60 a second, with the GUI thread's processor
-// time (GetThreadTimes) and its busy time (QueryPerformanceCounter around the
+// time (TThreadClock) and its busy time (QueryPerformanceCounter around the
 // handling of each message) as shares of the wall time.
 #include <windows.h>
 
@@ -28,12 +28,8 @@ namespace {
 
 using cb::bench::Now;
 
-double ThreadSeconds() {
-  FILETIME C, E, K, U;
-  GetThreadTimes(GetCurrentThread(), &C, &E, &K, &U);
-  auto S = [](FILETIME T) { return static_cast<double>((ULONGLONG(T.dwHighDateTime) << 32) | T.dwLowDateTime) / 1e7; };
-  return S(K) + S(U);
-}
+const cb::bench::TThreadClock* gClock = nullptr;
+double ThreadSeconds() { return gClock->Seconds(); }
 
 // Handles what is queued; the seconds spent handling it.
 double Pump() {
@@ -343,6 +339,8 @@ void Loop(TForm1& F, const char* Part, int Times) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const cb::bench::TThreadClock Clock;
+  gClock = &Clock;
   Application->Initialize();
   StdCharList();
   InstallFormSkinning();
