@@ -35,8 +35,12 @@ public:
   TThreadClock& operator=(const TThreadClock&) = delete;
   bool Exact() const { return FStat != INVALID_HANDLE_VALUE; }
   double Seconds() const {
-    if (FStat != INVALID_HANDLE_VALUE)
+    if (FStat != INVALID_HANDLE_VALUE) {
+      // The kernel adds a running thread's time at its scheduling points
+      // only: a yield is one, so the reading is up to date.
+      SwitchToThread();
       if (const long long Ns = Read(FStat); Ns >= 0) return static_cast<double>(Ns) / 1e9;
+    }
     FILETIME C, E, K, U;
     GetThreadTimes(GetCurrentThread(), &C, &E, &K, &U);
     auto S = [](FILETIME T) { return static_cast<double>((ULONGLONG(T.dwHighDateTime) << 32) | T.dwLowDateTime) / 1e7; };
@@ -88,14 +92,14 @@ private:
     SetFilePointer(S, 0, nullptr, FILE_BEGIN);
     return ReadFile(S, B, sizeof B - 1, &N, nullptr) && N ? std::atoll(B) : -1;
   }
-  // 20 ms of spinning here must show as at least 10 ms there.
+  // Spinning here for 50 ms must show there, even on a busy machine.
   static bool Spins(HANDLE S) {
     const long long A = Read(S);
     const double T0 = Now();
-    while (Now() - T0 < 0.02) {
+    while (Now() - T0 < 0.05) {
     }
     const long long B = Read(S);
-    return A >= 0 && B - A >= 10'000'000;
+    return A >= 0 && B - A >= 5'000'000;
   }
   HANDLE FStat = INVALID_HANDLE_VALUE;
 };

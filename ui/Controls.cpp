@@ -189,7 +189,7 @@ void TControl::SetClientWidth(int Value) { SetWidth(Value); }
 void TControl::SetClientHeight(int Value) { SetHeight(Value); }
 
 TPoint TControl::ClientOrigin() const {
-  if (auto* W = dynamic_cast<const TWinControl*>(this); W && W->WindowHandle()) {
+  if (auto* W = WinControlOf(this); W && W->WindowHandle()) {
     POINT P{0, 0};
     ::ClientToScreen(W->WindowHandle(), &P);
     return TPoint(P.x, P.y);
@@ -320,7 +320,7 @@ void TControl::BringToFront() {
   auto& L = FParent->FControls;
   L.erase(std::remove(L.begin(), L.end(), this), L.end());
   L.push_back(this);
-  if (auto* W = dynamic_cast<TWinControl*>(this); W && W->HandleAllocated())
+  if (auto* W = WinControlOf(this); W && W->HandleAllocated())
     SetWindowPos(W->WindowHandle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Invalidate();
 }
@@ -330,7 +330,7 @@ void TControl::SendToBack() {
   auto& L = FParent->FControls;
   L.erase(std::remove(L.begin(), L.end(), this), L.end());
   L.insert(L.begin(), this);
-  if (auto* W = dynamic_cast<TWinControl*>(this); W && W->HandleAllocated())
+  if (auto* W = WinControlOf(this); W && W->HandleAllocated())
     SetWindowPos(W->WindowHandle(), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Invalidate();
 }
@@ -452,7 +452,7 @@ void TControl::MouseNotice(TMessage& M, bool Enter) {
   } else if (!Enter) {
     // A child that says it was left is no longer the hovered one: the next
     // move over it enters it again.
-    if (auto* W = dynamic_cast<TWinControl*>(this); W && W->FHoverControl == About) W->FHoverControl = nullptr;
+    if (auto* W = WinControlOf(this); W && W->FHoverControl == About) W->FHoverControl = nullptr;
   }
   if (FParent) FParent->Perform(M.Msg, 0, reinterpret_cast<LPARAM>(About));
 }
@@ -497,7 +497,7 @@ void TControl::WndProc(TMessage& M) {
       // Apply at once when the pointer is over this control.
       if (!TThread::IsMainThread()) return;
       HWND W = nullptr;
-      if (auto* WC = dynamic_cast<TWinControl*>(this))
+      if (auto* WC = WinControlOf(this))
         W = WC->WindowHandle();
       else if (FParent)
         W = FParent->WindowHandle();
@@ -564,7 +564,7 @@ void TControlCanvas::SetHandle(HDC Value) {
 void TControlCanvas::CreateHandle() {
   HWND Wnd = nullptr;
   int X = 0, Y = 0;
-  if (auto* W = dynamic_cast<TWinControl*>(FControl)) {
+  if (auto* W = WinControlOf(FControl)) {
     Wnd = W->WindowHandle();
   } else if (FControl->Parent()) {
     Wnd = FControl->Parent()->WindowHandle();

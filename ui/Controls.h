@@ -93,6 +93,11 @@ public:
   // capturing child, so broadcasts and paints pass it by.
   void BeforeDestruction() override;
 
+  // The windowed control this is, or null. Windowed or not is asked on every
+  // paint and move; a failed dynamic_cast walks the class tree comparing names.
+  virtual TWinControl* AsWinControl() { return nullptr; }
+  const TWinControl* AsWinControl() const { return const_cast<TControl*>(this)->AsWinControl(); }
+
   // Parent: windowless controls are painted and fed with mouse input by it.
   TWinControl* Parent() const { return FParent; }
   virtual void SetParent(TWinControl* AParent);
@@ -288,6 +293,8 @@ class TWinControl : public TControl {
 public:
   explicit TWinControl(TComponent* AOwner);
   ~TWinControl() override;
+  using TControl::AsWinControl;
+  TWinControl* AsWinControl() override { return this; }
 
   HWND Handle();                        // creates the window (and parents) on demand
   bool HandleAllocated() const { return FHandle != nullptr; }
@@ -394,6 +401,8 @@ private:
   TControl* FHoverControl = nullptr;
   TControl* FCaptureControl = nullptr;
   bool FTrackingLeave = false;
+  POINT FHitPoint{0, 0};  // where the last WM_NCHITTEST asked about
+  bool FHitPointFresh = false;  // no WM_SETCURSOR since
   int FTabOrder = -1;
   bool FTabStop = false;
   int FAlignLevel = 0;
@@ -459,5 +468,7 @@ private:
 // The form a control sits on (nullptr when it has none).
 TCustomForm* GetParentForm(const TControl* Control);
 // Shift state from the message's key flags.
+inline TWinControl* WinControlOf(TControl* C) { return C ? C->AsWinControl() : nullptr; }
+inline const TWinControl* WinControlOf(const TControl* C) { return C ? C->AsWinControl() : nullptr; }
 TShiftState KeysToShiftState(WPARAM Keys);
 HCURSOR CursorHandle(TCursor Cursor);

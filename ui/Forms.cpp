@@ -23,7 +23,7 @@ TButton* FindButton(TWinControl* Parent, bool Default) {
     TControl* C = Parent->Controls(i);
     if (auto* B = dynamic_cast<TButton*>(C)) {
       if ((Default ? B->Default() : B->Cancel()) && B->Visible() && B->Enabled()) return B;
-    } else if (auto* W = dynamic_cast<TWinControl*>(C)) {
+    } else if (auto* W = WinControlOf(C)) {
       if (TButton* Found = FindButton(W, Default)) return Found;
     }
   }
@@ -33,7 +33,7 @@ TButton* FindButton(TWinControl* Parent, bool Default) {
 TWinControl* FirstTabStop(TWinControl* Parent) {
   TWinControl* Best = nullptr;
   for (int i = 0; i < Parent->ControlCount(); ++i) {
-    auto* W = dynamic_cast<TWinControl*>(Parent->Controls(i));
+    auto* W = WinControlOf(Parent->Controls(i));
     if (!W || !W->Visible() || !W->Enabled()) continue;
     TWinControl* Candidate = W->TabStop() ? W : FirstTabStop(W);
     if (Candidate && (!Best || W->TabOrder() < Best->TabOrder())) Best = Candidate;
@@ -133,7 +133,7 @@ bool TCustomForm::CloseQuery() {
 void TCustomForm::SetDesignPPI(TControl* C, int PPI) {
   C->SetCurrentPPI(PPI);
   C->Font()->SetPixelsPerInch(PPI);
-  if (auto* W = dynamic_cast<TWinControl*>(C))
+  if (auto* W = WinControlOf(C))
     for (int i = 0; i < W->ControlCount(); ++i) SetDesignPPI(W->Controls(i), PPI);
 }
 

@@ -71,6 +71,11 @@ LRESULT CALLBACK ControlWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam
     if (!C || C->FHandle) return DefWindowProcW(Wnd, Msg, WParam, LParam);
     C->AttachHandle(Wnd);
   }
+  if (Msg == WM_NCHITTEST) {
+    // The system sends it just before the WM_SETCURSOR of the same move.
+    C->FHitPoint = POINT{static_cast<short>(LOWORD(LParam)), static_cast<short>(HIWORD(LParam))};
+    C->FHitPointFresh = true;
+  }
   TMessage M{Msg, WParam, LParam, 0};
   try {
     C->WindowProc(M);
@@ -210,7 +215,7 @@ void TWinControl::CreateWnd() {
   // Windowed children, in tab order, so the window order follows it.
   std::vector<TWinControl*> Kids;
   for (TControl* C : FControls)
-    if (auto* W = dynamic_cast<TWinControl*>(C)) Kids.push_back(W);
+    if (auto* W = WinControlOf(C)) Kids.push_back(W);
   std::stable_sort(Kids.begin(), Kids.end(), [](TWinControl* A, TWinControl* B) { return A->FTabOrder < B->FTabOrder; });
   for (TWinControl* W : Kids) W->HandleNeeded();
   Realign();
@@ -264,11 +269,11 @@ void TWinControl::InsertControl(TControl* AControl) {
   Perform(CM_CONTROLCHANGE, reinterpret_cast<WPARAM>(AControl), 1);
   FControls.push_back(AControl);
   AControl->FParent = this;
-  if (auto* W = dynamic_cast<TWinControl*>(AControl)) {
+  if (auto* W = WinControlOf(AControl)) {
     if (W->FTabOrder < 0) {
       int N = 0;
       for (TControl* C : FControls)
-        if (C != AControl && dynamic_cast<TWinControl*>(C)) ++N;
+        if (C != AControl && WinControlOf(C)) ++N;
       W->FTabOrder = N;
     }
     if (FHandle) W->HandleNeeded();
@@ -283,7 +288,7 @@ void TWinControl::RemoveControl(TControl* AControl) {
   auto It = std::find(FControls.begin(), FControls.end(), AControl);
   if (It == FControls.end()) return;
   if (!(ComponentState() & csDestroying)) Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(AControl), 0);
-  if (auto* W = dynamic_cast<TWinControl*>(AControl)) {
+  if (auto* W = WinControlOf(AControl)) {
     W->DestroyHandle();
   } else if (AControl->Visible() && FHandle && !(ComponentState() & csDestroying)) {
     AControl->Invalidate();
@@ -306,7 +311,7 @@ void TWinControl::ForgetChildInput(TControl* AControl) {
 std::vector<TWinControl*> TWinControl::WindowedChildrenBottomUp() const {
   std::vector<TWinControl*> Kids;
   for (TControl* C : FControls)
-    if (auto* W = dynamic_cast<TWinControl*>(C)) Kids.push_back(W);
+    if (auto* W = WinControlOf(C)) Kids.push_back(W);
   if (!FHandle) return Kids;
   // The windows' own order decides: the list order can lag behind it.
   std::vector<TWinControl*> Ordered;
@@ -329,7 +334,7 @@ void TWinControl::GetChildren(const std::function<void(TComponent*)>& Proc, TCom
 TControl* TWinControl::ControlAtPos(TPoint P, bool AllowDisabled, bool AllowWinControls) const {
   for (auto It = FControls.rbegin(); It != FControls.rend(); ++It) {
     TControl* C = *It;
-    bool Windowed = dynamic_cast<TWinControl*>(C) != nullptr;
+    bool Windowed = WinControlOf(C) != nullptr;
     if (Windowed && !AllowWinControls) continue;
     if (!C->Visible() || (!C->Enabled() && !AllowDisabled)) continue;
     if (!C->BoundsRect().Contains(P)) continue;
@@ -457,7 +462,7 @@ void TWinControl::ChangeScale(int M, int D) {
 void TWinControl::RecordAnchorRules() {
   for (TControl* C : FControls) {
     C->UpdateAnchorRules();
-    if (auto* W = dynamic_cast<TWinControl*>(C)) W->RecordAnchorRules();
+    if (auto* W = WinControlOf(C)) W->RecordAnchorRules();
   }
 }
 
@@ -555,7 +560,7 @@ void TWinControl::PaintControls(HDC DC, TControl* First) {
       Started = C == First;
       if (!Started) continue;
     }
-    if (dynamic_cast<TWinControl*>(C) || !C->Visible() || (C->ComponentState() & csDestroying)) continue;
+    if (WinControlOf(C) || !C->Visible() || (C->ComponentState() & csDestroying)) continue;
     RECT Area{C->Left(), C->Top(), C->Left() + C->Width(), C->Top() + C->Height()};
     if (!RectVisible(DC, &Area)) continue;
     int Saved = SaveDC(DC);
@@ -636,15 +641,22 @@ bool TWinControl::RouteToChild(TMessage& M) {
 }
 
 bool TWinControl::HandleSetCursor(TMessage& M) {
+  const bool HitPointFresh = FHitPointFresh;
+  FHitPointFresh = false;
   if (LOWORD(M.LParam) != HTCLIENT) return false;
   TCursor C = Screen ? Screen->Cursor() : crDefault;
   HWND Over = reinterpret_cast<HWND>(M.WParam);
   if (C == crDefault) {
     if (Over == FHandle) {
-      POINT P;
-      GetCursorPos(&P);
-      ::ScreenToClient(FHandle, &P);
-      TControl* Child = FCaptureControl ? FCaptureControl : ControlAtPos(TPoint(P.x, P.y));
+      TControl* Child = FCaptureControl;
+      if (!Child) {
+        // The pointer's place as this move's hit test gave it: asking the
+        // system instead costs a round trip to the window server under Wine.
+        POINT P = FHitPoint;
+        if (!HitPointFresh) GetCursorPos(&P);
+        ::ScreenToClient(FHandle, &P);
+        Child = ControlAtPos(TPoint(P.x, P.y));
+      }
       if (Child) C = Child->Cursor();
     } else if (TWinControl* W = FindControl(Over)) {
       if (W->Cursor() != crDefault) return false;
@@ -661,7 +673,7 @@ bool TWinControl::OwnsPainting() const { return FDefWndProc == DefWindowProcW; }
 
 bool TWinControl::HasVisibleGraphicChildren() const {
   return std::any_of(FControls.begin(), FControls.end(),
-                     [](TControl* C) { return !dynamic_cast<TWinControl*>(C) && C->Visible(); });
+                     [](TControl* C) { return !WinControlOf(C) && C->Visible(); });
 }
 
 void TWinControl::WMPaint(TMessage& M) {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,18 +32,40 @@ using cb::bench::Now;
 const cb::bench::TThreadClock* gClock = nullptr;
 double ThreadSeconds() { return gClock->Seconds(); }
 
+// GUI-thread time by what it was spent on, when asked for ("hover N split").
+struct TSplit {
+  std::map<std::string, std::pair<double, int>> Parts;
+  std::map<std::string, std::vector<double>> Each;
+  void Add(const char* What, double Seconds) {
+    auto& P = Parts[What];
+    P.first += Seconds;
+    ++P.second;
+    Each[What].push_back(Seconds);
+  }
+};
+TSplit* gSplit = nullptr;
+
 // Handles what is queued; the seconds spent handling it.
 double Pump() {
   double Busy = 0;
   MSG M;
   for (;;) {
     const double T0 = Now();
-    if (!PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE)) {
+    const double C0 = gSplit ? ThreadSeconds() : 0;
+    const bool Got = PeekMessageW(&M, nullptr, 0, 0, PM_REMOVE);
+    const double C1 = gSplit ? ThreadSeconds() : 0;
+    if (gSplit) gSplit->Add(Got ? "taking a message (sent ones handled inside)" : "finding the queue empty", C1 - C0);
+    if (!Got) {
       Busy += Now() - T0;
       return Busy;
     }
     TranslateMessage(&M);
     DispatchMessageW(&M);
+    if (gSplit) gSplit->Add(M.message == WM_TIMER ? "WM_TIMER (the fades' clock and others)"
+                            : M.message == WM_MOUSEMOVE ? "WM_MOUSEMOVE"
+                            : M.message == WM_PAINT ? "WM_PAINT"
+                                                    : "other posted messages",
+                            ThreadSeconds() - C1);
     Busy += Now() - T0;
   }
 }
@@ -221,11 +244,15 @@ TSweep Sweep(const std::vector<POINT>& Path, F&& AfterMove) {
   const double Cpu0 = ThreadSeconds(), Wall0 = Now();
   for (size_t I = 0; I < Path.size(); ++I) {
     double T0 = Now();
+    double C0 = gSplit ? ThreadSeconds() : 0;
     SetCursorPos(Path[I].x, Path[I].y);
+    if (gSplit) gSplit->Add("SetCursorPos (the bench's input)", ThreadSeconds() - C0);
     S.Busy += Now() - T0;
     const double Due = Wall0 + Period * static_cast<double>(I + 1);
     for (double T = Now(); T < Due; T = Now()) {
+      C0 = gSplit ? ThreadSeconds() : 0;
       MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>((Due - T) * 1e3) + 1, QS_ALLINPUT);
+      if (gSplit) gSplit->Add("waiting (MsgWaitForMultipleObjects)", ThreadSeconds() - C0);
       S.Busy += Pump();
     }
     AfterMove();
@@ -289,8 +316,9 @@ void PointerFloor(TForm1& F) {
 // One part again and again, for a profiler or a count of the requests to the
 // Wine server (WINEDEBUG=+server; the two atom look-ups mark where the part
 // starts and ends): "switch", "client", "hover" (the pointer across the
-// buttons, with the fades) or "floor" (the same over an unskinned window).
-void Loop(TForm1& F, const char* Part, int Times) {
+// buttons, with the fades) or "floor" (the same over an unskinned window);
+// "split" after the count divides a sweep's time by what it was spent on.
+void Loop(TForm1& F, const char* Part, int Times, bool Split) {
   const HWND Wnd = F.WindowHandle();
   const std::string P = Part;
   if (P == "hover" || P == "floor") {
@@ -305,6 +333,8 @@ void Loop(TForm1& F, const char* Part, int Times) {
         Sleep(10);
       }
     }
+    TSplit Parts;
+    if (Split) gSplit = &Parts;
     GlobalFindAtomW(L"CBMARKSTART");
     TSweep All;
     for (int I = 0; I < Times; ++I) {
@@ -314,9 +344,15 @@ void Loop(TForm1& F, const char* Part, int Times) {
       All.Busy += S.Busy;
     }
     GlobalFindAtomW(L"CBMARKEND");
+    gSplit = nullptr;
     if (Plain) DestroyWindow(Plain);
     std::printf("%s, %d sweeps: GUI thread processor time %.2f %% of wall time, busy %.2f %%\n", Part, Times,
                 All.Cpu / All.Wall * 100, All.Busy / All.Wall * 100);
+    // Each reading of the clock costs a few microseconds: the parts add up to more than the whole.
+    for (const auto& [What, P] : Parts.Parts)
+      std::printf("  %-46s %6d times, %7.1f ms = %.2f %% of wall time, %.1f us each (median %.1f)\n", What.c_str(),
+                  P.second, P.first * 1e3, P.first / All.Wall * 100, P.first / P.second * 1e6,
+                  Median(Parts.Each[What]) * 1e6);
     return;
   }
   const HWND Target = P == "switch" ? F.sSlider1->WindowHandle() : Wnd;
@@ -341,6 +377,7 @@ void Loop(TForm1& F, const char* Part, int Times) {
 int main(int argc, char** argv) {
   const cb::bench::TThreadClock Clock;
   gClock = &Clock;
+  if (!Clock.Exact()) std::printf("(GUI thread times in scheduler ticks, 10 ms each)\n");
   Application->Initialize();
   StdCharList();
   InstallFormSkinning();
@@ -353,7 +390,7 @@ int main(int argc, char** argv) {
   }
   SetForegroundWindow(F->WindowHandle());
   if (argc > 2) {
-    Loop(*F, argv[1], std::atoi(argv[2]));
+    Loop(*F, argv[1], std::atoi(argv[2]), argc > 3 && std::string(argv[3]) == "split");
     delete F;
     return 0;
   }

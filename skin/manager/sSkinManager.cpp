@@ -758,7 +758,7 @@ void TsSkinManager::ForgetControl(const TControl* C) {
 void TsSkinManager::CheckHot() {
   POINT P;
   if (!GetCursorPos(&P)) return;
-  if (auto* W = dynamic_cast<TWinControl*>(FActiveControl)) {
+  if (auto* W = WinControlOf(FActiveControl)) {
     HWND Under = WindowFromPoint(P);
     if (!W->HandleAllocated() || (Under != W->WindowHandle() && !IsChild(W->WindowHandle(), Under)))
       FActiveControl = nullptr;

@@ -62,7 +62,7 @@ bool VisibleScreenRect(TControl* C, RECT& Out) {
 
 HWND WindowOf(TControl* C) {
   for (TControl* X = C; X; X = X->Parent())
-    if (auto* W = dynamic_cast<TWinControl*>(X); W && W->HandleAllocated()) return W->WindowHandle();
+    if (auto* W = WinControlOf(X); W && W->HandleAllocated()) return W->WindowHandle();
   return nullptr;
 }
 
@@ -152,11 +152,12 @@ int ShowGlow(TsCommonData& D, int Alpha) {
   TsSkinManager* M = D.SkinManager();
   TControl* C = D.OwnerControl();
   if (!M || !C || !D.Skinned() || (C->ComponentState() & csDestroying)) return -1;
-  if (!M->Effects()->AllowGlowing() || M->Options()->NoMouseHover() || GetCapture()) return -1;
+  if (!M->Effects()->AllowGlowing() || M->Options()->NoMouseHover()) return -1;
   TacSkinData* SD = D.CommonSkinData();
   if (!SD) return -1;
   const TsGeneralData& Sec = SD->gd[static_cast<size_t>(D.SkinIndex())];
-  if (Sec.GlowCount < 1) return -1;
+  // The capture last: asking for it is a round trip to the window server under Wine.
+  if (Sec.GlowCount < 1 || GetCapture()) return -1;
   const int Mask = M->GetMaskIndex(D.SkinIndex(), "GLOW0", SD);
   if (Mask < 0) return -1;
   const TsMaskData& Md = SD->ma[static_cast<size_t>(Mask)];

@@ -288,7 +288,7 @@ bool AnimStepWindowed(TsCommonData* D, int) {
   TacThreadedTimer& T = *D->AnimTimer();
   int V = 0;
   if (!Blend(T, *D, V)) return false;
-  auto* W = dynamic_cast<TWinControl*>(D->OwnerControl());
+  auto* W = WinControlOf(D->OwnerControl());
   if (W && W->HandleAllocated()) {
     // The picture with the windowless children, straight to the window.
     if (!T.BmpShown) T.BmpShown = std::make_unique<TDibBitmap>();
@@ -343,7 +343,7 @@ void StartStateAnimation(TsCommonData& D, int NewState, const TacAnimProc& Step,
   }
   Cache = D.CacheBmp();
   TacThreadedTimer::CopyFrom(T->BmpTo, Cache->Bmp(), Cache->Bmp().Bounds());
-  TacAnimProc Proc = Step ? Step : (dynamic_cast<TWinControl*>(Owner) ? TacAnimProc(AnimStepWindowed) : TacAnimProc(AnimStepGraphic));
+  TacAnimProc Proc = Step ? Step : (WinControlOf(Owner) ? TacAnimProc(AnimStepWindowed) : TacAnimProc(AnimStepGraphic));
   T->InitData(&D, Count, Proc, NewState, Fast);
   T->TimeHandler();
 }

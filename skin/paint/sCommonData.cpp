@@ -84,7 +84,7 @@ void PaintChildInto(TDibBitmap& Buf, TControl* C, const RECT& R) {
 }
 
 bool IsWindowlessChild(TControl* C) {
-  return !dynamic_cast<TWinControl*>(C) && C->Visible() && C->Width() > 0 && C->Height() > 0 &&
+  return !WinControlOf(C) && C->Visible() && C->Width() > 0 && C->Height() > 0 &&
          !(C->ComponentState() & csDestroying);
 }
 
@@ -153,7 +153,7 @@ void BroadcastSkinCommand(TWinControl* Parent, TacSkinCommand Command, LPARAM LP
     LRESULT Skinned = SendSkinCommand(C, SKC_ISSKINNED);
     SendSkinCommand(C, Command, LParam, Low);
     // A plain window in between passes the command on to what lies inside it.
-    if (auto* W = dynamic_cast<TWinControl*>(C); W && !Skinned && !(W->HandleAllocated() && CommonDataOfWindow(W->WindowHandle())))
+    if (auto* W = WinControlOf(C); W && !Skinned && !(W->HandleAllocated() && CommonDataOfWindow(W->WindowHandle())))
       BroadcastSkinCommand(W, Command, LParam, Low);
   }
 }
@@ -210,7 +210,7 @@ void TsCommonData::StopAnimation() {
 bool TsCommonData::IsAnimating() const { return FAnimTimer && FAnimTimer->Enabled(); }
 
 void TsCommonData::InitCommonProp() {
-  auto* W = dynamic_cast<TWinControl*>(FOwnerControl);
+  auto* W = WinControlOf(FOwnerControl);
   if (!W || !W->HandleAllocated()) return;
   if (FPropWindow == W->WindowHandle()) return;
   RemoveCommonProp();
@@ -340,7 +340,7 @@ bool TsCommonData::Skinned(bool CheckSkinActive) const {
 
 HWND TsCommonData::OwnerHandle() const {
   if (!FOwnerControl || (FOwnerControl->ComponentState() & csDestroying)) return nullptr;
-  if (auto* W = dynamic_cast<TWinControl*>(FOwnerControl); W && W->HandleAllocated()) return W->WindowHandle();
+  if (auto* W = WinControlOf(FOwnerControl); W && W->HandleAllocated()) return W->WindowHandle();
   return nullptr;
 }
 
@@ -370,7 +370,7 @@ bool TsCommonData::Updating() const {
 bool TsCommonData::OwnerReady() const {
   if (!FOwnerControl || !FOwnerControl->Parent() || Loading) return false;
   if (FOwnerControl->ComponentState() & (csDestroying | csReading | csLoading)) return false;
-  if (auto* W = dynamic_cast<TWinControl*>(FOwnerControl)) return W->HandleAllocated();
+  if (auto* W = WinControlOf(FOwnerControl)) return W->HandleAllocated();
   return FOwnerControl->Parent()->HandleAllocated();
 }
 
@@ -378,7 +378,7 @@ void TsCommonData::Invalidate(bool UpdateNow) {
   BGChanged = true;
   if (Loading || !OwnerReady()) return;
   StopAnimation();
-  if (auto* W = dynamic_cast<TWinControl*>(FOwnerControl)) {
+  if (auto* W = WinControlOf(FOwnerControl)) {
     RedrawWindow(W->WindowHandle(), nullptr, nullptr,
                  RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | (UpdateNow ? RDW_UPDATENOW : 0));
   } else if (COC == COC_TsSpeedButton) {
@@ -392,7 +392,7 @@ int TsCommonData::ControlState() const {
   if (!FOwnerControl || (FOwnerControl->ComponentState() & (csDestroying | csDesigning)) || !FOwnerControl->Enabled())
     return 0;
   if (FFocused) return 1;
-  if (auto* W = dynamic_cast<TWinControl*>(FOwnerControl); W && W->Focused()) return COC == COC_TsPanel ? 0 : 1;
+  if (auto* W = WinControlOf(FOwnerControl); W && W->Focused()) return COC == COC_TsPanel ? 0 : 1;
   TsSkinManager* M = SkinManager();
   if (!FMouseAbove || (M && M->Options()->NoMouseHover())) return 0;
   if (KindNoHover(COC) || (KindHoverIfAllowed(COC) && !gHoverForStdKinds)) return 0;
@@ -445,7 +445,7 @@ void TsCommonData::ApplySkinColors(bool Repaint) {
       }
     }
   }
-  if (auto* W = dynamic_cast<TWinControl*>(FOwnerControl); W && W->HandleAllocated()) {
+  if (auto* W = WinControlOf(FOwnerControl); W && W->HandleAllocated()) {
     TsSkinManager* M = SkinManager();
     HBRUSH B = Skinned() && M ? M->Brush(0) : GetSysColorBrush(COLOR_BTNFACE);
     if (B && COC != 142) SetClassLongPtrW(W->WindowHandle(), GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(B));
@@ -472,7 +472,7 @@ void TsCommonData::SetSkinSection(const std::wstring& Value) {
   UpdateIndexes(true);
   if (!FOwnerControl || !FOwnerControl->Parent()) return;
   if (FOwnerControl->ComponentState() & (csLoading | csReading | csDestroying)) return;
-  if (auto* W = dynamic_cast<TWinControl*>(FOwnerControl)) {
+  if (auto* W = WinControlOf(FOwnerControl)) {
     if (FCacheBmp) FCacheBmp->Free();
     SendSkinCommand(W, SKC_BGCHANGED, 0, 1);
     BroadcastSkinCommand(W, SKC_BGCHANGED, 0, 1);
@@ -601,14 +601,14 @@ void TsCommonData::MouseEnter() {
   if (TWinControl* P = FOwnerControl ? FOwnerControl->Parent() : nullptr) {
     for (int I = 0; I < P->ControlCount(); ++I) {
       TControl* C = P->Controls(I);
-      if (C == FOwnerControl || dynamic_cast<TWinControl*>(C)) continue;
+      if (C == FOwnerControl || WinControlOf(C)) continue;
       if (auto* CD = reinterpret_cast<TsCommonData*>(SendSkinCommand(C, SKC_GETCOMMONDATA));
           CD && CD->COC == COC_TsSpeedButton && CD->FMouseAbove)
         C->Perform(CM_MOUSELEAVE);
     }
   }
   FMouseAbove = true;
-  if (dynamic_cast<TWinControl*>(FOwnerControl))
+  if (WinControlOf(FOwnerControl))
     M->SetActiveControl(FOwnerControl);
   else
     M->SetActiveGraphControl(FOwnerControl);
@@ -648,7 +648,7 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
   Handled = true;
   const TacSkinCommand Code = CommandOf(M.WParam);
   const std::uint16_t Low = CommandArg(M.WParam);
-  auto* Windowed = dynamic_cast<TWinControl*>(FOwnerControl);
+  auto* Windowed = WinControlOf(FOwnerControl);
   switch (Code) {
     case SKC_SKINLOADED:
       if (OwnManager(M.LParam)) {
@@ -987,7 +987,7 @@ void PaintCacheToDC(TWinControl* Control, TsCommonData& CD, POINT Origin, bool R
     if (!C->Visible()) continue;
     RECT B{C->Left(), C->Top(), C->Left() + C->Width(), C->Top() + C->Height()}, X;
     if (!IntersectRect(&X, &B, &Clip)) continue;
-    const bool Windowless = dynamic_cast<TWinControl*>(C) == nullptr;
+    const bool Windowless = WinControlOf(C) == nullptr;
     if (Windowless && KeepGraphic) continue;
     if ((C->ControlStyle() & csOpaque) || Windowless || SendSkinCommand(C, SKC_ISOPAQUE) == 1)
       ExcludeClipRect(DC, B.left, B.top, B.right, B.bottom);

@@ -268,6 +268,15 @@ TEST(Mouse, PointerShapeFollowsTheControlUnderIt) {
   Pump(50);
   SendMessageW(F.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(F.Handle()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_EQ(GetCursor(), CursorHandle(crHandPoint));
+  // Real moves alone: the shape of whatever lies under each new place.
+  const HCURSOR Arrow = CursorHandle(crArrow);
+  TPoint Off = F.ClientToScreen(TPoint(200, 120));
+  MovePointer(Off.X, Off.Y);
+  EXPECT_TRUE(PumpUntil([&] { return GetCursor() == Arrow; })) << "off the label";
+  MovePointer(P.X + 1, P.Y + 1);
+  EXPECT_TRUE(PumpUntil([&] { return GetCursor() == CursorHandle(crHandPoint); })) << "back on the label";
+  MovePointer(Off.X, Off.Y);
+  EXPECT_TRUE(PumpUntil([&] { return GetCursor() == Arrow; })) << "off again";
   Screen->SetCursor(crHourGlass);
   SendMessageW(F.Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(F.Handle()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
   EXPECT_EQ(GetCursor(), CursorHandle(crHourGlass));
