@@ -117,8 +117,10 @@ TsSpeedButton::TLookInputs TsSpeedButton::LookInputs(const TCacheInfo& CI) const
   if (const Bitmap32* B = CI.Bmp) {
     const int X0 = std::max(0, CI.X), Y0 = std::max(0, CI.Y);
     const int X1 = std::min(B->Width(), CI.X + Width()), Y1 = std::min(B->Height(), CI.Y + Height());
-    if (X1 > X0)
+    if (X1 > X0 && Y1 > Y0) {
+      In.Parent.reserve(static_cast<size_t>(X1 - X0) * static_cast<size_t>(Y1 - Y0));
       for (int Y = Y0; Y < Y1; ++Y) In.Parent.insert(In.Parent.end(), B->Line(Y) + X0, B->Line(Y) + X1);
+    }
   }
   return In;
 }
