@@ -67,6 +67,42 @@ void JoinClock(TacThreadedTimer* T, unsigned Interval) {
   C.Timer->SetEnabled(true);
 }
 
+// Pictures of finished fades, kept for the next ones: making and freeing a
+// bitmap and its context costs about 80 us under Wine, and a sweep across the
+// buttons starts two fades a button. A few sizes at most are in use at once.
+std::vector<std::unique_ptr<TDibBitmap>>& Spares() {
+  static auto* S = new std::vector<std::unique_ptr<TDibBitmap>>;  // fades may still end while statics go at exit
+  return *S;
+}
+
+constexpr size_t MaxSpares = 12;
+
+void GiveBack(std::unique_ptr<TDibBitmap>& B) {
+  if (!B) return;
+  auto& S = Spares();
+  if (!B->Empty()) {
+    if (S.size() >= MaxSpares) S.erase(S.begin());  // the oldest size goes first
+    S.push_back(std::move(B));
+  }
+  B.reset();
+}
+
+// A bitmap of that size whose pixels the caller overwrites whole.
+std::unique_ptr<TDibBitmap> TakeSpare(int W, int H) {
+  auto& S = Spares();
+  for (auto It = S.end(); It != S.begin();) {
+    --It;
+    if ((*It)->Width() == W && (*It)->Height() == H) {
+      std::unique_ptr<TDibBitmap> B = std::move(*It);
+      S.erase(It);
+      return B;
+    }
+  }
+  auto B = std::make_unique<TDibBitmap>();
+  B->SetSize(W, H);
+  return B;
+}
+
 }  // namespace
 
 TacThreadedTimer::TacThreadedTimer(TComponent* AOwner) : TComponent(AOwner) {
@@ -90,10 +126,10 @@ TacThreadedTimer::~TacThreadedTimer() {
   if (!Destroyed) {
     Destroyed = true;
     FTimer.reset();
-    BmpTo.reset();
-    BmpOut.reset();
-    BmpFrom.reset();
-    BmpShown.reset();
+    GiveBack(BmpTo);
+    GiveBack(BmpOut);
+    GiveBack(BmpFrom);
+    GiveBack(BmpShown);
   }
 }
 
@@ -137,18 +173,20 @@ void TacThreadedTimer::PublishProperties(TPublisher& P) {
 }
 
 void TacThreadedTimer::CopyFrom(std::unique_ptr<TDibBitmap>& Dst, const Bitmap32& Src, const BmpRect& R) {
-  if (!Dst) Dst = std::make_unique<TDibBitmap>();
-  Dst->SetSize(R.Width(), R.Height());
+  if (!Dst || Dst->Width() != R.Width() || Dst->Height() != R.Height()) {
+    GiveBack(Dst);
+    Dst = TakeSpare(R.Width(), R.Height());
+  }
   if (!Dst->Empty()) CopyPiece(Dst->Bmp(), BmpPoint(0, 0), Src, R);
 }
 
 void TacThreadedTimer::StopAnimation() {
   SetEnabled(false);
   State = -1;
-  BmpTo.reset();
-  BmpOut.reset();
-  BmpFrom.reset();
-  BmpShown.reset();
+  GiveBack(BmpTo);
+  GiveBack(BmpOut);
+  GiveBack(BmpFrom);
+  GiveBack(BmpShown);
 }
 
 void TacThreadedTimer::InitData(TsCommonData* AData, int AIteration, TacAnimProc AAnimProc, int AState, bool AFast) {
@@ -222,8 +260,10 @@ bool Blend(TacThreadedTimer& T, TsCommonData& D, int& V) {
   TDibBitmap* Cache = D.CacheBmp();
   if (!T.BmpFrom || !T.BmpTo || !Cache) return false;
   const int W = T.BmpTo->Width(), H = T.BmpTo->Height();
-  if (!T.BmpOut) T.BmpOut = std::make_unique<TDibBitmap>();
-  T.BmpOut->SetSize(W, H);
+  if (!T.BmpOut || T.BmpOut->Width() != W || T.BmpOut->Height() != H) {
+    GiveBack(T.BmpOut);
+    T.BmpOut = TakeSpare(W, H);
+  }
   if (T.BmpOut->Empty()) return false;
   CopyPiece(T.BmpOut->Bmp(), BmpPoint(0, 0), T.BmpFrom->Bmp(), T.BmpFrom->Bmp().Bounds());
   switch (T.State) {
@@ -291,9 +331,11 @@ bool AnimStepWindowed(TsCommonData* D, int) {
   auto* W = WinControlOf(D->OwnerControl());
   if (W && W->HandleAllocated()) {
     // The picture with the windowless children, straight to the window.
-    if (!T.BmpShown) T.BmpShown = std::make_unique<TDibBitmap>();
+    if (!T.BmpShown || T.BmpShown->Width() != T.BmpOut->Width() || T.BmpShown->Height() != T.BmpOut->Height()) {
+      GiveBack(T.BmpShown);
+      T.BmpShown = TakeSpare(T.BmpOut->Width(), T.BmpOut->Height());
+    }
     TDibBitmap& Shown = *T.BmpShown;
-    Shown.SetSize(T.BmpOut->Width(), T.BmpOut->Height());
     if (!Shown.Empty()) {
       CopyPiece(Shown.Bmp(), BmpPoint(0, 0), T.BmpOut->Bmp(), T.BmpOut->Bmp().Bounds());
       PaintWindowlessChildren(Shown.Canvas(), W, POINT{0, 0});
@@ -335,7 +377,7 @@ void StartStateAnimation(TsCommonData& D, int NewState, const TacAnimProc& Step,
     Count = std::max(0, (T->State == 0 ? 12 : 0) - T->Iteration + 6);
   }
   if (T->State != -1 && T->State == NewState) return;
-  if (T->BmpOut && (T->BmpOut->Width() != Cache->Width() || T->BmpOut->Height() != Cache->Height())) T->BmpOut.reset();
+  if (T->BmpOut && (T->BmpOut->Width() != Cache->Width() || T->BmpOut->Height() != Cache->Height())) GiveBack(T->BmpOut);
   TacThreadedTimer::CopyFrom(T->BmpFrom, Cache->Bmp(), Cache->Bmp().Bounds());
   if (D.BGChanged && SendSkinCommand(Owner, SKC_PREPARECACHE) != 0) {
     T->SetEnabled(false);

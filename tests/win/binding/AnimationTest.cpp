@@ -1,6 +1,7 @@
 // State animations: the exact step counts and levels, stepped by hand in
 // place of the 12 ms clock, and a real fade under the pointer.
 #include "BindingFixture.h"
+#include "tests/support/ResourceCounts.h"
 
 namespace {
 
@@ -110,6 +111,31 @@ TEST_F(TAnimFixture, WithAnimationOffAChangeRepaintsAtOnce) {
   AnimateStateChange(SD(), 1, nullptr, false, false, true);
   EXPECT_EQ(SD().AnimTimer(), nullptr);
   EXPECT_NE(SD().CacheBmp()->Bmp().Pixel(40, 11), Before) << "the hot look is painted at once";
+}
+
+// A fade back to the normal look hands its pictures on: the next fades of a
+// control of that size make no new bitmap or context, which costs dearly under Wine.
+TEST_F(TAnimFixture, AFinishedFadesPicturesServeTheNextFades) {
+  // Two rounds first: the pictures and their contexts settle into their roles.
+  for (int I = 0; I < 2; ++I) {
+    Run(Change(1));
+    Run(Change(0));
+  }
+  ASSERT_EQ(T().BmpOut, nullptr);
+  const int Gdi = GdiObjectCount();
+  for (int I = 0; I < 4; ++I) {
+    Change(1);
+    T().Tick();
+    ASSERT_TRUE(T().BmpFrom && T().BmpTo && T().BmpOut) << "a fade under way has its pictures";
+    EXPECT_EQ(GdiObjectCount(), Gdi) << "fade " << I << " made its pictures anew";
+    const TLevels L = Run({});
+    ASSERT_FALSE(L.empty());
+    EXPECT_EQ(L.back(), 255);
+    EXPECT_EQ(T().BmpOut->Bmp().Pixel(40, 11), T().BmpTo->Bmp().Pixel(40, 11)) << "ends on the hot look exactly";
+    Run(Change(0));
+    EXPECT_EQ(T().BmpOut, nullptr);
+  }
+  EXPECT_EQ(GdiObjectCount(), Gdi) << "the pictures are spares now, neither freed nor made";
 }
 
 // Hears when a component it watches is freed.
