@@ -58,6 +58,12 @@ typename TBasicMemIni<Char>::String TBasicMemIni<Char>::Fold(View S) const {
 }
 
 template <class Char>
+const std::size_t* TBasicMemIni<Char>::Find(const TNameIndex& Index, View Name) const {
+  const auto It = FCaseSensitive ? Index.find(Name) : Index.find(Fold(Name));
+  return It == Index.end() ? nullptr : &It->second;
+}
+
+template <class Char>
 void TBasicMemIni<Char>::Reindex() {
   FIndex.clear();
   for (std::size_t I = 0; I < FSections.size(); ++I) {
@@ -101,6 +107,10 @@ void TBasicMemIni<Char>::SetText(View Text) {
       if (New || Profile) {
         FSections.push_back(TSection{std::move(Name), {}, {}});
         Cur = FSections.size() - 1;
+        // Room for the dozen keys or so of a skin section at once, rather
+        // than growing one key at a time.
+        FSections.back().Keys.reserve(16);
+        FSections.back().Index.reserve(16);
       } else {
         Cur = It->second;
       }
@@ -119,22 +129,22 @@ void TBasicMemIni<Char>::SetText(View Text) {
 
 template <class Char>
 const typename TBasicMemIni<Char>::TSection* TBasicMemIni<Char>::FindSection(View Section) const {
-  const auto It = FIndex.find(Fold(Section));
-  return It == FIndex.end() ? nullptr : &FSections[It->second];
+  const std::size_t* I = Find(FIndex, Section);
+  return I ? &FSections[*I] : nullptr;
 }
 
 template <class Char>
 int TBasicMemIni<Char>::SectionIndex(View Section) const {
-  const auto It = FIndex.find(Fold(Section));
-  return It == FIndex.end() ? -1 : static_cast<int>(It->second);
+  const std::size_t* I = Find(FIndex, Section);
+  return I ? static_cast<int>(*I) : -1;
 }
 
 template <class Char>
 const typename TBasicMemIni<Char>::TKey* TBasicMemIni<Char>::FindKey(View Section, View Ident) const {
   const TSection* Sec = FindSection(Section);
   if (!Sec) return nullptr;
-  const auto It = Sec->Index.find(Fold(Ident));
-  return It == Sec->Index.end() ? nullptr : &Sec->Keys[It->second];
+  const std::size_t* I = Find(Sec->Index, Ident);
+  return I ? &Sec->Keys[*I] : nullptr;
 }
 
 template <class Char>

@@ -44,10 +44,16 @@ public:
     String Name;
     String Value; // as stored: quotes not yet stripped
   };
+  // Names are looked up as views: a case-sensitive lookup makes no string.
+  struct TNameHash {
+    using is_transparent = void;
+    std::size_t operator()(View S) const { return std::hash<View>{}(S); }
+  };
+  using TNameIndex = std::unordered_map<String, std::size_t, TNameHash, std::equal_to<>>;
   struct TSection {
     String Name;
-    std::vector<TKey> Keys;                    // file order, repeated names included
-    std::unordered_map<String, std::size_t> Index; // folded name -> first key
+    std::vector<TKey> Keys; // file order, repeated names included
+    TNameIndex Index;       // folded name -> first key
   };
 
   explicit TBasicMemIni(TIniSyntax Syntax = TIniSyntax::isProfile, bool CaseSensitive = false)
@@ -78,9 +84,10 @@ public:
 
 protected:
   std::vector<TSection> FSections;
-  std::unordered_map<String, std::size_t> FIndex; // folded name -> first section
+  TNameIndex FIndex; // folded name -> first section
 
   String Fold(View S) const;
+  const std::size_t* Find(const TNameIndex& Index, View Name) const;
   void Reindex();
   const TKey* FindKey(View Section, View Ident) const;
   String Cook(const String& Raw) const;
