@@ -100,7 +100,8 @@ BmpRect WindowShadowMargins(int Offset, int Size) {
 Bitmap32 MakeBlurredShape(int Width, int Height, const BmpRect& Shape, int Radius, int Blur,
                           const ShadowShapeColors& Colors) {
   if (Width <= 0 || Height <= 0 || std::int64_t(Width) * Height * 2 > Bitmap32::kMaxPixels) return Bitmap32();
-  Bitmap32 bmp(Width, 2 * Height);
+  // Every pixel of both halves is written below.
+  Bitmap32 bmp = Bitmap32::Uninitialized(Width, 2 * Height);
   const double blur = std::max(0, Blur);
   // Solid part: the rectangle with rounded corners; a pixel's distance from
   // it is that from the rectangle shrunk by the radius, less the radius.
