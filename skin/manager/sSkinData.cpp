@@ -330,6 +330,9 @@ void TacSkinData::LoadAllMasks() {
   FOwner->Palette[pcMainColor] =
       static_cast<uint32_t>(ini.ReadInteger(kGlobal, "COLOR", static_cast<int32_t>(FOwner->Host.SysColor(scBtnFace))));
   const auto& sections = ini.Sections();
+  // Room for about two images a section (a border and a glyph) and the few
+  // made later, so that the records are not moved again and again.
+  ma.reserve(2 * sections.size() + 16);
   for (size_t si = 0; si < sections.size(); ++si) {
     const auto& s = sections[si];
     for (const auto& kv : s.Keys) {
@@ -637,6 +640,9 @@ void TacSkinData::LoadAllGeneralData() {
   const TacMemIni& ini = FOwner->OptionsDat;
   TacSectionReader r(ini);
   gd.clear();
+  // One record a section, then TRANSPARENT, MAINCOLOR and the fourteen
+  // fallback copies at most.
+  gd.reserve(ini.Sections().size() + 16);
   TabsCovering = static_cast<uint8_t>(r.ReadInt("TABTOP", "TABSCOVERING", 0, 255));
   RibbonCovering = static_cast<uint8_t>(r.ReadInt("RIBBONTAB", "TABSCOVERING", 0, 255));
   for (const auto& s : ini.Sections()) {

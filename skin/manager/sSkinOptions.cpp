@@ -14,6 +14,7 @@ namespace {
 // it loads, and copies of the fields were a visible part of that.
 std::vector<std::string_view> Split(std::string_view s, char sep) {
   std::vector<std::string_view> r;
+  r.reserve(static_cast<size_t>(std::count(s.begin(), s.end(), sep)) + 1);
   size_t b = 0;
   for (;;) {
     size_t e = s.find(sep, b);
@@ -196,6 +197,7 @@ std::vector<TsGradPoint> ParseGradientData(const std::string& text) {
     if (!TryStrToInt(f[i], n[i])) return {};
   if (last == '0') {
     size_t groups = f.size() / 5;
+    pts.reserve(std::max<size_t>(groups, 5));
     int total = 0;
     for (size_t g = 0; g < groups; ++g) {
       const int32_t* q = &n[g * 5];
@@ -212,6 +214,7 @@ std::vector<TsGradPoint> ParseGradientData(const std::string& text) {
   } else {
     int count = last >= 'A' && last <= 'Z' ? last - 'A' + 1 : 0;
     count = std::min<int>(count, static_cast<int>(numeric / 3));
+    pts.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int g = 0; g < count; ++g) {
       const int32_t* q = &n[static_cast<size_t>(g) * 3];
       TsGradPoint p;
@@ -270,6 +273,19 @@ const std::vector<const TacMemIni::TSection*>& TacSectionReader::ChainOf(const s
   for (const std::string& name : Chain(section))
     if (const TacMemIni::TSection* s = FIni.FindSection(name)) chain.push_back(s);
   return FChains.emplace(section, std::move(chain)).first->second;
+}
+
+const std::vector<int>& TacSectionReader::SlotsOf(const TacMemIni::TSection& section, const TacKeySlots& slots) const {
+  if (FSlotsFor != &slots) {
+    FSlots.clear();
+    FSlotsFor = &slots;
+  }
+  auto [it, added] = FSlots.try_emplace(&section);
+  if (added) {
+    it->second.reserve(section.Keys.size());
+    for (const TacMemIni::TKey& k : section.Keys) it->second.push_back(slots.Slot(k.Name));
+  }
+  return it->second;
 }
 
 namespace {
@@ -351,10 +367,13 @@ TacSectionValues::TacSectionValues(const TacSectionReader& r, const std::string&
   const auto& chain = r.ChainOf(section);
   FLevels = chain.size();
   FValues.assign(FLevels * FCount, nullptr);
-  for (size_t level = 0; level < FLevels; ++level)
-    for (const TacMemIni::TKey& k : chain[level]->Keys)
-      if (int slot = slots.Slot(k.Name); slot >= 0 && !FValues[level * FCount + static_cast<size_t>(slot)])
-        FValues[level * FCount + static_cast<size_t>(slot)] = &k.Value;
+  for (size_t level = 0; level < FLevels; ++level) {
+    const std::vector<TacMemIni::TKey>& keys = chain[level]->Keys;
+    const std::vector<int>& slotOf = r.SlotsOf(*chain[level], slots);
+    for (size_t i = 0; i < keys.size(); ++i)
+      if (int slot = slotOf[i]; slot >= 0 && !FValues[level * FCount + static_cast<size_t>(slot)])
+        FValues[level * FCount + static_cast<size_t>(slot)] = &keys[i].Value;
+  }
 }
 
 const std::string* TacSectionValues::Lookup(int slot) const {

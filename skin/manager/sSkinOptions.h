@@ -64,6 +64,8 @@ int ScaleByIndex(int v, int index);
 // Suffix of a scaled variant key: "", "*125", "*150", "*200".
 const char* ScaleSuffix(int index);
 
+class TacKeySlots;
+
 // Reads keys of a section, falling back along its PARENTCLASS chain (which
 // ends at an empty parent, at the section itself, or where it would loop).
 class TacSectionReader {
@@ -95,10 +97,15 @@ public:
 
   // The sections of a chain, worked out once per section.
   const std::vector<const TacMemIni::TSection*>& ChainOf(const std::string& section) const;
+  // The slot of each of a section's keys (-1: none), worked out once per
+  // section: a parent's keys come up again in the chain of every child.
+  const std::vector<int>& SlotsOf(const TacMemIni::TSection& section, const TacKeySlots& slots) const;
 
 private:
   const TacMemIni& FIni;
   mutable std::unordered_map<std::string, std::vector<const TacMemIni::TSection*>> FChains;
+  mutable const TacKeySlots* FSlotsFor = nullptr;
+  mutable std::unordered_map<const TacMemIni::TSection*, std::vector<int>> FSlots;
 };
 
 // A fixed list of key names; a key's position in it is its slot.
