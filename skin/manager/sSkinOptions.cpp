@@ -252,6 +252,13 @@ const char* ScaleSuffix(int index) {
   return s[std::clamp(index, 0, 3)];
 }
 
+namespace {
+const std::string* KeyIn(const TacMemIni::TSection* s, std::string_view key) {
+  auto k = s->Index.find(key);
+  return k == s->Index.end() ? nullptr : &s->Keys[k->second].Value;
+}
+}  // namespace
+
 std::vector<std::string> TacSectionReader::Chain(const std::string& section) const {
   std::vector<std::string> chain{section};
   std::unordered_set<std::string> seen{section};
@@ -266,12 +273,34 @@ std::vector<std::string> TacSectionReader::Chain(const std::string& section) con
   return chain;
 }
 
+// The sections of Chain, walked without copying a name: the names are views
+// of the section asked for and of PARENTCLASS values held by the INI.
 const std::vector<const TacMemIni::TSection*>& TacSectionReader::ChainOf(const std::string& section) const {
   auto it = FChains.find(section);
   if (it != FChains.end()) return it->second;
   std::vector<const TacMemIni::TSection*> chain;
-  for (const std::string& name : Chain(section))
-    if (const TacMemIni::TSection* s = FIni.FindSection(name)) chain.push_back(s);
+  std::vector<std::string_view> names{section};
+  std::unordered_set<std::string_view> seen;  // beside names once a chain is long
+  constexpr size_t kShortChain = 16;
+  std::string_view cur = section;
+  for (const TacMemIni::TSection* s = FIni.FindSection(cur); s;) {
+    chain.push_back(s);
+    const std::string* value = KeyIn(s, "PARENTCLASS");
+    if (!value) break;
+    std::string_view parent = *value;
+    if (FIni.StripQuotes() && parent.size() >= 2 && parent.front() == parent.back() &&
+        (parent.front() == '"' || parent.front() == '\''))
+      parent = parent.substr(1, parent.size() - 2);
+    if (parent.empty() || parent == cur) break;
+    if (names.size() < kShortChain ? std::find(names.begin(), names.end(), parent) != names.end()
+                                   : seen.count(parent) != 0)
+      break;
+    names.push_back(parent);
+    if (names.size() == kShortChain) seen.insert(names.begin(), names.end());
+    if (names.size() > kShortChain) seen.insert(parent);
+    cur = parent;
+    s = FIni.FindSection(cur);
+  }
   return FChains.emplace(section, std::move(chain)).first->second;
 }
 
@@ -288,12 +317,6 @@ const std::vector<int>& TacSectionReader::SlotsOf(const TacMemIni::TSection& sec
   return it->second;
 }
 
-namespace {
-const std::string* KeyIn(const TacMemIni::TSection* s, const std::string& key) {
-  auto k = s->Index.find(key);
-  return k == s->Index.end() ? nullptr : &s->Keys[k->second].Value;
-}
-}  // namespace
 
 std::optional<std::string> TacSectionReader::Lookup(const std::string& section, const std::string& key) const {
   for (const TacMemIni::TSection* s : ChainOf(section))

@@ -191,6 +191,35 @@ TEST(SectionReader, InheritanceIntegerRuleFlagsAndLoops) {
   EXPECT_EQ(r.ReadInt("B", "Y", 9, 255), 9);
 }
 
+// The sections of a chain are found without the names' copies, as the
+// sections that the names of Chain find: loops, missing parents, empty and
+// quoted parents, and chains longer than the short list of names seen.
+TEST(SectionReader, ChainOfFindsTheSectionsOfChain) {
+  std::string text =
+      "[SELF]\nPARENTCLASS=SELF\n[A]\nPARENTCLASS=B\n[B]\nPARENTCLASS=C\n[C]\nPARENTCLASS=A\n"
+      "[LOST]\nPARENTCLASS=NOWHERE\n[EMPTY]\nPARENTCLASS=\n[NONE]\nX=1\n[Q]\nPARENTCLASS=\"A\"\n"
+      "[TWICE]\nPARENTCLASS=B\nPARENTCLASS=SELF\n";
+  // A chain of 40 sections whose last one points back into its middle.
+  for (int i = 0; i < 40; ++i)
+    text += "[L" + std::to_string(i) + "]\nPARENTCLASS=L" + std::to_string(i < 39 ? i + 1 : 20) + "\n";
+  for (bool strip : {false, true}) {
+    TacMemIni ini(text);
+    ini.SetStripQuotes(strip);
+    TacSectionReader r(ini);
+    std::vector<std::string> names = {"SELF", "A", "B", "C", "LOST", "EMPTY", "NONE", "Q", "TWICE", "MISSING", "L0",
+                                      "L25"};
+    for (const auto& sec : ini.Sections()) names.push_back(sec.Name);
+    for (const std::string& name : names) {
+      std::vector<const TacMemIni::TSection*> want;
+      for (const std::string& n : r.Chain(name))
+        if (const TacMemIni::TSection* s = ini.FindSection(n)) want.push_back(s);
+      EXPECT_EQ(r.ChainOf(name), want) << name << (strip ? " with quotes stripped" : "");
+    }
+    EXPECT_EQ(r.ChainOf("L0").size(), 40u);
+    EXPECT_EQ(r.ChainOf("Q").size(), strip ? 4u : 1u);
+  }
+}
+
 TEST(SectionReader, VariantChoiceAtEveryDensity) {
   TacMemIni ini("[GLOBALINFO]\nBOXCHECKED=plain\nBOXCHECKED*200=big\nONLY150*150=mid\n");
   TacSectionReader r(ini);
