@@ -1,5 +1,7 @@
 #include "IniFile.h"
 
+#include <algorithm>
+#include <stdexcept>
 #include <system_error>
 #include <type_traits>
 
@@ -46,6 +48,63 @@ std::basic_string_view<Char> TrimView(std::basic_string_view<Char> S) {
 } // namespace
 
 template <class Char>
+std::size_t TBasicNameIndex<Char>::Probe(View Name) const {
+  const std::size_t Mask = FSlots.size() - 1;
+  std::size_t I = std::hash<View>{}(Name) & Mask;
+  while (FSlots[I] && View(FEntries[FSlots[I] - 1].first) != Name) I = (I + 1) & Mask;
+  return I;
+}
+
+template <class Char>
+typename TBasicNameIndex<Char>::const_iterator TBasicNameIndex<Char>::find(View Name) const {
+  if (FSlots.empty()) return nullptr;
+  const std::uint32_t S = FSlots[Probe(Name)];
+  return S ? &FEntries[S - 1] : nullptr;
+}
+
+template <class Char>
+std::size_t TBasicNameIndex<Char>::at(View Name) const {
+  const const_iterator It = find(Name);
+  if (!It) throw std::out_of_range("name not in the INI index");
+  return It->second;
+}
+
+template <class Char>
+std::pair<typename TBasicNameIndex<Char>::const_iterator, bool> TBasicNameIndex<Char>::emplace(String Name,
+                                                                                               std::size_t Pos) {
+  if ((FEntries.size() + 1) * 2 > FSlots.size()) Rehash(std::max<std::size_t>(16, FSlots.size() * 2));
+  const std::size_t I = Probe(Name);
+  if (FSlots[I]) return {&FEntries[FSlots[I] - 1], false};
+  FEntries.emplace_back(std::move(Name), Pos);
+  FSlots[I] = static_cast<std::uint32_t>(FEntries.size());
+  return {&FEntries.back(), true};
+}
+
+template <class Char>
+void TBasicNameIndex<Char>::reserve(std::size_t Count) {
+  FEntries.reserve(Count);
+  std::size_t Slots = 16;
+  while (Slots < Count * 2) Slots *= 2;
+  if (Slots > FSlots.size()) Rehash(Slots);
+}
+
+template <class Char>
+void TBasicNameIndex<Char>::clear() {
+  FEntries.clear();
+  std::fill(FSlots.begin(), FSlots.end(), 0u);
+}
+
+template <class Char>
+void TBasicNameIndex<Char>::Rehash(std::size_t SlotCount) {
+  FSlots.assign(SlotCount, 0u);
+  for (std::size_t E = 0; E < FEntries.size(); ++E)
+    FSlots[Probe(FEntries[E].first)] = static_cast<std::uint32_t>(E + 1);
+}
+
+template class TBasicNameIndex<char>;
+template class TBasicNameIndex<char16_t>;
+
+template <class Char>
 void TBasicMemIni<Char>::SetCaseSensitive(bool Value) {
   if (Value == FCaseSensitive) return;
   FCaseSensitive = Value;
@@ -60,7 +119,7 @@ typename TBasicMemIni<Char>::String TBasicMemIni<Char>::Fold(View S) const {
 template <class Char>
 const std::size_t* TBasicMemIni<Char>::Find(const TNameIndex& Index, View Name) const {
   const auto It = FCaseSensitive ? Index.find(Name) : Index.find(Fold(Name));
-  return It == Index.end() ? nullptr : &It->second;
+  return It ? &It->second : nullptr;
 }
 
 template <class Char>

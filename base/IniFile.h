@@ -35,6 +35,34 @@ constexpr std::size_t MaxIniSize = 16u * 1024u * 1024u;
 
 enum class TIniSyntax { isProfile, isMemIni };
 
+// Folded names to positions in one flat table (open addressing) rather than a
+// node per name: a skin's options file of a thousand keys is read at every
+// load. The first position given for a name is kept.
+template <class Char>
+class TBasicNameIndex {
+public:
+  using String = std::basic_string<Char>;
+  using View = std::basic_string_view<Char>;
+  using value_type = std::pair<String, std::size_t>;
+  using const_iterator = const value_type*; // valid until the next emplace
+
+  const_iterator end() const { return nullptr; }
+  const_iterator find(View Name) const;
+  std::size_t at(View Name) const; // std::out_of_range when Name is missing
+  std::pair<const_iterator, bool> emplace(String Name, std::size_t Pos);
+  void reserve(std::size_t Count);
+  void clear();
+  std::size_t size() const { return FEntries.size(); }
+
+private:
+  std::vector<value_type> FEntries;
+  std::vector<std::uint32_t> FSlots; // entry + 1 (0: free); a power of two, at most half full
+
+  // The slot holding Name, or the free slot where it would go.
+  std::size_t Probe(View Name) const;
+  void Rehash(std::size_t SlotCount);
+};
+
 template <class Char>
 class TBasicMemIni {
 public:
@@ -45,11 +73,7 @@ public:
     String Value; // as stored: quotes not yet stripped
   };
   // Names are looked up as views: a case-sensitive lookup makes no string.
-  struct TNameHash {
-    using is_transparent = void;
-    std::size_t operator()(View S) const { return std::hash<View>{}(S); }
-  };
-  using TNameIndex = std::unordered_map<String, std::size_t, TNameHash, std::equal_to<>>;
+  using TNameIndex = TBasicNameIndex<Char>;
   struct TSection {
     String Name;
     std::vector<TKey> Keys; // file order, repeated names included
@@ -98,6 +122,8 @@ private:
   bool FStripQuotes;
 };
 
+extern template class TBasicNameIndex<char>;
+extern template class TBasicNameIndex<char16_t>;
 extern template class TBasicMemIni<char>;
 extern template class TBasicMemIni<char16_t>;
 

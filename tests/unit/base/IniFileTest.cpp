@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -331,4 +332,43 @@ TEST(MemIni, ProfileAndMemorySyntaxesOverEitherText) {
                               [](std::string_view P) { return std::u16string(P.begin(), P.end()); });
   CheckBothSyntaxes<char>("[Main]\n  Key = v 1\nQ=\"q\"\n[Odd=x\n[Other]\n[Main]\nLATER=2\n",
                           [](std::string_view P) { return std::string(P); });
+}
+
+// The flat name index against a map, over enough names to grow it many times
+// and with names that differ in one character: the first position given for
+// a name stays, a missing name is not found, and a cleared index is empty.
+TEST(NameIndex, KeepsTheFirstPositionOfEachNameAsItGrows) {
+  std::mt19937 rng(3);
+  for (std::size_t reserve : {0u, 16u, 300u}) {
+    TBasicNameIndex<char> index;
+    index.reserve(reserve);
+    std::map<std::string, std::size_t> want;
+    for (std::size_t i = 0; i < 2000; ++i) {
+      std::string name = "KEY" + std::to_string(rng() % 700);
+      if (i % 5 == 0) name += std::string(20, 'X');  // longer than a short string holds
+      const auto [it, added] = index.emplace(name, i);
+      const auto [w, wAdded] = want.emplace(name, i);
+      ASSERT_EQ(added, wAdded) << name;
+      ASSERT_EQ(it->first, name);
+      ASSERT_EQ(it->second, w->second);
+    }
+    EXPECT_EQ(index.size(), want.size());
+    for (const auto& [name, pos] : want) {
+      ASSERT_NE(index.find(name), index.end()) << name;
+      EXPECT_EQ(index.find(name)->second, pos);
+      EXPECT_EQ(index.at(name), pos);
+      EXPECT_EQ(index.find(name + "!"), index.end());
+      if (const std::string shorter = name.substr(0, name.size() - 1); !want.count(shorter)) {
+        EXPECT_EQ(index.find(shorter), index.end());
+      }
+    }
+    EXPECT_THROW(index.at("KEY-1"), std::out_of_range);
+    index.clear();
+    EXPECT_EQ(index.size(), 0u);
+    EXPECT_EQ(index.find("KEY1"), index.end());
+    EXPECT_TRUE(index.emplace("KEY1", 9).second);
+    EXPECT_EQ(index.at("KEY1"), 9u);
+  }
+  TBasicNameIndex<char16_t> empty;
+  EXPECT_EQ(empty.find(u"A"), empty.end());
 }
