@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <unordered_set>
 
 #include "acSkinArchive.h"
@@ -91,14 +92,19 @@ int DigitsAt(const std::string& s, size_t pos1, size_t width) {
 }  // namespace
 
 namespace {
-// Whether text holds ext (upper case) in any case; every value of a skin is
-// asked this while it loads, so no upper-cased copy is made.
-bool ContainsNoCase(const std::string& text, const char* ext, size_t len) {
+// Whether text holds ".BMP" or ".JPG" in any case; every value of a skin is
+// asked this while it loads, so the dots are found with memchr and no
+// upper-cased copy is made.
+bool HoldsImageExtension(const std::string& text) {
   auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  for (size_t i = 0; i + len <= text.size(); ++i) {
-    size_t k = 0;
-    while (k < len && up(text[i + k]) == ext[k]) ++k;
-    if (k == len) return true;
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (end - p >= 4) {
+    p = static_cast<const char*>(std::memchr(p, '.', static_cast<size_t>(end - p - 3)));
+    if (!p) return false;
+    const char a = up(p[1]), b = up(p[2]), c = up(p[3]);
+    if ((a == 'B' && b == 'M' && c == 'P') || (a == 'J' && b == 'P' && c == 'G')) return true;
+    ++p;
   }
   return false;
 }
@@ -108,7 +114,7 @@ bool IsImageReference(const std::string& value) {
   if (value.empty()) return false;
   char c = value[0];
   if (c == '^' || c == '@' || c == '~' || c == '!' || c == '&') return true;
-  return ContainsNoCase(value, ".BMP", 4) || ContainsNoCase(value, ".JPG", 4);
+  return HoldsImageExtension(value);
 }
 
 std::string CanonicalImageRef(const std::string& value) {

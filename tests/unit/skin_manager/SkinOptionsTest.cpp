@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 
 #include "sSkinOptions.h"
@@ -49,6 +50,21 @@ TEST(ImageReference, RecognisedForms) {
   for (const char* v : {"^1", "@", "~0001", "!X.PNG!1", "&0000", "button.bmp", "a.jpg"})
     EXPECT_TRUE(IsImageReference(v)) << v;
   for (const char* v : {"", "N/A", "photo.png", "12", "Tahoma"}) EXPECT_FALSE(IsImageReference(v)) << v;
+}
+
+// Every short text of the letters that matter, against a plain search of the
+// upper-cased text: the extension at the start, the end, after other dots.
+TEST(ImageReference, FileNamesAreFoundInAnyCaseAnywhere) {
+  const std::string letters = ".bBmMpPjJgGx";
+  std::mt19937 rng(12);
+  for (int i = 0; i < 20000; ++i) {
+    std::string v(rng() % 9, ' ');
+    for (char& c : v) c = letters[rng() % letters.size()];
+    std::string up = v;
+    for (char& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const bool want = up.find(".BMP") != std::string::npos || up.find(".JPG") != std::string::npos;
+    ASSERT_EQ(IsImageReference(v), want) << v;
+  }
 }
 
 TEST(ImageReference, CanonicalFormOfEveryForm) {
