@@ -78,6 +78,7 @@ void TacSkinData::Reset() {
   gd.clear();
   ma.clear();
   ForgetMaskIndex();
+  ForgetSectionIndex();
   oe = {};
   rsta.reset();
   rsti.reset();
@@ -108,6 +109,17 @@ const std::vector<int>& TacSkinData::MasksOfSection(int skinIndex) const {
   return skinIndex >= 0 && static_cast<size_t>(skinIndex) < FMasksBySection.size()
              ? FMasksBySection[static_cast<size_t>(skinIndex)]
              : none;
+}
+
+int TacSkinData::SectionIndexOf(std::string_view name) const {
+  if (FIndexedSections != gd.size()) {
+    FSectionIndex.clear();
+    FSectionIndex.reserve(gd.size());
+    for (size_t i = 0; i < gd.size(); ++i) FSectionIndex.emplace(gd[i].ClassName, i);  // the first of a name stays
+    FIndexedSections = gd.size();
+  }
+  const auto it = FSectionIndex.find(name);
+  return it == FSectionIndex.end() ? -1 : static_cast<int>(it->second);
 }
 
 int TacSkinData::GlobalInt(const std::string& key, int def) const {
@@ -640,6 +652,7 @@ void TacSkinData::LoadAllGeneralData() {
   const TacMemIni& ini = FOwner->OptionsDat;
   TacSectionReader r(ini);
   gd.clear();
+  ForgetSectionIndex();
   // One record a section, then TRANSPARENT, MAINCOLOR and the fourteen
   // fallback copies at most.
   gd.reserve(ini.Sections().size() + 16);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Geometry.h"
@@ -193,6 +194,12 @@ public:
   // mask's section or name in place calls ForgetMaskIndex.
   const std::vector<int>& MasksOfSection(int skinIndex) const;
   void ForgetMaskIndex() const { FIndexedMasks = SIZE_MAX; }
+  // The first section record of a name (-1: none), through an index by name
+  // rather than a walk over every record, as every lookup by section and each
+  // step up a parent chain asks it. Rebuilt when the list has changed its
+  // length; whoever renames a record in place calls ForgetSectionIndex.
+  int SectionIndexOf(std::string_view name) const;
+  void ForgetSectionIndex() const { FIndexedSections = SIZE_MAX; }
 
   std::unique_ptr<Bitmap32> rsta, rsti;
   bool Initializing = false;
@@ -238,6 +245,8 @@ private:
   friend class TacSkinManagerCore;
   mutable std::vector<std::vector<int>> FMasksBySection;
   mutable size_t FIndexedMasks = SIZE_MAX;
+  mutable TBasicNameIndex<char> FSectionIndex;
+  mutable size_t FIndexedSections = SIZE_MAX;
 
   int GlobalInt(const std::string& key, int def) const;
   int ScaledGlobalInt(const std::string& key, int def) const;

@@ -30,6 +30,11 @@ double ReadVersion(const std::string& text) {
   return v;
 }
 
+// The bytes of an options file as text, read where they lie.
+std::string_view AsText(const std::vector<uint8_t>& bytes) {
+  return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
 char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 }  // namespace
@@ -91,7 +96,7 @@ bool TacSkinManagerCore::InitSkinFile() {
   } else if (Host.FileExists(opts)) {
     std::vector<uint8_t> bytes;
     Host.ReadWholeFile(opts, bytes);
-    OptionsDat.SetText(std::string(bytes.begin(), bytes.end()));
+    OptionsDat.SetText(AsText(bytes));
   } else if (std::u16string arc = NormalizeDir(SkinDirectory) + SkinName + u".asz"; Host.FileExists(arc)) {
     if (!sc) sc = std::make_unique<TacSkinConvertor>();
     LoadSkinArchiveFile(arc, *sc, Host);
@@ -102,7 +107,7 @@ bool TacSkinManagerCore::InitSkinFile() {
       return false;
     }
     SkinIsPacked = true;
-    OptionsDat.SetText(sc->Options->AsString());
+    OptionsDat.SetText(AsText(sc->Options->Bytes()));
   } else {
     SkinPath.clear();
     int index = InternalSkins.IndexOf(SkinName);
@@ -128,7 +133,7 @@ bool TacSkinManagerCore::InitSkinFile() {
       ReadSkinArchive(*sc, &Host);
       // A stored archive that cannot be read leaves nothing to load.
       if (!sc->Options) return false;
-      OptionsDat.SetText(sc->Options->AsString());
+      OptionsDat.SetText(AsText(sc->Options->Bytes()));
     } else {
       SkinIsPacked = false;
     }
@@ -418,10 +423,7 @@ const TacSkinData* TacSkinManagerCore::Data(const TacSkinData* sd) const {
 
 int TacSkinManagerCore::GetSkinIndex(const std::string& name, const TacSkinData* sd) const {
   if (name.empty()) return -1;
-  const auto& gd = Data(sd)->gd;
-  for (size_t i = 0; i < gd.size(); ++i)
-    if (gd[i].ClassName == name) return static_cast<int>(i);
-  return -1;
+  return Data(sd)->SectionIndexOf(name);
 }
 
 namespace {

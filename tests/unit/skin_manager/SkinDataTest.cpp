@@ -876,6 +876,47 @@ int ScanChain(const TacSkinData& d, int si, const std::string& prop, bool textur
 
 }  // namespace
 
+// Sections are found by name through an index; it must answer as the walk
+// over the records would: the first of a repeated name, after records are
+// added, after the skin is loaded again with other sections in the same
+// number, and after a record is renamed in place.
+TEST(SkinData, SectionLookupsAnswerAsAWalkOverTheRecords) {
+  Loaded s;
+  TacSkinData& d = s.At(96);
+  auto check = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> names = extra;
+    for (const TsGeneralData& g : d.gd) names.push_back(g.ClassName);
+    for (const std::string& n : names) {
+      ASSERT_EQ(s.mgr.GetSkinIndex(n, &d), SectionNamed(d, n)) << n;
+      ASSERT_EQ(s.mgr.GetSkinIndex(n + "X", &d), SectionNamed(d, n + "X")) << n;
+    }
+  };
+  ASSERT_NO_FATAL_FAILURE(check({"", "NONE", "button"}));
+  TsGeneralData twin = d.gd[1];
+  d.gd.push_back(twin);  // a second record of a name: the first still answers
+  TsGeneralData added;
+  added.ClassName = "ADDED";
+  d.gd.push_back(added);
+  ASSERT_NO_FATAL_FAILURE(check({"ADDED"}));
+  // Another skin whose sections differ from the first in one name alone.
+  d.Reset();
+  ASSERT_TRUE(s.mgr.ReloadSkin(d));
+  const size_t count = d.gd.size();
+  ASSERT_GE(s.mgr.GetSkinIndex("EDIT", &d), 0);
+  std::string other = kOptions;
+  other.replace(other.find("[EDIT]"), 6, "[KNOPF]");
+  s.mgr.InternalSkins.Items(0).PackedData.Bytes() = SkinArchive(other);
+  d.Reset();
+  ASSERT_TRUE(s.mgr.ReloadSkin(d));
+  ASSERT_EQ(d.gd.size(), count);
+  EXPECT_LT(s.mgr.GetSkinIndex("EDIT", &d), 0);
+  EXPECT_GE(s.mgr.GetSkinIndex("KNOPF", &d), 0);
+  ASSERT_NO_FATAL_FAILURE(check({"EDIT"}));
+  d.gd[2].ClassName = "RENAMED";
+  d.ForgetSectionIndex();
+  ASSERT_NO_FATAL_FAILURE(check({"RENAMED"}));
+}
+
 // The masks are found through an index by section; it must answer as the
 // scan of the list would, also after the list has grown or changed in place.
 TEST(SkinData, MaskLookupsAnswerAsAScanOfTheListAfterEveryChange) {
@@ -914,7 +955,8 @@ TEST(SkinData, MaskLookupsAnswerAsAScanOfTheListAfterEveryChange) {
       m.PropertyName = props[rng() % 4];
       m.ImgType = rng() % 2 ? itisaTexture : itisaBorder;
     }
-    d.ForgetMaskIndex();  // the list was replaced whole
+    d.ForgetMaskIndex();  // the lists were replaced whole
+    d.ForgetSectionIndex();
     ASSERT_NO_FATAL_FAILURE(check());
     // A mask added at the end, then one moved to another section in place.
     TsMaskData m;
