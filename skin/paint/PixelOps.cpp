@@ -699,16 +699,27 @@ void StretchNearest(const Bitmap32& Dst, const BmpRect& DstRect, const Bitmap32&
   // high densities enlarges every border image this way).
   const int x0 = std::max(0, -DstRect.Left), x1 = std::min(dw, Dst.Width() - DstRect.Left);
   if (x1 <= x0) return;
-  std::vector<int> cols(std::size_t(x1 - x0));
-  for (int x = x0; x < x1; ++x) {
-    const int sx = SrcRect.Left + int((2LL * x + 1) * sw / (2LL * dw));
-    cols[std::size_t(x - x0)] = sx >= 0 && sx < Src.Width() ? sx : -1;
-  }
+  // (2x + 1) * sw div (2 * kx * sw) is x div kx for every x >= 0.
+  const int kx = dw == 2 * sw ? 2 : 0;
+  std::vector<int> cols;
+  const auto findCols = [&] {
+    cols.resize(std::size_t(x1 - x0));
+    for (int x = x0; x < x1; ++x) {
+      const int sx = SrcRect.Left + int((2LL * x + 1) * sw / (2LL * dw));
+      cols[std::size_t(x - x0)] = sx >= 0 && sx < Src.Width() ? sx : -1;
+    }
+  };
   // Enlarging repeats source rows: a row like the one before is a copy of it,
   // when every column is taken from the source and the two bitmaps do not
-  // share memory (writing a row must not change the rows still read).
+  // share memory (writing a row must not change the rows still read). Twice
+  // as wide, the source columns run from x0 div 2 to (x1 - 1) div 2.
   bool allCols = true;
-  for (const int sx : cols) allCols = allCols && sx >= 0;
+  if (kx == 2) {
+    allCols = SrcRect.Left + x0 / 2 >= 0 && SrcRect.Left + (x1 - 1) / 2 < Src.Width();
+  } else {
+    findCols();
+    for (const int sx : cols) allCols = allCols && sx >= 0;
+  }
   const auto span = [](const Bitmap32& b) {
     const std::uint8_t *a = b.Row(0), *z = b.Row(b.Height() - 1);
     return std::pair<const std::uint8_t*, const std::uint8_t*>(std::min(a, z),
@@ -718,8 +729,7 @@ void StretchNearest(const Bitmap32& Dst, const BmpRect& DstRect, const Bitmap32&
   const auto [dLo, dHi] = span(Dst);
   const std::less<const std::uint8_t*> before;
   const bool copyRows = allCols && !(before(sLo, dHi) && before(dLo, sHi));
-  // (2x + 1) * sw div (2 * kx * sw) is x div kx for every x >= 0.
-  const int kx = dw == 2 * sw ? 2 : 0;
+  if (!(copyRows && kx == 2) && cols.empty()) findCols();
   const u32* prevSrc = nullptr;
   const u32* prevDst = nullptr;
   for (int y = std::max(0, -DstRect.Top); y < dh && DstRect.Top + y < Dst.Height(); ++y) {
