@@ -94,21 +94,25 @@ const Bitmap32* TacSkinData::MaskBitmap(int i) const {
   return ma[static_cast<size_t>(i)].Bmp ? ma[static_cast<size_t>(i)].Bmp : FOwner->MasterBitmap.get();
 }
 
-const std::vector<int>& TacSkinData::MasksOfSection(int skinIndex) const {
-  static const std::vector<int> none;
+std::span<const int> TacSkinData::MasksOfSection(int skinIndex) const {
   if (FIndexedMasks != ma.size()) {
-    for (auto& list : FMasksBySection) list.clear();
-    for (size_t i = 0; i < ma.size(); ++i) {
-      int si = ma[i].SkinIndex;
-      if (si < 0) continue;
-      if (FMasksBySection.size() <= static_cast<size_t>(si)) FMasksBySection.resize(static_cast<size_t>(si) + 1);
-      FMasksBySection[static_cast<size_t>(si)].push_back(static_cast<int>(i));
-    }
+    // All lists in one array, each section's from its start offset on.
+    size_t sections = 0;
+    for (const TsMaskData& m : ma)
+      if (m.SkinIndex >= 0) sections = std::max(sections, static_cast<size_t>(m.SkinIndex) + 1);
+    FMaskStarts.assign(sections + 1, 0);
+    for (const TsMaskData& m : ma)
+      if (m.SkinIndex >= 0) ++FMaskStarts[static_cast<size_t>(m.SkinIndex) + 1];
+    for (size_t i = 1; i <= sections; ++i) FMaskStarts[i] += FMaskStarts[i - 1];
+    FMasksBySection.resize(FMaskStarts[sections]);
+    std::vector<size_t> next(FMaskStarts.begin(), FMaskStarts.end() - 1);
+    for (size_t i = 0; i < ma.size(); ++i)
+      if (const int si = ma[i].SkinIndex; si >= 0) FMasksBySection[next[static_cast<size_t>(si)]++] = static_cast<int>(i);
     FIndexedMasks = ma.size();
   }
-  return skinIndex >= 0 && static_cast<size_t>(skinIndex) < FMasksBySection.size()
-             ? FMasksBySection[static_cast<size_t>(skinIndex)]
-             : none;
+  if (skinIndex < 0 || static_cast<size_t>(skinIndex) + 1 >= FMaskStarts.size()) return {};
+  const size_t from = FMaskStarts[static_cast<size_t>(skinIndex)], to = FMaskStarts[static_cast<size_t>(skinIndex) + 1];
+  return std::span<const int>(FMasksBySection.data() + from, to - from);
 }
 
 int TacSkinData::SectionIndexOf(std::string_view name) const {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -192,7 +193,7 @@ public:
   // lookups walk instead of the whole list, hundreds of times while a skin
   // loads. Rebuilt when the list has changed its length; whoever changes a
   // mask's section or name in place calls ForgetMaskIndex.
-  const std::vector<int>& MasksOfSection(int skinIndex) const;
+  std::span<const int> MasksOfSection(int skinIndex) const;
   void ForgetMaskIndex() const { FIndexedMasks = SIZE_MAX; }
   // The first section record of a name (-1: none), through an index by name
   // rather than a walk over every record, as every lookup by section and each
@@ -243,7 +244,8 @@ public:
 
 private:
   friend class TacSkinManagerCore;
-  mutable std::vector<std::vector<int>> FMasksBySection;
+  mutable std::vector<int> FMasksBySection;  // mask indexes by section
+  mutable std::vector<size_t> FMaskStarts;   // where each section's begin, and the end
   mutable size_t FIndexedMasks = SIZE_MAX;
   mutable TBasicNameIndex<char> FSectionIndex;
   mutable size_t FIndexedSections = SIZE_MAX;

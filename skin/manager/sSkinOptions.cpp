@@ -1,6 +1,7 @@
 #include "sSkinOptions.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <unordered_set>
@@ -11,22 +12,36 @@ namespace cb {
 
 namespace {
 
-// Views into s: every image reference and gradient of a skin is split while
-// it loads, and copies of the fields were a visible part of that.
-std::vector<std::string_view> Split(std::string_view s, char sep) {
-  std::vector<std::string_view> r;
-  r.reserve(static_cast<size_t>(std::count(s.begin(), s.end(), sep)) + 1);
-  size_t b = 0;
-  for (;;) {
-    size_t e = s.find(sep, b);
-    if (e == std::string_view::npos) {
-      r.push_back(s.substr(b));
-      return r;
+// The fields of s between separators, as views into s: every image reference
+// and gradient of a skin is split while it loads, so neither the fields nor,
+// for the usual dozen or so, their list are allocated.
+class SplitFields {
+public:
+  SplitFields(std::string_view s, char sep) {
+    for (size_t b = 0;;) {
+      size_t e = s.find(sep, b);
+      Add(s.substr(b, e == std::string_view::npos ? e : e - b));
+      if (e == std::string_view::npos) break;
+      b = e + 1;
     }
-    r.push_back(s.substr(b, e - b));
-    b = e + 1;
   }
-}
+  size_t size() const { return FCount; }
+  std::string_view operator[](size_t i) const { return i < kInPlace ? FInPlace[i] : FMore[i - kInPlace]; }
+
+private:
+  static constexpr size_t kInPlace = 24;
+  std::array<std::string_view, kInPlace> FInPlace;
+  std::vector<std::string_view> FMore;
+  size_t FCount = 0;
+
+  void Add(std::string_view f) {
+    if (FCount < kInPlace)
+      FInPlace[FCount] = f;
+    else
+      FMore.push_back(f);
+    ++FCount;
+  }
+};
 
 int ToInt(std::string_view s, int def = 0) {
   int32_t v;
@@ -53,13 +68,10 @@ std::string Digits(int v, int width) {
 // Field n (from 1) after the marker.
 // (Views into the value, which outlives them.)
 struct Fields {
-  std::vector<std::string_view> f;
-  explicit Fields(const std::string& v) {
-    f = Split(v, v[0]);
-    f.erase(f.begin());
-  }
-  size_t Count() const { return f.size(); }
-  std::string_view View(size_t n) const { return n >= 1 && n <= f.size() ? f[n - 1] : std::string_view(); }
+  SplitFields f;  // the marker's own empty field first
+  explicit Fields(const std::string& v) : f(v, v[0]) {}
+  size_t Count() const { return f.size() - 1; }
+  std::string_view View(size_t n) const { return n >= 1 && n <= Count() ? f[n] : std::string_view(); }
   std::string Text(size_t n) const { return std::string(View(n)); }
   int Int(size_t n) const { return ToInt(View(n)); }
 };
@@ -194,8 +206,11 @@ TacImageRef ParseCanonicalImageRef(const std::string& c) {
 std::vector<TsGradPoint> ParseGradientData(const std::string& text) {
   std::vector<TsGradPoint> pts;
   if (text.size() <= 4) return pts;
-  std::vector<std::string_view> f = Split(text, ';');
-  std::vector<int32_t> n(f.size());
+  const SplitFields f(text, ';');
+  // The numbers in place for the usual dozen or so fields.
+  std::array<int32_t, 32> inPlace;
+  std::vector<int32_t> more(f.size() > inPlace.size() ? f.size() : 0);
+  int32_t* n = more.empty() ? inPlace.data() : more.data();
   char last = text.back();
   // The trailing count letter of the second layout is not a number.
   size_t numeric = last == '0' ? f.size() : f.size() - 1;
@@ -285,9 +300,13 @@ const std::vector<const TacMemIni::TSection*>& TacSectionReader::ChainOf(const s
   auto it = FChains.find(section);
   if (it != FChains.end()) return it->second;
   std::vector<const TacMemIni::TSection*> chain;
-  std::vector<std::string_view> names{section};
-  std::unordered_set<std::string_view> seen;  // beside names once a chain is long
+  chain.reserve(4);
+  // The names seen, in place while the chain is short, in a set beside once it is long.
   constexpr size_t kShortChain = 16;
+  std::array<std::string_view, kShortChain> names;
+  size_t count = 0;
+  std::unordered_set<std::string_view> seen;
+  names[count++] = section;
   std::string_view cur = section;
   for (const TacMemIni::TSection* s = FIni.FindSection(cur); s;) {
     chain.push_back(s);
@@ -298,12 +317,13 @@ const std::vector<const TacMemIni::TSection*>& TacSectionReader::ChainOf(const s
         (parent.front() == '"' || parent.front() == '\''))
       parent = parent.substr(1, parent.size() - 2);
     if (parent.empty() || parent == cur) break;
-    if (names.size() < kShortChain ? std::find(names.begin(), names.end(), parent) != names.end()
-                                   : seen.count(parent) != 0)
+    if (count < kShortChain ? std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count), parent) !=
+                                  names.begin() + static_cast<std::ptrdiff_t>(count)
+                            : seen.count(parent) != 0)
       break;
-    names.push_back(parent);
-    if (names.size() == kShortChain) seen.insert(names.begin(), names.end());
-    if (names.size() > kShortChain) seen.insert(parent);
+    if (count < kShortChain) names[count] = parent;
+    if (++count == kShortChain) seen.insert(names.begin(), names.end());
+    if (count > kShortChain) seen.insert(parent);
     cur = parent;
     s = FIni.FindSection(cur);
   }
@@ -395,7 +415,10 @@ TacSectionValues::TacSectionValues(const TacSectionReader& r, const std::string&
     : FCount(slots.Count()) {
   const auto& chain = r.ChainOf(section);
   FLevels = chain.size();
-  FValues.assign(FLevels * FCount, nullptr);
+  const size_t cells = FLevels * FCount;
+  if (cells > FInPlace.size()) FMore.resize(cells);
+  FValues = cells > FInPlace.size() ? FMore.data() : FInPlace.data();
+  std::fill(FValues, FValues + cells, nullptr);
   for (size_t level = 0; level < FLevels; ++level) {
     const std::vector<TacMemIni::TKey>& keys = chain[level]->Keys;
     const std::vector<int>& slotOf = r.SlotsOf(*chain[level], slots);

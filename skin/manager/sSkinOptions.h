@@ -1,6 +1,7 @@
 #pragma once
 // Values of the skin options file: image references and their canonical form,
 // gradient data, and reading keys of a section through its parent chain.
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -127,6 +128,8 @@ private:
 class TacSectionValues {
 public:
   TacSectionValues(const TacSectionReader& r, const std::string& section, const TacKeySlots& slots);
+  TacSectionValues(const TacSectionValues&) = delete;
+  TacSectionValues& operator=(const TacSectionValues&) = delete;
 
   const std::string* Lookup(int slot) const;
   int ReadInt(int slot, int def, int max) const;
@@ -135,7 +138,11 @@ public:
 
 private:
   size_t FCount, FLevels;
-  std::vector<const std::string*> FValues;  // [level][slot]: the first of the key's lines, or null
+  // [level][slot]: the first of the key's lines, or null; in place for the
+  // usual chain of a few levels.
+  std::array<const std::string*, 256> FInPlace;
+  std::vector<const std::string*> FMore;
+  const std::string** FValues;
 };
 
 }  // namespace cb
