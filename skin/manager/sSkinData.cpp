@@ -115,15 +115,34 @@ std::span<const int> TacSkinData::MasksOfSection(int skinIndex) const {
   return std::span<const int>(FMasksBySection.data() + from, to - from);
 }
 
+namespace {
+constexpr int kUnknownParent = -2;
+}
+
+void TacSkinData::IndexSections() const {
+  if (FIndexedSections == gd.size()) return;
+  FSectionIndex.clear();
+  FSectionIndex.reserve(gd.size());
+  for (size_t i = 0; i < gd.size(); ++i) FSectionIndex.emplace(gd[i].ClassName, i);  // the first of a name stays
+  FParents.assign(gd.size(), kUnknownParent);
+  FIndexedSections = gd.size();
+}
+
 int TacSkinData::SectionIndexOf(std::string_view name) const {
-  if (FIndexedSections != gd.size()) {
-    FSectionIndex.clear();
-    FSectionIndex.reserve(gd.size());
-    for (size_t i = 0; i < gd.size(); ++i) FSectionIndex.emplace(gd[i].ClassName, i);  // the first of a name stays
-    FIndexedSections = gd.size();
-  }
+  IndexSections();
   const auto it = FSectionIndex.find(name);
   return it == FSectionIndex.end() ? -1 : static_cast<int>(it->second);
+}
+
+int TacSkinData::ParentIndexOf(int skinIndex) const {
+  if (skinIndex < 0 || static_cast<size_t>(skinIndex) >= gd.size()) return -1;
+  IndexSections();
+  int& known = FParents[static_cast<size_t>(skinIndex)];
+  if (known == kUnknownParent) {
+    const std::string& parent = gd[static_cast<size_t>(skinIndex)].ParentClass;
+    known = parent.empty() ? -1 : SectionIndexOf(parent);
+  }
+  return known;
 }
 
 int TacSkinData::GlobalInt(const std::string& key, int def) const {

@@ -200,6 +200,9 @@ public:
   // step up a parent chain asks it. Rebuilt when the list has changed its
   // length; whoever renames a record in place calls ForgetSectionIndex.
   int SectionIndexOf(std::string_view name) const;
+  // SectionIndexOf the record's ParentClass (-1 for none or an empty name),
+  // kept with the index: every step up a parent chain asks it.
+  int ParentIndexOf(int skinIndex) const;
   void ForgetSectionIndex() const { FIndexedSections = SIZE_MAX; }
 
   std::unique_ptr<Bitmap32> rsta, rsti;
@@ -249,6 +252,8 @@ private:
   mutable size_t FIndexedMasks = SIZE_MAX;
   mutable TBasicNameIndex<char> FSectionIndex;
   mutable size_t FIndexedSections = SIZE_MAX;
+  mutable std::vector<int> FParents;  // ParentIndexOf by record; kUnknownParent until asked
+  void IndexSections() const;
 
   int GlobalInt(const std::string& key, int def) const;
   int ScaledGlobalInt(const std::string& key, int def) const;

@@ -461,7 +461,7 @@ int TacSkinManagerCore::GetMaskIndex(int skinIndex, const std::string& mask, con
     if (int i = OwnMask(d, idx, mask, false); i >= 0) return i;
     const TsGeneralData& g = d->gd[static_cast<size_t>(idx)];
     if (g.ParentClass.empty() || g.ParentClass == g.ClassName) break;
-    idx = GetSkinIndex(g.ParentClass, d);
+    idx = d->ParentIndexOf(idx);
   }
   return -1;
 }
@@ -473,7 +473,7 @@ int TacSkinManagerCore::GetMaskIndex(int skinIndex, const std::string& skinSecti
   if (int i = OwnMask(d, skinIndex, mask, false); i >= 0) return i;
   const TsGeneralData& g = d->gd[static_cast<size_t>(skinIndex)];
   if (g.ParentClass.empty() || g.ParentClass == skinSection || g.ParentClass == g.ClassName) return -1;
-  return GetMaskIndex(GetSkinIndex(g.ParentClass, d), mask, d);
+  return GetMaskIndex(d->ParentIndexOf(skinIndex), mask, d);
 }
 
 int TacSkinManagerCore::GetMaskIndex(const std::string& section, const std::string& mask,
@@ -493,7 +493,7 @@ int TacSkinManagerCore::GetTextureIndex(int aSkinIndex, const std::string& secti
   if (aSkinIndex < 0 || aSkinIndex >= static_cast<int>(d->gd.size())) return -1;
   const TsGeneralData& g = d->gd[static_cast<size_t>(aSkinIndex)];
   if (g.ParentClass.empty() || g.ParentClass == section || g.ParentClass == g.ClassName) return -1;
-  return GetTextureIndex(GetSkinIndex(g.ParentClass, d), prop, d);
+  return GetTextureIndex(d->ParentIndexOf(aSkinIndex), prop, d);
 }
 
 int TacSkinManagerCore::GetTextureIndex(int aSkinIndex, const std::string& prop, const TacSkinData* sd) const {
@@ -503,7 +503,7 @@ int TacSkinManagerCore::GetTextureIndex(int aSkinIndex, const std::string& prop,
     if (int i = OwnMask(d, idx, prop, true); i >= 0) return i;
     const TsGeneralData& g = d->gd[static_cast<size_t>(idx)];
     if (g.ParentClass.empty() || g.ParentClass == g.ClassName) break;
-    idx = GetSkinIndex(g.ParentClass, d);
+    idx = d->ParentIndexOf(idx);
   }
   return -1;
 }
