@@ -1,6 +1,7 @@
 #include "IniFile.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <system_error>
 #include <type_traits>
@@ -43,6 +44,24 @@ std::basic_string_view<Char> TrimRightView(std::basic_string_view<Char> S) {
 template <class Char>
 std::basic_string_view<Char> TrimView(std::basic_string_view<Char> S) {
   return TrimLeftView(TrimRightView(S));
+}
+
+// The first CR or LF at or after From, or the end. 8-bit text (a skin's
+// options file, read at every load) looks for LF and then for a CR before it
+// with memchr rather than a byte at a time.
+template <class Char>
+std::size_t LineEnd(std::basic_string_view<Char> S, std::size_t From) {
+  if constexpr (sizeof(Char) == 1) {
+    const char* P = reinterpret_cast<const char*>(S.data());
+    const void* Lf = std::memchr(P + From, '\n', S.size() - From);
+    const std::size_t End = Lf ? static_cast<std::size_t>(static_cast<const char*>(Lf) - P) : S.size();
+    const void* Cr = std::memchr(P + From, '\r', End - From);
+    return Cr ? static_cast<std::size_t>(static_cast<const char*>(Cr) - P) : End;
+  } else {
+    std::size_t J = From;
+    while (J < S.size() && S[J] != Char('\r') && S[J] != Char('\n')) ++J;
+    return J;
+  }
 }
 
 } // namespace
@@ -147,8 +166,7 @@ void TBasicMemIni<Char>::SetText(View Text) {
   std::size_t Cur = None;
   std::size_t I = 0;
   while (I < Text.size()) {
-    std::size_t J = I;
-    while (J < Text.size() && Text[J] != Char('\r') && Text[J] != Char('\n')) ++J;
+    std::size_t J = LineEnd(Text, I);
     const View Line = TrimView(Text.substr(I, J - I));
     if (J < Text.size() && Text[J] == Char('\r')) ++J;
     if (J < Text.size() && Text[J] == Char('\n')) ++J;

@@ -372,3 +372,41 @@ TEST(NameIndex, KeepsTheFirstPositionOfEachNameAsItGrows) {
   TBasicNameIndex<char16_t> empty;
   EXPECT_EQ(empty.find(u"A"), empty.end());
 }
+
+// Line breaks of every kind (CR LF, LF, a CR alone, LF CR) read alike in
+// 8-bit text, whose lines are found with memchr, and in 16-bit text, read a
+// character at a time.
+TEST(MemIni, LineBreaksReadAlikeInEitherText) {
+  std::mt19937 rng(8);
+  const char* const pieces[] = {"[S]", "[T]", "K=1", "K=2", "L = x ", ";c", "", " [S] ", "=v", "M"};
+  const char* const breaks[] = {"\r\n", "\n", "\r", "\n\r", "\r\r\n"};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(rng() % 12); n > 0; --n) {
+      text += pieces[rng() % 10];
+      if (rng() % 6) text += breaks[rng() % 5];
+    }
+    for (TIniSyntax syntax : {TIniSyntax::isProfile, TIniSyntax::isMemIni}) {
+      TBasicMemIni<char> narrow(syntax);
+      TBasicMemIni<char16_t> wide(syntax);
+      narrow.SetText(text);
+      wide.SetText(std::u16string(text.begin(), text.end()));
+      ASSERT_EQ(narrow.Sections().size(), wide.Sections().size()) << text;
+      for (std::size_t i = 0; i < narrow.Sections().size(); ++i) {
+        const auto& a = narrow.Sections()[i];
+        const auto& b = wide.Sections()[i];
+        ASSERT_EQ(std::u16string(a.Name.begin(), a.Name.end()), b.Name) << text;
+        ASSERT_EQ(a.Keys.size(), b.Keys.size()) << text;
+        for (std::size_t k = 0; k < a.Keys.size(); ++k) {
+          EXPECT_EQ(std::u16string(a.Keys[k].Name.begin(), a.Keys[k].Name.end()), b.Keys[k].Name) << text;
+          EXPECT_EQ(std::u16string(a.Keys[k].Value.begin(), a.Keys[k].Value.end()), b.Keys[k].Value) << text;
+        }
+      }
+    }
+  }
+  // A CR alone ends a line, and so does the end of the text.
+  TBasicMemIni<char> ini(TIniSyntax::isMemIni);
+  ini.SetText("[A]\rX=1\rY=2");
+  EXPECT_EQ(ini.ReadString("A", "X", ""), "1");
+  EXPECT_EQ(ini.ReadString("A", "Y", ""), "2");
+}
