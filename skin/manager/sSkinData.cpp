@@ -44,6 +44,14 @@ int FallbackOf(int s) {
 
 uint16_t U16(int v) { return static_cast<uint16_t>(std::clamp(v, 0, 0xFFFF)); }
 
+// "SECTION-KEY", made in one piece.
+std::string PathOf(const std::string& section, const std::string& key) {
+  std::string path;
+  path.reserve(section.size() + 1 + key.size());
+  path.append(section).append(1, '-').append(key);
+  return path;
+}
+
 // Frames side by side, mask rows below: each cell is scaled on its own.
 // An image that holds more than the mask's cells is scaled as one piece.
 Bitmap32 ScaleMaskImage(const Bitmap32& src, const TsMaskData& md, bool smooth, bool wholeIsMask = true) {
@@ -292,7 +300,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
           part.Width() <= 0 || part.Height() <= 0)
         return false;
       auto b = std::make_unique<TacBmpData>();
-      b->Path = section + "-" + key;
+      b->Path = PathOf(section, key);
       b->FileName = ref.FileName;
       b->MaskType = md.MaskType;
       b->SrcRect = {0, 0, img.Width(), img.Height()};
@@ -329,7 +337,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
       bool reused = found != nullptr;
       if (!found) {
         auto b = std::make_unique<TacBmpData>();
-        b->Path = section + "-" + key;
+        b->Path = PathOf(section, key);
         b->MaskType = md.MaskType;
         b->SrcRect = md.R;
         b->Bmp = ScaleMaskImage(master->View(BmpRect(md.R.Left, md.R.Top, md.R.Right, md.R.Bottom)), md, smooth);

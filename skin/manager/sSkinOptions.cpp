@@ -130,7 +130,10 @@ bool IsImageReference(const std::string& value) {
 }
 
 std::string CanonicalImageRef(const std::string& value) {
-  std::string v = AnsiUpper(value);
+  // Read in upper case; most values are written so, and are read where they lie.
+  std::string upper;
+  const bool lower = std::any_of(value.begin(), value.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+  const std::string& v = lower ? (upper = AnsiUpper(value)) : value;
   if (v.empty()) return v;
   char m = v[0];
   bool marked = m == '^' || m == '@' || m == '~' || m == '!' || m == '&';
