@@ -876,6 +876,38 @@ int ScanChain(const TacSkinData& d, int si, const std::string& prop, bool textur
 
 }  // namespace
 
+// The corners of the first frame are searched four pixels at a time; they
+// must answer as a search pixel by pixel: random frames, border widths wider
+// than the frame, rectangles reaching past the image, key pixels anywhere.
+TEST(SkinData, KeyedCornersAnswerAsAPixelByPixelSearch) {
+  std::mt19937 rng(17);
+  for (int round = 0; round < 3000; ++round) {
+    Bitmap32 img(1 + static_cast<int>(rng() % 40), 1 + static_cast<int>(rng() % 30));
+    for (int y = 0; y < img.Height(); ++y)
+      for (int x = 0; x < img.Width(); ++x) img.SetPixel(x, y, rng() % 60 ? rng() & 0xFFFF00FEu : 0x12FF00FFu);
+    TsMaskData md;
+    const int l = static_cast<int>(rng() % 20) - 4, t = static_cast<int>(rng() % 16) - 4;
+    md.R = {l, t, l + 1 + static_cast<int>(rng() % 48), t + 1 + static_cast<int>(rng() % 36)};
+    md.ImageCount = static_cast<uint16_t>(1 + rng() % 3);
+    md.MaskType = static_cast<uint16_t>(rng() % 2);
+    md.WL = static_cast<uint16_t>(rng() % 12), md.WT = static_cast<uint16_t>(rng() % 12);
+    md.WR = static_cast<uint16_t>(rng() % 12), md.WB = static_cast<uint16_t>(rng() % 12);
+    const int fw = md.R.Width() / md.ImageCount, fh = md.R.Height() / (md.MaskType + 1);
+    auto keyIn = [&](int x0, int y0, int w, int h) {
+      for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x)
+          if (x >= 0 && y >= 0 && x < img.Width() && y < img.Height() && (img.Pixel(x, y) & 0xFFFFFF) == 0xFF00FF)
+            return true;
+      return false;
+    };
+    const int wl = std::min<int>(md.WL, fw), wr = std::min<int>(md.WR, fw), wt = std::min<int>(md.WT, fh),
+              wb = std::min<int>(md.WB, fh);
+    const bool want = keyIn(l, t, wl, wt) || keyIn(l + fw - wr, t, wr, wt) || keyIn(l, t + fh - wb, wl, wb) ||
+                      keyIn(l + fw - wr, t + fh - wb, wr, wb);
+    ASSERT_EQ(HasKeyedCorners(img, md), want) << round;
+  }
+}
+
 // Sections are found by name through an index; it must answer as the walk
 // over the records would: the first of a repeated name, after records are
 // added, after the skin is loaded again with other sections in the same
