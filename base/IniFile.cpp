@@ -67,18 +67,29 @@ std::size_t LineEnd(std::basic_string_view<Char> S, std::size_t From) {
 } // namespace
 
 template <class Char>
-std::size_t TBasicNameIndex<Char>::Probe(View Name) const {
+std::uint32_t TBasicNameIndex<Char>::Hash(View Name) {
+  // FNV-1a over the code units: names are short, and this runs inline.
+  std::uint32_t H = 2166136261u;
+  for (const Char C : Name) H = (H ^ static_cast<std::uint32_t>(C)) * 16777619u;
+  return H;
+}
+
+template <class Char>
+std::size_t TBasicNameIndex<Char>::Probe(View Name, std::uint32_t H) const {
   const std::size_t Mask = FSlots.size() - 1;
-  std::size_t I = std::hash<View>{}(Name) & Mask;
-  while (FSlots[I] && View(FEntries[FSlots[I] - 1].first) != Name) I = (I + 1) & Mask;
-  return I;
+  std::size_t I = H & Mask;
+  for (;; I = (I + 1) & Mask) {
+    const std::uint64_t S = FSlots[I];
+    if (!S || (static_cast<std::uint32_t>(S >> 32) == H && View(FEntries[(S & 0xFFFFFFFFu) - 1].first) == Name))
+      return I;
+  }
 }
 
 template <class Char>
 typename TBasicNameIndex<Char>::const_iterator TBasicNameIndex<Char>::find(View Name) const {
   if (FSlots.empty()) return nullptr;
-  const std::uint32_t S = FSlots[Probe(Name)];
-  return S ? &FEntries[S - 1] : nullptr;
+  const std::uint64_t S = FSlots[Probe(Name, Hash(Name))];
+  return S ? &FEntries[(S & 0xFFFFFFFFu) - 1] : nullptr;
 }
 
 template <class Char>
@@ -92,10 +103,11 @@ template <class Char>
 std::pair<typename TBasicNameIndex<Char>::const_iterator, bool> TBasicNameIndex<Char>::emplace(String Name,
                                                                                                std::size_t Pos) {
   if ((FEntries.size() + 1) * 2 > FSlots.size()) Rehash(std::max<std::size_t>(16, FSlots.size() * 2));
-  const std::size_t I = Probe(Name);
-  if (FSlots[I]) return {&FEntries[FSlots[I] - 1], false};
+  const std::uint32_t H = Hash(Name);
+  const std::size_t I = Probe(Name, H);
+  if (FSlots[I]) return {&FEntries[(FSlots[I] & 0xFFFFFFFFu) - 1], false};
   FEntries.emplace_back(std::move(Name), Pos);
-  FSlots[I] = static_cast<std::uint32_t>(FEntries.size());
+  FSlots[I] = std::uint64_t(H) << 32 | FEntries.size();
   return {&FEntries.back(), true};
 }
 
@@ -115,9 +127,15 @@ void TBasicNameIndex<Char>::clear() {
 
 template <class Char>
 void TBasicNameIndex<Char>::Rehash(std::size_t SlotCount) {
-  FSlots.assign(SlotCount, 0u);
-  for (std::size_t E = 0; E < FEntries.size(); ++E)
-    FSlots[Probe(FEntries[E].first)] = static_cast<std::uint32_t>(E + 1);
+  std::vector<std::uint64_t> Old(SlotCount, 0u);
+  Old.swap(FSlots);
+  const std::size_t Mask = SlotCount - 1;
+  for (const std::uint64_t S : Old) {
+    if (!S) continue;
+    std::size_t I = static_cast<std::uint32_t>(S >> 32) & Mask;
+    while (FSlots[I]) I = (I + 1) & Mask;
+    FSlots[I] = S;
+  }
 }
 
 template class TBasicNameIndex<char>;

@@ -56,10 +56,13 @@ public:
 
 private:
   std::vector<value_type> FEntries;
-  std::vector<std::uint32_t> FSlots; // entry + 1 (0: free); a power of two, at most half full
+  // The name's hash in the high half, entry + 1 in the low (0: free); a power
+  // of two, at most half full.
+  std::vector<std::uint64_t> FSlots;
 
+  static std::uint32_t Hash(View Name);
   // The slot holding Name, or the free slot where it would go.
-  std::size_t Probe(View Name) const;
+  std::size_t Probe(View Name, std::uint32_t H) const;
   void Rehash(std::size_t SlotCount);
 };
 

@@ -371,6 +371,13 @@ TEST(NameIndex, KeepsTheFirstPositionOfEachNameAsItGrows) {
   }
   TBasicNameIndex<char16_t> empty;
   EXPECT_EQ(empty.find(u"A"), empty.end());
+  // Two names of one hash are still two names.
+  TBasicNameIndex<char> same;
+  EXPECT_TRUE(same.emplace("K47199", 1).second);
+  EXPECT_EQ(same.find("K1168204"), same.end());
+  EXPECT_TRUE(same.emplace("K1168204", 2).second);
+  EXPECT_EQ(same.at("K47199"), 1u);
+  EXPECT_EQ(same.at("K1168204"), 2u);
 }
 
 // Line breaks of every kind (CR LF, LF, a CR alone, LF CR) read alike in
