@@ -127,6 +127,10 @@ void TBasicNameIndex<Char>::clear() {
 
 template <class Char>
 void TBasicNameIndex<Char>::Rehash(std::size_t SlotCount) {
+  if (FEntries.empty()) {  // nothing to move (a section's first room)
+    FSlots.assign(SlotCount, 0u);
+    return;
+  }
   std::vector<std::uint64_t> Old(SlotCount, 0u);
   Old.swap(FSlots);
   const std::size_t Mask = SlotCount - 1;
