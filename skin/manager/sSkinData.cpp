@@ -282,7 +282,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
     if (sec) value = TacSectionReader::ChooseVariant(*sec, key, ScaleValue, PPI, variant);
   }
   if (!value || !IsImageReference(*value)) return false;
-  TacImageRef ref = ParseCanonicalImageRef(CanonicalImageRef(*value));
+  TacImageRef ref = ImageRefOf(*value);
   TsMaskData md = MaskRecordOf(ref, section, key, sectionIndex, FOwner, PPI, PPIOfScaleIndex(variant));
   bool smooth = md.ImgType == itisaTexture || md.ImgType == itisaPngGlyph;
   bool scale = md.MulPPi != md.DivPPI && !(md.DrawMode & dmKeepSize);

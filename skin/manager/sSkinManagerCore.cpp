@@ -530,7 +530,7 @@ int TacSkinManagerCore::GetScaledMaskData(const std::string& section, const std:
     if (PPIOfScaleIndex(i) <= aMulPPI)
       if (auto v = OptionsDat.Value(section, prop + ScaleSuffix(i)); v && !v->empty()) value = v, variant = i;
   if (!value) return -1;
-  TacImageRef ref = ParseCanonicalImageRef(CanonicalImageRef(*value));
+  TacImageRef ref = ImageRefOf(*value);
   md = MaskRecordOf(ref, section, prop, 0, this, aMulPPI, PPIOfScaleIndex(variant));
   md.ImageCount = static_cast<uint16_t>(std::max<int>(md.ImageCount, 1));
   bool smooth = md.ImgType == itisaTexture || md.ImgType == itisaGlow;

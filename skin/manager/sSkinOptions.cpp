@@ -77,7 +77,7 @@ struct Fields {
 };
 
 std::string Canon(int l, int t, int r, int b, int wl, int wt, int wr, int wb, int count, int maskType, int type,
-                  int drawMode, const std::string& file) {
+                  int drawMode, std::string_view file) {
   std::string s;
   s.reserve(44 + file.size());
   s += '&';
@@ -129,20 +129,26 @@ bool IsImageReference(const std::string& value) {
   return HoldsImageExtension(value);
 }
 
-std::string CanonicalImageRef(const std::string& value) {
+namespace {
+
+// The canonical form of any image reference, handed to emit as its fields (in
+// Canon's order, the file last) or, for a value already canonical, to pass as
+// it stands; CanonicalImageRef writes the fields out, ImageRefOf reads them.
+template <class Emit, class Pass>
+auto CanonicalFields(const std::string& value, Emit emit, Pass pass) {
   // Read in upper case; most values are written so, and are read where they lie.
   std::string upper;
   const bool lower = std::any_of(value.begin(), value.end(), [](char c) { return c >= 'a' && c <= 'z'; });
   const std::string& v = lower ? (upper = AnsiUpper(value)) : value;
-  if (v.empty()) return v;
+  if (v.empty()) return pass(v);
   char m = v[0];
   bool marked = m == '^' || m == '@' || m == '~' || m == '!' || m == '&';
   if (v.size() < 4) {
     int type = m == '@' ? itisaGlyph : m == '~' ? itisaTexture : itisaBorder;
-    return Canon(0, 0, 0, 0, 0, 0, 0, 0, 3, 0, type, 1, marked ? std::string() : v);
+    return emit(0, 0, 0, 0, 0, 0, 0, 0, 3, 0, type, 1, marked ? std::string_view() : std::string_view(v));
   }
-  if (!marked) return Canon(0, 0, 0, 0, 0, 0, 0, 0, 1, 0, itisaTexture, 0, v);
-  if (m == '&') return v;
+  if (!marked) return emit(0, 0, 0, 0, 0, 0, 0, 0, 1, 0, itisaTexture, 0, v);
+  if (m == '&') return pass(v);
   Fields f(v);
   switch (m) {
     case '^': {
@@ -160,32 +166,57 @@ std::string CanonicalImageRef(const std::string& value) {
           wt = wb = std::max(0, (h - 1) / 2);
         }
       }
-      return Canon(l, t, r, b, wl, wt, wr, wb, count, maskType, itisaBorder, drawMode, "");
+      return emit(l, t, r, b, wl, wt, wr, wb, count, maskType, itisaBorder, drawMode, "");
     }
     case '@':
-      return Canon(f.Int(1), f.Int(2), f.Int(3), f.Int(4), 0, 0, 0, 0, f.Int(5), f.Int(6), itisaGlyph, 0, "");
+      return emit(f.Int(1), f.Int(2), f.Int(3), f.Int(4), 0, 0, 0, 0, f.Int(5), f.Int(6), itisaGlyph, 0, "");
     case '~': {
       int maskType = v.size() >= 25 && v[24] >= '0' && v[24] <= '9' ? v[24] - '0' : 0;
-      return Canon(f.Int(1), f.Int(2), f.Int(3), f.Int(4), 0, 0, 0, 0, 1, maskType, itisaTexture, f.Int(5), f.Text(7));
+      return emit(f.Int(1), f.Int(2), f.Int(3), f.Int(4), 0, 0, 0, 0, 1, maskType, itisaTexture, f.Int(5), f.View(7));
     }
     default: {  // '!'
-      std::string file = f.Text(1);
+      const std::string_view file = f.View(1);
       int type = std::clamp(f.Int(4), 0, 4);
       int count = f.Int(2), maskType = f.Int(3), drawMode = f.Int(9);
       switch (type) {
         case itisaBorder:
-          return Canon(0, 0, 0, 0, f.Int(5), f.Int(6), f.Int(7), f.Int(8), count, maskType, type, drawMode, file);
+          return emit(0, 0, 0, 0, f.Int(5), f.Int(6), f.Int(7), f.Int(8), count, maskType, type, drawMode, file);
         case itisaTexture:
-          return Canon(0, 0, 0, 0, 0, 0, 0, 0, count, maskType, type, drawMode, file);
+          return emit(0, 0, 0, 0, 0, 0, 0, 0, count, maskType, type, drawMode, file);
         case itisaGlow:
-          if (f.Count() < 5) return Canon(0, 0, 0, 0, 0, 0, 0, 0, 1, 0, type, 0, file);
-          return Canon(0, 0, 0, 0, f.Int(5), f.Int(6), f.Int(7), f.Int(8), count, maskType, type, drawMode, file);
+          if (f.Count() < 5) return emit(0, 0, 0, 0, 0, 0, 0, 0, 1, 0, type, 0, file);
+          return emit(0, 0, 0, 0, f.Int(5), f.Int(6), f.Int(7), f.Int(8), count, maskType, type, drawMode, file);
         default:  // glyphs
-          if (f.Count() < 5) return Canon(0, 0, 0, 0, 0, 0, 0, 0, count, maskType, type, drawMode, file);
-          return Canon(f.Int(5), f.Int(6), f.Int(7), f.Int(8), 0, 0, 0, 0, count, maskType, type, drawMode, file);
+          if (f.Count() < 5) return emit(0, 0, 0, 0, 0, 0, 0, 0, count, maskType, type, drawMode, file);
+          return emit(f.Int(5), f.Int(6), f.Int(7), f.Int(8), 0, 0, 0, 0, count, maskType, type, drawMode, file);
       }
     }
   }
+}
+
+}  // namespace
+
+std::string CanonicalImageRef(const std::string& value) {
+  return CanonicalFields(value, Canon, [](const std::string& v) { return v; });
+}
+
+// What ParseCanonicalImageRef reads back from CanonicalImageRef, without the
+// text in between: Canon clamps each field to its digits, and the file follows.
+TacImageRef ImageRefOf(const std::string& value) {
+  auto emit = [](int l, int t, int r, int b, int wl, int wt, int wr, int wb, int count, int maskType, int type,
+                 int drawMode, std::string_view file) {
+    auto four = [](int v) { return std::clamp(v, 0, 9999); };
+    TacImageRef ref;
+    ref.Left = four(l), ref.Top = four(t), ref.Right = four(r), ref.Bottom = four(b);
+    ref.WL = four(wl), ref.WT = four(wt), ref.WR = four(wr), ref.WB = four(wb);
+    ref.ImageCount = std::clamp(count, 0, 9);
+    ref.MaskType = std::clamp(maskType, 0, 9);
+    ref.ImgType = static_cast<TacImgType>(std::clamp(std::min(type, 4), 0, 4));
+    ref.DrawMode = std::clamp(drawMode, 0, 99);
+    ref.FileName = std::string(file);
+    return ref;
+  };
+  return CanonicalFields(value, emit, [](const std::string& v) { return ParseCanonicalImageRef(v); });
 }
 
 TacImageRef ParseCanonicalImageRef(const std::string& c) {

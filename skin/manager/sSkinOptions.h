@@ -41,6 +41,8 @@ bool IsImageReference(const std::string& value);
 std::string CanonicalImageRef(const std::string& value);
 // Parses a canonical value; unreadable digits count as 0.
 TacImageRef ParseCanonicalImageRef(const std::string& canonical);
+// ParseCanonicalImageRef(CanonicalImageRef(value)), without making the text.
+TacImageRef ImageRefOf(const std::string& value);
 
 #pragma pack(push, 1)
 // One stop of a gradient.

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "sSkinOptions.h"
 
@@ -64,6 +66,51 @@ TEST(ImageReference, FileNamesAreFoundInAnyCaseAnywhere) {
     for (char& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     const bool want = up.find(".BMP") != std::string::npos || up.find(".JPG") != std::string::npos;
     ASSERT_EQ(IsImageReference(v), want) << v;
+  }
+}
+
+// Loading reads a reference's fields without writing its canonical text; they
+// must be what that text reads back as, for every form, field count and
+// number, short values, junk and file names in any case.
+TEST(ImageReference, FieldsAreThoseOfTheCanonicalText) {
+  std::mt19937 rng(31);
+  const char* const files[] = {"", "a.bmp", "Edge.BMP", "x.png", "dir\\f.jpg", "!"};
+  auto number = [&]() -> std::string {
+    switch (rng() % 6) {
+      case 0: return std::to_string(static_cast<int>(rng() % 20000) - 5000);
+      case 1: return "00" + std::to_string(rng() % 100);
+      case 2: return "";
+      case 3: return "x" + std::to_string(rng() % 10);
+      default: return std::to_string(rng() % 10);
+    }
+  };
+  std::vector<std::string> values = {"", "@", "~0", "^1", "&", "N/A", "button.bmp", "&0106001901170041000500050005000511009000000x.bmp",
+                                     "&12", "!buttonhuge.bmp!3!1!0!0031!0031!0031!0031!5"};
+  for (int i = 0; i < 20000; ++i) {
+    const char marker = "^@~!&p"[rng() % 6];
+    std::string v;
+    if (marker == 'p') {
+      v = files[1 + rng() % 4];
+    } else if (marker == '&') {
+      v = "&";
+      for (int d = static_cast<int>(rng() % 50); d > 0; --d) v += static_cast<char>('0' + rng() % 10);
+      v += files[rng() % 5];
+    } else {
+      v = std::string(1, marker);
+      if (marker == '!') v += files[1 + rng() % 4] + std::string(1, marker);
+      for (int n = static_cast<int>(rng() % 14); n > 0; --n) v += number() + std::string(1, marker);
+      if (marker == '~' && rng() % 2) v += files[rng() % 5];
+    }
+    values.push_back(v);
+  }
+  for (const std::string& v : values) {
+    const TacImageRef want = ParseCanonicalImageRef(CanonicalImageRef(v)), got = ImageRefOf(v);
+    ASSERT_EQ(std::vector<int>({got.Left, got.Top, got.Right, got.Bottom, got.WL, got.WT, got.WR, got.WB,
+                                got.ImageCount, got.MaskType, static_cast<int>(got.ImgType), got.DrawMode}),
+              std::vector<int>({want.Left, want.Top, want.Right, want.Bottom, want.WL, want.WT, want.WR, want.WB,
+                                want.ImageCount, want.MaskType, static_cast<int>(want.ImgType), want.DrawMode}))
+        << v;
+    ASSERT_EQ(got.FileName, want.FileName) << v;
   }
 }
 
