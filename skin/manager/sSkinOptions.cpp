@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <unordered_set>
 
 #include "acSkinArchive.h"
@@ -364,17 +365,28 @@ const std::vector<const TacMemIni::TSection*>& TacSectionReader::ChainOf(const s
   return FChains.emplace(section, std::move(chain)).first->second;
 }
 
-const std::vector<int>& TacSectionReader::SlotsOf(const TacMemIni::TSection& section, const TacKeySlots& slots) const {
-  if (FSlotsFor != &slots) {
-    FSlots.clear();
+std::span<const int> TacSectionReader::SlotsOf(const TacMemIni::TSection& section, const TacKeySlots& slots) const {
+  const auto& all = FIni.Sections();
+  if (FSlotsFor != &slots || FSlotStart.size() != all.size()) {
     FSlotsFor = &slots;
+    FSlotStart.assign(all.size(), SIZE_MAX);
+    FSlotList.clear();
+    size_t keys = 0;
+    for (const TacMemIni::TSection& s : all) keys += s.Keys.size();
+    FSlotList.reserve(keys);  // never moved again: earlier spans stay valid
   }
-  auto [it, added] = FSlots.try_emplace(&section);
-  if (added) {
-    it->second.reserve(section.Keys.size());
-    for (const TacMemIni::TKey& k : section.Keys) it->second.push_back(slots.Slot(k.Name));
+  const std::less<const TacMemIni::TSection*> before;
+  if (all.empty() || before(&section, all.data()) || !before(&section, all.data() + all.size())) {
+    FOtherSlots.clear();
+    for (const TacMemIni::TKey& k : section.Keys) FOtherSlots.push_back(slots.Slot(k.Name));
+    return FOtherSlots;
   }
-  return it->second;
+  size_t& start = FSlotStart[static_cast<size_t>(&section - all.data())];
+  if (start == SIZE_MAX) {
+    start = FSlotList.size();
+    for (const TacMemIni::TKey& k : section.Keys) FSlotList.push_back(slots.Slot(k.Name));
+  }
+  return std::span<const int>(FSlotList.data() + start, section.Keys.size());
 }
 
 
@@ -455,7 +467,7 @@ TacSectionValues::TacSectionValues(const TacSectionReader& r, const std::string&
   std::fill(FValues, FValues + cells, nullptr);
   for (size_t level = 0; level < FLevels; ++level) {
     const std::vector<TacMemIni::TKey>& keys = chain[level]->Keys;
-    const std::vector<int>& slotOf = r.SlotsOf(*chain[level], slots);
+    const std::span<const int> slotOf = r.SlotsOf(*chain[level], slots);
     for (size_t i = 0; i < keys.size(); ++i)
       if (int slot = slotOf[i]; slot >= 0 && !FValues[level * FCount + static_cast<size_t>(slot)])
         FValues[level * FCount + static_cast<size_t>(slot)] = &keys[i].Value;

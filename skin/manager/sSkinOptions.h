@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -102,13 +103,19 @@ public:
   const std::vector<const TacMemIni::TSection*>& ChainOf(const std::string& section) const;
   // The slot of each of a section's keys (-1: none), worked out once per
   // section: a parent's keys come up again in the chain of every child.
-  const std::vector<int>& SlotsOf(const TacMemIni::TSection& section, const TacKeySlots& slots) const;
+  // The span stays valid while the reader lives, for a section of its INI;
+  // for any other section until the next call.
+  std::span<const int> SlotsOf(const TacMemIni::TSection& section, const TacKeySlots& slots) const;
 
 private:
   const TacMemIni& FIni;
   mutable std::unordered_map<std::string, std::vector<const TacMemIni::TSection*>> FChains;
   mutable const TacKeySlots* FSlotsFor = nullptr;
-  mutable std::unordered_map<const TacMemIni::TSection*, std::vector<int>> FSlots;
+  // The slots of every section worked out so far, one after another, and where
+  // each section's begin (SIZE_MAX: not yet); room for all is taken at once.
+  mutable std::vector<int> FSlotList;
+  mutable std::vector<size_t> FSlotStart;
+  mutable std::vector<int> FOtherSlots;
 };
 
 // A fixed list of key names; a key's position in it is its slot.
