@@ -1,5 +1,8 @@
 #include "IniFile.h"
 
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
 #include <system_error>
 #include <type_traits>
 
@@ -43,7 +46,104 @@ std::basic_string_view<Char> TrimView(std::basic_string_view<Char> S) {
   return TrimLeftView(TrimRightView(S));
 }
 
+// The first CR or LF at or after From, or the end. 8-bit text (a skin's
+// options file, read at every load) looks for LF and then for a CR before it
+// with memchr rather than a byte at a time.
+template <class Char>
+std::size_t LineEnd(std::basic_string_view<Char> S, std::size_t From) {
+  if constexpr (sizeof(Char) == 1) {
+    const char* P = reinterpret_cast<const char*>(S.data());
+    const void* Lf = std::memchr(P + From, '\n', S.size() - From);
+    const std::size_t End = Lf ? static_cast<std::size_t>(static_cast<const char*>(Lf) - P) : S.size();
+    const void* Cr = std::memchr(P + From, '\r', End - From);
+    return Cr ? static_cast<std::size_t>(static_cast<const char*>(Cr) - P) : End;
+  } else {
+    std::size_t J = From;
+    while (J < S.size() && S[J] != Char('\r') && S[J] != Char('\n')) ++J;
+    return J;
+  }
+}
+
 } // namespace
+
+template <class Char>
+std::uint32_t TBasicNameIndex<Char>::Hash(View Name) {
+  // FNV-1a over the code units: names are short, and this runs inline.
+  std::uint32_t H = 2166136261u;
+  for (const Char C : Name) H = (H ^ static_cast<std::uint32_t>(C)) * 16777619u;
+  return H;
+}
+
+template <class Char>
+std::size_t TBasicNameIndex<Char>::Probe(View Name, std::uint32_t H) const {
+  const std::size_t Mask = FSlots.size() - 1;
+  std::size_t I = H & Mask;
+  for (;; I = (I + 1) & Mask) {
+    const std::uint64_t S = FSlots[I];
+    if (!S || (static_cast<std::uint32_t>(S >> 32) == H && View(FEntries[(S & 0xFFFFFFFFu) - 1].first) == Name))
+      return I;
+  }
+}
+
+template <class Char>
+typename TBasicNameIndex<Char>::const_iterator TBasicNameIndex<Char>::find(View Name) const {
+  if (FSlots.empty()) return nullptr;
+  const std::uint64_t S = FSlots[Probe(Name, Hash(Name))];
+  return S ? &FEntries[(S & 0xFFFFFFFFu) - 1] : nullptr;
+}
+
+template <class Char>
+std::size_t TBasicNameIndex<Char>::at(View Name) const {
+  const const_iterator It = find(Name);
+  if (!It) throw std::out_of_range("name not in the INI index");
+  return It->second;
+}
+
+template <class Char>
+std::pair<typename TBasicNameIndex<Char>::const_iterator, bool> TBasicNameIndex<Char>::emplace(String Name,
+                                                                                               std::size_t Pos) {
+  if ((FEntries.size() + 1) * 2 > FSlots.size()) Rehash(std::max<std::size_t>(16, FSlots.size() * 2));
+  const std::uint32_t H = Hash(Name);
+  const std::size_t I = Probe(Name, H);
+  if (FSlots[I]) return {&FEntries[(FSlots[I] & 0xFFFFFFFFu) - 1], false};
+  FEntries.emplace_back(std::move(Name), Pos);
+  FSlots[I] = std::uint64_t(H) << 32 | FEntries.size();
+  return {&FEntries.back(), true};
+}
+
+template <class Char>
+void TBasicNameIndex<Char>::reserve(std::size_t Count) {
+  FEntries.reserve(Count);
+  std::size_t Slots = 16;
+  while (Slots < Count * 2) Slots *= 2;
+  if (Slots > FSlots.size()) Rehash(Slots);
+}
+
+template <class Char>
+void TBasicNameIndex<Char>::clear() {
+  FEntries.clear();
+  std::fill(FSlots.begin(), FSlots.end(), 0u);
+}
+
+template <class Char>
+void TBasicNameIndex<Char>::Rehash(std::size_t SlotCount) {
+  if (FEntries.empty()) {  // nothing to move (a section's first room)
+    FSlots.assign(SlotCount, 0u);
+    return;
+  }
+  std::vector<std::uint64_t> Old(SlotCount, 0u);
+  Old.swap(FSlots);
+  const std::size_t Mask = SlotCount - 1;
+  for (const std::uint64_t S : Old) {
+    if (!S) continue;
+    std::size_t I = static_cast<std::uint32_t>(S >> 32) & Mask;
+    while (FSlots[I]) I = (I + 1) & Mask;
+    FSlots[I] = S;
+  }
+}
+
+template class TBasicNameIndex<char>;
+template class TBasicNameIndex<char16_t>;
 
 template <class Char>
 void TBasicMemIni<Char>::SetCaseSensitive(bool Value) {
@@ -55,6 +155,12 @@ void TBasicMemIni<Char>::SetCaseSensitive(bool Value) {
 template <class Char>
 typename TBasicMemIni<Char>::String TBasicMemIni<Char>::Fold(View S) const {
   return FCaseSensitive ? String(S) : UpperCase(S);
+}
+
+template <class Char>
+const std::size_t* TBasicMemIni<Char>::Find(const TNameIndex& Index, View Name) const {
+  const auto It = FCaseSensitive ? Index.find(Name) : Index.find(Fold(Name));
+  return It ? &It->second : nullptr;
 }
 
 template <class Char>
@@ -82,8 +188,7 @@ void TBasicMemIni<Char>::SetText(View Text) {
   std::size_t Cur = None;
   std::size_t I = 0;
   while (I < Text.size()) {
-    std::size_t J = I;
-    while (J < Text.size() && Text[J] != Char('\r') && Text[J] != Char('\n')) ++J;
+    std::size_t J = LineEnd(Text, I);
     const View Line = TrimView(Text.substr(I, J - I));
     if (J < Text.size() && Text[J] == Char('\r')) ++J;
     if (J < Text.size() && Text[J] == Char('\n')) ++J;
@@ -101,6 +206,10 @@ void TBasicMemIni<Char>::SetText(View Text) {
       if (New || Profile) {
         FSections.push_back(TSection{std::move(Name), {}, {}});
         Cur = FSections.size() - 1;
+        // Room for the dozen keys or so of a skin section at once, rather
+        // than growing one key at a time.
+        FSections.back().Keys.reserve(16);
+        FSections.back().Index.reserve(16);
       } else {
         Cur = It->second;
       }
@@ -119,22 +228,22 @@ void TBasicMemIni<Char>::SetText(View Text) {
 
 template <class Char>
 const typename TBasicMemIni<Char>::TSection* TBasicMemIni<Char>::FindSection(View Section) const {
-  const auto It = FIndex.find(Fold(Section));
-  return It == FIndex.end() ? nullptr : &FSections[It->second];
+  const std::size_t* I = Find(FIndex, Section);
+  return I ? &FSections[*I] : nullptr;
 }
 
 template <class Char>
 int TBasicMemIni<Char>::SectionIndex(View Section) const {
-  const auto It = FIndex.find(Fold(Section));
-  return It == FIndex.end() ? -1 : static_cast<int>(It->second);
+  const std::size_t* I = Find(FIndex, Section);
+  return I ? static_cast<int>(*I) : -1;
 }
 
 template <class Char>
 const typename TBasicMemIni<Char>::TKey* TBasicMemIni<Char>::FindKey(View Section, View Ident) const {
   const TSection* Sec = FindSection(Section);
   if (!Sec) return nullptr;
-  const auto It = Sec->Index.find(Fold(Ident));
-  return It == Sec->Index.end() ? nullptr : &Sec->Keys[It->second];
+  const std::size_t* I = Find(Sec->Index, Ident);
+  return I ? &Sec->Keys[*I] : nullptr;
 }
 
 template <class Char>

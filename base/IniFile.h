@@ -35,6 +35,37 @@ constexpr std::size_t MaxIniSize = 16u * 1024u * 1024u;
 
 enum class TIniSyntax { isProfile, isMemIni };
 
+// Folded names to positions in one flat table (open addressing) rather than a
+// node per name: a skin's options file of a thousand keys is read at every
+// load. The first position given for a name is kept.
+template <class Char>
+class TBasicNameIndex {
+public:
+  using String = std::basic_string<Char>;
+  using View = std::basic_string_view<Char>;
+  using value_type = std::pair<String, std::size_t>;
+  using const_iterator = const value_type*; // valid until the next emplace
+
+  const_iterator end() const { return nullptr; }
+  const_iterator find(View Name) const;
+  std::size_t at(View Name) const; // std::out_of_range when Name is missing
+  std::pair<const_iterator, bool> emplace(String Name, std::size_t Pos);
+  void reserve(std::size_t Count);
+  void clear();
+  std::size_t size() const { return FEntries.size(); }
+
+private:
+  std::vector<value_type> FEntries;
+  // The name's hash in the high half, entry + 1 in the low (0: free); a power
+  // of two, at most half full.
+  std::vector<std::uint64_t> FSlots;
+
+  static std::uint32_t Hash(View Name);
+  // The slot holding Name, or the free slot where it would go.
+  std::size_t Probe(View Name, std::uint32_t H) const;
+  void Rehash(std::size_t SlotCount);
+};
+
 template <class Char>
 class TBasicMemIni {
 public:
@@ -44,10 +75,12 @@ public:
     String Name;
     String Value; // as stored: quotes not yet stripped
   };
+  // Names are looked up as views: a case-sensitive lookup makes no string.
+  using TNameIndex = TBasicNameIndex<Char>;
   struct TSection {
     String Name;
-    std::vector<TKey> Keys;                    // file order, repeated names included
-    std::unordered_map<String, std::size_t> Index; // folded name -> first key
+    std::vector<TKey> Keys; // file order, repeated names included
+    TNameIndex Index;       // folded name -> first key
   };
 
   explicit TBasicMemIni(TIniSyntax Syntax = TIniSyntax::isProfile, bool CaseSensitive = false)
@@ -78,9 +111,10 @@ public:
 
 protected:
   std::vector<TSection> FSections;
-  std::unordered_map<String, std::size_t> FIndex; // folded name -> first section
+  TNameIndex FIndex; // folded name -> first section
 
   String Fold(View S) const;
+  const std::size_t* Find(const TNameIndex& Index, View Name) const;
   void Reindex();
   const TKey* FindKey(View Section, View Ident) const;
   String Cook(const String& Raw) const;
@@ -91,6 +125,8 @@ private:
   bool FStripQuotes;
 };
 
+extern template class TBasicNameIndex<char>;
+extern template class TBasicNameIndex<char16_t>;
 extern template class TBasicMemIni<char>;
 extern template class TBasicMemIni<char16_t>;
 

@@ -10,6 +10,11 @@
 #include "skin/paint/Resample.h"
 #include "skin/paint/Shadows.h"
 
+#if defined(__SSE2__) && !defined(CB_NO_SIMD)
+#include <emmintrin.h>
+#define CB_KEY_SSE2 1
+#endif
+
 namespace cb {
 
 const char* const acSectionNames[ssSectionCount] = {
@@ -43,6 +48,14 @@ int FallbackOf(int s) {
 }
 
 uint16_t U16(int v) { return static_cast<uint16_t>(std::clamp(v, 0, 0xFFFF)); }
+
+// "SECTION-KEY", made in one piece.
+std::string PathOf(const std::string& section, const std::string& key) {
+  std::string path;
+  path.reserve(section.size() + 1 + key.size());
+  path.append(section).append(1, '-').append(key);
+  return path;
+}
 
 // Frames side by side, mask rows below: each cell is scaled on its own.
 // An image that holds more than the mask's cells is scaled as one piece.
@@ -78,6 +91,7 @@ void TacSkinData::Reset() {
   gd.clear();
   ma.clear();
   ForgetMaskIndex();
+  ForgetSectionIndex();
   oe = {};
   rsta.reset();
   rsti.reset();
@@ -93,21 +107,55 @@ const Bitmap32* TacSkinData::MaskBitmap(int i) const {
   return ma[static_cast<size_t>(i)].Bmp ? ma[static_cast<size_t>(i)].Bmp : FOwner->MasterBitmap.get();
 }
 
-const std::vector<int>& TacSkinData::MasksOfSection(int skinIndex) const {
-  static const std::vector<int> none;
+std::span<const int> TacSkinData::MasksOfSection(int skinIndex) const {
   if (FIndexedMasks != ma.size()) {
-    for (auto& list : FMasksBySection) list.clear();
-    for (size_t i = 0; i < ma.size(); ++i) {
-      int si = ma[i].SkinIndex;
-      if (si < 0) continue;
-      if (FMasksBySection.size() <= static_cast<size_t>(si)) FMasksBySection.resize(static_cast<size_t>(si) + 1);
-      FMasksBySection[static_cast<size_t>(si)].push_back(static_cast<int>(i));
-    }
+    // All lists in one array, each section's from its start offset on.
+    size_t sections = 0;
+    for (const TsMaskData& m : ma)
+      if (m.SkinIndex >= 0) sections = std::max(sections, static_cast<size_t>(m.SkinIndex) + 1);
+    FMaskStarts.assign(sections + 1, 0);
+    for (const TsMaskData& m : ma)
+      if (m.SkinIndex >= 0) ++FMaskStarts[static_cast<size_t>(m.SkinIndex) + 1];
+    for (size_t i = 1; i <= sections; ++i) FMaskStarts[i] += FMaskStarts[i - 1];
+    FMasksBySection.resize(FMaskStarts[sections]);
+    std::vector<size_t> next(FMaskStarts.begin(), FMaskStarts.end() - 1);
+    for (size_t i = 0; i < ma.size(); ++i)
+      if (const int si = ma[i].SkinIndex; si >= 0) FMasksBySection[next[static_cast<size_t>(si)]++] = static_cast<int>(i);
     FIndexedMasks = ma.size();
   }
-  return skinIndex >= 0 && static_cast<size_t>(skinIndex) < FMasksBySection.size()
-             ? FMasksBySection[static_cast<size_t>(skinIndex)]
-             : none;
+  if (skinIndex < 0 || static_cast<size_t>(skinIndex) + 1 >= FMaskStarts.size()) return {};
+  const size_t from = FMaskStarts[static_cast<size_t>(skinIndex)], to = FMaskStarts[static_cast<size_t>(skinIndex) + 1];
+  return std::span<const int>(FMasksBySection.data() + from, to - from);
+}
+
+namespace {
+constexpr int kUnknownParent = -2;
+}
+
+void TacSkinData::IndexSections() const {
+  if (FIndexedSections == gd.size()) return;
+  FSectionIndex.clear();
+  FSectionIndex.reserve(gd.size());
+  for (size_t i = 0; i < gd.size(); ++i) FSectionIndex.emplace(gd[i].ClassName, i);  // the first of a name stays
+  FParents.assign(gd.size(), kUnknownParent);
+  FIndexedSections = gd.size();
+}
+
+int TacSkinData::SectionIndexOf(std::string_view name) const {
+  IndexSections();
+  const auto it = FSectionIndex.find(name);
+  return it == FSectionIndex.end() ? -1 : static_cast<int>(it->second);
+}
+
+int TacSkinData::ParentIndexOf(int skinIndex) const {
+  if (skinIndex < 0 || static_cast<size_t>(skinIndex) >= gd.size()) return -1;
+  IndexSections();
+  int& known = FParents[static_cast<size_t>(skinIndex)];
+  if (known == kUnknownParent) {
+    const std::string& parent = gd[static_cast<size_t>(skinIndex)].ParentClass;
+    known = parent.empty() ? -1 : SectionIndexOf(parent);
+  }
+  return known;
 }
 
 int TacSkinData::GlobalInt(const std::string& key, int def) const {
@@ -188,7 +236,16 @@ bool HasKeyedCorners(const Bitmap32& Img, const TsMaskData& md) {
     const int x1 = std::min(x0 + w, Img.Width()), y1 = std::min(y0 + h, Img.Height());
     for (int y = std::max(0, y0); y < y1; ++y) {
       const uint32_t* row = Img.Line(y);
-      for (int x = std::max(0, x0); x < x1; ++x)
+      int x = std::max(0, x0);
+#ifdef CB_KEY_SSE2
+      // Four pixels at a time: their colour (alpha masked off) against the key.
+      const __m128i colour = _mm_set1_epi32(0x00FFFFFF), key = _mm_set1_epi32(static_cast<int>(clMagenta));
+      for (; x + 4 <= x1; x += 4) {
+        const __m128i v = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + x)), colour);
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(v, key))) return true;
+      }
+#endif
+      for (; x < x1; ++x)
         if ((row[x] & 0xFFFFFF) == clMagenta) return true;
     }
     return false;
@@ -225,7 +282,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
     if (sec) value = TacSectionReader::ChooseVariant(*sec, key, ScaleValue, PPI, variant);
   }
   if (!value || !IsImageReference(*value)) return false;
-  TacImageRef ref = ParseCanonicalImageRef(CanonicalImageRef(*value));
+  TacImageRef ref = ImageRefOf(*value);
   TsMaskData md = MaskRecordOf(ref, section, key, sectionIndex, FOwner, PPI, PPIOfScaleIndex(variant));
   bool smooth = md.ImgType == itisaTexture || md.ImgType == itisaPngGlyph;
   bool scale = md.MulPPi != md.DivPPI && !(md.DrawMode & dmKeepSize);
@@ -257,7 +314,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
           part.Width() <= 0 || part.Height() <= 0)
         return false;
       auto b = std::make_unique<TacBmpData>();
-      b->Path = section + "-" + key;
+      b->Path = PathOf(section, key);
       b->FileName = ref.FileName;
       b->MaskType = md.MaskType;
       b->SrcRect = {0, 0, img.Width(), img.Height()};
@@ -294,7 +351,7 @@ bool TacSkinData::AddMask(const std::string& section, int sectionIndex, const st
       bool reused = found != nullptr;
       if (!found) {
         auto b = std::make_unique<TacBmpData>();
-        b->Path = section + "-" + key;
+        b->Path = PathOf(section, key);
         b->MaskType = md.MaskType;
         b->SrcRect = md.R;
         b->Bmp = ScaleMaskImage(master->View(BmpRect(md.R.Left, md.R.Top, md.R.Right, md.R.Bottom)), md, smooth);
@@ -330,6 +387,9 @@ void TacSkinData::LoadAllMasks() {
   FOwner->Palette[pcMainColor] =
       static_cast<uint32_t>(ini.ReadInteger(kGlobal, "COLOR", static_cast<int32_t>(FOwner->Host.SysColor(scBtnFace))));
   const auto& sections = ini.Sections();
+  // Room for about two images a section (a border and a glyph) and the few
+  // made later, so that the records are not moved again and again.
+  ma.reserve(2 * sections.size() + 16);
   for (size_t si = 0; si < sections.size(); ++si) {
     const auto& s = sections[si];
     for (const auto& kv : s.Keys) {
@@ -637,6 +697,10 @@ void TacSkinData::LoadAllGeneralData() {
   const TacMemIni& ini = FOwner->OptionsDat;
   TacSectionReader r(ini);
   gd.clear();
+  ForgetSectionIndex();
+  // One record a section, then TRANSPARENT, MAINCOLOR and the fourteen
+  // fallback copies at most.
+  gd.reserve(ini.Sections().size() + 16);
   TabsCovering = static_cast<uint8_t>(r.ReadInt("TABTOP", "TABSCOVERING", 0, 255));
   RibbonCovering = static_cast<uint8_t>(r.ReadInt("RIBBONTAB", "TABSCOVERING", 0, 255));
   for (const auto& s : ini.Sections()) {

@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/Geometry.h"
@@ -191,8 +193,17 @@ public:
   // lookups walk instead of the whole list, hundreds of times while a skin
   // loads. Rebuilt when the list has changed its length; whoever changes a
   // mask's section or name in place calls ForgetMaskIndex.
-  const std::vector<int>& MasksOfSection(int skinIndex) const;
+  std::span<const int> MasksOfSection(int skinIndex) const;
   void ForgetMaskIndex() const { FIndexedMasks = SIZE_MAX; }
+  // The first section record of a name (-1: none), through an index by name
+  // rather than a walk over every record, as every lookup by section and each
+  // step up a parent chain asks it. Rebuilt when the list has changed its
+  // length; whoever renames a record in place calls ForgetSectionIndex.
+  int SectionIndexOf(std::string_view name) const;
+  // SectionIndexOf the record's ParentClass (-1 for none or an empty name),
+  // kept with the index: every step up a parent chain asks it.
+  int ParentIndexOf(int skinIndex) const;
+  void ForgetSectionIndex() const { FIndexedSections = SIZE_MAX; }
 
   std::unique_ptr<Bitmap32> rsta, rsti;
   bool Initializing = false;
@@ -236,8 +247,13 @@ public:
 
 private:
   friend class TacSkinManagerCore;
-  mutable std::vector<std::vector<int>> FMasksBySection;
+  mutable std::vector<int> FMasksBySection;  // mask indexes by section
+  mutable std::vector<size_t> FMaskStarts;   // where each section's begin, and the end
   mutable size_t FIndexedMasks = SIZE_MAX;
+  mutable TBasicNameIndex<char> FSectionIndex;
+  mutable size_t FIndexedSections = SIZE_MAX;
+  mutable std::vector<int> FParents;  // ParentIndexOf by record; kUnknownParent until asked
+  void IndexSections() const;
 
   int GlobalInt(const std::string& key, int def) const;
   int ScaledGlobalInt(const std::string& key, int def) const;

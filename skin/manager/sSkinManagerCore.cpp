@@ -30,6 +30,11 @@ double ReadVersion(const std::string& text) {
   return v;
 }
 
+// The bytes of an options file as text, read where they lie.
+std::string_view AsText(const std::vector<uint8_t>& bytes) {
+  return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
 char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 }  // namespace
@@ -91,7 +96,7 @@ bool TacSkinManagerCore::InitSkinFile() {
   } else if (Host.FileExists(opts)) {
     std::vector<uint8_t> bytes;
     Host.ReadWholeFile(opts, bytes);
-    OptionsDat.SetText(std::string(bytes.begin(), bytes.end()));
+    OptionsDat.SetText(AsText(bytes));
   } else if (std::u16string arc = NormalizeDir(SkinDirectory) + SkinName + u".asz"; Host.FileExists(arc)) {
     if (!sc) sc = std::make_unique<TacSkinConvertor>();
     LoadSkinArchiveFile(arc, *sc, Host);
@@ -102,7 +107,7 @@ bool TacSkinManagerCore::InitSkinFile() {
       return false;
     }
     SkinIsPacked = true;
-    OptionsDat.SetText(sc->Options->AsString());
+    OptionsDat.SetText(AsText(sc->Options->Bytes()));
   } else {
     SkinPath.clear();
     int index = InternalSkins.IndexOf(SkinName);
@@ -128,7 +133,7 @@ bool TacSkinManagerCore::InitSkinFile() {
       ReadSkinArchive(*sc, &Host);
       // A stored archive that cannot be read leaves nothing to load.
       if (!sc->Options) return false;
-      OptionsDat.SetText(sc->Options->AsString());
+      OptionsDat.SetText(AsText(sc->Options->Bytes()));
     } else {
       SkinIsPacked = false;
     }
@@ -418,10 +423,7 @@ const TacSkinData* TacSkinManagerCore::Data(const TacSkinData* sd) const {
 
 int TacSkinManagerCore::GetSkinIndex(const std::string& name, const TacSkinData* sd) const {
   if (name.empty()) return -1;
-  const auto& gd = Data(sd)->gd;
-  for (size_t i = 0; i < gd.size(); ++i)
-    if (gd[i].ClassName == name) return static_cast<int>(i);
-  return -1;
+  return Data(sd)->SectionIndexOf(name);
 }
 
 namespace {
@@ -459,7 +461,7 @@ int TacSkinManagerCore::GetMaskIndex(int skinIndex, const std::string& mask, con
     if (int i = OwnMask(d, idx, mask, false); i >= 0) return i;
     const TsGeneralData& g = d->gd[static_cast<size_t>(idx)];
     if (g.ParentClass.empty() || g.ParentClass == g.ClassName) break;
-    idx = GetSkinIndex(g.ParentClass, d);
+    idx = d->ParentIndexOf(idx);
   }
   return -1;
 }
@@ -471,7 +473,7 @@ int TacSkinManagerCore::GetMaskIndex(int skinIndex, const std::string& skinSecti
   if (int i = OwnMask(d, skinIndex, mask, false); i >= 0) return i;
   const TsGeneralData& g = d->gd[static_cast<size_t>(skinIndex)];
   if (g.ParentClass.empty() || g.ParentClass == skinSection || g.ParentClass == g.ClassName) return -1;
-  return GetMaskIndex(GetSkinIndex(g.ParentClass, d), mask, d);
+  return GetMaskIndex(d->ParentIndexOf(skinIndex), mask, d);
 }
 
 int TacSkinManagerCore::GetMaskIndex(const std::string& section, const std::string& mask,
@@ -491,7 +493,7 @@ int TacSkinManagerCore::GetTextureIndex(int aSkinIndex, const std::string& secti
   if (aSkinIndex < 0 || aSkinIndex >= static_cast<int>(d->gd.size())) return -1;
   const TsGeneralData& g = d->gd[static_cast<size_t>(aSkinIndex)];
   if (g.ParentClass.empty() || g.ParentClass == section || g.ParentClass == g.ClassName) return -1;
-  return GetTextureIndex(GetSkinIndex(g.ParentClass, d), prop, d);
+  return GetTextureIndex(d->ParentIndexOf(aSkinIndex), prop, d);
 }
 
 int TacSkinManagerCore::GetTextureIndex(int aSkinIndex, const std::string& prop, const TacSkinData* sd) const {
@@ -501,7 +503,7 @@ int TacSkinManagerCore::GetTextureIndex(int aSkinIndex, const std::string& prop,
     if (int i = OwnMask(d, idx, prop, true); i >= 0) return i;
     const TsGeneralData& g = d->gd[static_cast<size_t>(idx)];
     if (g.ParentClass.empty() || g.ParentClass == g.ClassName) break;
-    idx = GetSkinIndex(g.ParentClass, d);
+    idx = d->ParentIndexOf(idx);
   }
   return -1;
 }
@@ -528,7 +530,7 @@ int TacSkinManagerCore::GetScaledMaskData(const std::string& section, const std:
     if (PPIOfScaleIndex(i) <= aMulPPI)
       if (auto v = OptionsDat.Value(section, prop + ScaleSuffix(i)); v && !v->empty()) value = v, variant = i;
   if (!value) return -1;
-  TacImageRef ref = ParseCanonicalImageRef(CanonicalImageRef(*value));
+  TacImageRef ref = ImageRefOf(*value);
   md = MaskRecordOf(ref, section, prop, 0, this, aMulPPI, PPIOfScaleIndex(variant));
   md.ImageCount = static_cast<uint16_t>(std::max<int>(md.ImageCount, 1));
   bool smooth = md.ImgType == itisaTexture || md.ImgType == itisaGlow;

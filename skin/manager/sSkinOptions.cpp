@@ -1,7 +1,10 @@
 #include "sSkinOptions.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <unordered_set>
 
 #include "acSkinArchive.h"
@@ -10,21 +13,36 @@ namespace cb {
 
 namespace {
 
-// Views into s: every image reference and gradient of a skin is split while
-// it loads, and copies of the fields were a visible part of that.
-std::vector<std::string_view> Split(std::string_view s, char sep) {
-  std::vector<std::string_view> r;
-  size_t b = 0;
-  for (;;) {
-    size_t e = s.find(sep, b);
-    if (e == std::string_view::npos) {
-      r.push_back(s.substr(b));
-      return r;
+// The fields of s between separators, as views into s: every image reference
+// and gradient of a skin is split while it loads, so neither the fields nor,
+// for the usual dozen or so, their list are allocated.
+class SplitFields {
+public:
+  SplitFields(std::string_view s, char sep) {
+    for (size_t b = 0;;) {
+      size_t e = s.find(sep, b);
+      Add(s.substr(b, e == std::string_view::npos ? e : e - b));
+      if (e == std::string_view::npos) break;
+      b = e + 1;
     }
-    r.push_back(s.substr(b, e - b));
-    b = e + 1;
   }
-}
+  size_t size() const { return FCount; }
+  std::string_view operator[](size_t i) const { return i < kInPlace ? FInPlace[i] : FMore[i - kInPlace]; }
+
+private:
+  static constexpr size_t kInPlace = 24;
+  std::array<std::string_view, kInPlace> FInPlace;
+  std::vector<std::string_view> FMore;
+  size_t FCount = 0;
+
+  void Add(std::string_view f) {
+    if (FCount < kInPlace)
+      FInPlace[FCount] = f;
+    else
+      FMore.push_back(f);
+    ++FCount;
+  }
+};
 
 int ToInt(std::string_view s, int def = 0) {
   int32_t v;
@@ -51,19 +69,16 @@ std::string Digits(int v, int width) {
 // Field n (from 1) after the marker.
 // (Views into the value, which outlives them.)
 struct Fields {
-  std::vector<std::string_view> f;
-  explicit Fields(const std::string& v) {
-    f = Split(v, v[0]);
-    f.erase(f.begin());
-  }
-  size_t Count() const { return f.size(); }
-  std::string_view View(size_t n) const { return n >= 1 && n <= f.size() ? f[n - 1] : std::string_view(); }
+  SplitFields f;  // the marker's own empty field first
+  explicit Fields(const std::string& v) : f(v, v[0]) {}
+  size_t Count() const { return f.size() - 1; }
+  std::string_view View(size_t n) const { return n >= 1 && n <= Count() ? f[n] : std::string_view(); }
   std::string Text(size_t n) const { return std::string(View(n)); }
   int Int(size_t n) const { return ToInt(View(n)); }
 };
 
 std::string Canon(int l, int t, int r, int b, int wl, int wt, int wr, int wb, int count, int maskType, int type,
-                  int drawMode, const std::string& file) {
+                  int drawMode, std::string_view file) {
   std::string s;
   s.reserve(44 + file.size());
   s += '&';
@@ -90,14 +105,19 @@ int DigitsAt(const std::string& s, size_t pos1, size_t width) {
 }  // namespace
 
 namespace {
-// Whether text holds ext (upper case) in any case; every value of a skin is
-// asked this while it loads, so no upper-cased copy is made.
-bool ContainsNoCase(const std::string& text, const char* ext, size_t len) {
+// Whether text holds ".BMP" or ".JPG" in any case; every value of a skin is
+// asked this while it loads, so the dots are found with memchr and no
+// upper-cased copy is made.
+bool HoldsImageExtension(const std::string& text) {
   auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  for (size_t i = 0; i + len <= text.size(); ++i) {
-    size_t k = 0;
-    while (k < len && up(text[i + k]) == ext[k]) ++k;
-    if (k == len) return true;
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while (end - p >= 4) {
+    p = static_cast<const char*>(std::memchr(p, '.', static_cast<size_t>(end - p - 3)));
+    if (!p) return false;
+    const char a = up(p[1]), b = up(p[2]), c = up(p[3]);
+    if ((a == 'B' && b == 'M' && c == 'P') || (a == 'J' && b == 'P' && c == 'G')) return true;
+    ++p;
   }
   return false;
 }
@@ -107,20 +127,29 @@ bool IsImageReference(const std::string& value) {
   if (value.empty()) return false;
   char c = value[0];
   if (c == '^' || c == '@' || c == '~' || c == '!' || c == '&') return true;
-  return ContainsNoCase(value, ".BMP", 4) || ContainsNoCase(value, ".JPG", 4);
+  return HoldsImageExtension(value);
 }
 
-std::string CanonicalImageRef(const std::string& value) {
-  std::string v = AnsiUpper(value);
-  if (v.empty()) return v;
+namespace {
+
+// The canonical form of any image reference, handed to emit as its fields (in
+// Canon's order, the file last) or, for a value already canonical, to pass as
+// it stands; CanonicalImageRef writes the fields out, ImageRefOf reads them.
+template <class Emit, class Pass>
+auto CanonicalFields(const std::string& value, Emit emit, Pass pass) {
+  // Read in upper case; most values are written so, and are read where they lie.
+  std::string upper;
+  const bool lower = std::any_of(value.begin(), value.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+  const std::string& v = lower ? (upper = AnsiUpper(value)) : value;
+  if (v.empty()) return pass(v);
   char m = v[0];
   bool marked = m == '^' || m == '@' || m == '~' || m == '!' || m == '&';
   if (v.size() < 4) {
     int type = m == '@' ? itisaGlyph : m == '~' ? itisaTexture : itisaBorder;
-    return Canon(0, 0, 0, 0, 0, 0, 0, 0, 3, 0, type, 1, marked ? std::string() : v);
+    return emit(0, 0, 0, 0, 0, 0, 0, 0, 3, 0, type, 1, marked ? std::string_view() : std::string_view(v));
   }
-  if (!marked) return Canon(0, 0, 0, 0, 0, 0, 0, 0, 1, 0, itisaTexture, 0, v);
-  if (m == '&') return v;
+  if (!marked) return emit(0, 0, 0, 0, 0, 0, 0, 0, 1, 0, itisaTexture, 0, v);
+  if (m == '&') return pass(v);
   Fields f(v);
   switch (m) {
     case '^': {
@@ -138,32 +167,57 @@ std::string CanonicalImageRef(const std::string& value) {
           wt = wb = std::max(0, (h - 1) / 2);
         }
       }
-      return Canon(l, t, r, b, wl, wt, wr, wb, count, maskType, itisaBorder, drawMode, "");
+      return emit(l, t, r, b, wl, wt, wr, wb, count, maskType, itisaBorder, drawMode, "");
     }
     case '@':
-      return Canon(f.Int(1), f.Int(2), f.Int(3), f.Int(4), 0, 0, 0, 0, f.Int(5), f.Int(6), itisaGlyph, 0, "");
+      return emit(f.Int(1), f.Int(2), f.Int(3), f.Int(4), 0, 0, 0, 0, f.Int(5), f.Int(6), itisaGlyph, 0, "");
     case '~': {
       int maskType = v.size() >= 25 && v[24] >= '0' && v[24] <= '9' ? v[24] - '0' : 0;
-      return Canon(f.Int(1), f.Int(2), f.Int(3), f.Int(4), 0, 0, 0, 0, 1, maskType, itisaTexture, f.Int(5), f.Text(7));
+      return emit(f.Int(1), f.Int(2), f.Int(3), f.Int(4), 0, 0, 0, 0, 1, maskType, itisaTexture, f.Int(5), f.View(7));
     }
     default: {  // '!'
-      std::string file = f.Text(1);
+      const std::string_view file = f.View(1);
       int type = std::clamp(f.Int(4), 0, 4);
       int count = f.Int(2), maskType = f.Int(3), drawMode = f.Int(9);
       switch (type) {
         case itisaBorder:
-          return Canon(0, 0, 0, 0, f.Int(5), f.Int(6), f.Int(7), f.Int(8), count, maskType, type, drawMode, file);
+          return emit(0, 0, 0, 0, f.Int(5), f.Int(6), f.Int(7), f.Int(8), count, maskType, type, drawMode, file);
         case itisaTexture:
-          return Canon(0, 0, 0, 0, 0, 0, 0, 0, count, maskType, type, drawMode, file);
+          return emit(0, 0, 0, 0, 0, 0, 0, 0, count, maskType, type, drawMode, file);
         case itisaGlow:
-          if (f.Count() < 5) return Canon(0, 0, 0, 0, 0, 0, 0, 0, 1, 0, type, 0, file);
-          return Canon(0, 0, 0, 0, f.Int(5), f.Int(6), f.Int(7), f.Int(8), count, maskType, type, drawMode, file);
+          if (f.Count() < 5) return emit(0, 0, 0, 0, 0, 0, 0, 0, 1, 0, type, 0, file);
+          return emit(0, 0, 0, 0, f.Int(5), f.Int(6), f.Int(7), f.Int(8), count, maskType, type, drawMode, file);
         default:  // glyphs
-          if (f.Count() < 5) return Canon(0, 0, 0, 0, 0, 0, 0, 0, count, maskType, type, drawMode, file);
-          return Canon(f.Int(5), f.Int(6), f.Int(7), f.Int(8), 0, 0, 0, 0, count, maskType, type, drawMode, file);
+          if (f.Count() < 5) return emit(0, 0, 0, 0, 0, 0, 0, 0, count, maskType, type, drawMode, file);
+          return emit(f.Int(5), f.Int(6), f.Int(7), f.Int(8), 0, 0, 0, 0, count, maskType, type, drawMode, file);
       }
     }
   }
+}
+
+}  // namespace
+
+std::string CanonicalImageRef(const std::string& value) {
+  return CanonicalFields(value, Canon, [](const std::string& v) { return v; });
+}
+
+// What ParseCanonicalImageRef reads back from CanonicalImageRef, without the
+// text in between: Canon clamps each field to its digits, and the file follows.
+TacImageRef ImageRefOf(const std::string& value) {
+  auto emit = [](int l, int t, int r, int b, int wl, int wt, int wr, int wb, int count, int maskType, int type,
+                 int drawMode, std::string_view file) {
+    auto four = [](int v) { return std::clamp(v, 0, 9999); };
+    TacImageRef ref;
+    ref.Left = four(l), ref.Top = four(t), ref.Right = four(r), ref.Bottom = four(b);
+    ref.WL = four(wl), ref.WT = four(wt), ref.WR = four(wr), ref.WB = four(wb);
+    ref.ImageCount = std::clamp(count, 0, 9);
+    ref.MaskType = std::clamp(maskType, 0, 9);
+    ref.ImgType = static_cast<TacImgType>(std::clamp(std::min(type, 4), 0, 4));
+    ref.DrawMode = std::clamp(drawMode, 0, 99);
+    ref.FileName = std::string(file);
+    return ref;
+  };
+  return CanonicalFields(value, emit, [](const std::string& v) { return ParseCanonicalImageRef(v); });
 }
 
 TacImageRef ParseCanonicalImageRef(const std::string& c) {
@@ -187,8 +241,11 @@ TacImageRef ParseCanonicalImageRef(const std::string& c) {
 std::vector<TsGradPoint> ParseGradientData(const std::string& text) {
   std::vector<TsGradPoint> pts;
   if (text.size() <= 4) return pts;
-  std::vector<std::string_view> f = Split(text, ';');
-  std::vector<int32_t> n(f.size());
+  const SplitFields f(text, ';');
+  // The numbers in place for the usual dozen or so fields.
+  std::array<int32_t, 32> inPlace;
+  std::vector<int32_t> more(f.size() > inPlace.size() ? f.size() : 0);
+  int32_t* n = more.empty() ? inPlace.data() : more.data();
   char last = text.back();
   // The trailing count letter of the second layout is not a number.
   size_t numeric = last == '0' ? f.size() : f.size() - 1;
@@ -196,6 +253,7 @@ std::vector<TsGradPoint> ParseGradientData(const std::string& text) {
     if (!TryStrToInt(f[i], n[i])) return {};
   if (last == '0') {
     size_t groups = f.size() / 5;
+    pts.reserve(std::max<size_t>(groups, 5));
     int total = 0;
     for (size_t g = 0; g < groups; ++g) {
       const int32_t* q = &n[g * 5];
@@ -212,6 +270,7 @@ std::vector<TsGradPoint> ParseGradientData(const std::string& text) {
   } else {
     int count = last >= 'A' && last <= 'Z' ? last - 'A' + 1 : 0;
     count = std::min<int>(count, static_cast<int>(numeric / 3));
+    pts.reserve(static_cast<size_t>(std::max(count, 0)));
     for (int g = 0; g < count; ++g) {
       const int32_t* q = &n[static_cast<size_t>(g) * 3];
       TsGradPoint p;
@@ -249,6 +308,13 @@ const char* ScaleSuffix(int index) {
   return s[std::clamp(index, 0, 3)];
 }
 
+namespace {
+const std::string* KeyIn(const TacMemIni::TSection* s, std::string_view key) {
+  auto k = s->Index.find(key);
+  return k == s->Index.end() ? nullptr : &s->Keys[k->second].Value;
+}
+}  // namespace
+
 std::vector<std::string> TacSectionReader::Chain(const std::string& section) const {
   std::vector<std::string> chain{section};
   std::unordered_set<std::string> seen{section};
@@ -263,21 +329,66 @@ std::vector<std::string> TacSectionReader::Chain(const std::string& section) con
   return chain;
 }
 
+// The sections of Chain, walked without copying a name: the names are views
+// of the section asked for and of PARENTCLASS values held by the INI.
 const std::vector<const TacMemIni::TSection*>& TacSectionReader::ChainOf(const std::string& section) const {
   auto it = FChains.find(section);
   if (it != FChains.end()) return it->second;
   std::vector<const TacMemIni::TSection*> chain;
-  for (const std::string& name : Chain(section))
-    if (const TacMemIni::TSection* s = FIni.FindSection(name)) chain.push_back(s);
+  chain.reserve(4);
+  // The names seen, in place while the chain is short, in a set beside once it is long.
+  constexpr size_t kShortChain = 16;
+  std::array<std::string_view, kShortChain> names;
+  size_t count = 0;
+  std::unordered_set<std::string_view> seen;
+  names[count++] = section;
+  std::string_view cur = section;
+  for (const TacMemIni::TSection* s = FIni.FindSection(cur); s;) {
+    chain.push_back(s);
+    const std::string* value = KeyIn(s, "PARENTCLASS");
+    if (!value) break;
+    std::string_view parent = *value;
+    if (FIni.StripQuotes() && parent.size() >= 2 && parent.front() == parent.back() &&
+        (parent.front() == '"' || parent.front() == '\''))
+      parent = parent.substr(1, parent.size() - 2);
+    if (parent.empty() || parent == cur) break;
+    if (count < kShortChain ? std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count), parent) !=
+                                  names.begin() + static_cast<std::ptrdiff_t>(count)
+                            : seen.count(parent) != 0)
+      break;
+    if (count < kShortChain) names[count] = parent;
+    if (++count == kShortChain) seen.insert(names.begin(), names.end());
+    if (count > kShortChain) seen.insert(parent);
+    cur = parent;
+    s = FIni.FindSection(cur);
+  }
   return FChains.emplace(section, std::move(chain)).first->second;
 }
 
-namespace {
-const std::string* KeyIn(const TacMemIni::TSection* s, const std::string& key) {
-  auto k = s->Index.find(key);
-  return k == s->Index.end() ? nullptr : &s->Keys[k->second].Value;
+std::span<const int> TacSectionReader::SlotsOf(const TacMemIni::TSection& section, const TacKeySlots& slots) const {
+  const auto& all = FIni.Sections();
+  if (FSlotsFor != &slots || FSlotStart.size() != all.size()) {
+    FSlotsFor = &slots;
+    FSlotStart.assign(all.size(), SIZE_MAX);
+    FSlotList.clear();
+    size_t keys = 0;
+    for (const TacMemIni::TSection& s : all) keys += s.Keys.size();
+    FSlotList.reserve(keys);  // never moved again: earlier spans stay valid
+  }
+  const std::less<const TacMemIni::TSection*> before;
+  if (all.empty() || before(&section, all.data()) || !before(&section, all.data() + all.size())) {
+    FOtherSlots.clear();
+    for (const TacMemIni::TKey& k : section.Keys) FOtherSlots.push_back(slots.Slot(k.Name));
+    return FOtherSlots;
+  }
+  size_t& start = FSlotStart[static_cast<size_t>(&section - all.data())];
+  if (start == SIZE_MAX) {
+    start = FSlotList.size();
+    for (const TacMemIni::TKey& k : section.Keys) FSlotList.push_back(slots.Slot(k.Name));
+  }
+  return std::span<const int>(FSlotList.data() + start, section.Keys.size());
 }
-}  // namespace
+
 
 std::optional<std::string> TacSectionReader::Lookup(const std::string& section, const std::string& key) const {
   for (const TacMemIni::TSection* s : ChainOf(section))
@@ -350,11 +461,17 @@ TacSectionValues::TacSectionValues(const TacSectionReader& r, const std::string&
     : FCount(slots.Count()) {
   const auto& chain = r.ChainOf(section);
   FLevels = chain.size();
-  FValues.assign(FLevels * FCount, nullptr);
-  for (size_t level = 0; level < FLevels; ++level)
-    for (const TacMemIni::TKey& k : chain[level]->Keys)
-      if (int slot = slots.Slot(k.Name); slot >= 0 && !FValues[level * FCount + static_cast<size_t>(slot)])
-        FValues[level * FCount + static_cast<size_t>(slot)] = &k.Value;
+  const size_t cells = FLevels * FCount;
+  if (cells > FInPlace.size()) FMore.resize(cells);
+  FValues = cells > FInPlace.size() ? FMore.data() : FInPlace.data();
+  std::fill(FValues, FValues + cells, nullptr);
+  for (size_t level = 0; level < FLevels; ++level) {
+    const std::vector<TacMemIni::TKey>& keys = chain[level]->Keys;
+    const std::span<const int> slotOf = r.SlotsOf(*chain[level], slots);
+    for (size_t i = 0; i < keys.size(); ++i)
+      if (int slot = slotOf[i]; slot >= 0 && !FValues[level * FCount + static_cast<size_t>(slot)])
+        FValues[level * FCount + static_cast<size_t>(slot)] = &keys[i].Value;
+  }
 }
 
 const std::string* TacSectionValues::Lookup(int slot) const {

@@ -1,9 +1,11 @@
 #pragma once
 // Values of the skin options file: image references and their canonical form,
 // gradient data, and reading keys of a section through its parent chain.
+#include <array>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -40,6 +42,8 @@ bool IsImageReference(const std::string& value);
 std::string CanonicalImageRef(const std::string& value);
 // Parses a canonical value; unreadable digits count as 0.
 TacImageRef ParseCanonicalImageRef(const std::string& canonical);
+// ParseCanonicalImageRef(CanonicalImageRef(value)), without making the text.
+TacImageRef ImageRefOf(const std::string& value);
 
 #pragma pack(push, 1)
 // One stop of a gradient.
@@ -63,6 +67,8 @@ int PPIOfScaleIndex(int index);
 int ScaleByIndex(int v, int index);
 // Suffix of a scaled variant key: "", "*125", "*150", "*200".
 const char* ScaleSuffix(int index);
+
+class TacKeySlots;
 
 // Reads keys of a section, falling back along its PARENTCLASS chain (which
 // ends at an empty parent, at the section itself, or where it would loop).
@@ -95,10 +101,21 @@ public:
 
   // The sections of a chain, worked out once per section.
   const std::vector<const TacMemIni::TSection*>& ChainOf(const std::string& section) const;
+  // The slot of each of a section's keys (-1: none), worked out once per
+  // section: a parent's keys come up again in the chain of every child.
+  // The span stays valid while the reader lives, for a section of its INI;
+  // for any other section until the next call.
+  std::span<const int> SlotsOf(const TacMemIni::TSection& section, const TacKeySlots& slots) const;
 
 private:
   const TacMemIni& FIni;
   mutable std::unordered_map<std::string, std::vector<const TacMemIni::TSection*>> FChains;
+  mutable const TacKeySlots* FSlotsFor = nullptr;
+  // The slots of every section worked out so far, one after another, and where
+  // each section's begin (SIZE_MAX: not yet); room for all is taken at once.
+  mutable std::vector<int> FSlotList;
+  mutable std::vector<size_t> FSlotStart;
+  mutable std::vector<int> FOtherSlots;
 };
 
 // A fixed list of key names; a key's position in it is its slot.
@@ -120,6 +137,8 @@ private:
 class TacSectionValues {
 public:
   TacSectionValues(const TacSectionReader& r, const std::string& section, const TacKeySlots& slots);
+  TacSectionValues(const TacSectionValues&) = delete;
+  TacSectionValues& operator=(const TacSectionValues&) = delete;
 
   const std::string* Lookup(int slot) const;
   int ReadInt(int slot, int def, int max) const;
@@ -128,7 +147,11 @@ public:
 
 private:
   size_t FCount, FLevels;
-  std::vector<const std::string*> FValues;  // [level][slot]: the first of the key's lines, or null
+  // [level][slot]: the first of the key's lines, or null; in place for the
+  // usual chain of a few levels.
+  std::array<const std::string*, 256> FInPlace;
+  std::vector<const std::string*> FMore;
+  const std::string** FValues;
 };
 
 }  // namespace cb

@@ -655,6 +655,42 @@ void PremultiplyAlpha(const Bitmap32& Bmp, bool LimitBright) {
   }
 }
 
+namespace {
+
+// Columns x0 to x1 of a row twice as wide as `in`: column x is in[x div 2].
+// `out2`, when given, gets the same row.
+void WidenTwice(u32* out, u32* out2, const u32* in, int x0, int x1) {
+  int x = x0;
+  if (x & 1) {
+    out[x] = in[x >> 1];
+    if (out2) out2[x] = in[x >> 1];
+    ++x;
+  }
+#ifdef CB_PIXEL_SSE2
+  // Four source pixels, each doubled by interleaving the lanes with themselves.
+  for (; x + 8 <= x1; x += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + (x >> 1)));
+    const __m128i lo = _mm_unpacklo_epi32(v, v), hi = _mm_unpackhi_epi32(v, v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), lo);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x + 4), hi);
+    if (out2) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out2 + x), lo);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out2 + x + 4), hi);
+    }
+  }
+#endif
+  for (; x + 1 < x1; x += 2) {
+    out[x] = out[x + 1] = in[x >> 1];
+    if (out2) out2[x] = out2[x + 1] = in[x >> 1];
+  }
+  if (x < x1) {
+    out[x] = in[x >> 1];
+    if (out2) out2[x] = in[x >> 1];
+  }
+}
+
+}  // namespace
+
 void StretchNearest(const Bitmap32& Dst, const BmpRect& DstRect, const Bitmap32& Src, const BmpRect& SrcRect) {
   const int dw = DstRect.Width(), dh = DstRect.Height(), sw = SrcRect.Width(), sh = SrcRect.Height();
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0 || Dst.Empty() || Src.Empty()) return;
@@ -663,16 +699,27 @@ void StretchNearest(const Bitmap32& Dst, const BmpRect& DstRect, const Bitmap32&
   // high densities enlarges every border image this way).
   const int x0 = std::max(0, -DstRect.Left), x1 = std::min(dw, Dst.Width() - DstRect.Left);
   if (x1 <= x0) return;
-  std::vector<int> cols(std::size_t(x1 - x0));
-  for (int x = x0; x < x1; ++x) {
-    const int sx = SrcRect.Left + int((2LL * x + 1) * sw / (2LL * dw));
-    cols[std::size_t(x - x0)] = sx >= 0 && sx < Src.Width() ? sx : -1;
-  }
+  // (2x + 1) * sw div (2 * kx * sw) is x div kx for every x >= 0.
+  const int kx = dw == 2 * sw ? 2 : 0;
+  std::vector<int> cols;
+  const auto findCols = [&] {
+    cols.resize(std::size_t(x1 - x0));
+    for (int x = x0; x < x1; ++x) {
+      const int sx = SrcRect.Left + int((2LL * x + 1) * sw / (2LL * dw));
+      cols[std::size_t(x - x0)] = sx >= 0 && sx < Src.Width() ? sx : -1;
+    }
+  };
   // Enlarging repeats source rows: a row like the one before is a copy of it,
   // when every column is taken from the source and the two bitmaps do not
-  // share memory (writing a row must not change the rows still read).
+  // share memory (writing a row must not change the rows still read). Twice
+  // as wide, the source columns run from x0 div 2 to (x1 - 1) div 2.
   bool allCols = true;
-  for (const int sx : cols) allCols = allCols && sx >= 0;
+  if (kx == 2) {
+    allCols = SrcRect.Left + x0 / 2 >= 0 && SrcRect.Left + (x1 - 1) / 2 < Src.Width();
+  } else {
+    findCols();
+    for (const int sx : cols) allCols = allCols && sx >= 0;
+  }
   const auto span = [](const Bitmap32& b) {
     const std::uint8_t *a = b.Row(0), *z = b.Row(b.Height() - 1);
     return std::pair<const std::uint8_t*, const std::uint8_t*>(std::min(a, z),
@@ -682,8 +729,7 @@ void StretchNearest(const Bitmap32& Dst, const BmpRect& DstRect, const Bitmap32&
   const auto [dLo, dHi] = span(Dst);
   const std::less<const std::uint8_t*> before;
   const bool copyRows = allCols && !(before(sLo, dHi) && before(dLo, sHi));
-  // (2x + 1) * sw div (2 * kx * sw) is x div kx for every x >= 0.
-  const int kx = dw == 2 * sw ? 2 : 0;
+  if (!(copyRows && kx == 2) && cols.empty()) findCols();
   const u32* prevSrc = nullptr;
   const u32* prevDst = nullptr;
   for (int y = std::max(0, -DstRect.Top); y < dh && DstRect.Top + y < Dst.Height(); ++y) {
@@ -697,17 +743,21 @@ void StretchNearest(const Bitmap32& Dst, const BmpRect& DstRect, const Bitmap32&
     }
     if (copyRows && kx == 2) {
       // Twice as wide (every border image at 200 %): target column x shows
-      // source column x div 2, each source pixel written twice.
-      u32* out = d + DstRect.Left;
-      const u32* in = s + SrcRect.Left;
-      int x = x0;
-      if (x & 1) out[x] = in[x >> 1], ++x;
-      for (; x + 1 < x1; x += 2) out[x] = out[x + 1] = in[x >> 1];
-      if (x < x1) out[x] = in[x >> 1];
-    } else {
-      for (int x = x0; x < x1; ++x)
-        if (const int sx = cols[std::size_t(x - x0)]; sx >= 0) d[DstRect.Left + x] = s[sx];
+      // source column x div 2, each source pixel written twice, and into the
+      // next row as well when that repeats this source row (twice as high),
+      // rather than reading the row back to copy it.
+      const int ny = y + 1;
+      u32* next = ny < dh && DstRect.Top + ny < Dst.Height() && SrcRect.Top + int((2LL * ny + 1) * sh / (2LL * dh)) == sy
+                      ? Dst.Line(DstRect.Top + ny) + DstRect.Left
+                      : nullptr;
+      WidenTwice(d + DstRect.Left, next, s + SrcRect.Left, x0, x1);
+      prevSrc = s;
+      prevDst = d;
+      if (next) ++y;
+      continue;
     }
+    for (int x = x0; x < x1; ++x)
+      if (const int sx = cols[std::size_t(x - x0)]; sx >= 0) d[DstRect.Left + x] = s[sx];
     prevSrc = s;
     prevDst = d;
   }

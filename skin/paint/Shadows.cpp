@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -45,7 +46,12 @@ void MakeShadows(const std::uint32_t* Colors, Bitmap32* Out, int Count, int Radi
   // A pixel depends only on its core coordinates, so the 2S repeated rows are
   // copies of the centre row and the repeated columns of the centre column;
   // the distance is symmetric, so the far half mirrors the near one. The
-  // square roots are taken over a quarter of the core alone.
+  // square roots are taken over a quarter of the core alone, and over half
+  // of that, as the distance does not change when x and y trade places.
+  const int n = r + 1;
+  std::vector<int> levels(std::size_t(n) * std::size_t(n));
+  for (int cy = 0; cy < n; ++cy)
+    for (int cx = cy; cx < n; ++cx) levels[std::size_t(cy) * n + cx] = levels[std::size_t(cx) * n + cy] = level(cx, cy);
   for (int y = 0; y < w; ++y) {
     if (y > r) {
       for (int k = 0; k < Count; ++k)
@@ -55,7 +61,7 @@ void MakeShadows(const std::uint32_t* Colors, Bitmap32* Out, int Count, int Radi
     const int cy = CoreCoord(y, r, s);
     for (int x = 0; x < w; ++x) {
       const int from = x <= r ? -1 : x <= r + 2 * s ? r : w - 1 - x;
-      const int lv = from < 0 ? level(CoreCoord(x, r, s), cy) : 0;
+      const int lv = from < 0 ? levels[std::size_t(cy) * n + CoreCoord(x, r, s)] : 0;
       for (int k = 0; k < Count; ++k) {
         std::uint32_t* line = Out[k].Line(y + o);
         if (from >= 0) {
@@ -94,7 +100,8 @@ BmpRect WindowShadowMargins(int Offset, int Size) {
 Bitmap32 MakeBlurredShape(int Width, int Height, const BmpRect& Shape, int Radius, int Blur,
                           const ShadowShapeColors& Colors) {
   if (Width <= 0 || Height <= 0 || std::int64_t(Width) * Height * 2 > Bitmap32::kMaxPixels) return Bitmap32();
-  Bitmap32 bmp(Width, 2 * Height);
+  // Every pixel of both halves is written below.
+  Bitmap32 bmp = Bitmap32::Uninitialized(Width, 2 * Height);
   const double blur = std::max(0, Blur);
   // Solid part: the rectangle with rounded corners; a pixel's distance from
   // it is that from the rectangle shrunk by the radius, less the radius.

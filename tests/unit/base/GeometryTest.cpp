@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
 #include "base/Geometry.h"
 #include "base/Rounding.h"
 
@@ -71,6 +76,28 @@ TEST(Rounding, TiesGoToEvenWhateverTheThreadsRoundingMode) {
     }
   }
   std::fesetround(FE_TONEAREST);
+}
+
+// Positive values take their floor by truncation; every value, halves and
+// values beyond 2^52 among them, rounds as it did through floor.
+TEST(Rounding, TruncatedFloorsRoundAsFloorDid) {
+  auto reference = [](double V) {
+    const double F = std::floor(V), D = V - F;
+    return D > 0.5 || (D == 0.5 && std::fmod(F, 2.0) != 0) ? F + 1 : F;
+  };
+  std::mt19937_64 rng(4);
+  std::vector<double> values = {0.0, -0.0, 0.5, 1.5, 4503599627370495.5, 4503599627370496.0, 4503599627370497.0,
+                                9007199254740993.0, 1e300, -1e300, 0.49999999999999994};
+  for (int i = 0; i < 100000; ++i) {
+    const double magnitude = std::ldexp(1.0, static_cast<int>(rng() % 70) - 8);
+    const double v = std::uniform_real_distribution<double>(-magnitude, magnitude)(rng);
+    values.push_back(v);
+    values.push_back(std::floor(v) + 0.5);
+  }
+  for (double v : values) {
+    const double got = RoundEvenValue(v), want = reference(v);
+    ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << v;
+  }
 }
 
 } // namespace

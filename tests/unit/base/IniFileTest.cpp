@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -331,4 +332,88 @@ TEST(MemIni, ProfileAndMemorySyntaxesOverEitherText) {
                               [](std::string_view P) { return std::u16string(P.begin(), P.end()); });
   CheckBothSyntaxes<char>("[Main]\n  Key = v 1\nQ=\"q\"\n[Odd=x\n[Other]\n[Main]\nLATER=2\n",
                           [](std::string_view P) { return std::string(P); });
+}
+
+// The flat name index against a map, over enough names to grow it many times
+// and with names that differ in one character: the first position given for
+// a name stays, a missing name is not found, and a cleared index is empty.
+TEST(NameIndex, KeepsTheFirstPositionOfEachNameAsItGrows) {
+  std::mt19937 rng(3);
+  for (std::size_t reserve : {0u, 16u, 300u}) {
+    TBasicNameIndex<char> index;
+    index.reserve(reserve);
+    std::map<std::string, std::size_t> want;
+    for (std::size_t i = 0; i < 2000; ++i) {
+      std::string name = "KEY" + std::to_string(rng() % 700);
+      if (i % 5 == 0) name += std::string(20, 'X');  // longer than a short string holds
+      const auto [it, added] = index.emplace(name, i);
+      const auto [w, wAdded] = want.emplace(name, i);
+      ASSERT_EQ(added, wAdded) << name;
+      ASSERT_EQ(it->first, name);
+      ASSERT_EQ(it->second, w->second);
+    }
+    EXPECT_EQ(index.size(), want.size());
+    for (const auto& [name, pos] : want) {
+      ASSERT_NE(index.find(name), index.end()) << name;
+      EXPECT_EQ(index.find(name)->second, pos);
+      EXPECT_EQ(index.at(name), pos);
+      EXPECT_EQ(index.find(name + "!"), index.end());
+      if (const std::string shorter = name.substr(0, name.size() - 1); !want.count(shorter)) {
+        EXPECT_EQ(index.find(shorter), index.end());
+      }
+    }
+    EXPECT_THROW(index.at("KEY-1"), std::out_of_range);
+    index.clear();
+    EXPECT_EQ(index.size(), 0u);
+    EXPECT_EQ(index.find("KEY1"), index.end());
+    EXPECT_TRUE(index.emplace("KEY1", 9).second);
+    EXPECT_EQ(index.at("KEY1"), 9u);
+  }
+  TBasicNameIndex<char16_t> empty;
+  EXPECT_EQ(empty.find(u"A"), empty.end());
+  // Two names of one hash are still two names.
+  TBasicNameIndex<char> same;
+  EXPECT_TRUE(same.emplace("K47199", 1).second);
+  EXPECT_EQ(same.find("K1168204"), same.end());
+  EXPECT_TRUE(same.emplace("K1168204", 2).second);
+  EXPECT_EQ(same.at("K47199"), 1u);
+  EXPECT_EQ(same.at("K1168204"), 2u);
+}
+
+// Line breaks of every kind (CR LF, LF, a CR alone, LF CR) read alike in
+// 8-bit text, whose lines are found with memchr, and in 16-bit text, read a
+// character at a time.
+TEST(MemIni, LineBreaksReadAlikeInEitherText) {
+  std::mt19937 rng(8);
+  const char* const pieces[] = {"[S]", "[T]", "K=1", "K=2", "L = x ", ";c", "", " [S] ", "=v", "M"};
+  const char* const breaks[] = {"\r\n", "\n", "\r", "\n\r", "\r\r\n"};
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(rng() % 12); n > 0; --n) {
+      text += pieces[rng() % 10];
+      if (rng() % 6) text += breaks[rng() % 5];
+    }
+    for (TIniSyntax syntax : {TIniSyntax::isProfile, TIniSyntax::isMemIni}) {
+      TBasicMemIni<char> narrow(syntax);
+      TBasicMemIni<char16_t> wide(syntax);
+      narrow.SetText(text);
+      wide.SetText(std::u16string(text.begin(), text.end()));
+      ASSERT_EQ(narrow.Sections().size(), wide.Sections().size()) << text;
+      for (std::size_t i = 0; i < narrow.Sections().size(); ++i) {
+        const auto& a = narrow.Sections()[i];
+        const auto& b = wide.Sections()[i];
+        ASSERT_EQ(std::u16string(a.Name.begin(), a.Name.end()), b.Name) << text;
+        ASSERT_EQ(a.Keys.size(), b.Keys.size()) << text;
+        for (std::size_t k = 0; k < a.Keys.size(); ++k) {
+          EXPECT_EQ(std::u16string(a.Keys[k].Name.begin(), a.Keys[k].Name.end()), b.Keys[k].Name) << text;
+          EXPECT_EQ(std::u16string(a.Keys[k].Value.begin(), a.Keys[k].Value.end()), b.Keys[k].Value) << text;
+        }
+      }
+    }
+  }
+  // A CR alone ends a line, and so does the end of the text.
+  TBasicMemIni<char> ini(TIniSyntax::isMemIni);
+  ini.SetText("[A]\rX=1\rY=2");
+  EXPECT_EQ(ini.ReadString("A", "X", ""), "1");
+  EXPECT_EQ(ini.ReadString("A", "Y", ""), "2");
 }

@@ -470,6 +470,35 @@ TEST(Stretch, StretchNearestMatchesThePixelRuleWhenClipped) {
     }
 }
 
+// Twice as wide and twice as high (every border image at 200 %): rows are
+// written in pairs and whole lanes of pixels at a time; widths around the
+// lanes, odd offsets, clipping on every side, and sources reaching past
+// either edge of their image, against the pixel rule.
+TEST(Stretch, StretchNearestDoublesWideImagesByThePixelRule) {
+  std::mt19937 rng(21);
+  for (int sw : {1, 3, 4, 5, 8, 9, 37})
+    for (int sh : {1, 2, 5})
+      for (int sl : {1, -1, 3})
+        for (const BmpRect& at : {BmpRect(0, 0, 2 * sw, 2 * sh), BmpRect(-3, -1, 2 * sw - 3, 2 * sh - 1),
+                                  BmpRect(1, 1, 2 * sw + 1, 2 * sh + 1), BmpRect(5, -2, 2 * sw + 5, 2 * sh - 2)}) {
+          Bitmap32 src(sw + 2, sh + 1);
+          for (int y = 0; y < src.Height(); ++y)
+            for (int x = 0; x < src.Width(); ++x) src.SetPixel(x, y, rng());
+          const BmpRect sr(sl, 1, sl + sw, sh + 1);
+          Bitmap32 got(2 * sw + 2, 2 * sh + 1);
+          got.Fill(0x12345678u);
+          StretchNearest(got, at, src, sr);
+          for (int y = 0; y < got.Height(); ++y)
+            for (int x = 0; x < got.Width(); ++x) {
+              const int tx = x - at.Left, ty = y - at.Top, sx = sl + tx / 2;
+              const bool in = tx >= 0 && tx < 2 * sw && ty >= 0 && ty < 2 * sh && sx >= 0 && sx < src.Width();
+              ASSERT_EQ(got.Pixel(x, y), in ? src.Pixel(sx, 1 + ty / 2) : 0x12345678u)
+                  << x << "," << y << " of " << sw << "x" << sh << " from " << sl << " at " << at.Left << ","
+                  << at.Top;
+            }
+        }
+}
+
 // A source that is a part of the target itself is read as the rows are
 // written, one pixel after another, also when rows repeat.
 TEST(Stretch, StretchNearestWithinOneBitmapReadsAsItWrites) {

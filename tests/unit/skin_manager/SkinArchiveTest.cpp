@@ -182,6 +182,80 @@ TEST(SkinArchive, BadCountsAndSizesAreErrors) {
   }
 }
 
+// The checksum and header of each entry's zlib wrapper are checked here, not
+// by zlib: every field that zlib would refuse is refused, with what was wrong.
+TEST(SkinArchive, DamagedWrappersAreErrors) {
+  const std::vector<uint8_t> content = RandomBytes(3000, 4);
+  auto expectError = [](std::vector<uint8_t> bytes, const char* what) {
+    TacSkinConvertor c;
+    TMemoryStream s(std::move(bytes));
+    c.PackedData = &s;
+    try {
+      ReadSkinArchive(c, nullptr);
+      ADD_FAILURE() << "no error for " << what;
+    } catch (const EacSkinArchiveError& e) {
+      EXPECT_NE(std::string(e.what()).find(what), std::string::npos) << e.what();
+    }
+  };
+  auto entry = [&] {
+    auto b = Header(1);
+    AppendRawEntry(b, "A.BMP", static_cast<int32_t>(content.size()), content);
+    return b;
+  };
+  const size_t head = 8 + 4 + 5 + 4;  // the count, the name and the size before the stream
+  for (size_t i = 1; i <= 4; ++i) {
+    auto b = entry();
+    b[b.size() - i] ^= 0x01;  // each byte of the checksum
+    expectError(b, "incorrect data check");
+  }
+  {
+    auto b = entry();
+    b[head] = static_cast<uint8_t>((b[head] & 0xF0) | 7);  // not deflate (8)
+    b[head + 1] = static_cast<uint8_t>(b[head + 1] - ((b[head] << 8 | b[head + 1]) % 31));
+    expectError(b, "incorrect header check");
+  }
+  {
+    auto b = entry();
+    b[head] = 0x88;  // a window of 2^16 bytes, more than deflate allows
+    b[head + 1] = static_cast<uint8_t>(b[head + 1] - ((b[head] << 8 | b[head + 1]) % 31));
+    expectError(b, "incorrect header check");
+  }
+  {
+    auto b = entry();
+    b[head + 1] ^= 0x01;  // the header's own check
+    expectError(b, "incorrect header check");
+  }
+  {
+    auto b = entry();
+    b[head + 1] = 0x20;  // a preset dictionary, with the check made to hold
+    b[head + 1] = static_cast<uint8_t>(b[head + 1] + (31 - (b[head] << 8 | b[head + 1]) % 31) % 31);
+    expectError(b, "preset dictionary");
+  }
+  {
+    auto b = entry();
+    b[head + 2] = 0x07;  // a final block of the reserved type
+    expectError(b, "damaged compressed data");
+  }
+}
+
+TEST(SkinArchive, Adler32MatchesZlibAcrossLengthsAndRuns) {
+  // Lengths around the 16-byte lanes and the 5552-byte runs between reductions;
+  // all-0xFF data is the largest sum each run can reach.
+  std::vector<uint8_t> random = RandomBytes(40000, 9), full(40000, 0xFF);
+  for (const auto* data : {&random, &full})
+    for (size_t n : {0, 1, 15, 16, 17, 31, 32, 5551, 5552, 5553, 5567, 5568, 11104, 11120, 39999, 40000})
+      for (uint32_t start : {1u, 0xFFF0FFF0u, 0x12345678u % 65521u}) {
+        uLong want = adler32(start, data->data(), static_cast<uInt>(n));
+        EXPECT_EQ(Adler32(start, data->data(), n), want) << n << " from " << start;
+        // Unaligned data and a sum continued part way give the same.
+        if (n > 3) {
+          uint32_t part = Adler32(start, data->data() + 1, n / 3);
+          EXPECT_EQ(Adler32(part, data->data() + 1 + n / 3, n - 1 - n / 3),
+                    adler32(start, data->data() + 1, static_cast<uInt>(n - 1)));
+        }
+      }
+}
+
 TEST(SkinArchive, EveryTruncationIsAnError) {
   std::vector<TacArchiveEntry> e = {{"OPTIONS.DAT", Bytes("[A]\nB=1\n")}, {"X.BMP", RandomBytes(700, 3)}};
   auto full = WriteSkinArchive(e);

@@ -876,6 +876,79 @@ int ScanChain(const TacSkinData& d, int si, const std::string& prop, bool textur
 
 }  // namespace
 
+// The corners of the first frame are searched four pixels at a time; they
+// must answer as a search pixel by pixel: random frames, border widths wider
+// than the frame, rectangles reaching past the image, key pixels anywhere.
+TEST(SkinData, KeyedCornersAnswerAsAPixelByPixelSearch) {
+  std::mt19937 rng(17);
+  for (int round = 0; round < 3000; ++round) {
+    Bitmap32 img(1 + static_cast<int>(rng() % 40), 1 + static_cast<int>(rng() % 30));
+    for (int y = 0; y < img.Height(); ++y)
+      for (int x = 0; x < img.Width(); ++x) img.SetPixel(x, y, rng() % 60 ? rng() & 0xFFFF00FEu : 0x12FF00FFu);
+    TsMaskData md;
+    const int l = static_cast<int>(rng() % 20) - 4, t = static_cast<int>(rng() % 16) - 4;
+    md.R = {l, t, l + 1 + static_cast<int>(rng() % 48), t + 1 + static_cast<int>(rng() % 36)};
+    md.ImageCount = static_cast<uint16_t>(1 + rng() % 3);
+    md.MaskType = static_cast<uint16_t>(rng() % 2);
+    md.WL = static_cast<uint16_t>(rng() % 12), md.WT = static_cast<uint16_t>(rng() % 12);
+    md.WR = static_cast<uint16_t>(rng() % 12), md.WB = static_cast<uint16_t>(rng() % 12);
+    const int fw = md.R.Width() / md.ImageCount, fh = md.R.Height() / (md.MaskType + 1);
+    auto keyIn = [&](int x0, int y0, int w, int h) {
+      for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x)
+          if (x >= 0 && y >= 0 && x < img.Width() && y < img.Height() && (img.Pixel(x, y) & 0xFFFFFF) == 0xFF00FF)
+            return true;
+      return false;
+    };
+    const int wl = std::min<int>(md.WL, fw), wr = std::min<int>(md.WR, fw), wt = std::min<int>(md.WT, fh),
+              wb = std::min<int>(md.WB, fh);
+    const bool want = keyIn(l, t, wl, wt) || keyIn(l + fw - wr, t, wr, wt) || keyIn(l, t + fh - wb, wl, wb) ||
+                      keyIn(l + fw - wr, t + fh - wb, wr, wb);
+    ASSERT_EQ(HasKeyedCorners(img, md), want) << round;
+  }
+}
+
+// Sections are found by name through an index; it must answer as the walk
+// over the records would: the first of a repeated name, after records are
+// added, after the skin is loaded again with other sections in the same
+// number, and after a record is renamed in place.
+TEST(SkinData, SectionLookupsAnswerAsAWalkOverTheRecords) {
+  Loaded s;
+  TacSkinData& d = s.At(96);
+  auto check = [&](const std::vector<std::string>& extra) {
+    std::vector<std::string> names = extra;
+    for (const TsGeneralData& g : d.gd) names.push_back(g.ClassName);
+    for (const std::string& n : names) {
+      ASSERT_EQ(s.mgr.GetSkinIndex(n, &d), SectionNamed(d, n)) << n;
+      ASSERT_EQ(s.mgr.GetSkinIndex(n + "X", &d), SectionNamed(d, n + "X")) << n;
+    }
+  };
+  ASSERT_NO_FATAL_FAILURE(check({"", "NONE", "button"}));
+  TsGeneralData twin = d.gd[1];
+  d.gd.push_back(twin);  // a second record of a name: the first still answers
+  TsGeneralData added;
+  added.ClassName = "ADDED";
+  d.gd.push_back(added);
+  ASSERT_NO_FATAL_FAILURE(check({"ADDED"}));
+  // Another skin whose sections differ from the first in one name alone.
+  d.Reset();
+  ASSERT_TRUE(s.mgr.ReloadSkin(d));
+  const size_t count = d.gd.size();
+  ASSERT_GE(s.mgr.GetSkinIndex("EDIT", &d), 0);
+  std::string other = kOptions;
+  other.replace(other.find("[EDIT]"), 6, "[KNOPF]");
+  s.mgr.InternalSkins.Items(0).PackedData.Bytes() = SkinArchive(other);
+  d.Reset();
+  ASSERT_TRUE(s.mgr.ReloadSkin(d));
+  ASSERT_EQ(d.gd.size(), count);
+  EXPECT_LT(s.mgr.GetSkinIndex("EDIT", &d), 0);
+  EXPECT_GE(s.mgr.GetSkinIndex("KNOPF", &d), 0);
+  ASSERT_NO_FATAL_FAILURE(check({"EDIT"}));
+  d.gd[2].ClassName = "RENAMED";
+  d.ForgetSectionIndex();
+  ASSERT_NO_FATAL_FAILURE(check({"RENAMED"}));
+}
+
 // The masks are found through an index by section; it must answer as the
 // scan of the list would, also after the list has grown or changed in place.
 TEST(SkinData, MaskLookupsAnswerAsAScanOfTheListAfterEveryChange) {
@@ -914,7 +987,8 @@ TEST(SkinData, MaskLookupsAnswerAsAScanOfTheListAfterEveryChange) {
       m.PropertyName = props[rng() % 4];
       m.ImgType = rng() % 2 ? itisaTexture : itisaBorder;
     }
-    d.ForgetMaskIndex();  // the list was replaced whole
+    d.ForgetMaskIndex();  // the lists were replaced whole
+    d.ForgetSectionIndex();
     ASSERT_NO_FATAL_FAILURE(check());
     // A mask added at the end, then one moved to another section in place.
     TsMaskData m;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "sSkinOptions.h"
 
@@ -49,6 +52,66 @@ TEST(ImageReference, RecognisedForms) {
   for (const char* v : {"^1", "@", "~0001", "!X.PNG!1", "&0000", "button.bmp", "a.jpg"})
     EXPECT_TRUE(IsImageReference(v)) << v;
   for (const char* v : {"", "N/A", "photo.png", "12", "Tahoma"}) EXPECT_FALSE(IsImageReference(v)) << v;
+}
+
+// Every short text of the letters that matter, against a plain search of the
+// upper-cased text: the extension at the start, the end, after other dots.
+TEST(ImageReference, FileNamesAreFoundInAnyCaseAnywhere) {
+  const std::string letters = ".bBmMpPjJgGx";
+  std::mt19937 rng(12);
+  for (int i = 0; i < 20000; ++i) {
+    std::string v(rng() % 9, ' ');
+    for (char& c : v) c = letters[rng() % letters.size()];
+    std::string up = v;
+    for (char& c : up) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const bool want = up.find(".BMP") != std::string::npos || up.find(".JPG") != std::string::npos;
+    ASSERT_EQ(IsImageReference(v), want) << v;
+  }
+}
+
+// Loading reads a reference's fields without writing its canonical text; they
+// must be what that text reads back as, for every form, field count and
+// number, short values, junk and file names in any case.
+TEST(ImageReference, FieldsAreThoseOfTheCanonicalText) {
+  std::mt19937 rng(31);
+  const char* const files[] = {"", "a.bmp", "Edge.BMP", "x.png", "dir\\f.jpg", "!"};
+  auto number = [&]() -> std::string {
+    switch (rng() % 6) {
+      case 0: return std::to_string(static_cast<int>(rng() % 20000) - 5000);
+      case 1: return "00" + std::to_string(rng() % 100);
+      case 2: return "";
+      case 3: return "x" + std::to_string(rng() % 10);
+      default: return std::to_string(rng() % 10);
+    }
+  };
+  std::vector<std::string> values = {"", "@", "~0", "^1", "&", "N/A", "button.bmp", "&0106001901170041000500050005000511009000000x.bmp",
+                                     "&12", "!buttonhuge.bmp!3!1!0!0031!0031!0031!0031!5"};
+  for (int i = 0; i < 20000; ++i) {
+    const char marker = "^@~!&p"[rng() % 6];
+    std::string v;
+    if (marker == 'p') {
+      v = files[1 + rng() % 4];
+    } else if (marker == '&') {
+      v = "&";
+      for (int d = static_cast<int>(rng() % 50); d > 0; --d) v += static_cast<char>('0' + rng() % 10);
+      v += files[rng() % 5];
+    } else {
+      v = std::string(1, marker);
+      if (marker == '!') v += files[1 + rng() % 4] + std::string(1, marker);
+      for (int n = static_cast<int>(rng() % 14); n > 0; --n) v += number() + std::string(1, marker);
+      if (marker == '~' && rng() % 2) v += files[rng() % 5];
+    }
+    values.push_back(v);
+  }
+  for (const std::string& v : values) {
+    const TacImageRef want = ParseCanonicalImageRef(CanonicalImageRef(v)), got = ImageRefOf(v);
+    ASSERT_EQ(std::vector<int>({got.Left, got.Top, got.Right, got.Bottom, got.WL, got.WT, got.WR, got.WB,
+                                got.ImageCount, got.MaskType, static_cast<int>(got.ImgType), got.DrawMode}),
+              std::vector<int>({want.Left, want.Top, want.Right, want.Bottom, want.WL, want.WT, want.WR, want.WB,
+                                want.ImageCount, want.MaskType, static_cast<int>(want.ImgType), want.DrawMode}))
+        << v;
+    ASSERT_EQ(got.FileName, want.FileName) << v;
+  }
 }
 
 TEST(ImageReference, CanonicalFormOfEveryForm) {
@@ -189,6 +252,35 @@ TEST(SectionReader, InheritanceIntegerRuleFlagsAndLoops) {
   EXPECT_EQ(r.Chain("A"), (std::vector<std::string>{"A", "B", "C"}));
   EXPECT_EQ(r.ReadInt("A", "X", 0, 255), 7);
   EXPECT_EQ(r.ReadInt("B", "Y", 9, 255), 9);
+}
+
+// The sections of a chain are found without the names' copies, as the
+// sections that the names of Chain find: loops, missing parents, empty and
+// quoted parents, and chains longer than the short list of names seen.
+TEST(SectionReader, ChainOfFindsTheSectionsOfChain) {
+  std::string text =
+      "[SELF]\nPARENTCLASS=SELF\n[A]\nPARENTCLASS=B\n[B]\nPARENTCLASS=C\n[C]\nPARENTCLASS=A\n"
+      "[LOST]\nPARENTCLASS=NOWHERE\n[EMPTY]\nPARENTCLASS=\n[NONE]\nX=1\n[Q]\nPARENTCLASS=\"A\"\n"
+      "[TWICE]\nPARENTCLASS=B\nPARENTCLASS=SELF\n";
+  // A chain of 40 sections whose last one points back into its middle.
+  for (int i = 0; i < 40; ++i)
+    text += "[L" + std::to_string(i) + "]\nPARENTCLASS=L" + std::to_string(i < 39 ? i + 1 : 20) + "\n";
+  for (bool strip : {false, true}) {
+    TacMemIni ini(text);
+    ini.SetStripQuotes(strip);
+    TacSectionReader r(ini);
+    std::vector<std::string> names = {"SELF", "A", "B", "C", "LOST", "EMPTY", "NONE", "Q", "TWICE", "MISSING", "L0",
+                                      "L25"};
+    for (const auto& sec : ini.Sections()) names.push_back(sec.Name);
+    for (const std::string& name : names) {
+      std::vector<const TacMemIni::TSection*> want;
+      for (const std::string& n : r.Chain(name))
+        if (const TacMemIni::TSection* s = ini.FindSection(n)) want.push_back(s);
+      EXPECT_EQ(r.ChainOf(name), want) << name << (strip ? " with quotes stripped" : "");
+    }
+    EXPECT_EQ(r.ChainOf("L0").size(), 40u);
+    EXPECT_EQ(r.ChainOf("Q").size(), strip ? 4u : 1u);
+  }
 }
 
 TEST(SectionReader, VariantChoiceAtEveryDensity) {
