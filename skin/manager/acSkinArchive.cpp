@@ -6,11 +6,6 @@
 #include <climits>
 #include <cstring>
 
-#if defined(__SSE2__) && !defined(CB_NO_SIMD)
-#include <emmintrin.h>
-#define CB_ADLER_SSE2 1
-#endif
-
 #include "sSkinHost.h"
 
 namespace cb {
@@ -39,29 +34,11 @@ struct InflateGuard {
   }
 };
 
-[[noreturn]] void CutShort(const std::string& name) {
-  throw EacSkinArchiveError("Entry \"" + name + "\" is cut short: the archive ends inside its data");
-}
-
-[[noreturn]] void Damaged(const std::string& name, const char* why) {
-  throw EacSkinArchiveError("Entry \"" + name + "\" holds damaged compressed data (" + why + ")");
-}
-
 // Inflates the zlib stream that starts at ps's position into out (exactly
 // size bytes), then leaves ps on the first byte after the stream.
-// zlib inflates the raw deflate data only; the wrapper around it is read
-// here, and its checksum summed by Adler32 (zlib's own sum is a plain byte
-// loop and took a fifth of reading a skin).
 void InflateEntry(TMemoryStream& ps, TMemoryStream& out, size_t size, const std::string& name) {
-  if (ps.Remaining() < 2) CutShort(name);
-  const uint8_t* head = ps.Bytes().data() + static_cast<size_t>(ps.Position());
-  // Deflate with a window of at most 32 KB, a header check that holds, no preset dictionary.
-  if ((head[0] & 0x0F) != Z_DEFLATED || (head[0] >> 4) > 7 || (head[0] << 8 | head[1]) % 31 != 0)
-    Damaged(name, "incorrect header check");
-  if (head[1] & 0x20) Damaged(name, "preset dictionary");
-  ps.SetPosition(ps.Position() + 2);
   InflateGuard g;
-  if (inflateInit2(&g.zs, -MAX_WBITS) != Z_OK) throw EacSkinArchiveError("Cannot start the zlib decoder");
+  if (inflateInit(&g.zs) != Z_OK) throw EacSkinArchiveError("Cannot start the zlib decoder");
   g.live = true;
   z_stream& zs = g.zs;
   out.Bytes().clear();
@@ -97,71 +74,22 @@ void InflateEntry(TMemoryStream& ps, TMemoryStream& out, size_t size, const std:
     produced += toScratch ? 0 : got;
     if (r == Z_STREAM_END) break;
     if (r == Z_OK) continue;
-    if (r == Z_BUF_ERROR && zs.avail_in == 0 && ps.Remaining() == 0) CutShort(name);
+    if (r == Z_BUF_ERROR && zs.avail_in == 0 && ps.Remaining() == 0)
+      throw EacSkinArchiveError("Entry \"" + name + "\" is cut short: the archive ends inside its data");
     if (r == Z_BUF_ERROR) continue;
-    Damaged(name, zs.msg ? zs.msg : "unknown error");
+    throw EacSkinArchiveError("Entry \"" + name + "\" holds damaged compressed data" +
+                              (zs.msg ? std::string(" (") + zs.msg + ")" : std::string()));
   }
-  // The decoder read whole blocks: step back over the input it did not use.
-  ps.SetPosition(ps.Position() - zs.avail_in);
-  if (ps.Remaining() < 4) CutShort(name);
-  const uint8_t* sum = ps.Bytes().data() + static_cast<size_t>(ps.Position());
-  const uint32_t stored = uint32_t(sum[0]) << 24 | uint32_t(sum[1]) << 16 | uint32_t(sum[2]) << 8 | sum[3];
-  ps.SetPosition(ps.Position() + 4);
-  if (Adler32(1, out.Bytes().data(), produced) != stored) Damaged(name, "incorrect data check");
   if (produced < size)
     throw EacSkinArchiveError("Entry \"" + name + "\" unpacks to " + std::to_string(produced) +
                               " bytes, fewer than its stated " + std::to_string(size));
+  // The decoder read whole blocks: step back over the input it did not use.
+  ps.SetPosition(ps.Position() - zs.avail_in);
   out.Bytes().resize(produced);
   out.SetPosition(0);
 }
 
 }  // namespace
-
-uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size) {
-  constexpr uint32_t kBase = 65521;
-  // Bytes summed before the sums must be reduced to stay within 32 bits.
-  constexpr size_t kMaxRun = 5552;
-  uint32_t a = adler & 0xFFFF, b = adler >> 16;
-#ifdef CB_ADLER_SSE2
-  // Per 16 bytes: a grows by their sum (psadbw), b by 16 times a before them
-  // plus the bytes weighted 16 down to 1 (pmaddwd). The lanes of the sums are
-  // added up once per run; the a's before each block are added up in
-  // `before` and multiplied by 16 in 64 bits, where they cannot overflow.
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i wLo = _mm_setr_epi16(16, 15, 14, 13, 12, 11, 10, 9), wHi = _mm_setr_epi16(8, 7, 6, 5, 4, 3, 2, 1);
-  auto total = [](__m128i v) {
-    uint32_t l[4];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(l), v);
-    return uint64_t(l[0]) + l[1] + l[2] + l[3];
-  };
-  while (size >= 16) {
-    size_t blocks = std::min(size, kMaxRun) / 16;
-    size -= blocks * 16;
-    __m128i va = _mm_cvtsi32_si128(static_cast<int>(a)), vb = _mm_cvtsi32_si128(static_cast<int>(b)), before = zero;
-    do {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data));
-      before = _mm_add_epi32(before, va);
-      va = _mm_add_epi32(va, _mm_sad_epu8(v, zero));
-      vb = _mm_add_epi32(vb, _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi8(v, zero), wLo),
-                                           _mm_madd_epi16(_mm_unpackhi_epi8(v, zero), wHi)));
-      data += 16;
-    } while (--blocks);
-    a = static_cast<uint32_t>(total(va) % kBase);
-    b = static_cast<uint32_t>((total(vb) + 16 * total(before)) % kBase);
-  }
-#endif
-  while (size > 0) {
-    size_t n = std::min(size, kMaxRun);
-    size -= n;
-    for (; n > 0; --n) {
-      a += *data++;
-      b += a;
-    }
-    a %= kBase;
-    b %= kBase;
-  }
-  return b << 16 | a;
-}
 
 std::string AnsiUpper(std::string s) {
   for (char& c : s)

@@ -86,9 +86,6 @@ std::vector<uint8_t> WriteSkinArchive(const std::vector<TacArchiveEntry>& entrie
 bool ExtractSkinPreview(TMemoryStream& dest, const TMemoryStream& archive);
 bool ExtractSkinPreview(TMemoryStream& dest, const std::u16string& fileName, TacSkinHost& host);
 
-// zlib's checksum (RFC 1950) of size bytes continued from adler (1 to start).
-uint32_t Adler32(uint32_t adler, const uint8_t* data, size_t size);
-
 // First occurrence of needle in haystack (Boyer-Moore-Horspool), or -1.
 std::ptrdiff_t FindBytes(const uint8_t* haystack, size_t size, const char* needle, size_t len);
 
