@@ -182,6 +182,63 @@ TEST(SkinArchive, BadCountsAndSizesAreErrors) {
   }
 }
 
+// Every field of an entry's zlib wrapper that zlib refuses is an error of the
+// archive, with zlib's reason where it gives one.
+TEST(SkinArchive, DamagedWrappersAreErrors) {
+  const std::vector<uint8_t> content = RandomBytes(3000, 4);
+  auto expectError = [](std::vector<uint8_t> bytes, const char* what) {
+    TacSkinConvertor c;
+    TMemoryStream s(std::move(bytes));
+    c.PackedData = &s;
+    try {
+      ReadSkinArchive(c, nullptr);
+      ADD_FAILURE() << "no error for " << what;
+    } catch (const EacSkinArchiveError& e) {
+      EXPECT_NE(std::string(e.what()).find("damaged compressed data"), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find(what), std::string::npos) << e.what();
+    }
+  };
+  auto entry = [&] {
+    auto b = Header(1);
+    AppendRawEntry(b, "A.BMP", static_cast<int32_t>(content.size()), content);
+    return b;
+  };
+  const size_t head = 8 + 4 + 5 + 4;  // the count, the name and the size before the stream
+  for (size_t i = 1; i <= 4; ++i) {
+    auto b = entry();
+    b[b.size() - i] ^= 0x01;  // each byte of the checksum
+    expectError(b, "incorrect data check");
+  }
+  {
+    auto b = entry();
+    b[head] = static_cast<uint8_t>((b[head] & 0xF0) | 7);  // not deflate (8)
+    b[head + 1] = static_cast<uint8_t>(b[head + 1] - ((b[head] << 8 | b[head + 1]) % 31));
+    expectError(b, "unknown compression method");
+  }
+  {
+    auto b = entry();
+    b[head] = 0x88;  // a window of 2^16 bytes, more than deflate allows
+    b[head + 1] = static_cast<uint8_t>(b[head + 1] - ((b[head] << 8 | b[head + 1]) % 31));
+    expectError(b, "invalid window size");
+  }
+  {
+    auto b = entry();
+    b[head + 1] ^= 0x01;  // the header's own check
+    expectError(b, "incorrect header check");
+  }
+  {
+    auto b = entry();
+    b[head + 1] = 0x20;  // a preset dictionary, with the check made to hold
+    b[head + 1] = static_cast<uint8_t>(b[head + 1] + (31 - (b[head] << 8 | b[head + 1]) % 31) % 31);
+    expectError(b, "");
+  }
+  {
+    auto b = entry();
+    b[head + 2] = 0x07;  // a final block of the reserved type
+    expectError(b, "invalid block type");
+  }
+}
+
 TEST(SkinArchive, EveryTruncationIsAnError) {
   std::vector<TacArchiveEntry> e = {{"OPTIONS.DAT", Bytes("[A]\nB=1\n")}, {"X.BMP", RandomBytes(700, 3)}};
   auto full = WriteSkinArchive(e);
