@@ -467,8 +467,9 @@ private:
 
 // The form a control sits on (nullptr when it has none).
 TCustomForm* GetParentForm(const TControl* Control);
-// Shift state from the message's key flags.
+// The windowed control C is, or null (also for a null C).
 inline TWinControl* WinControlOf(TControl* C) { return C ? C->AsWinControl() : nullptr; }
 inline const TWinControl* WinControlOf(const TControl* C) { return C ? C->AsWinControl() : nullptr; }
+// Shift state from the message's key flags.
 TShiftState KeysToShiftState(WPARAM Keys);
 HCURSOR CursorHandle(TCursor Cursor);

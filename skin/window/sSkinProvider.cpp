@@ -488,14 +488,6 @@ void TsSkinProvider::PaintTitle(Bitmap32& Bmp, const TacFrameMetrics& FM, int St
 
 namespace {
 
-// Border widths too wide for the rectangle, shared out as the section painter shares them.
-void FitBorders(int Size, int& A, int& B) {
-  if (Size >= A + B) return;
-  const int D = A + B - Size, H = D / 2;
-  A = std::max(A - H, 0);
-  B = std::max(B - H - D % 2, 0);
-}
-
 // One corner piece of a border mask as the section painter lays it: the
 // state image's corner at Src (SX, SY) drawn 1:1 at Dst.
 struct TCornerPiece {
@@ -510,7 +502,7 @@ struct TCornerPiece {
     if (PX < 0 || PY < 0 || PX >= Src->Width() || PY >= Src->Height()) return false;
     const std::uint32_t P = Src->Line(PY)[PX];
     if (Mk->MaskType == 0 && (Mk->DrawMode & 16)) return (P >> 24) == 0;  // a mask with its own alpha
-    return (P & 0xFFFFFFu) == 0xFF00FFu;                                  // the key colour
+    return (P & 0xFFFFFFu) == KeyToPixel(clKeyColor);                   // the key colour
   }
 };
 
@@ -526,8 +518,9 @@ std::array<TCornerPiece, 4> CornerPieces(TacSkinData* D, int Section, const BmpR
   const Bitmap32* Src = MaskSource(Mk);
   if (!Src || !Mk.Manager || Mk.Width <= 0 || Mk.Height <= 0 || (State == 0 && (Mk.DrawMode & 2))) return P;
   int WL = Mk.WL, WT = Mk.WT, WR = Mk.WR, WB = Mk.WB;
-  FitBorders(R.Width(), WL, WR);
-  FitBorders(R.Height(), WT, WB);
+  // Shared out as the section painter shares them, so the pieces lie where it draws them.
+  FitBorder(R.Width(), WL, WR);
+  FitBorder(R.Height(), WT, WB);
   const int SX = Mk.R.Left + std::max(0, std::min(State, static_cast<int>(Mk.ImageCount) - 1)) * Mk.Width;
   const int SY = Mk.R.Top;
   P[0] = {&Mk, Src, SX, SY, BmpRect(R.Left, R.Top, R.Left + WL, R.Top + WT)};

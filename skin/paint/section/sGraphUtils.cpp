@@ -310,15 +310,6 @@ void ApplyEffects(ISectionBinding& cd, Bitmap32& Bmp) {
   if (cd.Saturation() != 0) ForEachPixel(Bmp, TPixelOp::Saturation, cd.Saturation(), clKeyColor);
 }
 
-// Borders wider together than the rectangle lose half the excess each, the
-// odd pixel from the far one.
-void FitBorder(int size, int& a, int& b) {
-  if (size >= a + b) return;
-  const int d = a + b - size, h = d / 2;
-  a = std::max(a - h, 0);
-  b = std::max(b - h - (d % 2), 0);
-}
-
 bool RectInside(const Bitmap32& Bmp, const BmpRect& R) {
   auto in = [&](int x, int y) { return x >= 0 && y >= 0 && x <= Bmp.Width() && y <= Bmp.Height(); };
   return in(R.Left, R.Top) && in(R.Right, R.Bottom);
@@ -356,6 +347,13 @@ void PaintIndexed(int SkinIndex, const TCacheInfo& ParentBG, const TsMaskData* B
 }
 
 }  // namespace
+
+void FitBorder(int size, int& a, int& b) {
+  if (size >= a + b) return;
+  const int d = a + b - size, h = d / 2;
+  a = std::max(a - h, 0);
+  b = std::max(b - h - (d % 2), 0);
+}
 
 const Bitmap32* MaskSource(const TsMaskData& Mask) {
   if (Mask.Bmp) return Mask.Bmp;

@@ -90,4 +90,8 @@ bool PaintOuterEffect(TacSkinData& SkinData, int SkinIndex, Bitmap32& ParentBmp,
 // the mask is unusable.
 const Bitmap32* MaskSource(const TsMaskData& Mask);
 
+// Borders wider together than the rectangle lose half the excess each, the
+// odd pixel from the far one.
+void FitBorder(int size, int& a, int& b);
+
 }  // namespace cb
