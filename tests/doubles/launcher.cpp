@@ -3,6 +3,9 @@
 // SW_HIDE, creation flags 0x30) and reports the child's exit code as JSON.
 //   launcher [--flags N] [--show N] [--creation N] [--cwd DIR] [--env NAME=VALUE]... [--no-wait] --cmdfile FILE
 //   launcher [options] -- <command line>
+// --watch reports the start at once (a line with the pid) and the exit code on a
+// second line when the child ends, so a test can find the child's windows while
+// it runs and still learn how it ended.
 // The command line is the UTF-8 content of FILE (exact, whatever the caller's
 // quoting), or everything after " -- " as written. --env sets a variable in the
 // child's environment; Wine takes TEMP and TMP from the registry, not from the
@@ -25,7 +28,7 @@ int wmain() {
   const std::vector<std::string> args = cb::test::psd::splitCommandLine(cb::test::psd::toUtf8(whole.substr(0, sep)));
   DWORD flags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK, creation = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS;
   WORD show = SW_HIDE;
-  bool wait = true;
+  bool wait = true, watch = false;
   std::wstring cwd;
   std::vector<std::wstring> overrides;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -36,6 +39,7 @@ int wmain() {
     else if (a == "--creation" && hasValue) creation = DWORD(std::strtoul(args[++i].c_str(), nullptr, 0));
     else if (a == "--cwd" && hasValue) cwd = cb::test::psd::toWide(args[++i]);
     else if (a == "--no-wait") wait = false;
+    else if (a == "--watch") watch = true;
     else if (a == "--env" && hasValue && args[i + 1].find('=') != std::string::npos) overrides.push_back(cb::test::psd::toWide(args[++i]));
     else if (a == "--cmdfile" && hasValue) {
       HANDLE f = CreateFileW(cb::test::psd::toWide(args[++i]).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
@@ -92,6 +96,10 @@ int wmain() {
     return 1;
   }
   j.boolean("started", true).num("pid", static_cast<long long>(pi.dwProcessId));
+  if (watch) {
+    cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+    j = cb::test::psd::JsonObject();
+  }
   if (wait) {
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 0;

@@ -206,6 +206,7 @@ class Session:
         self.env.pop("PSDOUBLE_DIR", None)
         self._procs: list[subprocess.Popen] = []
         self.app_pid: int | None = None  # Windows process id
+        self._app_launcher: WineProcess | None = None
         # Bring up the Wine server and its desktop before a test starts processes side by side:
         # two first processes racing to create the desktop can leave one of them stuck.
         self.wine("probe.exe", "list", "--class", "-", timeout=120)
@@ -235,19 +236,10 @@ class Session:
                timeout: float = 60) -> dict:
         """Starts a command line with launcher.exe (by default exactly as the program starts
         PowerShell: flags 0x41, SW_HIDE, a new console) and returns its JSON report."""
-        cmdfile = self.work / f"cmdline-{time.monotonic_ns()}.txt"
-        cmdfile.write_bytes(command_line.encode("utf-8"))
-        args = ["launcher.exe"]
-        for key, value in (("--flags", flags), ("--show", show), ("--creation", creation)):
-            if value is not None:
-                args += [key, str(value)]
-        for key, value in (env or {}).items():
-            args += ["--env", f"{key}={value}"]
-        if cwd is not None:
-            args += ["--cwd", winpath(cwd)]
+        args, cmdfile = self._launcher_args(command_line, flags=flags, show=show, creation=creation, env=env,
+                                            cwd=cwd)
         if not wait:
-            args.append("--no-wait")
-        args += ["--cmdfile", winpath(cmdfile)]
+            args.insert(1, "--no-wait")
         done = self.wine(*args, timeout=timeout)
         cmdfile.unlink(missing_ok=True)
         try:
@@ -269,12 +261,41 @@ class Session:
         with the session's temporary directory; returns its Windows process id."""
         temp_win = winpath(temp or self.temp_dir)
         line = '"' + winpath(self.app_exe) + '"' + "".join(" " + a for a in args)
-        report = self.launch(line, wait=False, flags=0, show=1, creation=0,
-                             env={"TEMP": temp_win, "TMP": temp_win}, cwd=self.app_dir)
+        launcher_args, _ = self._launcher_args(line, flags=0, show=1, creation=0,
+                                               env={"TEMP": temp_win, "TMP": temp_win}, cwd=self.app_dir)
+        # The launcher stays to learn the exit code (see app_exit).
+        self._app_launcher = self.popen(launcher_args[0], "--watch", *launcher_args[1:])
+        report = json.loads(self._app_launcher.wait_for_output(b"}", timeout=60).decode("utf-8").splitlines()[0])
         if not report.get("started"):
             raise AssertionError(f"Clearbay.exe did not start: {report}")
         self.app_pid = int(report["pid"])
         return self.app_pid
+
+    def app_exit(self, timeout: float = 30) -> int:
+        """Waits for the program started by start_app to end by itself and returns its exit
+        code. A crash on the way out (Wine's debugger, an exception code) fails here."""
+        try:
+            self._app_launcher.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"the program did not end within {timeout} s") from None
+        lines = self._app_launcher.output().decode("utf-8").strip().splitlines()
+        if len(lines) < 2:
+            raise AssertionError(f"no exit report: {lines} {self._app_launcher.errors()[-500:]!r}")
+        return int(json.loads(lines[-1])["exit_code"])
+
+    def _launcher_args(self, command_line: str, *, flags, show, creation, env, cwd) -> tuple[list[str], Path]:
+        cmdfile = self.work / f"cmdline-{time.monotonic_ns()}.txt"
+        cmdfile.write_bytes(command_line.encode("utf-8"))
+        args = ["launcher.exe"]
+        for key, value in (("--flags", flags), ("--show", show), ("--creation", creation)):
+            if value is not None:
+                args += [key, str(value)]
+        for key, value in (env or {}).items():
+            args += ["--env", f"{key}={value}"]
+        if cwd is not None:
+            args += ["--cwd", winpath(cwd)]
+        args += ["--cmdfile", winpath(cmdfile)]
+        return args, cmdfile
 
     # --- what is on screen ---------------------------------------------------------------
 

@@ -28,6 +28,24 @@ CALCULATOR = (109, 175, 87, 22)
 # Client points that no control covers.
 BARE = [(4, 4), (300, 4), (408, 4), (4, 286), (300, 150), (408, 286), (200, 116)]
 UNINSTALL_CALC = "PowerShell.exe Get-AppxPackage *windowscalculator* | Remove-AppxPackage"
+# The built-in skin's title bar: 30 high, buttons 28 wide flush with the client area's right edge.
+TITLE, BUTTON_W = 30, 28
+
+
+def close_button(w: dict) -> tuple[int, int]:
+    """Screen point of a skinned window's close button."""
+    return w["client"][2] - BUTTON_W // 2, w["client"][1] - TITLE // 2
+
+
+def end_by_close_button(test: unittest.TestCase, s: Session, main: dict) -> None:
+    """Ends the program as a user does, by its title bar's close button, and
+    checks that it ends by itself and cleanly (a crash on the way out fails)."""
+    main = s.refresh(main)
+    x, y = close_button(main)
+    s.xdotool("mousemove", "--sync", str(x), str(y))
+    time.sleep(0.15)
+    s.xdotool("click", "1")
+    test.assertEqual(s.app_exit(30), 0, "the program did not end cleanly")
 
 
 def fake_browser(s: Session) -> Path:
@@ -47,13 +65,6 @@ def app_running(s: Session) -> bool:
     """Whether the program's process is still there (after its windows have gone)."""
     out = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout.lower()
     return any(name.lower() in out for name in (str(s.app_exe), winpath(s.app_exe)))
-
-
-def wait_ended(s: Session, timeout: float = 20) -> bool:
-    deadline = time.time() + timeout
-    while app_running(s) and time.time() < deadline:
-        time.sleep(0.2)
-    return not app_running(s)
 
 
 def read_opened(opened: Path, timeout: float = 20) -> list[str]:
@@ -156,6 +167,9 @@ class App(unittest.TestCase):
                 key, value = line.split("=", 1)
                 colours[key.strip('"')] = tuple(int(v) for v in value.strip('"').split())
         return colours
+
+    def end(self):
+        end_by_close_button(self, self.s, self.main)
 
     def wait_log(self, count: int, timeout: float = 30) -> list[dict]:
         deadline = time.time() + timeout
@@ -263,6 +277,7 @@ class App(unittest.TestCase):
         self.click("计算器")
         self.choose(0)
         self.assertEqual(self.notice(), "计算器 卸载完成！")
+        self.end()
 
     def test_failed_uninstall_is_not_reported_as_done(self):
         # "*people*" also matches a part of Windows that cannot be removed.
@@ -351,6 +366,7 @@ class App(unittest.TestCase):
         self.choose(0)
         self.assertEqual(self.notice(), "计算器 卸载完成！")
         self.assertEqual([e["cmdline"] for e in self.s.log()], [UNINSTALL_CALC])
+        self.end()
 
     def test_right_click_opens_nothing(self):
         self.click("计算器", button=3)
@@ -378,6 +394,7 @@ class App(unittest.TestCase):
         self.no_notice(2)
         log = self.s.log()
         self.assertEqual([e["cmdline"] for e in log], ["powershell.exe Get-AppxPackage | Remove-AppxPackage"])
+        self.end()
 
     def test_bulk_uninstall_of_removable_apps_reports_done(self):
         packages = [p for p in psstore.default_packages() if not p.unremovable]
@@ -469,7 +486,7 @@ class App(unittest.TestCase):
         deadline = time.time() + 20
         while self.app_running() and time.time() < deadline:
             time.sleep(0.2)
-        self.assertFalse(self.app_running(), "the program did not end after its run")
+        self.assertEqual(self.s.app_exit(1), 0)
         self.assertEqual(len(self.s.log()), 3)
         self.assertFalse((self.s.temp_dir / "ps.ps1").exists(), "the script was left in the temporary folder")
         self.assertFalse(self.s.windows("#32770"), "a notice or an error box appeared")
@@ -486,7 +503,7 @@ class App(unittest.TestCase):
         time.sleep(1)
         self.s.probe("close", "--hwnd", str(self.main["hwnd"]))
         self.s.wait_gone("TForm1", timeout=20)
-        self.assertTrue(wait_ended(self.s, 40), "the program did not end")
+        self.assertEqual(self.s.app_exit(40), 0)
         time.sleep(2)
         log = self.s.log()
         self.assertEqual([e["kind"] for e in log], ["set-policy", "script", "set-policy"])
@@ -536,6 +553,8 @@ class App(unittest.TestCase):
         self.assertEqual([w["hwnd"] for w in self.s.windows("TForm2", pid=self.s.app_pid)], [about["hwnd"]])
         self.s.press(about, "确定")
         self.s.wait_gone("TForm2", timeout=10)
+        self.wait_enabled()
+        self.end()
 
 
 class UpdateDialog(unittest.TestCase):
@@ -559,6 +578,7 @@ class UpdateDialog(unittest.TestCase):
         self.s.wait_gone("TfrmVer", timeout=10)
         self.s.wait_gone("TForm1", timeout=20)
         self.assertFalse(self.s.windows(pid=self.s.app_pid))
+        self.assertEqual(self.s.app_exit(), 0)
 
     def test_update_now_opens_the_download_page_and_program_ends(self):
         self.s.start_app()
@@ -569,7 +589,7 @@ class UpdateDialog(unittest.TestCase):
         self.s.wait_gone("TfrmVer", timeout=10)
         self.s.wait_gone("TForm1", timeout=20)
         self.assertFalse(self.s.windows(pid=self.s.app_pid))
-        self.assertTrue(wait_ended(self.s), "the program did not end")
+        self.assertEqual(self.s.app_exit(), 0)
 
 
 if __name__ == "__main__":

@@ -8,22 +8,17 @@ import unittest
 
 import harness
 from harness import Session
-from test_app import BUTTONS, Screenshot, app_running, fake_browser, wait_ended
+from test_app import (BUTTON_W, BUTTONS, TITLE, Screenshot, app_running, close_button, end_by_close_button,
+                      fake_browser)
 
-# The built-in skin: border 4, title 30, shadow margins 13, 11, 13, 15; title
-# buttons 28 wide, flush with the right edge of the client area.
-BORDER, TITLE = 4, 30
+# The built-in skin: border 4, shadow margins 13, 11, 13, 15 (title and buttons in test_app).
+BORDER = 4
 SHADOW = (13, 11, 13, 15)
-BUTTON_W = 28
 WS_MINIMIZE = 0x20000000
 
 
 def title_y(w: dict) -> int:
     return w["client"][1] - TITLE // 2
-
-
-def close_button(w: dict) -> tuple[int, int]:
-    return w["client"][2] - BUTTON_W // 2, title_y(w)
 
 
 def minimise_button(w: dict) -> tuple[int, int]:
@@ -91,8 +86,8 @@ class Frames(unittest.TestCase):
         x, y = close_button(self.main)
         self.pointer(("move", x, y), ("down",), ("up",))
         self.s.wait_gone("TForm1", timeout=20)
-        self.assertTrue(wait_ended(self.s), "the program did not end")
         self.assertFalse(self.s.windows("TacGlowForm", pid=self.s.app_pid))
+        self.assertEqual(self.s.app_exit(), 0)
 
     def test_close_button_pressed_dragged_off_and_released_does_nothing(self):
         x, y = close_button(self.main)
@@ -167,6 +162,7 @@ class Frames(unittest.TestCase):
         self.s.wait_gone("TForm2", timeout=10)
         time.sleep(0.5)
         self.assertEqual(len(self.s.windows("TacGlowForm", pid=self.s.app_pid)), 1)
+        end_by_close_button(self, self.s, self.main)
 
     def test_frame_and_shadow_look(self):
         self.s.move(self.main, 200, 116)
