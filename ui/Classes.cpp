@@ -237,7 +237,7 @@ void TComponent::GetChildren(const std::function<void(TComponent*)>& Proc, TComp
   // A root nests the components it owns that have no parent of their own.
   if (Root != this) return;
   for (TComponent* C : FComponents)
-    if (!C->HasParent() || !C->GetParentComponent()) Proc(C);
+    if (!C->IsRunTimeOnly() && (!C->HasParent() || !C->GetParentComponent())) Proc(C);
 }
 
 const std::any* TComponent::FindMethod(std::wstring_view MethodName) const {

@@ -207,6 +207,10 @@ public:
   // The components that hear when this one is freed (or it when they are).
   const std::vector<TComponent*>& FreeNotifies() const { return FFreeNotifies; }
 
+  // Made by the program while it runs (not by a description): never written
+  // into one, so a form written and read back holds only what it was given.
+  virtual bool IsRunTimeOnly() const { return false; }
+
   // Parent relations that are not ownership (controls in a window, items in a
   // menu); used by readers and writers of descriptions.
   virtual bool HasParent() const { return false; }

@@ -12,8 +12,9 @@ namespace {
 
 // Never destroyed: the application object frees its forms after the
 // program's static objects are gone, and their providers leave this list then.
-std::vector<std::unique_ptr<TacProvider>>& Attached() {
-  static auto* List = new std::vector<std::unique_ptr<TacProvider>>;
+// The list owns nothing; a provider enters it when made and leaves it when freed.
+std::vector<TacProvider*>& Attached() {
+  static auto* List = new std::vector<TacProvider*>;
   return *List;
 }
 std::vector<HWND>& MenuWindows() {
@@ -60,9 +61,12 @@ bool HasToolbarChild(HWND Wnd) {
 
 int VisibleDialogs() {
   // Dead entries go first.
-  std::erase_if(Attached(), [](const std::unique_ptr<TacProvider>& P) { return !P->sp && !IsWindow(P->CtrlHandle); });
-  return static_cast<int>(std::count_if(Attached().begin(), Attached().end(), [](const std::unique_ptr<TacProvider>& P) {
-    return !P->sp && IsWindowVisible(P->CtrlHandle);
+  std::vector<TacProvider*> Dead;
+  for (TacProvider* P : Attached())
+    if (!P->Form && !IsWindow(P->CtrlHandle)) Dead.push_back(P);
+  for (TacProvider* P : Dead) delete P;
+  return static_cast<int>(std::count_if(Attached().begin(), Attached().end(), [](const TacProvider* P) {
+    return !P->Form && IsWindowVisible(P->CtrlHandle);
   }));
 }
 
@@ -82,14 +86,16 @@ bool AttachForm(TCustomForm* F, HWND Wnd, TsSkinManager* M) {
     return false;
   const TacSkinningRules Need = Class == L"TMessageForm" ? srStdDialogs : srStdForms;
   if (!(M->SkinningRules() & Need)) return false;
-  auto P = std::make_unique<TacProvider>();
-  P->CtrlHandle = Wnd;
-  P->Form = F;
-  P->sp = std::make_unique<TsSkinProvider>(F);
+  auto* P = new TacProvider(F, Wnd);
+  try {
+    P->sp = std::make_unique<TsSkinProvider>(F);
+  } catch (...) {
+    delete P;
+    throw;
+  }
   P->sp->UseGlobalColor = false;  // the form keeps its own colour
   P->sp->MakeSkinMenu = false;
   TsSkinProvider* SP = P->sp.get();
-  Attached().push_back(std::move(P));
   // Controls of a form made before the skin learn of it now.
   SendMessageW(Wnd, SKM_COMMAND, SkinCommand(SKC_SKINLOADED), reinterpret_cast<LPARAM>(M));
   if (IsWindowVisible(Wnd)) {
@@ -105,9 +111,7 @@ bool AttachDialog(HWND Wnd, TsSkinManager* M) {
   if ((GetWindowLongW(Wnd, GWL_STYLE) & WS_CHILD) && GetParent(Wnd)) return false;
   if (!(M->SkinningRules() & srStdDialogs) || !StdDialogsSkinned()) return false;
   if (VisibleDialogs() >= acMaxVisibleDialogs && !HasToolbarChild(Wnd)) return false;
-  auto P = std::make_unique<TacProvider>();
-  P->CtrlHandle = Wnd;
-  Attached().push_back(std::move(P));
+  new TacProvider(nullptr, Wnd);
   return true;
 }
 
@@ -137,12 +141,7 @@ void OnCreateWnd(HWND Wnd, const CBT_CREATEWNDW* CW) {
 
 void OnDestroyWnd(HWND Wnd) {
   std::erase(MenuWindows(), Wnd);
-  auto It = std::find_if(Attached().begin(), Attached().end(),
-                         [Wnd](const std::unique_ptr<TacProvider>& P) { return P->CtrlHandle == Wnd; });
-  if (It == Attached().end()) return;
-  // Out of the list before it goes, so nothing it does on the way finds it.
-  std::unique_ptr<TacProvider> P = std::move(*It);
-  Attached().erase(It);
+  if (TacProvider* P = FindAttached(Wnd)) delete P;
 }
 
 void HookHandler(int Code, WPARAM WParam, LPARAM LParam) {
@@ -159,7 +158,15 @@ void HookHandler(int Code, WPARAM WParam, LPARAM LParam) {
 
 }  // namespace
 
-TacProvider::~TacProvider() { sp.reset(); }
+TacProvider::TacProvider(TCustomForm* AForm, HWND AHandle) : TComponent(AForm), CtrlHandle(AHandle), Form(AForm) {
+  Attached().push_back(this);
+}
+
+TacProvider::~TacProvider() {
+  // Out of the list before the skinning comes off, so nothing it does on the way finds it.
+  std::erase(Attached(), this);
+  sp.reset();
+}
 
 bool AttachWindow(HWND Wnd) {
   TsSkinManager* M = DefaultManager();
@@ -172,11 +179,11 @@ bool AttachWindow(HWND Wnd) {
   return AttachDialog(Wnd, M);
 }
 
-const std::vector<std::unique_ptr<TacProvider>>& AttachedWindows() { return Attached(); }
+const std::vector<TacProvider*>& AttachedWindows() { return Attached(); }
 
 TacProvider* FindAttached(HWND Wnd) {
-  for (const auto& P : Attached())
-    if (P->CtrlHandle == Wnd) return P.get();
+  for (TacProvider* P : Attached())
+    if (P->CtrlHandle == Wnd) return P;
   return nullptr;
 }
 
@@ -184,14 +191,13 @@ const std::vector<HWND>& WrappedMenuWindows() { return MenuWindows(); }
 
 void ReleaseAttachedWindows() {
   TsSkinManager* M = DefaultManager();
-  std::vector<std::unique_ptr<TacProvider>> All = std::move(Attached());
-  Attached().clear();
   MenuWindows().clear();
-  for (auto& P : All) {
+  while (!Attached().empty()) {
+    TacProvider* P = Attached().front();
     // The form's controls hear of the skin going while their form still passes news on.
     if (P->Form && P->sp && !(P->Form->ComponentState() & csDestroying))
       BroadcastSkinCommand(P->Form, SKC_SKINREMOVED, reinterpret_cast<LPARAM>(M));
-    P.reset();
+    delete P;  // leaves the list and its form
   }
 }
 

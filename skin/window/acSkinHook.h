@@ -12,13 +12,16 @@
 
 namespace cb {
 
-// What was attached to one window.
-class TacProvider {
+// What was attached to one window. One made for a form is a component of
+// that form and goes with it, whatever order the program's objects go in;
+// one made for a system dialog has no owner and goes with its window.
+// Either leaves the hook's list as it is freed.
+class TacProvider : public TComponent {
+  CB_CLASS(TacProvider, TComponent)
 public:
-  TacProvider() = default;
-  ~TacProvider();
-  TacProvider(const TacProvider&) = delete;
-  TacProvider& operator=(const TacProvider&) = delete;
+  explicit TacProvider(TCustomForm* AForm, HWND AHandle);
+  ~TacProvider() override;
+  bool IsRunTimeOnly() const override { return true; }
   std::unique_ptr<TsSkinProvider> sp;  // none for a system dialog
   HWND CtrlHandle = nullptr;
   TCustomForm* Form = nullptr;
@@ -34,7 +37,7 @@ void InstallFormSkinning();
 // Attaches a window as the hook does; true when it was dealt with.
 bool AttachWindow(HWND Wnd);
 // What the hook attached, in order.
-const std::vector<std::unique_ptr<TacProvider>>& AttachedWindows();
+const std::vector<TacProvider*>& AttachedWindows();
 TacProvider* FindAttached(HWND Wnd);
 // The popup-menu windows the hook decided to wrap (their wrapper follows).
 const std::vector<HWND>& WrappedMenuWindows();
