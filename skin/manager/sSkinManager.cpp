@@ -525,9 +525,34 @@ void TsSkinManager::RepaintForms(bool DoLockForms) {
   }
 }
 
+namespace {
+
+// Every control inside a parent, windowed or not, at any depth: a skinned
+// container keeps this command to itself.
+void SendToEveryControl(TWinControl* Parent, WPARAM WParam, LPARAM LParam) {
+  for (int I = 0; I < Parent->ControlCount(); ++I) {
+    TControl* C = Parent->Controls(I);
+    if (C->ComponentState() & csDestroying) continue;
+    C->Perform(SKM_COMMAND, WParam, LParam);
+    if (TWinControl* W = WinControlOf(C)) SendToEveryControl(W, WParam, LParam);
+  }
+}
+
+}  // namespace
+
 void TsSkinManager::UpdateSkinSection(const std::wstring& SectionName) {
   const std::wstring Upper = ToWide(UpperCase(ToU16(SectionName)));
-  SendToForms(SKC_SECTIONCHANGED, reinterpret_cast<LPARAM>(Upper.c_str()));
+  const WPARAM Cmd = SkinCommand(SKC_SECTIONCHANGED);
+  const auto Name = reinterpret_cast<LPARAM>(Upper.c_str());
+  if (!Screen) return;
+  // A copy: a form may go while it handles the command.
+  const std::vector<TCustomForm*> Forms = Screen->FormList();
+  for (TCustomForm* F : Forms) {
+    const auto& Now = Screen->FormList();
+    if (std::find(Now.begin(), Now.end(), F) == Now.end() || (F->ComponentState() & csDestroying)) continue;
+    F->Perform(SKM_COMMAND, Cmd, Name);
+    SendToEveryControl(F, Cmd, Name);
+  }
 }
 
 void TsSkinManager::EndUpdate(bool Repaint, bool AllowAnimation) {

@@ -9,7 +9,10 @@
 #include "sSkinManager.h"
 #include "tests/support/MetroUIResource.h"
 #include "skin/paint/sMessages.h"
+#include "ui/ExtCtrls.h"
 #include "ui/FormText.h"
+#include "ui/StdCtrls.h"
+#include "ui/UiText.h"
 
 namespace {
 
@@ -193,6 +196,31 @@ TEST_F(TManagerFixture, AManagerThatGoesRemovesTheSkinBeforeItsPartsAreFreed) {
   EXPECT_EQ(Deactivations, 1);
   EXPECT_EQ(DefaultManager(), nullptr);
   EXPECT_FALSE(StdDialogsSkinned());
+}
+
+TEST_F(TManagerFixture, AChangedSectionIsToldToEveryControlWindowedOrNotAtAnyDepth) {
+  auto F = Make();
+  TsSkinManager* M = F->Manager();
+  ASSERT_NE(M, nullptr);
+  auto* Outer = new TPanel(F.get());
+  Outer->SetParent(F.get());
+  auto* Inner = new TPanel(F.get());
+  Inner->SetParent(Outer);
+  auto* Label = new TLabel(F.get());
+  Label->SetParent(Inner);
+  std::vector<std::string> Heard;
+  for (TControl* C : std::initializer_list<TControl*>{Outer, Inner, Label})
+    C->AddWindowHook(0x5EC7, [&Heard, C, Outer, Inner](TMessage& Msg, const TWindowHookNext& Next) {
+      if (Msg.Msg == SKM_COMMAND && CommandOf(Msg.WParam) == SKC_SECTIONCHANGED)
+        Heard.push_back(std::string(C == Outer ? "outer " : C == Inner ? "inner " : "label ") +
+                        WideToUtf8(reinterpret_cast<const wchar_t*>(Msg.LParam)));
+      Next(Msg);
+    });
+  F->Log.clear();
+  M->UpdateSkinSection(L"speedButton");
+  EXPECT_EQ(F->Log, (std::vector<std::string>{std::to_string(SKC_SECTIONCHANGED)}));
+  EXPECT_EQ(Heard, (std::vector<std::string>{"outer SPEEDBUTTON", "inner SPEEDBUTTON", "label SPEEDBUTTON"}));
+  for (TControl* C : std::initializer_list<TControl*>{Outer, Inner, Label}) C->RemoveWindowHook(0x5EC7);
 }
 
 TEST(VersionBanner, AcverInAnyCaseShowsTheVersionOnce) {
