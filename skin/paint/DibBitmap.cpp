@@ -1,6 +1,14 @@
 #include "skin/paint/DibBitmap.h"
 
+#include <atomic>
+
 namespace cb {
+
+namespace {
+std::atomic<long> gAlive{0};
+}
+
+long TDibBitmap::Alive() { return gAlive.load(); }
 
 bool TDibBitmap::SetSize(int Width, int Height) {
   if (Width <= 0 || Height <= 0) {
@@ -24,6 +32,7 @@ bool TDibBitmap::SetSize(int Width, int Height) {
     return false;
   }
   FHandle = H;
+  ++gAlive;
   FBmp = Bitmap32::Wrap(Bits, Width, Height, static_cast<std::ptrdiff_t>(Width) * 4);
   return true;
 }
@@ -33,11 +42,13 @@ void TDibBitmap::Free() {
   if (FDC) {
     SelectObject(FDC, FOld);
     DeleteDC(FDC);
+    --gAlive;
     FDC = nullptr;
     FOld = nullptr;
   }
   if (FHandle) {
     DeleteObject(FHandle);
+    --gAlive;
     FHandle = nullptr;
   }
 }
@@ -46,7 +57,10 @@ HDC TDibBitmap::Canvas() {
   if (!FHandle) return nullptr;
   if (!FDC) {
     FDC = CreateCompatibleDC(nullptr);
-    if (FDC) FOld = SelectObject(FDC, FHandle);
+    if (FDC) {
+      ++gAlive;
+      FOld = SelectObject(FDC, FHandle);
+    }
   }
   // GDI may still be drawing into the pixels the pixel layer reads next.
   GdiFlush();

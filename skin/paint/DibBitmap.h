@@ -33,6 +33,10 @@ public:
   void CopyTo(HDC DC, int X, int Y, const BmpRect& Source);
   void CopyTo(HDC DC, int X, int Y) { CopyTo(DC, X, Y, FBmp.Bounds()); }
 
+  // Bitmaps and memory contexts made here and not yet deleted: the system's
+  // own object counts are not kept under Wine, so tests count these.
+  static long Alive();
+
 private:
   Bitmap32 FBmp;
   HBITMAP FHandle = nullptr;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "acBorderForm.h"
+#include "acDwm.h"
 #include "acRegion.h"
 #include "sSkinManager.h"
 #include "skin/paint/PixelOps.h"
@@ -150,6 +151,11 @@ void TsSkinProvider::PrepareForm() {
   if (!FCommonData || !Wnd()) return;
   TsSkinManager* M = Manager();
   if (!M || !M->SkinCommonInfo.Active) return;
+  // With composition on, the manager would paint its own frame over ours.
+  if (DwmCompositionEnabled()) {
+    const BOOL OwnFrame = DrawNonClientArea;
+    DwmSetWindowAttributeRT(Wnd(), acDwmNCRenderingPolicy, &OwnFrame, sizeof OwnFrame);
+  }
   FCommonData->Loaded(false);
   TacSkinData* D = Data();
   FTitleSkinIndex = D ? M->SkinCommonInfo.Sections[ssFormTitle] : -1;
@@ -251,15 +257,17 @@ POINT TsSkinProvider::ScreenToImage(POINT P) {
 bool TsSkinProvider::ButtonEnabled(const TsCaptionButton& Btn) const {
   HWND W = Wnd();
   if (!W) return false;
+  // Minimise and maximise/restore follow the border icons and the window's
+  // state: the system greys its menu's items by state and renews them only
+  // when that menu is next shown, so they go stale after each change.
+  const TBorderIcons BI = Form->BorderIcons();
+  if (Btn.cpHitCode == HTMAXBUTTON) return (BI & biMaximize) && !IsIconic(W);
+  if (Btn.cpHitCode == HTMINBUTTON) return (BI & biMinimize) != 0;
+  if (Btn.cpHitCode != HTCLOSE) return true;
+  // Close is greyed only on purpose (a window that may not be closed).
   HMENU Sys = GetSystemMenu(W, FALSE);
-  UINT Cmd = Btn.cpHitCode == HTCLOSE       ? SC_CLOSE
-             : Btn.cpHitCode == HTMINBUTTON ? SC_MINIMIZE
-             : Btn.cpHitCode == HTMAXBUTTON ? SC_MAXIMIZE
-                                            : 0;
-  if (!Sys || !Cmd) return true;
-  const UINT S = GetMenuState(Sys, Cmd, MF_BYCOMMAND);
-  if (S == static_cast<UINT>(-1)) return Cmd != SC_CLOSE || true;
-  return !(S & (MF_GRAYED | MF_DISABLED));
+  const UINT S = Sys ? GetMenuState(Sys, SC_CLOSE, MF_BYCOMMAND) : static_cast<UINT>(-1);
+  return S == static_cast<UINT>(-1) || !(S & (MF_GRAYED | MF_DISABLED));
 }
 
 void TsSkinProvider::LayoutTitle(const TacFrameMetrics& FM) {
@@ -292,7 +300,9 @@ void TsSkinProvider::LayoutTitle(const TacFrameMetrics& FM) {
   const int X0 = FM.BW + L;
   int X1 = FM.Width - std::max(4, FM.BW) - (FM.Extended ? FM.R + (D ? D->BIRightMargin : 0) : 0);
   FHeaderHeight = FM.Extended ? FM.TH + FM.T : FM.SF + FM.TH + FM.T;
-  VCenter = FM.Extended ? FHeaderHeight - FM.TH / 2 + (D ? D->ExCenterOffs : 0) : FM.SF + FM.SC / 2;
+  // A maximised title of its own height is centred without the skin's offset.
+  const bool OwnMaxHeight = W && IsZoomed(W) && D && D->ExMaxHeight != D->ExTitleHeight;
+  VCenter = FM.Extended ? FHeaderHeight - FM.TH / 2 + (D && !OwnMaxHeight ? D->ExCenterOffs : 0) : FM.SC / 2 + FM.SF / 2;
   if (W && IsZoomed(W)) VCenter += 2;
 
   auto GlyphSize = [&](TacTitleGlyph G) -> SIZE {
@@ -326,7 +336,7 @@ void TsSkinProvider::LayoutTitle(const TacFrameMetrics& FM) {
   (void)X1;
 }
 
-void TsSkinProvider::PaintShadow(Bitmap32& Bmp, const TacFrameMetrics& FM) {
+void TsSkinProvider::PaintShadow(Bitmap32& Bmp, const TacFrameMetrics& FM, const std::vector<BmpRect>& Clear) {
   TacSkinData* D = Data();
   if (!D || !FM.Extended) return;
   const Bitmap32* Tpl = FormActive ? D->ShdaTemplate.get() : D->ShdiTemplate.get();
@@ -352,6 +362,21 @@ void TsSkinProvider::PaintShadow(Bitmap32& Bmp, const TacFrameMetrics& FM) {
   for (const Piece& P : Pieces)
     if (P.Dst.Width() > 0 && P.Dst.Height() > 0 && P.Src.Width() > 0 && P.Src.Height() > 0)
       StretchNearest(Bmp, P.Dst, *Tpl, P.Src);
+  // Where the frame's corners are clear the grid goes on below them, the
+  // middle stretched as the pieces above stretch theirs.
+  const auto Map = [](int X, int Size, int Lo, int Hi, int TplSize) {
+    if (X < Lo) return X;
+    if (X >= Size - Hi) return TplSize - (Size - X);
+    const long long D = Size - Lo - Hi, S = TplSize - Lo - Hi;
+    return Lo + static_cast<int>((2LL * (X - Lo) + 1) * S / (2 * D));
+  };
+  if (W - L - R <= 0 || H - T - B <= 0) return;
+  for (const BmpRect& C : Clear)
+    for (int Y = C.Top; Y < C.Bottom; ++Y) {
+      std::uint32_t* Line = Bmp.Line(Y);
+      const std::uint32_t* From = Tpl->Line(Map(Y, H, T, B, TH));
+      for (int X = C.Left; X < C.Right; ++X) Line[X] = From[Map(X, W, L, R, TW)];
+    }
 }
 
 void TsSkinProvider::PaintIcon(Bitmap32& Bmp) {
@@ -538,8 +563,8 @@ std::vector<BmpRect> TsSkinProvider::CornerHoles(const TacFrameMetrics& FM, int 
   // pixels below show, so only in the form mask's corner pieces.
   std::vector<BmpRect> Holes;
   TacSkinData* D = Data();
-  const BmpRect Whole(0, 0, FM.Width, FM.Height);
-  const BmpRect Band(0, 0, FM.Width, std::min(FM.Height, FHeaderHeight));
+  const BmpRect Whole(FM.L, FM.T, FM.Width - FM.R, FM.Height - FM.B);
+  const BmpRect Band(Whole.Left, Whole.Top, Whole.Right, std::min(Whole.Bottom, FHeaderHeight));
   const auto Form = CornerPieces(D, FCommonData->SkinIndex(), Whole, State);
   const auto Title =
       FTitleSkinIndex >= 0 ? CornerPieces(D, FTitleSkinIndex, Band, State) : std::array<TCornerPiece, 4>{};
@@ -589,18 +614,22 @@ bool TsSkinProvider::PaintAll() {
   TCacheInfo None;
   PaintSectionByIndex(FormIdx, None, -1, -1, D, Bmp, BmpPoint(0, 0), Frame, State);
   PaintTitle(Bmp, FM, State);
-  // Without the border window the masks' clear corners are cut out of the window.
-  std::vector<BmpRect> Holes = FM.Extended || IsZoomed(W) ? std::vector<BmpRect>() : CornerHoles(FM, State);
+  // The masks' clear corners: cut out of the window without the border
+  // window, showing the shadow below them with it.
+  std::vector<BmpRect> Clear = IsZoomed(W) ? std::vector<BmpRect>() : CornerHoles(FM, State);
+  std::vector<BmpRect> Holes = FM.Extended ? std::vector<BmpRect>() : Clear;
   if (Holes != FHoles) {
     FHoles = std::move(Holes);
     RgnChanged = true;
   }
-  // The frame is opaque however its pieces were composed; the shadow around it is not.
+  // The frame is opaque however its pieces were composed, but for those corners.
   for (int Y = Frame.Top; Y < Frame.Bottom; ++Y) {
     std::uint32_t* Line = Bmp.Line(Y);
     for (int X = Frame.Left; X < Frame.Right; ++X) Line[X] |= 0xFF000000u;
   }
-  PaintShadow(Bmp, FM);
+  for (const BmpRect& C : Clear)
+    for (int Y = C.Top; Y < C.Bottom; ++Y) std::fill(Bmp.Line(Y) + C.Left, Bmp.Line(Y) + C.Right, 0u);
+  PaintShadow(Bmp, FM, Clear);
   // The strip behind the buttons, kept for redrawing one button alone.
   int StripL = FM.Width, StripR = 0, StripT = FM.Height, StripB = 0;
   for (const TsCaptionButton* B : {&ButtonClose, &ButtonMax, &ButtonMin, &ButtonHelp})
@@ -957,6 +986,7 @@ void TsSkinProvider::ReleaseAt(POINT Image) {
     FrameChanged();
   } else if (Pressed == &ButtonMax) {
     Pressed->cpState = 0;
+    CurrentHT = 0;  // the button is hot again when the pointer next moves over it
     DoCommand(IsZoomed(W) ? SC_RESTORE : SC_MAXIMIZE);
   } else if (Pressed == &ButtonHelp) {
     DoCommand(SC_CONTEXTHELP);
@@ -972,9 +1002,18 @@ void TsSkinProvider::HandleNCMouseLeave() {
 void TsSkinProvider::HandleNCButtonDown(int HT, POINT Screen) {
   HWND W = Wnd();
   if (HT == HTSYSMENU) {
-    POINT P{FIconRect.left, FIconRect.bottom};
-    const POINT Origin = ScreenToImage(POINT{0, 0});
-    DropSysMenu(P.x - Origin.x, P.y - Origin.y);
+    // The second click of a double click on the icon closes the menu; where
+    // the menu's loop keeps that click for itself, it still closes the window,
+    // as with the system's own menu.
+    const DWORD Opened = GetTickCount();
+    MSG Pending{};
+    if (!DropSysMenuBelowIcon() && GetTickCount() - Opened <= GetDoubleClickTime() &&
+        !PeekMessageW(&Pending, nullptr, WM_NCLBUTTONDOWN, WM_NCLBUTTONDBLCLK, PM_NOREMOVE)) {
+      POINT P{};
+      GetCursorPos(&P);
+      const POINT Image = ScreenToImage(P);
+      if (PtInRect(&FIconRect, Image)) DoCommand(SC_CLOSE);
+    }
     return;
   }
   if (TsCaptionButton* B = ButtonOfHT(HT); B && B->Visible && B->Enabled) {
@@ -1059,15 +1098,22 @@ HMENU TsSkinProvider::BuildSysMenu() {
   return Menu;
 }
 
-void TsSkinProvider::DropSysMenu(int X, int Y) {
+bool TsSkinProvider::DropSysMenuBelowIcon() {
+  if (FCommonData && FCommonData->BGChanged) PaintAll();  // the icon's place is known
+  const POINT Origin = ScreenToImage(POINT{0, 0});
+  return DropSysMenu(FIconRect.left - Origin.x, FIconRect.bottom - Origin.y);
+}
+
+bool TsSkinProvider::DropSysMenu(int X, int Y) {
   HWND W = Wnd();
   HMENU Menu = BuildSysMenu();
-  if (!Menu) return;
+  if (!Menu) return false;
   // Drawn plainly until the skinned menu painter takes it over.
   const UINT Cmd =
       static_cast<UINT>(TrackPopupMenu(Menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, X, Y, 0, W, nullptr));
   DestroyMenu(Menu);
   if (Cmd) DoCommand(Cmd);
+  return Cmd != 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -1278,6 +1324,14 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       }
       break;
     }
+    case WM_SYSCOMMAND:
+      // Alt+Space: the skinned system menu replaces the window's own here too.
+      if ((M.WParam & 0xFFF0) == SC_KEYMENU && M.LParam == VK_SPACE && CaptionHeight(false)) {
+        DropSysMenuBelowIcon();
+        M.Result = 0;
+        return;
+      }
+      break;
     case WM_SYSMENU_AT_CURSOR: {
       POINT P{};
       GetCursorPos(&P);

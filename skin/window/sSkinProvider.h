@@ -82,8 +82,11 @@ public:
   int OffsetY();
   // The frame geometry as it is now.
   TacFrameMetrics Metrics();
-  // Shows the system menu with its top-left at a screen point.
-  void DropSysMenu(int X, int Y);
+  // Shows the system menu with its top-left at a screen point; true when an
+  // item was chosen.
+  bool DropSysMenu(int X, int Y);
+  // Where the icon's click and Alt+Space show it: below the icon.
+  bool DropSysMenuBelowIcon();
   // Stops every title-button fade.
   void KillAnimations();
   LRESULT ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam);
@@ -143,7 +146,8 @@ private:
   void InitRT();
   void LayoutTitle(const TacFrameMetrics& FM);
   void PaintTitle(Bitmap32& Bmp, const TacFrameMetrics& FM, int State);
-  void PaintShadow(Bitmap32& Bmp, const TacFrameMetrics& FM);
+  // The shadow around the frame, and below the frame's clear corners.
+  void PaintShadow(Bitmap32& Bmp, const TacFrameMetrics& FM, const std::vector<BmpRect>& Clear);
   void PaintCaptionText(const TacFrameMetrics& FM, int State, const RECT& TextRect);
   void PaintIcon(Bitmap32& Bmp);
   void DrawButton(Bitmap32& Bmp, TsCaptionButton& Btn, bool FromStrip);
@@ -170,8 +174,8 @@ private:
   // Something the image shows changed: it is built again when next needed.
   void FrameChanged();
   void FreeCaptionFont();
-  // The pixels of the border masks' corners that let the desktop show, as
-  // rows of the window; the region without extended borders leaves them out.
+  // The pixels of the border masks' corners that let what lies below show,
+  // as rows of the image; the region without extended borders leaves them out.
   std::vector<BmpRect> CornerHoles(const TacFrameMetrics& FM, int State);
   void Snap(WINDOWPOS& WP);
   void DrawIconPicture(Bitmap32& Bmp, HICON Icon, int S);

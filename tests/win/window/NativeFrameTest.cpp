@@ -3,8 +3,9 @@
 // when extended borders are off, with the window region each mode makes.
 #include "WindowFixture.h"
 
+#include <cstdlib>
+
 #include "acRegion.h"
-#include "skin/paint/section/sGraphUtils.h"
 
 namespace {
 
@@ -91,21 +92,6 @@ TEST(NativeFrame, WithoutTheOptionAMaximisedFormKeepsItsBorderWindow) {
   EXPECT_TRUE(ProviderOf(F)->Metrics().Extended);
 }
 
-// Sets a pixel of every state image of a section's border mask at a corner
-// piece (0 top left, 1 top right, 2 bottom left, 3 bottom right) to the key
-// colour, or to no alpha for a mask with its own alpha.
-void ClearCornerPixel(TacSkinData& D, int Section, int Corner) {
-  const TsMaskData& Mk = D.ma[size_t(D.gd[size_t(Section)].BorderIndex)];
-  const Bitmap32* Src = MaskSource(Mk);
-  ASSERT_TRUE(Src);
-  const bool Alpha = Mk.MaskType == 0 && (Mk.DrawMode & 16);
-  for (int I = 0; I < std::max<int>(1, Mk.ImageCount); ++I) {
-    const int X = Mk.R.Left + I * Mk.Width + ((Corner & 1) ? Mk.Width - 1 : 0);
-    const int Y = Mk.R.Top + ((Corner & 2) ? Mk.Height - 1 : 0);
-    Src->SetPixel(X, Y, Alpha ? Src->Pixel(X, Y) & 0xFFFFFFu : 0xFFFF00FFu);
-  }
-}
-
 TEST(NativeFrame, WithoutExtendedBordersTheRegionLeavesOutTheCornersEveryMaskOverThemLeavesClear) {
   TSkinnedScene S;
   S.M->SetExtendedBorders(false);
@@ -115,7 +101,13 @@ TEST(NativeFrame, WithoutExtendedBordersTheRegionLeavesOutTheCornersEveryMaskOve
   ASSERT_TRUE(P);
   HWND W = F.WindowHandle();
   EXPECT_EQ(BorderOf(F), nullptr);
-  EXPECT_FALSE(P->Metrics().Extended);
+  const TacFrameMetrics FM = P->Metrics();
+  EXPECT_FALSE(FM.Extended);
+  // The title's centre line lies half the caption and half the frame down,
+  // and the buttons sit on it.
+  EXPECT_EQ(P->VCenter, FM.SC / 2 + FM.SF / 2);
+  const RECT& Close = P->ButtonClose.cpRect;
+  EXPECT_LE(std::abs((Close.top + Close.bottom) / 2 - P->VCenter), 1);
   // The built-in skin's masks have square corners: the window keeps its rectangle.
   TacRgn None(0, 0, 0, 0);
   EXPECT_FALSE(RegionOf(W, None));

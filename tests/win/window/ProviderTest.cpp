@@ -3,7 +3,10 @@
 // the region that removes the system frame, and tearing down.
 #include "WindowFixture.h"
 
-#include "skin/paint/Shadows.h"
+#include <cmath>
+#include <tuple>
+
+#include "acDwm.h"
 
 namespace {
 
@@ -70,7 +73,21 @@ TEST(Provider, TheFormIsClippedToExactlyItsClientArea) {
   EXPECT_GT(Box.top, Box.left);  // the caption went too
 }
 
-TEST(Provider, TheFrameIsOpaqueAndTheShadowIsTheComputedOneEvenOnAllSidesInBothStates) {
+// The built-in skin's generated shadow at the middle of a side, D pixels in
+// from the image's outer edge, worked out from its description: radius 17,
+// offset 2 (the top starts that much lower), colour black at the given
+// opacity; a pixel E from its corner circle's centre has level
+// round(255 (R + 1 - E) (1 - E / R) / R) and opacity (colour opacity x level) / 256.
+std::uint32_t ShadowAt(int D, bool Top, std::uint32_t Opacity) {
+  const int R = 17, O = 2;
+  if (Top && D < O) return 0;
+  const double E = R - (Top ? D - O : D);
+  if (E > R) return 0;
+  const int Level = static_cast<int>(std::nearbyint(255.0 * (R + 1 - E) * (1.0 - E / R) / R));
+  return ((Opacity * static_cast<std::uint32_t>(Level)) >> 8) << 24;
+}
+
+TEST(Provider, TheFrameIsOpaqueAndTheShadowIsTheDescribedOneEvenOnAllSidesInBothStates) {
   TSkinnedScene S;
   TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
   TFrameForm B(bsSingle, biSystemMenu | biMinimize, L"Other", 700, 420);
@@ -83,34 +100,74 @@ TEST(Provider, TheFrameIsOpaqueAndTheShadowIsTheComputedOneEvenOnAllSidesInBothS
   ASSERT_EQ(FM.T, 11);
   ASSERT_EQ(FM.R, 13);
   ASSERT_EQ(FM.B, 15);
-  const Bitmap32 Active = MakeWindowShadow(0x99000000, 17, 2, 13);
-  const Bitmap32 Inactive = MakeWindowShadow(0x44000000, 17, 2, 13);
-  auto Check = [&](const Bitmap32& Tpl, const char* Which) {
+  auto Check = [&](std::uint32_t Opacity, const char* Which) {
     SCOPED_TRACE(Which);
     const int W = FM.Width, H = FM.Height, MidY = H / 2, MidX = W / 2;
-    const int TMidY = Tpl.Height() / 2, TMidX = Tpl.Width() / 2;
     // Frame corners and middle: opaque.
     EXPECT_EQ(ImagePixel(*P, FM.L, FM.T) >> 24, 0xFFu);
     EXPECT_EQ(ImagePixel(*P, W - FM.R - 1, H - FM.B - 1) >> 24, 0xFFu);
-    // The four edges carry the template's edge pixels, so left and right match.
     for (int D = 0; D < 13; ++D) {
-      EXPECT_EQ(ImagePixel(*P, D, MidY), Tpl.Pixel(D, TMidY)) << D;
-      EXPECT_EQ(ImagePixel(*P, W - 1 - D, MidY), Tpl.Pixel(Tpl.Width() - 1 - D, TMidY)) << D;
-      EXPECT_EQ(ImagePixel(*P, W - 1 - D, MidY), ImagePixel(*P, D, MidY)) << D;
+      EXPECT_EQ(ImagePixel(*P, D, MidY), ShadowAt(D, false, Opacity)) << D;
+      EXPECT_EQ(ImagePixel(*P, W - 1 - D, MidY), ShadowAt(D, false, Opacity)) << D;
     }
-    for (int D = 0; D < 11; ++D) EXPECT_EQ(ImagePixel(*P, MidX, D), Tpl.Pixel(TMidX, D)) << D;
-    for (int D = 0; D < 15; ++D)
-      EXPECT_EQ(ImagePixel(*P, MidX, H - 1 - D), Tpl.Pixel(TMidX, Tpl.Height() - 1 - D)) << D;
-    // The outermost corner is clear; next to the frame the shadow is at its darkest.
+    for (int D = 0; D < 11; ++D) EXPECT_EQ(ImagePixel(*P, MidX, D), ShadowAt(D, true, Opacity)) << D;
+    for (int D = 0; D < 15; ++D) EXPECT_EQ(ImagePixel(*P, MidX, H - 1 - D), ShadowAt(D, false, Opacity)) << D;
     EXPECT_EQ(ImagePixel(*P, 0, 0), 0u);
-    EXPECT_GT(ImagePixel(*P, 12, MidY) >> 24, ImagePixel(*P, 2, MidY) >> 24);
   };
-  Check(Active, "active");
+  Check(0x99, "active");
   // Another form takes the activation: the shadow goes light, the title grey.
   ShowAndSettle(B);
   EXPECT_FALSE(P->FormActive);
   if (P->FCommonData->BGChanged) P->PaintAll();
-  Check(Inactive, "inactive");
+  Check(0x44, "inactive");
+
+  // A skin with rounded corners: where the form's or the title's mask leaves
+  // a corner clear, the shadow shows below it instead of an opaque pixel.
+  ShowAndSettle(A);
+  TacSkinData& Data = *P->FCommonData->CommonSkinData();
+  ClearCornerPixel(Data, P->FCommonData->SkinIndex(), 2);
+  P->FCommonData->BGChanged = true;
+  P->PaintAll();
+  const int Bottom = FM.Height - FM.B - 1;
+  // Black, and darker than the shadow just outside it, as the shadow grows
+  // darker towards the frame; the pixels beside it stay opaque.
+  const std::uint32_t Corner = ImagePixel(*P, FM.L, Bottom), Outside = ImagePixel(*P, FM.L - 1, Bottom);
+  EXPECT_EQ(Corner & 0xFFFFFFu, 0u);
+  EXPECT_GT(Outside >> 24, 0u);
+  EXPECT_GT(Corner >> 24, Outside >> 24);
+  EXPECT_LT(Corner >> 24, 0x99u);
+  EXPECT_EQ(ImagePixel(*P, FM.L + 1, Bottom) >> 24, 0xFFu);
+  EXPECT_EQ(ImagePixel(*P, FM.L, Bottom - 1) >> 24, 0xFFu);
+}
+
+TEST(Provider, WithCompositionOnTheManagerIsToldNotToDrawTheFrame) {
+  // The desktop window manager as a recorder, composition on, then off.
+  static std::vector<std::tuple<HWND, DWORD, BOOL>> Calls;
+  static BOOL Composed;
+  Calls.clear();
+  const TacDwmEntries Real = DwmEntries();
+  DwmEntries().IsCompositionEnabled = [](BOOL* On) -> HRESULT {
+    *On = Composed;
+    return S_OK;
+  };
+  DwmEntries().SetWindowAttribute = [](HWND W, DWORD A, LPCVOID V, DWORD Size) -> HRESULT {
+    Calls.emplace_back(W, A, Size == sizeof(BOOL) ? *static_cast<const BOOL*>(V) : -1);
+    return S_OK;
+  };
+  {
+    TSkinnedScene S;
+    Composed = TRUE;
+    TFrameForm A(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+    ShowAndSettle(A);
+    ASSERT_TRUE(ProviderOf(A));
+    ASSERT_FALSE(Calls.empty());
+    for (const auto& C : Calls) EXPECT_EQ(C, std::make_tuple(A.WindowHandle(), DWORD{3}, TRUE));
+    Calls.clear();
+    Composed = FALSE;
+    ProviderOf(A)->PrepareForm();
+    EXPECT_TRUE(Calls.empty());
+  }
+  DwmEntries() = Real;
 }
 
 // The darkest title pixel inside the caption's rectangle.
@@ -215,7 +272,7 @@ TEST(Provider, DeactivatingTheSkinTakesOffEveryHookInAnyOrderAndGivesTheFrameBac
 TEST(Provider, FreeingAFormWhileAButtonFadesStopsTheFadeAndTheBorderWindowFirst) {
   TSkinnedScene S;
   HWND Border = nullptr, W = nullptr;
-  {
+  for (bool HookHears : {true, false}) {
     auto* F = new TFrameForm(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
     ShowAndSettle(*F);
     TsSkinProvider* P = ProviderOf(*F);
@@ -224,13 +281,20 @@ TEST(Provider, FreeingAFormWhileAButtonFadesStopsTheFadeAndTheBorderWindowFirst)
     ASSERT_TRUE(P->ButtonClose.cpTimer);
     Border = BorderWnd(*F);
     W = F->WindowHandle();
+    // The hook hears nothing while the application object is being freed: what
+    // it attached must go with the form all the same.
+    if (!HookHears) SetCreationHookHandler([](int, WPARAM, LPARAM) {});
     delete F;
+    if (!HookHears) InstallFormSkinning();
+    // No tick reaches the freed provider; nothing is left behind.
+    Pump(150);
+    EXPECT_FALSE(IsWindow(W));
+    EXPECT_FALSE(IsWindow(Border));
+    EXPECT_EQ(FindAttached(W), nullptr);
+    EXPECT_TRUE(AttachedWindows().empty());
   }
-  // No tick reaches the freed provider; nothing is left behind.
-  Pump(150);
-  EXPECT_FALSE(IsWindow(W));
-  EXPECT_FALSE(IsWindow(Border));
-  EXPECT_EQ(FindAttached(W), nullptr);
+  // Taking the skin off afterwards finds nothing of the freed forms.
+  S.M->SetActive(false);
 }
 
 TEST(Provider, AFadeThatEndsClearsItsReference) {

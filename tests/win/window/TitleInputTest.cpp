@@ -134,8 +134,24 @@ TEST(TitleInput, PressAndReleaseOnMinimiseMinimisesAndTheBorderWindowGoesAndCome
   Pump(100);
   HWND B = BorderWnd(S.F);
   ASSERT_TRUE(B && IsWindowVisible(B));
-  EXPECT_EQ(S.P->ButtonMin.cpState == 2, false);
   EXPECT_NE(std::find(S.Log.begin(), S.Log.end(), "syscommand minimize"), S.Log.end());
+  // Nothing of the press is left: the button rests once the pointer is away
+  // and is hot again when it comes back.
+  EXPECT_FALSE(S.P->biClicked);
+  S.MoveTo(CentreOf(WindowRect(W)));
+  EXPECT_EQ(S.P->ButtonMin.cpState, 0);
+  S.MoveTo(S.At(S.P->ButtonMin.cpRect));
+  EXPECT_EQ(S.P->ButtonMin.cpState, 1);
+}
+
+// The closes, minimises, maximises and restores a log holds, in order (a
+// press on the caption also starts a move, which moves nothing here).
+TLog Commands(const TLog& Log) {
+  TLog Out;
+  for (const std::string& N : Log)
+    if ((N.rfind("syscommand", 0) == 0 && N != "syscommand " + std::to_string(SC_MOVE)) || N == "close")
+      Out.push_back(N);
+  return Out;
 }
 
 TEST(TitleInput, DoubleClicksOnTheCaptionAndTheIcon) {
@@ -149,18 +165,69 @@ TEST(TitleInput, DoubleClicksOnTheCaptionAndTheIcon) {
   RecordFrame(&About, AboutLog);
   // The About dialog has no maximise: a double click on its caption does nothing.
   const TacFrameMetrics FA = PA->Metrics();
-  const POINT Caption = ImageToScreen(*PA, POINT{FA.Width / 2, FA.T + FA.TH / 2});
-  SendMessageW(PA->BorderForm->Handle(), WM_NCLBUTTONDBLCLK, HTOBJECT_, MAKELPARAM(Caption.x, Caption.y));
-  Pump(60);
-  EXPECT_TRUE(AboutLog.empty());
+  const RECT Before = WindowRect(About.WindowHandle()), *BeforeP = &Before;
+  DoubleClick(ImageToScreen(*PA, POINT{FA.Width / 2, FA.T + FA.TH / 2}));
+  Pump(100);
+  EXPECT_EQ(Commands(AboutLog), TLog{});
+  const RECT After = WindowRect(About.WindowHandle());
+  EXPECT_TRUE(EqualRect(&After, BeforeP));
   About.RemoveWindowHook(0xF0F0);
   // A double click on the main window's icon closes it.
   S.Log.clear();
-  const POINT Icon = S.At(S.P->FIconRect);
-  SendMessageW(S.P->BorderForm->Handle(), WM_NCLBUTTONDBLCLK, HTOBJECT_, MAKELPARAM(Icon.x, Icon.y));
   S.F.OnClose = [](TObject*, TCloseAction& A) { A = caNone; };
+  // The first click opens the system menu; should the second leave it open, this ends it.
+  UINT_PTR T = SetTimer(nullptr, 0, 1500, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+  DoubleClick(S.At(S.P->FIconRect));
+  EXPECT_TRUE(PumpUntil([&] { return !Commands(S.Log).empty(); }));
+  KillTimer(nullptr, T);
   Pump(60);
-  EXPECT_EQ(S.Log, (TLog{"syscommand close", "close"}));
+  EXPECT_EQ(Commands(S.Log), (TLog{"syscommand close", "close"}));
+}
+
+TEST(TitleInput, MaximiseAndRestoreStayUsableAfterEachOtherAndAltSpace) {
+  TSkinnedScene Scene;
+  TFrameForm F(bsSizeable, biSystemMenu | biMinimize | biMaximize, L"Sizeable", 160, 120);
+  ShowAndSettle(F);
+  TsSkinProvider* P = ProviderOf(F);
+  ASSERT_TRUE(P && P->ButtonMax.Visible);
+  HWND W = F.WindowHandle();
+  auto MaxButton = [&] { return ImageToScreen(*P, CentreOf(P->ButtonMax.cpRect)); };
+  Click(MaxButton());
+  ASSERT_TRUE(PumpUntil([&] { return IsZoomed(W) != 0; }));
+  Pump(100);
+  // The restore button, where the maximised title has it, is hot under the pointer.
+  MovePointer(10, 400);
+  Pump(60);
+  MovePointer(MaxButton().x, MaxButton().y);
+  Pump(60);
+  EXPECT_EQ(P->ButtonMax.cpState, 1);
+  EXPECT_EQ(P->CurrentHT, HTMAXBUTTON);
+
+  // Alt+Space opens the skinned system menu, not the window's own.
+  static int Opened, WindowsOwn;
+  Opened = WindowsOwn = 0;
+  F.AddWindowHook(0xF0F1, [](TMessage& M, const TWindowHookNext& Next) {
+    if (M.Msg == WM_INITMENUPOPUP) ++(HIWORD(M.LParam) ? WindowsOwn : Opened);
+    Next(M);
+  });
+  UINT_PTR T = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+  KeyWith(VK_MENU, VK_SPACE);
+  EXPECT_TRUE(PumpUntil([&] { return Opened + WindowsOwn > 0; }));
+  Pump(300);
+  KillTimer(nullptr, T);
+  F.RemoveWindowHook(0xF0F1);
+  EXPECT_EQ(Opened, 1);
+  EXPECT_EQ(WindowsOwn, 0);
+
+  // Restore, then maximise again, both by their button.
+  Click(MaxButton());
+  ASSERT_TRUE(PumpUntil([&] { return IsZoomed(W) == 0; }));
+  Pump(100);
+  Click(MaxButton());
+  EXPECT_TRUE(PumpUntil([&] { return IsZoomed(W) != 0; }));
+  Pump(100);
+  ShowWindow(W, SW_RESTORE);
+  Pump(60);
 }
 
 TEST(TitleInput, TheSystemMenuIsBuiltFromTheWindowsOwnAndOpensFromTheCaption) {

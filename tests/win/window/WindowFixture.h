@@ -13,6 +13,7 @@
 #include "acBorderForm.h"
 #include "acSkinHook.h"
 #include "sSkinProvider.h"
+#include "skin/paint/section/sGraphUtils.h"
 
 namespace cb::test {
 
@@ -121,10 +122,51 @@ inline void Click(POINT P) {
   MouseButton(MOUSEEVENTF_LEFTUP);
 }
 
+// Two clicks within the double-click time. All four events are queued before
+// any is handled: the first press may start a modal loop (a caption drag, a
+// menu) that only the input still to come can end, as a hand would.
+inline void DoubleClick(POINT P) {
+  MovePointer(P.x, P.y);
+  Pump(60);
+  INPUT In[4]{};
+  for (int I = 0; I < 4; ++I) {
+    In[I].type = INPUT_MOUSE;
+    In[I].mi.dwFlags = I % 2 ? MOUSEEVENTF_LEFTUP : MOUSEEVENTF_LEFTDOWN;
+  }
+  SendInput(4, In, sizeof(INPUT));
+}
+
+// A key pressed and let go while the given modifier is held.
+inline void KeyWith(WORD Modifier, WORD Key) {
+  INPUT In[4]{};
+  for (INPUT& I : In) I.type = INPUT_KEYBOARD;
+  In[0].ki.wVk = Modifier;
+  In[1].ki.wVk = Key;
+  In[2].ki.wVk = Key;
+  In[2].ki.dwFlags = KEYEVENTF_KEYUP;
+  In[3].ki.wVk = Modifier;
+  In[3].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(4, In, sizeof(INPUT));
+}
+
 inline std::uint32_t ImagePixel(TsSkinProvider& P, int X, int Y) {
   TDibBitmap* B = P.FrameImage();
   return B && !B->Empty() ? B->Bmp().Pixel(X, Y) : 0;
 }
 
+// Sets a pixel of every state image of a section's border mask at a corner
+// piece (0 top left, 1 top right, 2 bottom left, 3 bottom right) to the key
+// colour, or to no alpha for a mask with its own alpha.
+inline void ClearCornerPixel(TacSkinData& D, int Section, int Corner) {
+  const TsMaskData& Mk = D.ma[size_t(D.gd[size_t(Section)].BorderIndex)];
+  const Bitmap32* Src = MaskSource(Mk);
+  ASSERT_TRUE(Src);
+  const bool Alpha = Mk.MaskType == 0 && (Mk.DrawMode & 16);
+  for (int I = 0; I < std::max<int>(1, Mk.ImageCount); ++I) {
+    const int X = Mk.R.Left + I * Mk.Width + ((Corner & 1) ? Mk.Width - 1 : 0);
+    const int Y = Mk.R.Top + ((Corner & 2) ? Mk.Height - 1 : 0);
+    Src->SetPixel(X, Y, Alpha ? Src->Pixel(X, Y) & 0xFFFFFFu : 0xFFFF00FFu);
+  }
+}
 
 }  // namespace cb::test
