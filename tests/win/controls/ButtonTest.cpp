@@ -138,6 +138,58 @@ TEST(Button, TabDrawsTheFocusRectangleAroundTheCaptionAndSpaceClicks) {
   S.Update->PrepareCache();
   const RECT None = S.Update->LastFocusRect();
   EXPECT_EQ(None.right - None.left, 0);
+  // However small the button, the rectangle stays inside its picture; with
+  // no room inside the three-pixel margins nothing is drawn.
+  S.Update->SetCaption(L"立即更新");
+  for (int H = 1; H <= 4; ++H)
+    for (int W = 1; W <= 4; ++W) {
+      S.Update->SetBounds(140, 40, W, H);
+      ASSERT_TRUE(S.Update->Focused());
+      S.Update->SetShowFocus(false);
+      ASSERT_TRUE(S.Update->PrepareCache());
+      const std::vector<std::uint32_t> Without = CachePixels(*S.Update->SkinData());
+      S.Update->SetShowFocus(true);
+      ASSERT_TRUE(S.Update->PrepareCache());
+      const RECT F = S.Update->LastFocusRect();
+      EXPECT_TRUE(F.left >= 0 && F.top >= 0 && F.left <= F.right && F.top <= F.bottom && F.right <= W && F.bottom <= H)
+          << W << "x" << H;
+      EXPECT_EQ(CachePixels(*S.Update->SkinData()), Without) << W << "x" << H;
+    }
+}
+
+// The binding forgets the pointer on an enabled change, so the next press
+// comes without an enter: it is a press all the same. A release over the
+// button of a press made elsewhere is not the button's: no click, and the
+// platform does not see it.
+TEST(Button, APressWithoutAnEnterIsPressedAndAReleaseWithoutAPressStopsThere) {
+  TButtonScene S;
+  TLog Ups;
+  S.Ok->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { Ups.push_back("up"); };
+  PointAt(S.Ok, 30, 12);
+  ASSERT_TRUE(PumpUntil([&] { return S.Ok->CurrentState() == 1 && FadesSettled(*S.Ok->SkinData()); }));
+  S.Ok->SetEnabled(false);
+  S.Ok->SetEnabled(true);
+  Pump(30);
+  ASSERT_FALSE(S.Ok->SkinData()->FMouseAbove);
+  PressPointer(true);
+  EXPECT_TRUE(PumpUntil([&] { return S.Ok->CurrentState() == 2; }, 500)) << "pressed";
+  PressPointer(false);
+  ASSERT_TRUE(PumpUntil([&] { return !S.Log.empty(); }));
+  EXPECT_EQ(S.Log, (TLog{"click ok"}));
+  EXPECT_EQ(Ups, (TLog{"up"}));
+  S.Log.clear();
+  Ups.clear();
+  PointAt(&S.F, 300, 200);
+  PressPointer(true);
+  Pump(30);
+  PointAt(S.Ok, 30, 12);
+  ASSERT_TRUE(PumpUntil([&] { return S.Ok->SkinData()->FMouseAbove; }));
+  PressPointer(false);
+  Pump(60);
+  EXPECT_TRUE(S.Log.empty());
+  EXPECT_TRUE(Ups.empty()) << "the release went on to the platform";
+  EXPECT_NE(S.Ok->CurrentState(), 2);
+  EXPECT_EQ(GetCapture(), nullptr);
 }
 
 // The pointer leaves while the hot look is still fading in: the fade back

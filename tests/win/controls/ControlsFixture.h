@@ -49,6 +49,15 @@ inline std::vector<std::uint32_t> Crop(const std::vector<std::uint32_t>& P, int 
   return Out;
 }
 
+// A control's cache as 0x00RRGGBB pixels, row by row.
+inline std::vector<std::uint32_t> CachePixels(TsCommonData& SD) {
+  const Bitmap32& B = SD.CacheBmp()->Bmp();
+  std::vector<std::uint32_t> Out;
+  for (int Y = 0; Y < B.Height(); ++Y)
+    for (int X = 0; X < B.Width(); ++X) Out.push_back(B.Pixel(X, Y) & 0xFFFFFFu);
+  return Out;
+}
+
 // Pieces laid side by side into one sheet.
 struct TSheet {
   int W = 0, H = 0;
