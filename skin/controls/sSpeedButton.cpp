@@ -113,6 +113,7 @@ TsSpeedButton::TLookInputs TsSpeedButton::LookInputs(const TCacheInfo& CI) const
                 static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(FCommonData->SkinData())),
                 FCommonData->FColorTone, FCommonData->FHUEOffset, FCommonData->FSaturation,
                 FCommonData->SkinIndex(), CurrentPPI()};
+  In.Scalars.push_back(Margin());
   In.Caption = Caption();
   if (const Bitmap32* B = CI.Bmp) {
     const int X0 = std::max(0, CI.X), Y0 = std::max(0, CI.Y);
@@ -221,7 +222,8 @@ bool TsSpeedButton::PrepareCache() {
   if (FAlignment == taRightJustify) {
     T.right = W - ActMargin;
     T.left = T.right - Ext.cx;
-  } else if (FAlignment == taLeftJustify && FTextAlignment == taLeftJustify) {
+  } else if (FAlignment == taLeftJustify) {
+    // Without a glyph both text alignments start the caption at the margin.
     T.left = ActMargin;
     T.right = T.left + Ext.cx;
   } else {

@@ -287,6 +287,15 @@ TEST(SpeedButton, TheCaptionMovesOneDownRightWhenPressedOnlyIfTheSkinAsks) {
   Pressed = S.A->LastCaptionRect();
   EXPECT_EQ(Pressed.left, Up.left);
   EXPECT_EQ(Pressed.top, Up.top);
+  // Left-aligned, the caption starts at the margin (scaled Margin + 3, or 0
+  // without one), whatever the text's own alignment.
+  S.A->SetPressed(false);
+  S.A->SetAlignment(taLeftJustify);
+  for (int Margin : {-1, 2}) {
+    S.A->SetMargin(Margin);
+    ASSERT_TRUE(S.A->PrepareCache());
+    EXPECT_EQ(S.A->LastCaptionRect().left, Margin < 0 ? 0 : Margin + 3) << "margin " << Margin;
+  }
 }
 
 TEST(SpeedButton, ACaptionTooWideIsCutWithAnEllipsisOnOneLineWithoutWrapping) {
