@@ -1,5 +1,6 @@
 // What the control suites share: real pointer presses, ordered logs of what a
-// control receives, pictures through WM_PRINT and golden images.
+// control receives, pictures through WM_PRINT, and accepted pictures kept as
+// regression guards.
 #pragma once
 #include <png.h>
 
@@ -72,13 +73,16 @@ struct TSheet {
   }
 };
 
-// Compares a sheet (0x00RRGGBB pixels) with its golden PNG; with
-// CB_UPDATE_GOLDEN=1 writes the golden instead (render once, look, commit).
-inline void ExpectGolden(const std::string& Name, const TSheet& S) {
-  const std::string Path = std::string(CB_GOLDEN_DIR) + "/" + Name + ".png";
+// Regression guards: pictures that were the code's own output, looked at and
+// accepted. A difference says that a look changed, not that it is wrong; what
+// the looks are defined by (offsets, colours, mixes) is checked by numbers in
+// the suites. Compares a sheet (0x00RRGGBB pixels) with its PNG; with
+// CB_UPDATE_GUARDS=1 writes the PNG instead (render once, look, commit).
+inline void ExpectAsAccepted(const std::string& Name, const TSheet& S) {
+  const std::string Path = std::string(CB_GUARD_DIR) + "/" + Name + ".png";
   const std::vector<std::uint32_t> Px = S.Pixels();
   const int W = S.W * static_cast<int>(S.Pieces.size()), H = S.H;
-  const char* U = std::getenv("CB_UPDATE_GOLDEN");
+  const char* U = std::getenv("CB_UPDATE_GUARDS");
   if (U && std::string(U) == "1") {
     png_image Img{};
     Img.version = PNG_IMAGE_VERSION;
@@ -91,7 +95,7 @@ inline void ExpectGolden(const std::string& Name, const TSheet& S) {
     return;
   }
   std::ifstream F(Path, std::ios::binary);
-  ASSERT_TRUE(F.good()) << "no golden " << Path;
+  ASSERT_TRUE(F.good()) << "no accepted picture " << Path;
   const std::vector<std::uint8_t> Bytes((std::istreambuf_iterator<char>(F)), std::istreambuf_iterator<char>());
   const TDecodedImage G = DecodePng(Bytes.data(), Bytes.size());
   ASSERT_EQ(G.Bmp.Width(), W) << Path;
