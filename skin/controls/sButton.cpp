@@ -61,6 +61,10 @@ void TsButton::SetContentMargin(int Value) {
   if (ChangeValue(FContentMargin, Value)) FCommonData->Invalidate();
 }
 
+void TsButton::SetDisabledKind(unsigned Value) {
+  if (ChangeValue(FDisabledKind, Value)) FCommonData->Invalidate();
+}
+
 void TsButton::SetWordWrap(bool Value) {
   if (ChangeValue(FWordWrap, Value)) FCommonData->Invalidate();
 }
@@ -130,6 +134,7 @@ bool TsButton::PrepareCache() {
   }
   SelectObject(DC, OldFont);
   GdiFlush();
+  if (!Enabled()) DimDisabled(this, Cache->Bmp(), FDisabledKind, CI);
   // The focus rectangle, dotted in the section's font colour. Its pixels are
   // written unchecked: a button within three pixels of top and bottom has no
   // room for it and draws none.
@@ -338,6 +343,7 @@ void TsButton::PublishProperties(TPublisher& P) {
   P.Int(L"FocusMargin", &TsButton::FocusMargin, &TsButton::SetFocusMargin, 1);
   P.Int(L"ContentMargin", &TsButton::ContentMargin, &TsButton::SetContentMargin, 6);
   P.Bool(L"WordWrap", &TsButton::WordWrap, &TsButton::SetWordWrap, true);
+  P.Set(L"DisabledKind", &TsButton::DisabledKind, &TsButton::SetDisabledKind, {L"dkBlended", L"dkGrayed"}, dkBlended);
 }
 
 }  // namespace cb

@@ -114,6 +114,7 @@ TsSpeedButton::TLookInputs TsSpeedButton::LookInputs(const TCacheInfo& CI) const
                 FCommonData->FColorTone, FCommonData->FHUEOffset, FCommonData->FSaturation,
                 FCommonData->SkinIndex(), CurrentPPI()};
   In.Scalars.push_back(Margin());
+  In.Scalars.insert(In.Scalars.end(), {FDisabledKind, DisabledSettings().Blend, DisabledSettings().Saturation});
   In.Caption = Caption();
   if (const Bitmap32* B = CI.Bmp) {
     const int X0 = std::max(0, CI.X), Y0 = std::max(0, CI.Y);
@@ -148,6 +149,10 @@ void TsSpeedButton::SetAlignment(TAlignment Value) {
 
 void TsSpeedButton::SetTextAlignment(TAlignment Value) {
   if (ChangeValue(FTextAlignment, Value)) LooksChanged();
+}
+
+void TsSpeedButton::SetDisabledKind(unsigned Value) {
+  if (ChangeValue(FDisabledKind, Value)) LooksChanged();
 }
 
 UINT TsSpeedButton::MeasureFlags() const {
@@ -243,6 +248,7 @@ bool TsSpeedButton::PrepareCache() {
   }
   SelectObject(DC, OldFont);
   GdiFlush();
+  if (!Enabled()) DimDisabled(this, Cache.Bmp(), FDisabledKind, CI);
   if (!Shifted) {
     Look.Pixels = Cache.Bmp().Clone();
     Look.CaptionRect = T;
@@ -458,6 +464,8 @@ void TsSpeedButton::PublishProperties(TPublisher& P) {
   P.Bool(L"ShowCaption", &TsSpeedButton::ShowCaption, &TsSpeedButton::SetShowCaption, true);
   P.Bool(L"WordWrap", &TsSpeedButton::WordWrap, &TsSpeedButton::SetWordWrap, true);
   P.Bool(L"UseEllipsis", &TsSpeedButton::UseEllipsis, &TsSpeedButton::SetUseEllipsis, true);
+  P.Set(L"DisabledKind", &TsSpeedButton::DisabledKind, &TsSpeedButton::SetDisabledKind, {L"dkBlended", L"dkGrayed"},
+        dkBlended);
 }
 
 }  // namespace cb

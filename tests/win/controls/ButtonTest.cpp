@@ -192,6 +192,56 @@ TEST(Button, APressWithoutAnEnterIsPressedAndAReleaseWithoutAPressStopsThere) {
   EXPECT_EQ(GetCapture(), nullptr);
 }
 
+// The looks by the numbers they are made of: the caption's shift when pressed,
+// the hot face (the section's hot gradient, opaque), and the disabled face
+// (the normal face mixed with the form's colour under it).
+TEST(Button, PressedHotAndDisabledLooksAreTheirNumbers) {
+  TButtonScene S;
+  PointAt(&S.F, 300, 200);
+  S.M->AnimEffects()->Buttons()->SetEvents(0);
+  SetFocus(nullptr);
+  Pump(20);
+  TsButton* B = S.Ok;
+  TsCommonData& SD = *B->SkinData();
+  const int W = B->Width(), H = B->Height();
+  auto Look = [&] {
+    EXPECT_TRUE(B->PrepareCache());
+    return CachePixels(SD);
+  };
+  const std::vector<std::uint32_t> Normal = Look();
+  const RECT Up = B->LastCaptionRect();
+  B->SetDown(true);
+  Look();
+  EXPECT_EQ(B->LastCaptionRect().left, Up.left + 1);
+  EXPECT_EQ(B->LastCaptionRect().top, Up.top + 1);
+  B->SetDown(false);
+  auto OffCaption = [&](int X, int Y) {
+    return X < Up.left - 2 || X >= Up.right + 2 || Y < Up.top - 2 || Y >= Up.bottom + 2;
+  };
+  auto Face = [&](int X, int Y) { return X >= 2 && Y >= 2 && X < W - 2 && Y < H - 2 && OffCaption(X, Y); };
+  SD.FMouseAbove = true;
+  ASSERT_EQ(B->PaintedState(), 1);
+  const std::vector<std::uint32_t> Hot = Look();
+  SD.FMouseAbove = false;
+  // HOTGRADIENTDATA of BUTTON in the built-in skin: 16710384 down to 16511708.
+  int Checked = 0;
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X) {
+      if (!Face(X, Y)) continue;
+      ++Checked;
+      ASSERT_EQ(Hot[size_t(Y * W + X)], GradientRow(16710384, 16511708, Y, H)) << X << "," << Y;
+    }
+  EXPECT_GT(Checked, W * H / 3);
+  B->SetEnabled(false);
+  const std::vector<std::uint32_t> Disabled = Look();
+  const std::uint32_t Form = PixelOf(GetSysColor(COLOR_BTNFACE));
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X) {
+      if (!OffCaption(X, Y)) continue;
+      ASSERT_EQ(Disabled[size_t(Y * W + X)], DisabledMix(Normal[size_t(Y * W + X)], Form)) << X << "," << Y;
+    }
+}
+
 // The pointer leaves while the hot look is still fading in: the fade back
 // starts part way and ends in fewer steps; the window must end on the rest
 // look, not on the fade's last step.
