@@ -1,5 +1,7 @@
-// What the controls share: the parent's background with the answer's kind.
+// What the controls share: the parent's background with the answer's kind,
+// and the disabled look over it.
 #pragma once
+#include "skin/paint/PixelOps.h"
 #include "skin/paint/sCommonData.h"
 
 namespace cb {
@@ -35,6 +37,18 @@ inline std::uint8_t ParentBG(TControl* Control, TCacheInfo& CI) {
   R.Offset.y += Control->Top();
   CI = BGInfoToCI(R);
   return Kind;
+}
+
+// Dims a finished picture of Control over the background CI it was painted
+// on (as ParentBG answered it: its offset already holds the control's place).
+inline void DimDisabled(TControl* Control, const Bitmap32& Bmp, unsigned Kinds, const TCacheInfo& CI) {
+  TWinControl* P = Control->Parent();
+  auto ParentColor = [P]() -> std::uint32_t {
+    if (!P) return 0xFFFFFF;
+    const LRESULT C = SendSkinCommand(P, SKC_GETBGCOLOR);
+    return C ? static_cast<std::uint32_t>(C) : ColorToRGB(P->Color());
+  };
+  DrawDisabled(Bmp, Kinds, ParentColor, BmpPoint(0, 0), CI);
 }
 
 }  // namespace cb

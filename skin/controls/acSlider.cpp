@@ -38,6 +38,7 @@ void Mix(Bitmap32& Dst, const Bitmap32& E, const Bitmap32& B, int Alpha) {
 TsSlider::TsSlider(TComponent* AOwner) : TsPanel(AOwner) {
   FCommonData->COC = COC_TsSlider;
   FCommonData->DefaultSection = L"SLIDER_ON";
+  FDimsWhenDisabled = true;
   FControlStyle &= ~csSetCaption;  // the track shows no text of its own
   FControlStyle |= csClickEvents | csCaptureMouse;
   SetTabStop(false);

@@ -61,6 +61,10 @@ void TsButton::SetContentMargin(int Value) {
   if (ChangeValue(FContentMargin, Value)) FCommonData->Invalidate();
 }
 
+void TsButton::SetDisabledKind(unsigned Value) {
+  if (ChangeValue(FDisabledKind, Value)) FCommonData->Invalidate();
+}
+
 void TsButton::SetWordWrap(bool Value) {
   if (ChangeValue(FWordWrap, Value)) FCommonData->Invalidate();
 }
@@ -130,15 +134,19 @@ bool TsButton::PrepareCache() {
   }
   SelectObject(DC, OldFont);
   GdiFlush();
-  // The focus rectangle, dotted in the section's font colour.
+  if (!Enabled()) DimDisabled(this, Cache->Bmp(), FDisabledKind, CI);
+  // The focus rectangle, dotted in the section's font colour. Its pixels are
+  // written unchecked: a button within three pixels of top and bottom has no
+  // room for it and draws none.
   FFocusRect = RECT{0, 0, 0, 0};
-  if (Focused() && Enabled() && !Text.empty() && FShowFocus && SD.Skinned() && G) {
-    RECT F = R;
-    InflateRect(&F, FFocusMargin + 1, FFocusMargin);
-    F.top = std::max<LONG>(F.top, 3);
-    F.bottom = std::min<LONG>(F.bottom, Height() - 3);
-    F.left = std::max<LONG>(F.left, 0);
-    F.right = std::min<LONG>(F.right, Width());
+  RECT F = R;
+  InflateRect(&F, FFocusMargin + 1, FFocusMargin);
+  F.top = std::max<LONG>(F.top, 3);
+  F.bottom = std::min<LONG>(F.bottom, Height() - 3);
+  F.left = std::max<LONG>(F.left, 0);
+  F.right = std::min<LONG>(F.right, Width());
+  if (Focused() && Enabled() && !Text.empty() && FShowFocus && SD.Skinned() && G && F.left < F.right &&
+      F.top < F.bottom) {
     FFocusRect = F;
     const std::uint32_t C =
         ColorToPixel(static_cast<std::uint32_t>(G->Props[size_t(std::min(2, G->States - 1))].FontColor.Color) & 0xFFFFFF, 255);
@@ -275,11 +283,19 @@ void TsButton::WndProc(TMessage& M) {
     case WM_LBUTTONDBLCLK:
       if (!Active) break;
       FMouseClicked = true;
+      // A press lands on the button under the pointer, whether or not an
+      // enter was seen (an enabled change makes the binding forget it).
+      SD.FMouseAbove = true;
       TButton::WndProc(M);
       if (!FDown) ChangeState(CurrentState(), aeDown, false);
       return;
     case WM_LBUTTONUP:
-      if (!Active || !FMouseClicked) break;
+      if (!Active) break;
+      // Pressed elsewhere and released here: neither a click nor a release of ours.
+      if (!FMouseClicked) {
+        M.Result = 0;
+        return;
+      }
       FMouseClicked = false;
       if (SD.IsAnimating()) {
         // A quick click still shows the pressed look for a moment.
@@ -327,6 +343,7 @@ void TsButton::PublishProperties(TPublisher& P) {
   P.Int(L"FocusMargin", &TsButton::FocusMargin, &TsButton::SetFocusMargin, 1);
   P.Int(L"ContentMargin", &TsButton::ContentMargin, &TsButton::SetContentMargin, 6);
   P.Bool(L"WordWrap", &TsButton::WordWrap, &TsButton::SetWordWrap, true);
+  P.Set(L"DisabledKind", &TsButton::DisabledKind, &TsButton::SetDisabledKind, {L"dkBlended", L"dkGrayed"}, dkBlended);
 }
 
 }  // namespace cb

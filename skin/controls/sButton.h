@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 
+#include "skin/paint/PixelOps.h"
 #include "skin/paint/acThdTimer.h"
 #include "skin/paint/sCommonData.h"
 #include "ui/StdCtrls.h"
@@ -33,6 +34,9 @@ public:
   void SetContentMargin(int Value);
   bool WordWrap() const { return FWordWrap; }
   void SetWordWrap(bool Value);
+  // How a disabled button is dimmed (dkBlended, dkGrayed).
+  unsigned DisabledKind() const { return FDisabledKind; }
+  void SetDisabledKind(unsigned Value);
   TacAnimatEvents AnimatEvents() const { return FAnimatEvents; }
   void SetAnimatEvents(TacAnimatEvents Value) { FAnimatEvents = Value; }
 
@@ -65,6 +69,7 @@ private:
   bool FWordWrap = true;
   int FFocusMargin = 1;
   int FContentMargin = 6;
+  unsigned FDisabledKind = dkBlended;
   TacAnimatEvents FAnimatEvents = aeGlobalDef;
   RECT FCaptionRect{0, 0, 0, 0}, FFocusRect{0, 0, 0, 0};
 };

@@ -81,6 +81,7 @@ bool TsCustomPanel::PrepareCache() {
   GdiFlush();
   SD.BGChanged = false;
   PaintSideShadow();
+  if (FDimsWhenDisabled && !Enabled()) DimDisabled(this, Cache->Bmp(), dkBlended, CI);
   return true;
 }
 
@@ -248,7 +249,7 @@ void TsCustomPanel::WndProc(TMessage& M) {
 
 // ---------------------------------------------------------------------------
 
-TsButtonPanel::TsButtonPanel(TComponent* AOwner) : TsPanel(AOwner) {}
+TsButtonPanel::TsButtonPanel(TComponent* AOwner) : TsPanel(AOwner) { FDimsWhenDisabled = true; }
 
 void TsButtonPanel::WndProc(TMessage& M) {
   switch (M.Msg) {

@@ -72,6 +72,9 @@ protected:
   std::unique_ptr<TacSideShadow> FSideShadow;
   std::unique_ptr<TDibBitmap> ShadowBmp;
   TBevelCut FOldBevel = bvRaised;
+  // A disabled one is blended with its parent's background (the slider's
+  // track and thumb; a plain panel looks the same either way).
+  bool FDimsWhenDisabled = false;
 };
 
 class TsPanel : public TsCustomPanel {

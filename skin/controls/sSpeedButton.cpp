@@ -113,6 +113,8 @@ TsSpeedButton::TLookInputs TsSpeedButton::LookInputs(const TCacheInfo& CI) const
                 static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(FCommonData->SkinData())),
                 FCommonData->FColorTone, FCommonData->FHUEOffset, FCommonData->FSaturation,
                 FCommonData->SkinIndex(), CurrentPPI()};
+  In.Scalars.push_back(Margin());
+  In.Scalars.insert(In.Scalars.end(), {FDisabledKind, DisabledSettings().Blend, DisabledSettings().Saturation});
   In.Caption = Caption();
   if (const Bitmap32* B = CI.Bmp) {
     const int X0 = std::max(0, CI.X), Y0 = std::max(0, CI.Y);
@@ -147,6 +149,10 @@ void TsSpeedButton::SetAlignment(TAlignment Value) {
 
 void TsSpeedButton::SetTextAlignment(TAlignment Value) {
   if (ChangeValue(FTextAlignment, Value)) LooksChanged();
+}
+
+void TsSpeedButton::SetDisabledKind(unsigned Value) {
+  if (ChangeValue(FDisabledKind, Value)) LooksChanged();
 }
 
 UINT TsSpeedButton::MeasureFlags() const {
@@ -221,7 +227,8 @@ bool TsSpeedButton::PrepareCache() {
   if (FAlignment == taRightJustify) {
     T.right = W - ActMargin;
     T.left = T.right - Ext.cx;
-  } else if (FAlignment == taLeftJustify && FTextAlignment == taLeftJustify) {
+  } else if (FAlignment == taLeftJustify) {
+    // Without a glyph both text alignments start the caption at the margin.
     T.left = ActMargin;
     T.right = T.left + Ext.cx;
   } else {
@@ -241,6 +248,7 @@ bool TsSpeedButton::PrepareCache() {
   }
   SelectObject(DC, OldFont);
   GdiFlush();
+  if (!Enabled()) DimDisabled(this, Cache.Bmp(), FDisabledKind, CI);
   if (!Shifted) {
     Look.Pixels = Cache.Bmp().Clone();
     Look.CaptionRect = T;
@@ -456,6 +464,8 @@ void TsSpeedButton::PublishProperties(TPublisher& P) {
   P.Bool(L"ShowCaption", &TsSpeedButton::ShowCaption, &TsSpeedButton::SetShowCaption, true);
   P.Bool(L"WordWrap", &TsSpeedButton::WordWrap, &TsSpeedButton::SetWordWrap, true);
   P.Bool(L"UseEllipsis", &TsSpeedButton::UseEllipsis, &TsSpeedButton::SetUseEllipsis, true);
+  P.Set(L"DisabledKind", &TsSpeedButton::DisabledKind, &TsSpeedButton::SetDisabledKind, {L"dkBlended", L"dkGrayed"},
+        dkBlended);
 }
 
 }  // namespace cb

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "skin/paint/PixelOps.h"
 #include "skin/paint/acThdTimer.h"
 #include "skin/paint/sCommonData.h"
 #include "ui/Buttons.h"
@@ -44,6 +45,9 @@ public:
   void SetAlignment(TAlignment Value);
   TAlignment TextAlignment() const { return FTextAlignment; }
   void SetTextAlignment(TAlignment Value);
+  // How a disabled button is dimmed (dkBlended, dkGrayed).
+  unsigned DisabledKind() const { return FDisabledKind; }
+  void SetDisabledKind(unsigned Value);
   TacAnimatEvents AnimatEvents() const { return FAnimatEvents; }
   void SetAnimatEvents(TacAnimatEvents Value) { FAnimatEvents = Value; }
 
@@ -88,6 +92,7 @@ private:
   int FTextOffset = 0;
   TAlignment FAlignment = taCenter;
   TAlignment FTextAlignment = taCenter;
+  unsigned FDisabledKind = dkBlended;
   TacAnimatEvents FAnimatEvents = aeGlobalDef;
   TButtonLayout FOldLayout = blGlyphLeft;
   int FOldMargin = -1;
