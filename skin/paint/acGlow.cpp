@@ -16,8 +16,9 @@ namespace cb {
 
 namespace {
 
-// Ids index this list and are never reused while the program runs, so a
-// stale id finds nothing.
+// Ids index this list. A freed place is taken by the next glow, so the list
+// is only as long as the most glows shown at once; an id goes stale only with
+// its glow, and the owner's GlowID is cleared then.
 std::vector<std::unique_ptr<TacGlowEffect>>& Glows() {
   // Never destroyed: forms are freed while static objects go, and still use it.
   static auto* List = new std::vector<std::unique_ptr<TacGlowEffect>>;
@@ -143,6 +144,8 @@ int GlowsShown() {
   return N;
 }
 
+int GlowListSize() { return static_cast<int>(Glows().size()); }
+
 int ShowGlow(TsCommonData& D, int Alpha) {
   if (GlowEffect(D.GlowID)) {
     SetGlowAlpha(D.GlowID, Alpha);
@@ -185,19 +188,27 @@ int ShowGlow(TsCommonData& D, int Alpha) {
   if (LRESULT Asked = SendSkinCommand(C, SKC_GETCOLORTONE)) Tone = static_cast<std::uint32_t>(Asked);
   ApplyColourEffects(B, Tone, D.FHUEOffset, D.FSaturation, M);
   Premultiply(B);
-  // Owned by the control's form, so it stays just above that form and goes
-  // with it; topmost when the form is.
+  // Just behind the control's top-level window, the only window a popup can
+  // be placed against. Owned by that window it would lie above it, so it
+  // shares that window's owner instead. Topmost when the window is, or when
+  // the control has none.
   HWND Form = WindowOf(C);
   HWND Root = Form ? GetAncestor(Form, GA_ROOT) : nullptr;
   DWORD Ex = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
   if (!Root || (GetWindowLongW(Root, GWL_EXSTYLE) & WS_EX_TOPMOST)) Ex |= WS_EX_TOPMOST;
-  G->Wnd = CreateWindowExW(Ex, kGlowClass, L"", WS_POPUP, R.left, R.top, R.right - R.left, R.bottom - R.top, Root,
-                           nullptr, GetModuleHandleW(nullptr), nullptr);
+  G->Wnd = CreateWindowExW(Ex, kGlowClass, L"", WS_POPUP, R.left, R.top, R.right - R.left, R.bottom - R.top,
+                           Root ? GetWindow(Root, GW_OWNER) : nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!G->Wnd) return -1;
   Present(*G);
-  ShowWindow(G->Wnd, SW_SHOWNOACTIVATE);
-  Glows().push_back(std::move(G));
-  D.GlowID = static_cast<int>(Glows().size()) - 1;
+  SetWindowPos(G->Wnd, Root ? Root : HWND_TOPMOST, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  auto& L = Glows();
+  const auto Free = std::find(L.begin(), L.end(), nullptr);
+  D.GlowID = static_cast<int>(Free - L.begin());
+  if (Free == L.end())
+    L.push_back(std::move(G));
+  else
+    *Free = std::move(G);
   return D.GlowID;
 }
 

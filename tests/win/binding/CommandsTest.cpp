@@ -1,6 +1,7 @@
 // Skin commands between a control and its parent and form: outer effects
-// painted into the parent's picture, a scroll change recomputing the frame
-// and reaching the children, a new child announced to its form.
+// painted into the parent's picture, the background colour mixed through
+// partly transparent sections, a scroll change recomputing the frame and
+// reaching the children, a new child announced to its form.
 #include "BindingFixture.h"
 #include "skin/paint/PixelOps.h"
 
@@ -60,6 +61,26 @@ TEST_F(TCommandFixture, AChildPaintsItsShadowIntoTheBandAroundItInItsParentsPict
   S->Button->SetVisible(false);
   PaintOuterEffects(S->Panel->SD, S->Panel, POINT{0, 0});
   EXPECT_EQ(Cache.Pixel(28, 38) & 0xFFFFFF, 0xFFFFFFu) << "a hidden child casts no shadow";
+}
+
+// Colours are 0x00BBGGRR; each expected channel is worked out by hand as
+// own + (below - own) * T / 256, with fractions that truncation and rounding agree on.
+TEST_F(TCommandFixture, APartlyTransparentSectionsBackgroundColourLetsTheColourBelowThroughByT256) {
+  S->F.SetColor(static_cast<TColor>(0x40E0F0));
+  TsGeneralData& Panel = S->Panel->SD.CommonSkinData()->gd[size_t(S->Panel->SD.SkinIndex())];
+  Panel.Props[0].Color = 0xC08030;
+  Panel.Props[0].Transparency = 40;
+  // Over the plain form: R 0x30 + 192*40/256 (30), G 0x80 + 96*40/256 (15), B 0xC0 - 128*40/256 (20).
+  EXPECT_EQ(static_cast<std::uint32_t>(SendSkinCommand(S->Panel, SKC_GETBGCOLOR)), 0xAC8F4Eu);
+  TsGeneralData& Button = S->Button->SD.CommonSkinData()->gd[size_t(S->Button->SD.SkinIndex())];
+  Button.Props[0].Color = 0x004010;
+  Button.Props[0].Transparency = 75;
+  // Over the skinned panel's answer: R 0x10 + 62*75/256 (18.2), G 0x40 + 79*75/256 (23.1), B 0 + 172*75/256 (50.4).
+  EXPECT_EQ(static_cast<std::uint32_t>(SendSkinCommand(S->Button, SKC_GETBGCOLOR)), 0x325722u);
+  Button.Props[0].Transparency = 100;
+  EXPECT_EQ(static_cast<std::uint32_t>(SendSkinCommand(S->Button, SKC_GETBGCOLOR)), 0xAC8F4Eu) << "all the panel's";
+  Button.Props[0].Transparency = 0;
+  EXPECT_EQ(static_cast<std::uint32_t>(SendSkinCommand(S->Button, SKC_GETBGCOLOR)), 0x004010u) << "all its own";
 }
 
 TEST_F(TCommandFixture, AScrollChangeRecomputesTheFrameThenReachesTheChildren) {

@@ -42,7 +42,9 @@ TEST_F(TGlowFixture, AGlowIsALayeredWindowAroundTheControlThatThePointerPassesTh
   EXPECT_EQ(Ex & (WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE),
             WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE);
   EXPECT_EQ(SendMessageW(G->Wnd, WM_NCHITTEST, 0, MAKELPARAM(E.left + 1, E.top + 1)), HTTRANSPARENT);
-  EXPECT_EQ(GetWindow(G->Wnd, GW_OWNER), S->F.WindowHandle()) << "goes with the control's form";
+  // Just behind the control's form, not above it (where an owned window would be).
+  EXPECT_EQ(GetWindow(S->F.WindowHandle(), GW_HWNDNEXT), G->Wnd);
+  EXPECT_EQ(GetWindow(G->Wnd, GW_HWNDPREV), S->F.WindowHandle());
   EXPECT_TRUE(IsWindowVisible(G->Wnd));
   EXPECT_EQ(GetForegroundWindow(), Active) << "never activated";
   // The mask's four-pixel border, stretched around; its middle left empty.
@@ -66,7 +68,28 @@ TEST_F(TGlowFixture, AGlowIsALayeredWindowAroundTheControlThatThePointerPassesTh
   HideGlow(SD().GlowID, false);
   EXPECT_EQ(SD().GlowID, -1);
   EXPECT_FALSE(IsWindow(W));
-  EXPECT_EQ(GlowEffect(Id), nullptr) << "an id is never reused";
+  EXPECT_EQ(GlowEffect(Id), nullptr);
+}
+
+TEST_F(TGlowFixture, IdsAreReusedSoTheListIsAsLongAsTheMostGlowsShownAtOnce) {
+  ASSERT_EQ(GlowsShown(), 0);
+  const int Before = GlowListSize();
+  auto* Other = new TTestButton(S->Panel);
+  Other->SetBounds(30, 70, 87, 22);
+  Other->SetParent(S->Panel);
+  Other->SD.Loaded();
+  for (int I = 0; I < 40; ++I) {
+    const int A = ShowGlow(SD(), 255), B = ShowGlow(Other->SD, 255);
+    ASSERT_GE(A, 0);
+    ASSERT_GE(B, 0);
+    ASSERT_NE(A, B);
+    HideGlow(SD().GlowID, false);
+    EXPECT_EQ(ShowGlow(SD(), 255), A) << "the free id again";
+    HideGlow(SD().GlowID, false);
+    HideGlow(Other->SD.GlowID, false);
+  }
+  EXPECT_EQ(GlowsShown(), 0);
+  EXPECT_LE(GlowListSize(), std::max(Before, 2));
 }
 
 TEST_F(TGlowFixture, NoGlowWithoutAMaskWhenGlowingIsOffOrTheMouseIsCaptured) {

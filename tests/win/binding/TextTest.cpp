@@ -6,6 +6,7 @@
 #include "skin/paint/SkinColors.h"
 #include "skin/paint/sCharImageList.h"
 #include "skin/paint/sSkinText.h"
+#include "tests/support/ScopedHook.h"
 
 namespace {
 
@@ -60,6 +61,40 @@ TEST_F(TTextFixture, ACaptionWithoutShadowsIsDrawnOnceInItsColourAndShadowsAddTh
     DrawSkinnedText(T.Bmp.Canvas(), L"Declutra", true, false, M.get(), 0, S.Button->SD, DT_SINGLELINE, RECT{4, 4, 116, 26});
     EXPECT_EQ(T.Colours(), (std::set<std::uint32_t>{0xFFFFFF, 0x000080, 0x00C000, 0xC00000}));
   }
+}
+
+// Colours are 0x00BBGGRR. The tone is a system colour, so it must come from
+// the skin's palette; each channel is tone * (the colour's largest channel) >> 8.
+TEST_F(TTextFixture, TheControlsToneIsTheSkinsColourScaledByEachColoursLargestChannel) {
+  M->Palette[pcMainColor] = 0xFFC040;
+  S.Button->SD.FColorTone = 0xFF00000F;  // the button face
+  State0().FontColor = TsFontColor{0x000080, -1, -1, -1, 0x00C000};
+  TTextTarget T;
+  DrawSkinnedText(T.Bmp.Canvas(), L"Declutra", true, false, M.get(), 0, S.Button->SD, DT_SINGLELINE,
+                  RECT{4, 4, 116, 26});
+  // Largest 0x80: 0x40*128>>8, 0xC0*128>>8, 0xFF*128>>8; largest 0xC0: 0x40*192>>8, 0xC0*192>>8, 0xFF*192>>8.
+  EXPECT_EQ(T.Colours(), (std::set<std::uint32_t>{0xFFFFFF, 0x7F6020, 0xBF9030}));
+}
+
+// A section below that answers 0 hands the text to its control's font.
+TEST_F(TTextFixture, WhenTheSectionBelowAnswersZeroTheTextTakesTheParentsFontColour) {
+  S.Button->SetParent(S.Panel);
+  S.Panel->Font()->SetColor(static_cast<TColor>(0x3366CC));
+  S.Button->Font()->SetColor(static_cast<TColor>(0x0C0A08));
+  ASSERT_NE(M->GetGlobalFontColor() & 0xFFFFFF, 0x3366CCu);
+  auto AnswerZero = [](TMessage& Msg, const TWindowHookNext& Next) {
+    if (Msg.Msg != SKM_COMMAND || CommandOf(Msg.WParam) != SKC_GETFONTSECTION) return Next(Msg);
+    reinterpret_cast<TacFontSectionRequest*>(Msg.LParam)->Index = 0;
+    Msg.Result = 1;
+  };
+  const int Button = S.Button->SD.SkinIndex();
+  {
+    TScopedHook Below(S.Panel, 0xF05, AnswerZero);
+    EXPECT_EQ(TextColorFor(S.Button, Button, M.get(), S.Button->SD, 0), 0x3366CCu);
+  }
+  S.Button->SetParent(nullptr);
+  TScopedHook Own(S.Button, 0xF05, AnswerZero);
+  EXPECT_EQ(TextColorFor(S.Button, Button, M.get(), S.Button->SD, 0), 0x0C0A08u) << "no parent: its own font";
 }
 
 TEST_F(TTextFixture, ADisabledCaptionIsOneMixedColourNeverEmbossed) {
