@@ -1,8 +1,9 @@
-// The standard symbols against pictures rendered once and looked at: every
-// pixel, alpha included, at 100 % and 200 %. The icon font is the program's
+// A regression guard for the standard symbols: every pixel, alpha included,
+// at 100 % and 200 %, against pictures rendered once and accepted by eye (they
+// catch a change, they do not prove a symbol right). The icon font is the program's
 // own resource, so only the four Marlett symbols depend on the system's fonts.
 //
-// CB_UPDATE_GOLDENS=1 writes the pictures instead of comparing (then look at
+// CB_UPDATE_GUARDS=1 writes the pictures instead of comparing (then look at
 // them before committing).
 #include <gtest/gtest.h>
 
@@ -18,8 +19,8 @@ namespace {
 
 using namespace cb;
 
-std::wstring GoldenPath(int PPI) {
-  const std::string Dir = CB_GOLDEN_DIR;
+std::wstring AcceptedPath(int PPI) {
+  const std::string Dir = CB_GUARD_DIR;
   return L"Z:" + std::wstring(Dir.begin(), Dir.end()) + L"/StdSymbols" + std::to_wstring(PPI) + L".png";
 }
 
@@ -58,17 +59,17 @@ Bitmap32 Strip(int PPI) {
   return S;
 }
 
-void CompareWithGolden(int PPI) {
+void CompareWithAccepted(int PPI) {
   ASSERT_TRUE(RegisterIconFont());
   Bitmap32 Now = Strip(PPI);
   const std::vector<std::uint8_t> Png =
       cb::test::MakePngRgba(Now.Width(), Now.Height(), [&](int X, int Y) { return Now.Pixel(X, Y); });
-  if (std::getenv("CB_UPDATE_GOLDENS")) {
-    ASSERT_TRUE(WriteAll(GoldenPath(PPI), Png));
+  if (std::getenv("CB_UPDATE_GUARDS")) {
+    ASSERT_TRUE(WriteAll(AcceptedPath(PPI), Png));
     GTEST_SKIP() << "written; look at it before committing";
   }
   std::vector<std::uint8_t> Bytes;
-  ASSERT_TRUE(ReadAll(GoldenPath(PPI), Bytes)) << "the golden picture";
+  ASSERT_TRUE(ReadAll(AcceptedPath(PPI), Bytes)) << "the accepted picture";
   TDecodedImage G = DecodePng(Bytes.data(), Bytes.size());
   ASSERT_EQ(G.Bmp.Width(), Now.Width());
   ASSERT_EQ(G.Bmp.Height(), Now.Height());
@@ -80,8 +81,8 @@ void CompareWithGolden(int PPI) {
   if (::testing::Test::HasFailure()) WriteAll(L"StdSymbols" + std::to_wstring(PPI) + L".actual.png", Png);
 }
 
-TEST(SymbolGoldens, TheStandardSymbolsAt100PercentArePixelForPixelTheReviewedOnes) { CompareWithGolden(96); }
+TEST(SymbolRegressionGuard, TheStandardSymbolsAt100PercentLookAsAccepted) { CompareWithAccepted(96); }
 
-TEST(SymbolGoldens, TheStandardSymbolsAt200PercentArePixelForPixelTheReviewedOnes) { CompareWithGolden(192); }
+TEST(SymbolRegressionGuard, TheStandardSymbolsAt200PercentLookAsAccepted) { CompareWithAccepted(192); }
 
 }  // namespace
