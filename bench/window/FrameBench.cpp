@@ -394,7 +394,7 @@ int main(int argc, char** argv) {
         for (int I = 0; P && I < 40; ++I) {
           P->FCommonData->BGChanged = true;
           const double T0 = Now();
-          P->PaintAll();
+          P->Frame->PaintAll();
           Build.push_back(Now() - T0);
         }
         if (!Build.empty())

@@ -4,7 +4,8 @@
 
 #include "acRegion.h"
 #include "sSkinManager.h"
-#include "sSkinProvider.h"
+#include "acFrame.h"
+#include "ui/Forms.h"
 
 namespace cb {
 
@@ -44,11 +45,13 @@ void RegisterBorderClass(WNDPROC Proc) {
 
 }  // namespace
 
-TacBorderForm::TacBorderForm(TsSkinProvider* Owner) : FOwner(Owner) {}
+TacBorderForm::TacBorderForm(TacBorderOwner* Owner) : FOwner(Owner) {}
 
 TacBorderForm::~TacBorderForm() { FreeWindow(); }
 
-HWND TacBorderForm::OwnerWnd() const { return FOwner && FOwner->Form ? FOwner->Form->WindowHandle() : nullptr; }
+HWND TacBorderForm::OwnerWnd() const { return FOwner ? FOwner->BorderOwnerHandle() : nullptr; }
+TacFrame& TacBorderForm::Frame() const { return FOwner->BorderFrame(); }
+int TacBorderForm::HitAt(POINT Screen) const { return Frame().ExHitTest(Frame().ScreenToImage(Screen)); }
 
 void TacBorderForm::FreeWindow() {
   if (!FWnd) return;
@@ -73,7 +76,7 @@ void TacBorderForm::CreateWnd() {
 
 void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
   HWND O = OwnerWnd();
-  if (Locked || ExBorderShowing || !O || !FOwner->Skinned()) return;
+  if (Locked || ExBorderShowing || !O || !FOwner->BorderOwnerSkinned()) return;
   if (Application && Application->Terminated()) return;
   if (!IsWindowVisible(O) || IsIconic(O)) {
     FreeWindow();
@@ -84,14 +87,14 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
     explicit TGuard(bool& V) : B(V) { B = true; }
     ~TGuard() { B = false; }
   } Guard(ExBorderShowing);
-  TDibBitmap* Img = FOwner->FrameImage();
-  if (!Img || Img->Empty() || (FOwner->FCommonData && FOwner->FCommonData->BGChanged)) {
-    if (!FOwner->PaintAll()) return;
-    Img = FOwner->FrameImage();
+  TDibBitmap* Img = Frame().FrameImage();
+  if (!Img || Img->Empty() || Frame().Stale()) {
+    if (!Frame().PaintAll()) return;
+    Img = Frame().FrameImage();
     Redraw = true;
   }
   if (!Img || Img->Empty()) return;
-  const TacFrameMetrics FM = FOwner->Metrics();
+  const TacFrameMetrics FM = Frame().Metrics();
   RECT WR{};
   GetWindowRect(O, &WR);
   const int X = WR.left - (FM.BW + FM.L - FM.SF);
@@ -108,7 +111,7 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
   bool Moved = BR.left != X || BR.top != Y;
   // The picture goes to the window system only when it changed: a full
   // layered update costs milliseconds, a move a fraction of one.
-  if (Resized || Fresh || FOwner->ImageSerial != FShownSerial || Blend != FShownBlend) {
+  if (Resized || Fresh || Frame().ImageSerial != FShownSerial || Blend != FShownBlend) {
     POINT Pos{X, Y}, Src{0, 0};
     SIZE Size{Img->Width(), Img->Height()};
     BLENDFUNCTION BF{AC_SRC_OVER, 0, static_cast<BYTE>(std::clamp(Blend, 0, 255)), AC_SRC_ALPHA};
@@ -122,13 +125,13 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
     Info.pblend = &BF;
     Info.dwFlags = ULW_ALPHA;
     // One button redrawn since the last picture: only its rectangle is sent.
-    const bool OnePiece = !Resized && !Fresh && Blend == FShownBlend && FOwner->ImageSerial == FShownSerial + 1 &&
-                          FOwner->DirtySerial == FOwner->ImageSerial;
-    if (OnePiece) Info.prcDirty = &FOwner->DirtyRect;
+    const bool OnePiece = !Resized && !Fresh && Blend == FShownBlend && Frame().ImageSerial == FShownSerial + 1 &&
+                          Frame().DirtySerial == Frame().ImageSerial;
+    if (OnePiece) Info.prcDirty = &Frame().DirtyRect;
     // A failure is left alone: the next update tries again.
     ++PictureCount;
     if (UpdateLayeredWindowIndirect(FWnd, &Info)) {
-      FShownSerial = FOwner->ImageSerial;
+      FShownSerial = Frame().ImageSerial;
       FShownBlend = Blend;
       Moved = false;
     }
@@ -167,13 +170,13 @@ void TacBorderForm::MakeRgn() {
   if (!FWnd) return;
   // The frame and shadow; the form's client area is left out so that the
   // pointer there reaches the form.
-  const int OX = FOwner->OffsetX(), OY = FOwner->OffsetY();
+  const int OX = Frame().OffsetX(), OY = Frame().OffsetY();
   RECT CR{};
   GetClientRect(OwnerWnd(), &CR);
   // A maximised window shows no shadow and no outer border: they would lie
   // off the screen's edges or over the next screen.
   FZoomed = IsZoomed(OwnerWnd()) != FALSE;
-  const TacFrameMetrics FM = FOwner->Metrics();
+  const TacFrameMetrics FM = Frame().Metrics();
   TacRgn Full = FZoomed ? TacRgn(FM.L + FM.BW, FM.T + 4, FImageW - FM.R - FM.BW, FImageH - FM.B - FM.BW)
                         : TacRgn(0, 0, FImageW, FImageH);
   const TacRgn Client(OX, OY, OX + CR.right, OY + CR.bottom);
@@ -194,7 +197,7 @@ void TacBorderForm::PunchHole(POINT Client) {
 }
 
 bool TacBorderForm::OverShadow(POINT P) const {
-  const TacFrameMetrics FM = FOwner->Metrics();
+  const TacFrameMetrics FM = Frame().Metrics();
   const int C = std::max(6, FM.BW);
   const RECT Frame{FM.L - C, FM.T - C, FM.Width - FM.R + C, FM.Height - FM.B + C};
   return !PtInRect(&Frame, P);
@@ -213,7 +216,7 @@ LRESULT TacBorderForm::NCHitTest(POINT Screen) {
     return HTTRANSPARENT;
   }
   // Over the frame: no default action of the system; the owner decides.
-  return HTOBJECT_;
+  return htObject;
 }
 
 LRESULT CALLBACK TacBorderForm::WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -245,11 +248,11 @@ LRESULT TacBorderForm::Dispatch(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam
       return 0;
     case WM_ERASEBKGND: return 1;
     case WM_SETCURSOR:
-      if (LOWORD(LParam) == HTOBJECT_) {
+      if (LOWORD(LParam) == htObject) {
         // The system knows no sizing edge here: the pointer shows the owner's.
         POINT P{};
         GetCursorPos(&P);
-        if (LPCWSTR Shape = SizingCursor(FOwner->ExHitTest(FOwner->ScreenToImage(P)))) {
+        if (LPCWSTR Shape = SizingCursor(HitAt(P))) {
           SetCursor(LoadCursorW(nullptr, Shape));
           return TRUE;
         }
@@ -262,15 +265,15 @@ LRESULT TacBorderForm::Dispatch(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam
         TRACKMOUSEEVENT T{sizeof T, TME_LEAVE | TME_NONCLIENT, FWnd, 0};
         FTrackingLeave = TrackMouseEvent(&T) != 0;
       }
-      FOwner->HandleNCMouseMove(FOwner->ExHitTest(FOwner->ScreenToImage(Pt)));
+      Frame().HandleNCMouseMove(HitAt(Pt));
       return 0;
     }
     case WM_NCMOUSELEAVE:
       FTrackingLeave = false;
-      FOwner->HandleNCMouseLeave();
+      Frame().HandleNCMouseLeave();
       return 0;
     case WM_NCLBUTTONDOWN: {
-      const int HT = FOwner->ExHitTest(FOwner->ScreenToImage(Pt));
+      const int HT = HitAt(Pt);
       if (O) SendMessageW(O, WM_NCLBUTTONDOWN, HT == HTSYSMENU ? HTSYSMENU : static_cast<WPARAM>(-1), LParam);
       return 0;
     }
@@ -279,10 +282,10 @@ LRESULT TacBorderForm::Dispatch(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam
       if (O) SendMessageW(O, Msg, static_cast<WPARAM>(-1), LParam);
       return 0;
     case WM_NCRBUTTONDOWN:
-      if (O) SendMessageW(O, Msg, static_cast<WPARAM>(FOwner->ExHitTest(FOwner->ScreenToImage(Pt))), LParam);
+      if (O) SendMessageW(O, Msg, static_cast<WPARAM>(HitAt(Pt)), LParam);
       return 0;
     case WM_NCLBUTTONDBLCLK:
-      if (O) SendMessageW(O, Msg, static_cast<WPARAM>(FOwner->ExHitTest(FOwner->ScreenToImage(Pt))), LParam);
+      if (O) SendMessageW(O, Msg, static_cast<WPARAM>(HitAt(Pt)), LParam);
       return 0;
     case WM_TIMER:
       if (WParam == ZOrderTimer) {

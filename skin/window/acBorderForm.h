@@ -1,16 +1,28 @@
-// The layered companion window of a skinned form: shows the frame image with
+// The layered companion window of a skinned window: shows the frame image with
 // the soft shadow around the real window, lies directly behind it, and hands
-// the pointer over the frame to the form's provider as non-client input.
+// the pointer over the frame to its owner as non-client input.
 #pragma once
 #include <windows.h>
 
 namespace cb {
 
-class TsSkinProvider;
+class TacFrame;
+
+// What the border window needs of its owner (a form provider or a dialog wrapper).
+class TacBorderOwner {
+public:
+  virtual HWND BorderOwnerHandle() const = 0;
+  virtual bool BorderOwnerSkinned() const = 0;
+  // The frame it shows: image, geometry, hit codes, title-button hover.
+  virtual TacFrame& BorderFrame() = 0;
+
+protected:
+  ~TacBorderOwner() = default;
+};
 
 class TacBorderForm {
 public:
-  explicit TacBorderForm(TsSkinProvider* Owner);
+  explicit TacBorderForm(TacBorderOwner* Owner);
   ~TacBorderForm();
   TacBorderForm(const TacBorderForm&) = delete;
   TacBorderForm& operator=(const TacBorderForm&) = delete;
@@ -39,9 +51,12 @@ private:
   static constexpr UINT_PTR ZOrderTimer = 1;
   void CreateWnd();
   HWND OwnerWnd() const;
+  TacFrame& Frame() const;
+  // The owner's hit code of a screen point.
+  int HitAt(POINT Screen) const;
   bool OverShadow(POINT Image) const;
 
-  TsSkinProvider* FOwner;
+  TacBorderOwner* FOwner;
   HWND FWnd = nullptr;
   int FImageW = 0, FImageH = 0;
   unsigned FShownSerial = 0;  // the owner's image serial the window shows

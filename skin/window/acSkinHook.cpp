@@ -99,7 +99,7 @@ bool AttachForm(TCustomForm* F, HWND Wnd, TsSkinManager* M) {
   // Controls of a form made before the skin learn of it now.
   SendMessageW(Wnd, SKM_COMMAND, SkinCommand(SKC_SKINLOADED), reinterpret_cast<LPARAM>(M));
   if (IsWindowVisible(Wnd)) {
-    SP->FormActive = GetActiveWindow() == Wnd;
+    if (SP->Frame) SP->Frame->FormActive = GetActiveWindow() == Wnd;
     RedrawWindow(Wnd, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_ERASE | RDW_INVALIDATE | RDW_FRAME);
   }
   return true;

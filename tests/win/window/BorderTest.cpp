@@ -49,19 +49,19 @@ TEST(BorderWindow, FollowsMovesWithoutANewImageAndResizesWithOne) {
   ASSERT_TRUE(P && B);
   F.SetBounds(F.Left(), F.Top(), F.Width(), F.Height());  // the window takes the form's size
   Pump(40);
-  const int Paints = P->PaintCount, Pictures = BorderOf(F)->PictureCount;
+  const int Paints = P->Frame->PaintCount, Pictures = BorderOf(F)->PictureCount;
   for (int I = 1; I <= 5; ++I) {
     F.SetBounds(F.Left() + 17, F.Top() + 9, F.Width(), F.Height());
     Pump(20);
     ExpectFramedBy(F.WindowHandle(), B);
   }
-  EXPECT_EQ(P->PaintCount, Paints);
+  EXPECT_EQ(P->Frame->PaintCount, Paints);
   EXPECT_EQ(BorderOf(F)->PictureCount, Pictures);
   F.SetBounds(F.Left(), F.Top(), F.Width() + 40, F.Height() + 30);
   Pump(40);
   EXPECT_EQ(BorderWnd(F), B);
   ExpectFramedBy(F.WindowHandle(), B);
-  EXPECT_GT(P->PaintCount, Paints);
+  EXPECT_GT(P->Frame->PaintCount, Paints);
 }
 
 TEST(BorderWindow, EachChangeOfActivationBuildsOneImageAndSendsOnePicture) {
@@ -72,16 +72,16 @@ TEST(BorderWindow, EachChangeOfActivationBuildsOneImageAndSendsOnePicture) {
   TsSkinProvider* P = ProviderOf(A);
   ASSERT_TRUE(P && BorderOf(A));
   for (int I = 0; I < 2; ++I) {
-    const int Paints = P->PaintCount, Pictures = BorderOf(A)->PictureCount;
+    const int Paints = P->Frame->PaintCount, Pictures = BorderOf(A)->PictureCount;
     ShowAndSettle(B);
-    ASSERT_FALSE(P->FormActive);
-    EXPECT_EQ(P->PaintCount, Paints + 1);
+    ASSERT_FALSE(P->Frame->FormActive);
+    EXPECT_EQ(P->Frame->PaintCount, Paints + 1);
     EXPECT_EQ(BorderOf(A)->PictureCount, Pictures + 1);
     B.Hide();
     SetForegroundWindow(A.WindowHandle());
     Pump(80);
-    ASSERT_TRUE(P->FormActive);
-    EXPECT_EQ(P->PaintCount, Paints + 2);
+    ASSERT_TRUE(P->Frame->FormActive);
+    EXPECT_EQ(P->Frame->PaintCount, Paints + 2);
     EXPECT_EQ(BorderOf(A)->PictureCount, Pictures + 2);
   }
   // The dialog's own frame goes out once per showing.
@@ -92,7 +92,7 @@ TEST(BorderWindow, EachChangeOfActivationBuildsOneImageAndSendsOnePicture) {
 
 // The frame image as it is, and as a build from scratch makes it now.
 std::vector<std::uint32_t> ImageNow(TsSkinProvider& P) {
-  const Bitmap32& B = P.FrameImage()->Bmp();
+  const Bitmap32& B = P.Frame->FrameImage()->Bmp();
   std::vector<std::uint32_t> V;
   for (int Y = 0; Y < B.Height(); ++Y) V.insert(V.end(), B.Line(Y), B.Line(Y) + B.Width());
   return V;
@@ -107,9 +107,9 @@ TEST(BorderWindow, ADialogClosedByItsCloseButtonOpensAgainWithTheButtonAtRest) {
   ShowAndSettle(D);
   TsSkinProvider* P = ProviderOf(D);
   ASSERT_TRUE(P);
-  ASSERT_TRUE(P->FormActive);
+  ASSERT_TRUE(P->Frame->FormActive);
   const std::vector<std::uint32_t> First = ImageNow(*P);
-  const POINT Close = ImageToScreen(*P, CentreOf(P->ButtonClose.cpRect));
+  const POINT Close = ImageToScreen(*P, CentreOf(P->Frame->ButtonClose.cpRect));
   MovePointer(Close.x, Close.y);
   Pump(100);
   MouseButton(MOUSEEVENTF_LEFTDOWN);
@@ -120,8 +120,8 @@ TEST(BorderWindow, ADialogClosedByItsCloseButtonOpensAgainWithTheButtonAtRest) {
   MovePointer(5, 5);
   Pump(80);
   ShowAndSettle(D);
-  ASSERT_TRUE(P->FormActive);
-  EXPECT_EQ(P->ButtonClose.cpState, 0);
+  ASSERT_TRUE(P->Frame->FormActive);
+  EXPECT_EQ(P->Frame->ButtonClose.cpState, 0);
   // It looks exactly as it did when it first opened.
   EXPECT_EQ(ImageNow(*P), First);
 }
@@ -182,7 +182,7 @@ TEST(BorderWindow, AClickOnTheShadowActivatesTheWindowBelow) {
   ASSERT_TRUE(PtInRect(&BelowClient, Shadow));
   EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(Shadow.x, Shadow.y)), HTTRANSPARENT);
   const POINT Frame{TB.left + 13 + 1, TB.top + 60};
-  EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(Frame.x, Frame.y)), HTOBJECT_);
+  EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(Frame.x, Frame.y)), htObject);
   MovePointer(Shadow.x, Shadow.y);
   Pump(40);
   MouseButton(MOUSEEVENTF_LEFTDOWN);
@@ -208,7 +208,7 @@ TEST(BorderWindow, PointerMessagesOverTheShadowLeaveNoRegionBehind) {
   EXPECT_EQ(TacRgn::Alive(), Regions);
   EXPECT_EQ(Regions, 0);
   // The hole is closed: the frame still answers.
-  EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(R.left + 15, R.top + 40)), HTOBJECT_);
+  EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(R.left + 15, R.top + 40)), htObject);
 }
 
 TEST(BorderWindow, ShadowShapesFromOddSkinValuesAreSafe) {

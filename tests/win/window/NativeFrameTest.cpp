@@ -43,30 +43,30 @@ TEST(NativeFrame, AMaximisedFormUnderTheNativeBordersOptionDrawsItsFrameItselfAn
   HWND W = F.WindowHandle();
   const RECT Before = WindowRect(W);
 
-  Click(ImageToScreen(*P, CentreOf(P->ButtonMax.cpRect)));
+  Click(ImageToScreen(*P, CentreOf(P->Frame->ButtonMax.cpRect)));
   ASSERT_TRUE(PumpUntil([&] { return IsZoomed(W) != 0; }));
   Pump(100);
   // No border window; the image is the window's own size, drawn in its frame.
   EXPECT_EQ(BorderOf(F), nullptr);
   EXPECT_EQ(FindWindowW(L"TacGlowForm", nullptr), nullptr);
-  const TacFrameMetrics FM = P->Metrics();
+  const TacFrameMetrics FM = P->Frame->Metrics();
   EXPECT_FALSE(FM.Extended);
   const RECT WR = WindowRect(W);
-  ASSERT_TRUE(P->FrameImage());
-  EXPECT_EQ(P->FrameImage()->Width(), WR.right - WR.left);
-  EXPECT_EQ(P->FrameImage()->Height(), WR.bottom - WR.top);
-  EXPECT_EQ(P->ButtonMax.cpGlyphType, tgNormal);
+  ASSERT_TRUE(P->Frame->FrameImage());
+  EXPECT_EQ(P->Frame->FrameImage()->Width(), WR.right - WR.left);
+  EXPECT_EQ(P->Frame->FrameImage()->Height(), WR.bottom - WR.top);
+  EXPECT_EQ(P->Frame->ButtonMax.cpGlyphType, tgNormal);
   // Only the frame beyond the screen's edges is cut away.
   EXPECT_TRUE(SameRegion(W, TacRgn(FM.SF, FM.SF, WR.right - WR.left - FM.SF, WR.bottom - WR.top - FM.SF)));
   // The title bar and its buttons are the image's, on the window.
   int PW = 0, PH = 0;
   const std::vector<std::uint32_t> Pic = WindowPicture(W, PW, PH);
-  for (POINT Pt : {CentreOf(P->ButtonClose.cpRect), CentreOf(P->ButtonMax.cpRect), POINT{PW / 2, FM.SF + FM.SC / 2},
-                   POINT{P->ButtonClose.cpRect.left + 3, P->ButtonClose.cpRect.top + 3}})
+  for (POINT Pt : {CentreOf(P->Frame->ButtonClose.cpRect), CentreOf(P->Frame->ButtonMax.cpRect), POINT{PW / 2, FM.SF + FM.SC / 2},
+                   POINT{P->Frame->ButtonClose.cpRect.left + 3, P->Frame->ButtonClose.cpRect.top + 3}})
     EXPECT_EQ(Pic[size_t(Pt.y * PW + Pt.x)], ImagePixel(*P, Pt.x, Pt.y) & 0xFFFFFF) << Pt.x << "," << Pt.y;
 
   // The restore button, hit in the window's own frame, brings the border window back.
-  RECT Restore = P->ButtonMax.cpRect;
+  RECT Restore = P->Frame->ButtonMax.cpRect;
   OffsetRect(&Restore, WR.left, WR.top);
   Click(CentreOf(Restore));
   ASSERT_TRUE(PumpUntil([&] { return IsZoomed(W) == 0; }));
@@ -76,7 +76,7 @@ TEST(NativeFrame, AMaximisedFormUnderTheNativeBordersOptionDrawsItsFrameItselfAn
   HWND B = BorderWnd(F);
   ASSERT_TRUE(B && IsWindowVisible(B));
   EXPECT_EQ(GetWindow(W, GW_HWNDNEXT), B);
-  const TacFrameMetrics N = P->Metrics();
+  const TacFrameMetrics N = P->Frame->Metrics();
   EXPECT_TRUE(N.Extended);
   EXPECT_TRUE(SameRegion(W, TacRgn(N.SF, N.SF + N.SC, N.FormW - N.SF, N.FormH - N.SF)));
 }
@@ -89,7 +89,7 @@ TEST(NativeFrame, WithoutTheOptionAMaximisedFormKeepsItsBorderWindow) {
   Pump(120);
   ASSERT_TRUE(IsZoomed(F.WindowHandle()));
   EXPECT_TRUE(BorderWnd(F) && IsWindowVisible(BorderWnd(F)));
-  EXPECT_TRUE(ProviderOf(F)->Metrics().Extended);
+  EXPECT_TRUE(ProviderOf(F)->Frame->Metrics().Extended);
 }
 
 TEST(NativeFrame, WithoutExtendedBordersTheRegionLeavesOutTheCornersEveryMaskOverThemLeavesClear) {
@@ -101,13 +101,13 @@ TEST(NativeFrame, WithoutExtendedBordersTheRegionLeavesOutTheCornersEveryMaskOve
   ASSERT_TRUE(P);
   HWND W = F.WindowHandle();
   EXPECT_EQ(BorderOf(F), nullptr);
-  const TacFrameMetrics FM = P->Metrics();
+  const TacFrameMetrics FM = P->Frame->Metrics();
   EXPECT_FALSE(FM.Extended);
   // The title's centre line lies half the caption and half the frame down,
   // and the buttons sit on it.
-  EXPECT_EQ(P->VCenter, FM.SC / 2 + FM.SF / 2);
-  const RECT& Close = P->ButtonClose.cpRect;
-  EXPECT_LE(std::abs((Close.top + Close.bottom) / 2 - P->VCenter), 1);
+  EXPECT_EQ(P->Frame->VCenter, FM.SC / 2 + FM.SF / 2);
+  const RECT& Close = P->Frame->ButtonClose.cpRect;
+  EXPECT_LE(std::abs((Close.top + Close.bottom) / 2 - P->Frame->VCenter), 1);
   // The built-in skin's masks have square corners: the window keeps its rectangle.
   TacRgn None(0, 0, 0, 0);
   EXPECT_FALSE(RegionOf(W, None));
@@ -116,7 +116,7 @@ TEST(NativeFrame, WithoutExtendedBordersTheRegionLeavesOutTheCornersEveryMaskOve
   // left in the form's (the title does not reach it), top right in the form's
   // alone (the title's opaque corner lies over it).
   TacSkinData& D = *P->FCommonData->CommonSkinData();
-  const int Form = P->FCommonData->SkinIndex(), Title = P->FTitleSkinIndex;
+  const int Form = P->FCommonData->SkinIndex(), Title = P->Frame->FTitleSkinIndex;
   ASSERT_GE(Form, 0);
   ASSERT_GE(Title, 0);
   ClearCornerPixel(D, Form, 0);
@@ -148,7 +148,7 @@ TEST(NativeFrame, WithoutExtendedBordersAMaximisedFormLosesOnlyItsFrameBeyondThe
   ShowWindow(W, SW_MAXIMIZE);
   Pump(120);
   ASSERT_TRUE(IsZoomed(W));
-  const TacFrameMetrics FM = P->Metrics();
+  const TacFrameMetrics FM = P->Frame->Metrics();
   const RECT WR = WindowRect(W);
   EXPECT_TRUE(SameRegion(W, TacRgn(FM.SF, FM.SF, WR.right - WR.left - FM.SF, WR.bottom - WR.top - FM.SF)));
   ShowWindow(W, SW_RESTORE);
@@ -174,12 +174,12 @@ TEST(NativeFrame, ExtendedBordersSwitchedOffAndOnAtRunTimeTakeAndGiveBackTheBord
   EXPECT_EQ(BorderOf(F), nullptr);
   TacRgn None(0, 0, 0, 0);
   EXPECT_FALSE(RegionOf(W, None));  // the skin's square corners: the window's own rectangle
-  EXPECT_FALSE(P->Metrics().Extended);
+  EXPECT_FALSE(P->Frame->Metrics().Extended);
   S.M->SetExtendedBorders(true);
   Pump(80);
   HWND B = BorderWnd(F);
   ASSERT_TRUE(B && IsWindowVisible(B));
-  const TacFrameMetrics FM = P->Metrics();
+  const TacFrameMetrics FM = P->Frame->Metrics();
   EXPECT_TRUE(SameRegion(W, TacRgn(FM.SF, FM.SF + FM.SC, FM.FormW - FM.SF, FM.FormH - FM.SF)));
 }
 

@@ -25,28 +25,28 @@ TEST(Provider, EachWindowKindGetsTheTitleButtonsAndIconItsBorderGives) {
   ASSERT_TRUE(PM && PA && PV);
 
   // Main window: minimise and close side by side at the right, close drawn as one of a pair; an icon.
-  EXPECT_TRUE(PM->ButtonMin.Visible);
-  EXPECT_TRUE(PM->ButtonClose.Visible);
-  EXPECT_FALSE(PM->ButtonMax.Visible);
-  EXPECT_FALSE(PM->ButtonHelp.Visible);
-  EXPECT_EQ(PM->ButtonClose.cpGlyphType, tgClose);
-  EXPECT_EQ(PM->ButtonMin.cpGlyphType, tgMin);
-  EXPECT_EQ(PM->ButtonMin.cpRect.right, PM->ButtonClose.cpRect.left);
-  EXPECT_EQ(PM->ButtonMin.cpRect.top, PM->ButtonClose.cpRect.top);
-  EXPECT_EQ(PM->FIconRect.right - PM->FIconRect.left, 16);
-  EXPECT_EQ(PM->FIconRect.bottom - PM->FIconRect.top, 16);
+  EXPECT_TRUE(PM->Frame->ButtonMin.Visible);
+  EXPECT_TRUE(PM->Frame->ButtonClose.Visible);
+  EXPECT_FALSE(PM->Frame->ButtonMax.Visible);
+  EXPECT_FALSE(PM->Frame->ButtonHelp.Visible);
+  EXPECT_EQ(PM->Frame->ButtonClose.cpGlyphType, tgClose);
+  EXPECT_EQ(PM->Frame->ButtonMin.cpGlyphType, tgMin);
+  EXPECT_EQ(PM->Frame->ButtonMin.cpRect.right, PM->Frame->ButtonClose.cpRect.left);
+  EXPECT_EQ(PM->Frame->ButtonMin.cpRect.top, PM->Frame->ButtonClose.cpRect.top);
+  EXPECT_EQ(PM->Frame->FIconRect.right - PM->Frame->FIconRect.left, 16);
+  EXPECT_EQ(PM->Frame->FIconRect.bottom - PM->Frame->FIconRect.top, 16);
 
   // About: the close button alone, no icon.
-  EXPECT_TRUE(PA->ButtonClose.Visible);
-  EXPECT_FALSE(PA->ButtonMin.Visible);
-  EXPECT_FALSE(PA->ButtonMax.Visible);
-  EXPECT_EQ(PA->ButtonClose.cpGlyphType, tgCloseAlone);
-  EXPECT_EQ(PA->FIconRect.right, PA->FIconRect.left);
+  EXPECT_TRUE(PA->Frame->ButtonClose.Visible);
+  EXPECT_FALSE(PA->Frame->ButtonMin.Visible);
+  EXPECT_FALSE(PA->Frame->ButtonMax.Visible);
+  EXPECT_EQ(PA->Frame->ButtonClose.cpGlyphType, tgCloseAlone);
+  EXPECT_EQ(PA->Frame->FIconRect.right, PA->Frame->FIconRect.left);
 
   // New version: nothing at all in the title.
-  for (const TsCaptionButton* B : {&PV->ButtonClose, &PV->ButtonMin, &PV->ButtonMax, &PV->ButtonHelp})
+  for (const TsCaptionButton* B : {&PV->Frame->ButtonClose, &PV->Frame->ButtonMin, &PV->Frame->ButtonMax, &PV->Frame->ButtonHelp})
     EXPECT_FALSE(B->Visible);
-  EXPECT_EQ(PV->FIconRect.right, PV->FIconRect.left);
+  EXPECT_EQ(PV->Frame->FIconRect.right, PV->Frame->FIconRect.left);
 }
 
 TEST(Provider, TheFormIsClippedToExactlyItsClientArea) {
@@ -94,8 +94,8 @@ TEST(Provider, TheFrameIsOpaqueAndTheShadowIsTheDescribedOneEvenOnAllSidesInBoth
   ShowAndSettle(A);
   TsSkinProvider* P = ProviderOf(A);
   ASSERT_TRUE(P);
-  ASSERT_TRUE(P->FormActive);
-  const TacFrameMetrics FM = P->Metrics();
+  ASSERT_TRUE(P->Frame->FormActive);
+  const TacFrameMetrics FM = P->Frame->Metrics();
   ASSERT_EQ(FM.L, 13);
   ASSERT_EQ(FM.T, 11);
   ASSERT_EQ(FM.R, 13);
@@ -117,8 +117,8 @@ TEST(Provider, TheFrameIsOpaqueAndTheShadowIsTheDescribedOneEvenOnAllSidesInBoth
   Check(0x99, "active");
   // Another form takes the activation: the shadow goes light, the title grey.
   ShowAndSettle(B);
-  EXPECT_FALSE(P->FormActive);
-  if (P->FCommonData->BGChanged) P->PaintAll();
+  EXPECT_FALSE(P->Frame->FormActive);
+  if (P->FCommonData->BGChanged) P->Frame->PaintAll();
   Check(0x44, "inactive");
 
   // A skin with rounded corners: where the form's or the title's mask leaves
@@ -127,7 +127,7 @@ TEST(Provider, TheFrameIsOpaqueAndTheShadowIsTheDescribedOneEvenOnAllSidesInBoth
   TacSkinData& Data = *P->FCommonData->CommonSkinData();
   ClearCornerPixel(Data, P->FCommonData->SkinIndex(), 2);
   P->FCommonData->BGChanged = true;
-  P->PaintAll();
+  P->Frame->PaintAll();
   const int Bottom = FM.Height - FM.B - 1;
   // Black, and darker than the shadow just outside it, as the shadow grows
   // darker towards the frame; the pixels beside it stay opaque.
@@ -173,12 +173,12 @@ TEST(Provider, WithCompositionOnTheManagerIsToldNotToDrawTheFrame) {
 // The darkest title pixel inside the caption's rectangle.
 int DarkestTitle(TsSkinProvider& P) {
   int Darkest = 255;
-  const TacFrameMetrics FM = P.Metrics();
+  const TacFrameMetrics FM = P.Frame->Metrics();
   int Right = FM.Width - FM.R;
-  for (const TsCaptionButton* B : {&P.ButtonClose, &P.ButtonMax, &P.ButtonMin, &P.ButtonHelp})
+  for (const TsCaptionButton* B : {&P.Frame->ButtonClose, &P.Frame->ButtonMax, &P.Frame->ButtonMin, &P.Frame->ButtonHelp})
     if (B->Visible) Right = std::min<int>(Right, B->cpRect.left);
   for (int Y = FM.T + 4; Y < FM.T + FM.TH - 4; ++Y)
-    for (int X = P.FIconRect.right + 4; X < Right - 4; ++X) {
+    for (int X = P.Frame->FIconRect.right + 4; X < Right - 4; ++X) {
       const std::uint32_t C = ImagePixel(P, X, Y);
       Darkest = std::min(Darkest, static_cast<int>((C >> 8) & 0xFF));
     }
@@ -196,7 +196,7 @@ TEST(Provider, TheCaptionIsDrawnInTheTitlesActiveAndInactiveColours) {
   const int ActiveDark = DarkestTitle(*P);
   EXPECT_LT(ActiveDark, 0x60);
   ShowAndSettle(B);
-  if (P->FCommonData->BGChanged) P->PaintAll();
+  if (P->FCommonData->BGChanged) P->Frame->PaintAll();
   const int InactiveDark = DarkestTitle(*P);
   EXPECT_GE(InactiveDark, 0x90);
   EXPECT_LT(InactiveDark, 0xF0);  // the text is there
@@ -211,7 +211,7 @@ TEST(Provider, TheClientAreaIsPaintedFromTheFrameImage) {
   ASSERT_TRUE(P);
   const int W = F.ClientWidth(), H = F.ClientHeight();
   const std::vector<std::uint32_t> Pic = Print(F.WindowHandle(), W, H);
-  const int OX = P->OffsetX(), OY = P->OffsetY();
+  const int OX = P->Frame->OffsetX(), OY = P->Frame->OffsetY();
   for (POINT Pt : {POINT{0, 0}, POINT{W / 2, H / 2}, POINT{W - 1, H - 1}})
     EXPECT_EQ(Pic[size_t(Pt.y * W + Pt.x)], ImagePixel(*P, OX + Pt.x, OY + Pt.y) & 0xFFFFFF) << Pt.x << "," << Pt.y;
   EXPECT_EQ(Pic[size_t(H / 2 * W + W / 2)], 0xFFFFFFu);  // FORM is white
@@ -277,8 +277,8 @@ TEST(Provider, FreeingAFormWhileAButtonFadesStopsTheFadeAndTheBorderWindowFirst)
     ShowAndSettle(*F);
     TsSkinProvider* P = ProviderOf(*F);
     ASSERT_TRUE(P);
-    P->HandleNCMouseMove(HTCLOSE);
-    ASSERT_TRUE(P->ButtonClose.cpTimer);
+    P->Frame->HandleNCMouseMove(HTCLOSE);
+    ASSERT_TRUE(P->Frame->ButtonClose.cpTimer);
     Border = BorderWnd(*F);
     W = F->WindowHandle();
     // The hook hears nothing while the application object is being freed: what
@@ -304,12 +304,12 @@ TEST(Provider, AFadeThatEndsClearsItsReference) {
   TsSkinProvider* P = ProviderOf(F);
   ASSERT_TRUE(P);
   MovePointer(5, 5);  // far from the button: the fade up turns round at once
-  EXPECT_TRUE(PumpUntil([&] { return P->CurrentHT == 0 && !P->ButtonMin.cpTimer; }));
-  P->HandleNCMouseMove(HTMINBUTTON);
-  ASSERT_TRUE(P->ButtonMin.cpTimer);
-  EXPECT_TRUE(PumpUntil([&] { return !P->ButtonMin.cpTimer; }, 2000));
-  EXPECT_EQ(P->ButtonMin.cpState, 0);
-  EXPECT_EQ(P->CurrentHT, 0);
+  EXPECT_TRUE(PumpUntil([&] { return P->Frame->CurrentHT == 0 && !P->Frame->ButtonMin.cpTimer; }));
+  P->Frame->HandleNCMouseMove(HTMINBUTTON);
+  ASSERT_TRUE(P->Frame->ButtonMin.cpTimer);
+  EXPECT_TRUE(PumpUntil([&] { return !P->Frame->ButtonMin.cpTimer; }, 2000));
+  EXPECT_EQ(P->Frame->ButtonMin.cpState, 0);
+  EXPECT_EQ(P->Frame->CurrentHT, 0);
 }
 
 }  // namespace

@@ -45,38 +45,38 @@ struct TSizeableScene : TSkinnedScene {
 
 TEST(Sizing, TheMaximiseButtonMaximisesWithoutShadowOrSizingBandsAndRestoresAsBefore) {
   TSizeableScene S;
-  ASSERT_TRUE(S.P && S.P->ButtonMax.Visible);
+  ASSERT_TRUE(S.P && S.P->Frame->ButtonMax.Visible);
   const RECT Before = WindowRect(S.W());
-  const TacFrameMetrics Normal = S.P->Metrics();
-  EXPECT_EQ(S.P->ButtonMax.cpGlyphType, tgMax);
+  const TacFrameMetrics Normal = S.P->Frame->Metrics();
+  EXPECT_EQ(S.P->Frame->ButtonMax.cpGlyphType, tgMax);
   EXPECT_EQ(RegionBox(BorderWnd(S.F)), (RECT{0, 0, Normal.Width, Normal.Height}));
-  EXPECT_EQ(S.P->ExHitTest(POINT{Normal.L + 1, Normal.Height / 2}), HTLEFT);
+  EXPECT_EQ(S.P->Frame->ExHitTest(POINT{Normal.L + 1, Normal.Height / 2}), HTLEFT);
 
-  Click(ImageToScreen(*S.P, CentreOf(S.P->ButtonMax.cpRect)));
+  Click(ImageToScreen(*S.P, CentreOf(S.P->Frame->ButtonMax.cpRect)));
   ASSERT_TRUE(PumpUntil([&] { return IsZoomed(S.W()) != 0; }));
   Pump(100);
   HWND B = BorderWnd(S.F);
   ASSERT_TRUE(B && IsWindowVisible(B));
   EXPECT_EQ(GetWindow(S.W(), GW_HWNDNEXT), B);
-  EXPECT_EQ(S.P->ButtonMax.cpGlyphType, tgNormal);
-  const TacFrameMetrics Max = S.P->Metrics();
+  EXPECT_EQ(S.P->Frame->ButtonMax.cpGlyphType, tgNormal);
+  const TacFrameMetrics Max = S.P->Frame->Metrics();
   EXPECT_EQ(WindowRect(B).right - WindowRect(B).left, Max.Width);
   // No shadow and no outer border: the title bar alone shows around the
   // client area, and the frame's edges size nothing.
-  EXPECT_EQ(RegionBox(B), (RECT{Max.L + Max.BW, Max.T + 4, Max.Width - Max.R - Max.BW, S.P->OffsetY()}));
-  EXPECT_NE(S.P->ExHitTest(POINT{Max.L + 1, Max.Height / 2}), HTLEFT);
-  EXPECT_NE(S.P->ExHitTest(POINT{Max.Width - Max.R - 1, Max.Height - Max.B - 1}), HTBOTTOMRIGHT);
+  EXPECT_EQ(RegionBox(B), (RECT{Max.L + Max.BW, Max.T + 4, Max.Width - Max.R - Max.BW, S.P->Frame->OffsetY()}));
+  EXPECT_NE(S.P->Frame->ExHitTest(POINT{Max.L + 1, Max.Height / 2}), HTLEFT);
+  EXPECT_NE(S.P->Frame->ExHitTest(POINT{Max.Width - Max.R - 1, Max.Height - Max.B - 1}), HTBOTTOMRIGHT);
 
-  Click(ImageToScreen(*S.P, CentreOf(S.P->ButtonMax.cpRect)));
+  Click(ImageToScreen(*S.P, CentreOf(S.P->Frame->ButtonMax.cpRect)));
   ASSERT_TRUE(PumpUntil([&] { return IsZoomed(S.W()) == 0; }));
   Pump(100);
   B = BorderWnd(S.F);
   ASSERT_TRUE(B && IsWindowVisible(B));
   EXPECT_EQ(WindowRect(S.W()), Before);
-  EXPECT_EQ(S.P->ButtonMax.cpGlyphType, tgMax);
+  EXPECT_EQ(S.P->Frame->ButtonMax.cpGlyphType, tgMax);
   EXPECT_EQ(RegionBox(B), (RECT{0, 0, Normal.Width, Normal.Height}));
   EXPECT_EQ(WindowRect(B), FrameAround(S.W(), *S.P->FCommonData->CommonSkinData()));
-  EXPECT_EQ(S.P->ExHitTest(POINT{Normal.L + 1, Normal.Height / 2}), HTLEFT);
+  EXPECT_EQ(S.P->Frame->ExHitTest(POINT{Normal.L + 1, Normal.Height / 2}), HTLEFT);
 }
 
 TEST(Sizing, TheBorderWindowsFrameSizesTheFormWithTheSizingPointer) {
@@ -84,16 +84,16 @@ TEST(Sizing, TheBorderWindowsFrameSizesTheFormWithTheSizingPointer) {
   ASSERT_TRUE(S.P);
   HWND B = BorderWnd(S.F);
   ASSERT_TRUE(B);
-  const TacFrameMetrics FM = S.P->Metrics();
+  const TacFrameMetrics FM = S.P->Frame->Metrics();
   // The bands reach a little into the shadow; the corners combine them.
   const POINT Right{FM.Width - FM.R + 3, FM.Height / 2}, Corner{FM.Width - FM.R - 1, FM.Height - FM.B - 1};
-  EXPECT_EQ(S.P->ExHitTest(Right), HTRIGHT);
-  EXPECT_EQ(S.P->ExHitTest(Corner), HTBOTTOMRIGHT);
-  EXPECT_EQ(S.P->ExHitTest(POINT{FM.Width / 2, FM.T + 1}), HTTOP);
+  EXPECT_EQ(S.P->Frame->ExHitTest(Right), HTRIGHT);
+  EXPECT_EQ(S.P->Frame->ExHitTest(Corner), HTBOTTOMRIGHT);
+  EXPECT_EQ(S.P->Frame->ExHitTest(POINT{FM.Width / 2, FM.T + 1}), HTTOP);
   const POINT At = ImageToScreen(*S.P, Right);
   MovePointer(At.x, At.y);
   Pump(60);
-  SendMessageW(B, WM_SETCURSOR, reinterpret_cast<WPARAM>(B), MAKELPARAM(HTOBJECT_, WM_MOUSEMOVE));
+  SendMessageW(B, WM_SETCURSOR, reinterpret_cast<WPARAM>(B), MAKELPARAM(htObject, WM_MOUSEMOVE));
   EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_SIZEWE)));
 
   // A press there starts the system's sizing of the form from that edge (the
@@ -120,7 +120,7 @@ TEST(Sizing, TheBorderWindowsFrameSizesTheFormWithTheSizingPointer) {
   const RECT After = WindowRect(S.W());
   EXPECT_EQ(After.right, Before.right + 40);
   EXPECT_EQ(WindowRect(BorderWnd(S.F)), FrameAround(S.W(), *S.P->FCommonData->CommonSkinData()));
-  EXPECT_EQ(S.P->FrameImage()->Width(), FM.Width + 40);
+  EXPECT_EQ(S.P->Frame->FrameImage()->Width(), FM.Width + 40);
 }
 
 TEST(Sizing, WithScreenSnapAMoveNearTheWorkAreasEdgesPutsTheVisibleFrameOnThem) {
@@ -163,25 +163,25 @@ TEST(Sizing, ANewDensityRebuildsTheFrameWithTheSkinOfThatDensity) {
   TacSkinData* D192 = S.M->CommonSkinData(192);
   ASSERT_TRUE(D96 && D192);
   ASSERT_NE(D96->ExTitleHeight, D192->ExTitleHeight);
-  const int Paints = S.P->PaintCount;
+  const int Paints = S.P->Frame->PaintCount;
   RECT R = WindowRect(S.W());
   R.right = R.left + 2 * (R.right - R.left);
   R.bottom = R.top + 2 * (R.bottom - R.top);
   SendMessageW(S.W(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&R));
   Pump(100);
   EXPECT_EQ(S.P->FCommonData->CommonSkinData(), D192);
-  EXPECT_GT(S.P->PaintCount, Paints);
+  EXPECT_GT(S.P->Frame->PaintCount, Paints);
   HWND B = BorderWnd(S.F);
   ASSERT_TRUE(B && IsWindowVisible(B));
   EXPECT_EQ(WindowRect(B), FrameAround(S.W(), *D192));
-  const TacFrameMetrics FM = S.P->Metrics();
+  const TacFrameMetrics FM = S.P->Frame->Metrics();
   EXPECT_EQ(FM.TH, D192->ExTitleHeight);
-  EXPECT_EQ(S.P->FrameImage()->Width(), WindowRect(B).right - WindowRect(B).left);
+  EXPECT_EQ(S.P->Frame->FrameImage()->Width(), WindowRect(B).right - WindowRect(B).left);
   EXPECT_EQ(RegionBox(B), (RECT{0, 0, FM.Width, FM.Height}));
   // The title buttons are laid out in the new image: the close button ends at its right margin.
-  EXPECT_EQ(S.P->ExHitTest(CentreOf(S.P->ButtonClose.cpRect)), HTCLOSE);
-  EXPECT_EQ(S.P->ButtonClose.cpRect.bottom - S.P->ButtonClose.cpRect.top,
-            D192->ma[static_cast<size_t>(D192->TitleGlyphs[static_cast<size_t>(S.P->ButtonClose.cpGlyphType)])].Height);
+  EXPECT_EQ(S.P->Frame->ExHitTest(CentreOf(S.P->Frame->ButtonClose.cpRect)), HTCLOSE);
+  EXPECT_EQ(S.P->Frame->ButtonClose.cpRect.bottom - S.P->Frame->ButtonClose.cpRect.top,
+            D192->ma[static_cast<size_t>(D192->TitleGlyphs[static_cast<size_t>(S.P->Frame->ButtonClose.cpGlyphType)])].Height);
   // Back at the first density, the frame is the first one again.
   R = WindowRect(S.W());
   R.right = R.left + (R.right - R.left) / 2;

@@ -25,7 +25,7 @@ struct TTitleScene : TSkinnedScene {
   }
   int HotCount() {
     int N = 0;
-    for (const TsCaptionButton* B : {&P->ButtonClose, &P->ButtonMax, &P->ButtonMin, &P->ButtonHelp})
+    for (const TsCaptionButton* B : {&P->Frame->ButtonClose, &P->Frame->ButtonMax, &P->Frame->ButtonMin, &P->Frame->ButtonHelp})
       N += B->cpState == 1;
     return N;
   }
@@ -39,17 +39,17 @@ TEST(TitleInput, PressAndReleaseOnCloseSendsCloseOnceAfterTheCaptureEnds) {
     Closing = true;
     A = caNone;  // the test keeps its form
   };
-  S.MoveTo(S.At(S.P->ButtonClose.cpRect));
-  EXPECT_EQ(S.P->ButtonClose.cpState, 1);
+  S.MoveTo(S.At(S.P->Frame->ButtonClose.cpRect));
+  EXPECT_EQ(S.P->Frame->ButtonClose.cpState, 1);
   MouseButton(MOUSEEVENTF_LEFTDOWN);
   Pump(60);
-  EXPECT_EQ(S.P->ButtonClose.cpState, 2);
-  EXPECT_TRUE(S.P->biClicked);
+  EXPECT_EQ(S.P->Frame->ButtonClose.cpState, 2);
+  EXPECT_TRUE(S.P->Frame->biClicked);
   EXPECT_EQ(GetCapture(), S.F.WindowHandle());
   MouseButton(MOUSEEVENTF_LEFTUP);
   Pump(100);
   EXPECT_TRUE(Closing);
-  EXPECT_FALSE(S.P->biClicked);
+  EXPECT_FALSE(S.P->Frame->biClicked);
   EXPECT_NE(GetCapture(), S.F.WindowHandle());
   EXPECT_EQ(S.Log, (TLog{"nclbuttondown", "lbuttonup", "capturechanged", "syscommand close", "close"}));
 }
@@ -57,7 +57,7 @@ TEST(TitleInput, PressAndReleaseOnCloseSendsCloseOnceAfterTheCaptureEnds) {
 TEST(TitleInput, PressOnCloseDragOffAndReleaseDoesNothing) {
   TTitleScene S;
   ASSERT_TRUE(S.P);
-  S.MoveTo(S.At(S.P->ButtonClose.cpRect));
+  S.MoveTo(S.At(S.P->Frame->ButtonClose.cpRect));
   MouseButton(MOUSEEVENTF_LEFTDOWN);
   Pump(60);
   RECT CR{};
@@ -65,12 +65,12 @@ TEST(TitleInput, PressOnCloseDragOffAndReleaseDoesNothing) {
   POINT Off = CentreOf(CR);
   ClientToScreen(S.F.WindowHandle(), &Off);
   S.MoveTo(Off);
-  EXPECT_EQ(S.P->ButtonClose.cpState, 0);  // pressed only while over it
+  EXPECT_EQ(S.P->Frame->ButtonClose.cpState, 0);  // pressed only while over it
   MouseButton(MOUSEEVENTF_LEFTUP);
   Pump(100);
   EXPECT_TRUE(IsWindowVisible(S.F.WindowHandle()));
-  EXPECT_FALSE(S.P->biClicked);
-  EXPECT_EQ(S.P->ButtonClose.cpState, 0);
+  EXPECT_FALSE(S.P->Frame->biClicked);
+  EXPECT_EQ(S.P->Frame->ButtonClose.cpState, 0);
   EXPECT_NE(GetCapture(), S.F.WindowHandle());
   EXPECT_EQ(S.Log, (TLog{"nclbuttondown", "lbuttonup", "capturechanged"}));
 }
@@ -81,17 +81,17 @@ TEST(TitleInput, ALostCaptureOrCancelModeEndsThePressWithoutActing) {
   for (int Way = 0; Way < 2; ++Way) {
     SCOPED_TRACE(Way ? "capture lost" : "cancel mode");
     S.Log.clear();
-    S.MoveTo(S.At(S.P->ButtonMin.cpRect));
+    S.MoveTo(S.At(S.P->Frame->ButtonMin.cpRect));
     MouseButton(MOUSEEVENTF_LEFTDOWN);
     Pump(60);
-    ASSERT_EQ(S.P->ButtonMin.cpState, 2);
+    ASSERT_EQ(S.P->Frame->ButtonMin.cpState, 2);
     if (Way == 0)
       SendMessageW(S.F.WindowHandle(), WM_CANCELMODE, 0, 0);
     else
       ReleaseCapture();
     Pump(30);
-    EXPECT_FALSE(S.P->biClicked);
-    EXPECT_EQ(S.P->ButtonMin.cpState, 1);  // back to hot: the pointer is still over it
+    EXPECT_FALSE(S.P->Frame->biClicked);
+    EXPECT_EQ(S.P->Frame->ButtonMin.cpState, 1);  // back to hot: the pointer is still over it
     EXPECT_NE(GetCapture(), S.F.WindowHandle());
     MouseButton(MOUSEEVENTF_LEFTUP);
     Pump(100);
@@ -103,28 +103,28 @@ TEST(TitleInput, ALostCaptureOrCancelModeEndsThePressWithoutActing) {
 TEST(TitleInput, HoverFromMinimiseStraightOntoCloseLeavesExactlyOneHot) {
   TTitleScene S;
   ASSERT_TRUE(S.P);
-  S.MoveTo(S.At(S.P->ButtonMin.cpRect));
-  EXPECT_EQ(S.P->ButtonMin.cpState, 1);
+  S.MoveTo(S.At(S.P->Frame->ButtonMin.cpRect));
+  EXPECT_EQ(S.P->Frame->ButtonMin.cpState, 1);
   EXPECT_EQ(S.HotCount(), 1);
-  S.MoveTo(S.At(S.P->ButtonClose.cpRect));
-  EXPECT_EQ(S.P->ButtonClose.cpState, 1);
-  EXPECT_EQ(S.P->ButtonMin.cpState, 0);
+  S.MoveTo(S.At(S.P->Frame->ButtonClose.cpRect));
+  EXPECT_EQ(S.P->Frame->ButtonClose.cpState, 1);
+  EXPECT_EQ(S.P->Frame->ButtonMin.cpState, 0);
   EXPECT_EQ(S.HotCount(), 1);
-  EXPECT_EQ(S.P->CurrentHT, HTCLOSE);
+  EXPECT_EQ(S.P->Frame->CurrentHT, HTCLOSE);
   // Leaving the frame returns it to normal once the fades are done.
   RECT CR{};
   GetClientRect(S.F.WindowHandle(), &CR);
   POINT In = CentreOf(CR);
   ClientToScreen(S.F.WindowHandle(), &In);
   S.MoveTo(In);
-  EXPECT_TRUE(PumpUntil([&] { return S.HotCount() == 0 && !S.P->ButtonClose.cpTimer && !S.P->ButtonMin.cpTimer; }));
+  EXPECT_TRUE(PumpUntil([&] { return S.HotCount() == 0 && !S.P->Frame->ButtonClose.cpTimer && !S.P->Frame->ButtonMin.cpTimer; }));
 }
 
 TEST(TitleInput, PressAndReleaseOnMinimiseMinimisesAndTheBorderWindowGoesAndComesBack) {
   TTitleScene S;
   ASSERT_TRUE(S.P);
   HWND W = S.F.WindowHandle();
-  S.MoveTo(S.At(S.P->ButtonMin.cpRect));
+  S.MoveTo(S.At(S.P->Frame->ButtonMin.cpRect));
   MouseButton(MOUSEEVENTF_LEFTDOWN);
   Pump(40);
   MouseButton(MOUSEEVENTF_LEFTUP);
@@ -137,11 +137,11 @@ TEST(TitleInput, PressAndReleaseOnMinimiseMinimisesAndTheBorderWindowGoesAndCome
   EXPECT_NE(std::find(S.Log.begin(), S.Log.end(), "syscommand minimize"), S.Log.end());
   // Nothing of the press is left: the button rests once the pointer is away
   // and is hot again when it comes back.
-  EXPECT_FALSE(S.P->biClicked);
+  EXPECT_FALSE(S.P->Frame->biClicked);
   S.MoveTo(CentreOf(WindowRect(W)));
-  EXPECT_EQ(S.P->ButtonMin.cpState, 0);
-  S.MoveTo(S.At(S.P->ButtonMin.cpRect));
-  EXPECT_EQ(S.P->ButtonMin.cpState, 1);
+  EXPECT_EQ(S.P->Frame->ButtonMin.cpState, 0);
+  S.MoveTo(S.At(S.P->Frame->ButtonMin.cpRect));
+  EXPECT_EQ(S.P->Frame->ButtonMin.cpState, 1);
 }
 
 // The closes, minimises, maximises and restores a log holds, in order (a
@@ -164,7 +164,7 @@ TEST(TitleInput, DoubleClicksOnTheCaptionAndTheIcon) {
   TLog AboutLog;
   RecordFrame(&About, AboutLog);
   // The About dialog has no maximise: a double click on its caption does nothing.
-  const TacFrameMetrics FA = PA->Metrics();
+  const TacFrameMetrics FA = PA->Frame->Metrics();
   const RECT Before = WindowRect(About.WindowHandle()), *BeforeP = &Before;
   DoubleClick(ImageToScreen(*PA, POINT{FA.Width / 2, FA.T + FA.TH / 2}));
   Pump(100);
@@ -177,7 +177,7 @@ TEST(TitleInput, DoubleClicksOnTheCaptionAndTheIcon) {
   S.F.OnClose = [](TObject*, TCloseAction& A) { A = caNone; };
   // The first click opens the system menu; should the second leave it open, this ends it.
   UINT_PTR T = SetTimer(nullptr, 0, 1500, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
-  DoubleClick(S.At(S.P->FIconRect));
+  DoubleClick(S.At(S.P->Frame->FIconRect));
   EXPECT_TRUE(PumpUntil([&] { return !Commands(S.Log).empty(); }));
   KillTimer(nullptr, T);
   Pump(60);
@@ -189,9 +189,9 @@ TEST(TitleInput, MaximiseAndRestoreStayUsableAfterEachOtherAndAltSpace) {
   TFrameForm F(bsSizeable, biSystemMenu | biMinimize | biMaximize, L"Sizeable", 160, 120);
   ShowAndSettle(F);
   TsSkinProvider* P = ProviderOf(F);
-  ASSERT_TRUE(P && P->ButtonMax.Visible);
+  ASSERT_TRUE(P && P->Frame->ButtonMax.Visible);
   HWND W = F.WindowHandle();
-  auto MaxButton = [&] { return ImageToScreen(*P, CentreOf(P->ButtonMax.cpRect)); };
+  auto MaxButton = [&] { return ImageToScreen(*P, CentreOf(P->Frame->ButtonMax.cpRect)); };
   Click(MaxButton());
   ASSERT_TRUE(PumpUntil([&] { return IsZoomed(W) != 0; }));
   Pump(100);
@@ -200,8 +200,8 @@ TEST(TitleInput, MaximiseAndRestoreStayUsableAfterEachOtherAndAltSpace) {
   Pump(60);
   MovePointer(MaxButton().x, MaxButton().y);
   Pump(60);
-  EXPECT_EQ(P->ButtonMax.cpState, 1);
-  EXPECT_EQ(P->CurrentHT, HTMAXBUTTON);
+  EXPECT_EQ(P->Frame->ButtonMax.cpState, 1);
+  EXPECT_EQ(P->Frame->CurrentHT, HTMAXBUTTON);
 
   // Alt+Space opens the skinned system menu, not the window's own.
   static int Opened, WindowsOwn;
@@ -233,7 +233,7 @@ TEST(TitleInput, MaximiseAndRestoreStayUsableAfterEachOtherAndAltSpace) {
 TEST(TitleInput, TheSystemMenuIsBuiltFromTheWindowsOwnAndOpensFromTheCaption) {
   TTitleScene S;
   ASSERT_TRUE(S.P);
-  HMENU Menu = S.P->BuildSysMenu();
+  HMENU Menu = S.P->Frame->BuildSysMenu();
   ASSERT_TRUE(Menu);
   std::vector<std::pair<UINT, bool>> Items;  // id, enabled (separators: id 0, enabled)
   for (int I = 0; I < GetMenuItemCount(Menu); ++I) {

@@ -99,7 +99,7 @@ inline void RecordFrame(TControl* C, TLog& Log) {
 
 // Screen position of an image point of a form.
 inline POINT ImageToScreen(TsSkinProvider& P, POINT Image) {
-  const POINT Origin = P.ScreenToImage(POINT{0, 0});
+  const POINT Origin = P.Frame->ScreenToImage(POINT{0, 0});
   return POINT{Image.x - Origin.x, Image.y - Origin.y};
 }
 
@@ -150,7 +150,7 @@ inline void KeyWith(WORD Modifier, WORD Key) {
 }
 
 inline std::uint32_t ImagePixel(TsSkinProvider& P, int X, int Y) {
-  TDibBitmap* B = P.FrameImage();
+  TDibBitmap* B = P.Frame->FrameImage();
   return B && !B->Empty() ? B->Bmp().Pixel(X, Y) : 0;
 }
 
