@@ -48,6 +48,9 @@ enum TacSkinCommand : std::uint16_t {
   SKC_GETAPP = 60,
   SKC_TITLECHANGED = 62,
   SKC_GETFONTSECTION = 66,
+  // Between the form, border, menu and dialog wrappers: the system frame's width
+  // (low word 1: the sizing frame's, 2: the fixed frame's, else as the window has it).
+  SKC_GETFRAMEWIDTH = 67,
   SKC_SCALECHANGED = 68,
   SKC_GETPPI = 69,
   SKC_GETBOUNDS = 70,

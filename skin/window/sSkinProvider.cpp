@@ -311,13 +311,9 @@ LRESULT TsSkinProvider::ProcessMessage(UINT Msg, WPARAM WParam, LPARAM LParam) {
 }
 
 bool TsSkinProvider::HandleCommand(TMessage& M, const TWindowHookNext& Next) {
-  constexpr unsigned FrameWidthQuery = 67;
-  if (static_cast<unsigned>(CommandOf(M.WParam)) == FrameWidthQuery) {
-    // The system frame width, as the controls' adapters measure it.
-    M.Result = Frame->Metrics().SF;
-    return true;
-  }
   switch (CommandOf(M.WParam)) {
+    // The system frame width, as the controls' adapters measure it.
+    case SKC_GETFRAMEWIDTH: M.Result = Frame->Metrics().SF; return true;
     case SKC_GETPROVIDER: M.Result = reinterpret_cast<LRESULT>(this); return true;
     case SKC_SKINLOADED:
     case SKC_REFRESH:
