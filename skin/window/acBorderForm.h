@@ -4,11 +4,15 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
+#include "skin/paint/acLayeredSurface.h"
+
 namespace cb {
 
 class TsSkinProvider;
 
-class TacBorderForm {
+class TacBorderForm : private TacSurfaceOwner {
 public:
   explicit TacBorderForm(TsSkinProvider* Owner);
   ~TacBorderForm();
@@ -30,8 +34,7 @@ public:
   POINT LastTopLeft{0, 0};
 
 private:
-  static LRESULT CALLBACK WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
-  LRESULT Dispatch(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  LRESULT SurfaceMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) override;
   LRESULT NCHitTest(POINT Screen);
   void PunchHole(POINT Client);
   void MakeRgn();
@@ -42,7 +45,8 @@ private:
   bool OverShadow(POINT Image) const;
 
   TsSkinProvider* FOwner;
-  HWND FWnd = nullptr;
+  std::unique_ptr<TacLayeredSurface> FSurface;
+  HWND FWnd = nullptr;  // FSurface's window while it has one
   int FImageW = 0, FImageH = 0;
   unsigned FShownSerial = 0;  // the owner's image serial the window shows
   int FShownBlend = -1;
