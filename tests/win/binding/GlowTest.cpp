@@ -71,6 +71,26 @@ TEST_F(TGlowFixture, AGlowIsALayeredWindowAroundTheControlThatThePointerPassesTh
   EXPECT_EQ(GlowEffect(Id), nullptr);
 }
 
+// What the form animations will do with a surface: take its messages for a
+// while and give them back to the owner it had (here none), window and all.
+TEST_F(TGlowFixture, ASurfaceLentToAnotherOwnerIsGivenBackWithItsWindow) {
+  struct TBorrower final : TacSurfaceOwner {
+    LRESULT SurfaceMessage(HWND W, UINT Msg, WPARAM WP, LPARAM LP) override {
+      return Msg == WM_NCHITTEST ? HTCAPTION : DefWindowProcW(W, Msg, WP, LP);
+    }
+  } Borrower;
+  ASSERT_GE(ShowGlow(SD(), 255), 0);
+  TacLayeredSurface& Surface = *Glow()->Surface;
+  const HWND W = Surface.Handle();
+  const RECT R = WindowRect(W);
+  auto HitTest = [&] { return SendMessageW(W, WM_NCHITTEST, 0, MAKELPARAM(R.left + 1, R.top + 1)); };
+  Surface.Adopt(&Borrower);
+  EXPECT_EQ(HitTest(), HTCAPTION);
+  Surface.GiveBack();
+  EXPECT_EQ(HitTest(), HTTRANSPARENT);
+  EXPECT_TRUE(IsWindowVisible(W));
+}
+
 TEST_F(TGlowFixture, IdsAreReusedSoTheListIsAsLongAsTheMostGlowsShownAtOnce) {
   ASSERT_EQ(GlowsShown(), 0);
   const int Before = GlowListSize();
