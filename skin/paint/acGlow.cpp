@@ -25,28 +25,6 @@ std::vector<std::unique_ptr<TacGlowEffect>>& Glows() {
   return *List;
 }
 
-const wchar_t kGlowClass[] = L"TacGlowForm";
-
-LRESULT CALLBACK GlowWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  switch (Msg) {
-    case WM_NCHITTEST: return HTTRANSPARENT;  // the pointer goes to what lies below
-    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
-    default: return DefWindowProcW(Wnd, Msg, WParam, LParam);
-  }
-}
-
-bool RegisterGlowClass() {
-  static const bool Done = [] {
-    WNDCLASSEXW C{};
-    C.cbSize = sizeof C;
-    C.lpfnWndProc = GlowWndProc;
-    C.hInstance = GetModuleHandleW(nullptr);
-    C.lpszClassName = kGlowClass;
-    return RegisterClassExW(&C) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  return Done;
-}
-
 // The visible part of the control on screen: its rectangle cut to its parent's client area.
 bool VisibleScreenRect(TControl* C, RECT& Out) {
   if (!C || !C->Visible() || C->Width() <= 0 || C->Height() <= 0) return false;
@@ -68,13 +46,7 @@ HWND WindowOf(TControl* C) {
 }
 
 void Present(TacGlowEffect& G) {
-  if (!G.Wnd || !G.AlphaBmp || G.AlphaBmp->Empty()) return;
-  POINT Dst{G.Bounds.left, G.Bounds.top}, Src{0, 0};
-  SIZE Size{G.AlphaBmp->Width(), G.AlphaBmp->Height()};
-  BLENDFUNCTION Blend{AC_SRC_OVER, 0, static_cast<BYTE>(std::clamp(G.Alpha, 0, 255)), AC_SRC_ALPHA};
-  HDC Screen = GetDC(nullptr);
-  UpdateLayeredWindow(G.Wnd, Screen, &Dst, &Size, G.AlphaBmp->Canvas(), &Src, 0, &Blend, ULW_ALPHA);
-  ReleaseDC(nullptr, Screen);
+  if (G.Surface && G.AlphaBmp) G.Surface->Present(*G.AlphaBmp, POINT{G.Bounds.left, G.Bounds.top}, G.Alpha);
 }
 
 // Layered windows take colours multiplied by their alpha.
@@ -129,10 +101,6 @@ bool GlowFadeStep(TsCommonData* D, int) {
 
 }  // namespace
 
-TacGlowEffect::~TacGlowEffect() {
-  if (Wnd && IsWindow(Wnd)) DestroyWindow(Wnd);
-}
-
 TacGlowEffect* GlowEffect(int GlowID) {
   auto& L = Glows();
   return GlowID >= 0 && GlowID < static_cast<int>(L.size()) ? L[static_cast<size_t>(GlowID)].get() : nullptr;
@@ -169,7 +137,7 @@ int ShowGlow(TsCommonData& D, int Alpha) {
   // Grown so that the mask's border lies outside the control.
   const int Margin = Sec.GlowMargin;
   R = {R.left + Margin - Md.WL, R.top + Margin - Md.WT, R.right - Margin + Md.WR, R.bottom - Margin + Md.WB};
-  if (R.right <= R.left || R.bottom <= R.top || !RegisterGlowClass()) return -1;
+  if (R.right <= R.left || R.bottom <= R.top) return -1;
 
   auto G = std::make_unique<TacGlowEffect>();
   G->Margin = Margin;
@@ -194,13 +162,12 @@ int ShowGlow(TsCommonData& D, int Alpha) {
   // the control has none.
   HWND Form = WindowOf(C);
   HWND Root = Form ? GetAncestor(Form, GA_ROOT) : nullptr;
-  DWORD Ex = WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
+  DWORD Ex = WS_EX_TRANSPARENT;
   if (!Root || (GetWindowLongW(Root, GWL_EXSTYLE) & WS_EX_TOPMOST)) Ex |= WS_EX_TOPMOST;
-  G->Wnd = CreateWindowExW(Ex, kGlowClass, L"", WS_POPUP, R.left, R.top, R.right - R.left, R.bottom - R.top,
-                           Root ? GetWindow(Root, GW_OWNER) : nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (!G->Wnd) return -1;
+  G->Surface = std::make_unique<TacLayeredSurface>(nullptr, Root ? GetWindow(Root, GW_OWNER) : nullptr, Ex);
+  if (!G->Wnd()) return -1;
   Present(*G);
-  SetWindowPos(G->Wnd, Root ? Root : HWND_TOPMOST, 0, 0, 0, 0,
+  SetWindowPos(G->Wnd(), Root ? Root : HWND_TOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   auto& L = Glows();
   const auto Free = std::find(L.begin(), L.end(), nullptr);

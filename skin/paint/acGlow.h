@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "skin/paint/DibBitmap.h"
+#include "skin/paint/acLayeredSurface.h"
 
 namespace cb {
 
@@ -15,17 +16,19 @@ class TsSkinManager;
 
 class TacGlowEffect {
 public:
-  ~TacGlowEffect();
   // The glow image, premultiplied as a layered window takes it.
   std::unique_ptr<TDibBitmap> AlphaBmp;
   int Margin = 0;
   int MaskIndex = -1;
-  HWND Wnd = nullptr;  // the glow's own window (class "TacGlowForm")
+  // The glow's own window. Nobody owns its messages: the defaults are what a
+  // glow needs (the pointer passes through, never activated).
+  std::unique_ptr<TacLayeredSurface> Surface;
+  HWND Wnd() const { return Surface ? Surface->Handle() : nullptr; }
   bool Destroyed = false;
   TsSkinManager* SkinManager = nullptr;
   TsCommonData* SkinData = nullptr;
-  int Alpha = 0;   // the global alpha last applied
-  RECT Bounds{};   // the window's place on screen
+  int Alpha = 0;  // the global alpha last applied
+  RECT Bounds{};  // the window's place on screen
 };
 
 // Shows a glow around the owner of Data at Alpha (0..255) and stores its id

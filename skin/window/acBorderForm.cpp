@@ -11,8 +11,6 @@ namespace cb {
 
 namespace {
 
-constexpr const wchar_t* BorderClass = L"TacGlowForm";
-
 int XOf(LPARAM L) { return static_cast<short>(LOWORD(L)); }
 int YOf(LPARAM L) { return static_cast<short>(HIWORD(L)); }
 
@@ -30,19 +28,6 @@ LPCWSTR SizingCursor(int HT) {
   }
 }
 
-void RegisterBorderClass(WNDPROC Proc) {
-  static bool Done = false;
-  if (Done) return;
-  WNDCLASSEXW WC{};
-  WC.cbSize = sizeof WC;
-  WC.lpfnWndProc = Proc;
-  WC.hInstance = GetModuleHandleW(nullptr);
-  WC.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-  WC.lpszClassName = BorderClass;
-  // No class shadow: the window's own picture carries the shadow.
-  Done = RegisterClassExW(&WC) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-}
-
 }  // namespace
 
 TacBorderForm::TacBorderForm(TacBorderOwner* Owner) : FOwner(Owner) {}
@@ -54,24 +39,21 @@ TacFrame& TacBorderForm::Frame() const { return FOwner->BorderFrame(); }
 int TacBorderForm::HitAt(POINT Screen) const { return Frame().ExHitTest(Frame().ScreenToImage(Screen)); }
 
 void TacBorderForm::FreeWindow() {
-  if (!FWnd) return;
-  HWND W = FWnd;
+  if (!FSurface) return;
   FWnd = nullptr;
-  SetWindowLongPtrW(W, GWLP_USERDATA, 0);  // no message reaches this object any more
-  DestroyWindow(W);
+  FSurface.reset();  // no message of its end reaches this object
   FImageW = FImageH = 0;
   FShownBlend = -1;
   FTrackingLeave = false;
 }
 
 void TacBorderForm::CreateWnd() {
-  RegisterBorderClass(&TacBorderForm::WndProc);
   HWND Owner = OwnerWnd();
   // Owned by the form's own owner, not the form: a window always lies above
   // its owner, and this one must lie directly behind the form.
   HWND Up = Owner ? GetWindow(Owner, GW_OWNER) : nullptr;
-  FWnd = CreateWindowExW(WS_EX_LAYERED | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, BorderClass, L"", WS_POPUP, 0, 0, 0, 0,
-                         Up, nullptr, GetModuleHandleW(nullptr), this);
+  FSurface = std::make_unique<TacLayeredSurface>(static_cast<TacSurfaceOwner*>(this), Up);
+  FWnd = FSurface->Handle();
 }
 
 void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
@@ -112,25 +94,12 @@ void TacBorderForm::UpdateExBordersPos(bool Redraw, int Blend) {
   // The picture goes to the window system only when it changed: a full
   // layered update costs milliseconds, a move a fraction of one.
   if (Resized || Fresh || Frame().ImageSerial != FShownSerial || Blend != FShownBlend) {
-    POINT Pos{X, Y}, Src{0, 0};
-    SIZE Size{Img->Width(), Img->Height()};
-    BLENDFUNCTION BF{AC_SRC_OVER, 0, static_cast<BYTE>(std::clamp(Blend, 0, 255)), AC_SRC_ALPHA};
-    // Position and size only when they change: either one makes the update a move as well.
-    UPDATELAYEREDWINDOWINFO Info{};
-    Info.cbSize = sizeof Info;
-    Info.pptDst = Moved ? &Pos : nullptr;
-    Info.psize = Resized ? &Size : nullptr;
-    Info.hdcSrc = Img->Canvas();
-    Info.pptSrc = &Src;
-    Info.pblend = &BF;
-    Info.dwFlags = ULW_ALPHA;
     // One button redrawn since the last picture: only its rectangle is sent.
     const bool OnePiece = !Resized && !Fresh && Blend == FShownBlend && Frame().ImageSerial == FShownSerial + 1 &&
                           Frame().DirtySerial == Frame().ImageSerial;
-    if (OnePiece) Info.prcDirty = &Frame().DirtyRect;
     // A failure is left alone: the next update tries again.
     ++PictureCount;
-    if (UpdateLayeredWindowIndirect(FWnd, &Info)) {
+    if (FSurface->Present(*Img, POINT{X, Y}, Blend, OnePiece ? &Frame().DirtyRect : nullptr)) {
       FShownSerial = Frame().ImageSerial;
       FShownBlend = Blend;
       Moved = false;
@@ -219,23 +188,7 @@ LRESULT TacBorderForm::NCHitTest(POINT Screen) {
   return htObject;
 }
 
-LRESULT CALLBACK TacBorderForm::WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
-  if (Msg == WM_NCCREATE) {
-    auto* CS = reinterpret_cast<CREATESTRUCTW*>(LParam);
-    SetWindowLongPtrW(Wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(CS->lpCreateParams));
-  }
-  auto* Self = reinterpret_cast<TacBorderForm*>(GetWindowLongPtrW(Wnd, GWLP_USERDATA));
-  if (Self && !Self->FWnd && Msg == WM_NCCREATE) Self->FWnd = Wnd;  // known before CreateWindowExW returns
-  if (!Self || Self->FWnd != Wnd) return DefWindowProcW(Wnd, Msg, WParam, LParam);
-  try {
-    return Self->Dispatch(Wnd, Msg, WParam, LParam);
-  } catch (...) {
-    // Never unwind through the system's frames.
-    return DefWindowProcW(Wnd, Msg, WParam, LParam);
-  }
-}
-
-LRESULT TacBorderForm::Dispatch(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+LRESULT TacBorderForm::SurfaceMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   HWND O = OwnerWnd();
   const POINT Pt{XOf(LParam), YOf(LParam)};
   switch (Msg) {

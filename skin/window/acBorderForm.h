@@ -4,6 +4,10 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
+#include "skin/paint/acLayeredSurface.h"
+
 namespace cb {
 
 class TacFrame;
@@ -20,7 +24,7 @@ protected:
   ~TacBorderOwner() = default;
 };
 
-class TacBorderForm {
+class TacBorderForm : private TacSurfaceOwner {
 public:
   explicit TacBorderForm(TacBorderOwner* Owner);
   ~TacBorderForm();
@@ -42,8 +46,7 @@ public:
   POINT LastTopLeft{0, 0};
 
 private:
-  static LRESULT CALLBACK WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
-  LRESULT Dispatch(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  LRESULT SurfaceMessage(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) override;
   LRESULT NCHitTest(POINT Screen);
   void PunchHole(POINT Client);
   void MakeRgn();
@@ -57,7 +60,8 @@ private:
   bool OverShadow(POINT Image) const;
 
   TacBorderOwner* FOwner;
-  HWND FWnd = nullptr;
+  std::unique_ptr<TacLayeredSurface> FSurface;
+  HWND FWnd = nullptr;  // FSurface's window while it has one
   int FImageW = 0, FImageH = 0;
   unsigned FShownSerial = 0;  // the owner's image serial the window shows
   int FShownBlend = -1;

@@ -33,19 +33,19 @@ TEST_F(TGlowFixture, AGlowIsALayeredWindowAroundTheControlThatThePointerPassesTh
   ASSERT_GE(Id, 0);
   EXPECT_EQ(SD().GlowID, Id);
   TacGlowEffect* G = Glow();
-  ASSERT_TRUE(G && G->Wnd);
+  ASSERT_TRUE(G && G->Wnd());
   RECT R;
-  GetWindowRect(G->Wnd, &R);
+  GetWindowRect(G->Wnd(), &R);
   const RECT E = Expected();
   EXPECT_TRUE(EqualRect(&R, &E)) << R.left << "," << R.top << "," << R.right << "," << R.bottom;
-  const LONG Ex = GetWindowLongW(G->Wnd, GWL_EXSTYLE);
+  const LONG Ex = GetWindowLongW(G->Wnd(), GWL_EXSTYLE);
   EXPECT_EQ(Ex & (WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE),
             WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_NOACTIVATE);
-  EXPECT_EQ(SendMessageW(G->Wnd, WM_NCHITTEST, 0, MAKELPARAM(E.left + 1, E.top + 1)), HTTRANSPARENT);
+  EXPECT_EQ(SendMessageW(G->Wnd(), WM_NCHITTEST, 0, MAKELPARAM(E.left + 1, E.top + 1)), HTTRANSPARENT);
   // Just behind the control's form, not above it (where an owned window would be).
-  EXPECT_EQ(GetWindow(S->F.WindowHandle(), GW_HWNDNEXT), G->Wnd);
-  EXPECT_EQ(GetWindow(G->Wnd, GW_HWNDPREV), S->F.WindowHandle());
-  EXPECT_TRUE(IsWindowVisible(G->Wnd));
+  EXPECT_EQ(GetWindow(S->F.WindowHandle(), GW_HWNDNEXT), G->Wnd());
+  EXPECT_EQ(GetWindow(G->Wnd(), GW_HWNDPREV), S->F.WindowHandle());
+  EXPECT_TRUE(IsWindowVisible(G->Wnd()));
   EXPECT_EQ(GetForegroundWindow(), Active) << "never activated";
   // The mask's four-pixel border, stretched around; its middle left empty.
   const Bitmap32& B = G->AlphaBmp->Bmp();
@@ -64,11 +64,31 @@ TEST_F(TGlowFixture, AGlowIsALayeredWindowAroundTheControlThatThePointerPassesTh
   EXPECT_EQ(G->Alpha, 77);
   SetGlowAlpha(Id, 300);
   EXPECT_EQ(G->Alpha, 255);
-  HWND W = G->Wnd;
+  HWND W = G->Wnd();
   HideGlow(SD().GlowID, false);
   EXPECT_EQ(SD().GlowID, -1);
   EXPECT_FALSE(IsWindow(W));
   EXPECT_EQ(GlowEffect(Id), nullptr);
+}
+
+// What the form animations will do with a surface: take its messages for a
+// while and give them back to the owner it had (here none), window and all.
+TEST_F(TGlowFixture, ASurfaceLentToAnotherOwnerIsGivenBackWithItsWindow) {
+  struct TBorrower final : TacSurfaceOwner {
+    LRESULT SurfaceMessage(HWND W, UINT Msg, WPARAM WP, LPARAM LP) override {
+      return Msg == WM_NCHITTEST ? HTCAPTION : DefWindowProcW(W, Msg, WP, LP);
+    }
+  } Borrower;
+  ASSERT_GE(ShowGlow(SD(), 255), 0);
+  TacLayeredSurface& Surface = *Glow()->Surface;
+  const HWND W = Surface.Handle();
+  const RECT R = WindowRect(W);
+  auto HitTest = [&] { return SendMessageW(W, WM_NCHITTEST, 0, MAKELPARAM(R.left + 1, R.top + 1)); };
+  Surface.Adopt(&Borrower);
+  EXPECT_EQ(HitTest(), HTCAPTION);
+  Surface.GiveBack();
+  EXPECT_EQ(HitTest(), HTTRANSPARENT);
+  EXPECT_TRUE(IsWindowVisible(W));
 }
 
 TEST_F(TGlowFixture, IdsAreReusedSoTheListIsAsLongAsTheMostGlowsShownAtOnce) {
@@ -146,7 +166,7 @@ TEST_F(TGlowFixture, WithoutAnimationTheGlowShowsAtFullAlphaAndGoesWithThePointe
 TEST_F(TGlowFixture, HidingDisablingANewSectionANewSkinOrTheControlGoingRemoveTheGlow) {
   auto Again = [&] {
     EXPECT_GE(ShowGlow(SD(), 255), 0);
-    return Glow() ? Glow()->Wnd : nullptr;
+    return Glow() ? Glow()->Wnd() : nullptr;
   };
   HWND W = Again();
   S->Button->SetVisible(false);
@@ -192,12 +212,12 @@ TEST_F(TGlowFixture, AWindowThatMovesOrIsResizedLosesItsGlow) {
   C->SD.SetSkinSection(L"SPEEDBUTTON");
   C->SD.Loaded();
   ASSERT_GE(ShowGlow(C->SD, 255), 0);
-  HWND W = GlowEffect(C->SD.GlowID)->Wnd;
+  HWND W = GlowEffect(C->SD.GlowID)->Wnd();
   C->SetBounds(121, 40, 50, 20);
   EXPECT_FALSE(IsWindow(W)) << "moved";
   EXPECT_EQ(C->SD.GlowID, -1);
   ASSERT_GE(ShowGlow(C->SD, 255), 0);
-  W = GlowEffect(C->SD.GlowID)->Wnd;
+  W = GlowEffect(C->SD.GlowID)->Wnd();
   C->SetBounds(121, 40, 60, 20);
   EXPECT_FALSE(IsWindow(W)) << "resized";
 }
@@ -250,14 +270,14 @@ TEST_F(TGlowFixture, UnderTheRealPointerTheGlowComesLetsThePointerThroughAndFade
   const TPoint In = C->ClientToScreen(TPoint(25, 10));
   MovePointer(In.X, In.Y);
   ASSERT_TRUE(PumpUntil([&] { return C->SD.GlowID >= 0; })) << "the glow came";
-  HWND W = GlowEffect(C->SD.GlowID)->Wnd;
+  HWND W = GlowEffect(C->SD.GlowID)->Wnd();
   EXPECT_TRUE(IsWindowVisible(W));
   // Over the glow's band, outside the control: the panel is what is there.
   const TPoint Band = C->ClientToScreen(TPoint(-1, 10));
   EXPECT_EQ(WindowFromPoint(POINT{Band.X, Band.Y}), S->Panel->WindowHandle());
   Pump(300);
   EXPECT_TRUE(C->SD.FMouseAbove) << "the glow over the control takes no hover away";
-  EXPECT_EQ(GlowEffect(C->SD.GlowID) ? GlowEffect(C->SD.GlowID)->Wnd : nullptr, W) << "and stays";
+  EXPECT_EQ(GlowEffect(C->SD.GlowID) ? GlowEffect(C->SD.GlowID)->Wnd() : nullptr, W) << "and stays";
   const TPoint Away = S->F.ClientToScreen(TPoint(300, 200));
   MovePointer(Away.X, Away.Y);
   ASSERT_TRUE(PumpUntil([&] { return !C->SD.FMouseAbove; }));

@@ -6,6 +6,7 @@
 
 #include "acRegion.h"
 #include "skin/paint/Shadows.h"
+#include "skin/paint/acGlow.h"
 
 namespace {
 
@@ -209,6 +210,43 @@ TEST(BorderWindow, PointerMessagesOverTheShadowLeaveNoRegionBehind) {
   EXPECT_EQ(Regions, 0);
   // The hole is closed: the frame still answers.
   EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(R.left + 15, R.top + 40)), htObject);
+}
+
+// A hover glow around a test button of the small skin (the built-in one has
+// none): placed around the button with its picture, and passing the pointer on.
+void ExpectAGlowThatThePointerPassesThrough() {
+  TTinySkin Skin;
+  TScene Scene;
+  std::unique_ptr<TsSkinManager> M(Skin.Load(nullptr));
+  TsCommonData& SD = Scene.Button->SD;
+  ASSERT_GE(ShowGlow(SD, 255), 0);
+  HWND G = GlowEffect(SD.GlowID)->Wnd();
+  // A surface has no place or size before its first picture: these are the
+  // picture's, grown by the mask's border (4) less the glow margin (2).
+  const TPoint O = Scene.Button->ClientToScreen(TPoint(0, 0));
+  const RECT R = WindowRect(G), Expected{O.X - 2, O.Y - 2, O.X + 87 + 2, O.Y + 22 + 2};
+  EXPECT_TRUE(EqualRect(&R, &Expected)) << R.left << "," << R.top << "," << R.right << "," << R.bottom;
+  EXPECT_TRUE(IsWindowVisible(G));
+  EXPECT_EQ(SendMessageW(G, WM_NCHITTEST, 0, MAKELPARAM(R.left + 1, R.top + 1)), HTTRANSPARENT);
+  HideGlow(SD.GlowID, false);
+}
+
+// Glows and border windows are the same kind of layered window; neither may
+// take the other's behaviour, whichever of them the process made first.
+TEST(BorderWindow, GlowsShownBeforeAndAfterLeaveTheTitleBarTakingInput) {
+  ASSERT_NO_FATAL_FAILURE(ExpectAGlowThatThePointerPassesThrough());
+  {
+    TSkinnedScene S;
+    TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+    ShowAndSettle(F);
+    HWND B = BorderWnd(F);
+    ASSERT_TRUE(B);
+    const RECT R = WindowRect(B);
+    // The title bar (frame from 13, 11; title 30 high) and the left shadow.
+    EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(R.left + 13 + 120, R.top + 11 + 15)), htObject);
+    EXPECT_EQ(SendMessageW(B, WM_NCHITTEST, 0, MAKELPARAM(R.left + 4, R.top + 60)), HTTRANSPARENT);
+  }
+  ExpectAGlowThatThePointerPassesThrough();
 }
 
 TEST(BorderWindow, ShadowShapesFromOddSkinValuesAreSafe) {
