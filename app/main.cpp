@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "Unit1.h"
-#include "skin/paint/sCharImageList.h"
+#include "skin/binding/sCharImageList.h"
 #include "skin/window/acSkinHook.h"
 #include "Unit2.h"
 #include "uCommonFunc.h"

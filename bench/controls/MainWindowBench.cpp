@@ -18,9 +18,9 @@
 #include "Unit1.h"
 #include "acSlider.h"
 #include "sSpeedButton.h"
-#include "skin/paint/sCharImageList.h"
-#include "skin/paint/acThdTimer.h"
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/sCharImageList.h"
+#include "skin/binding/acThdTimer.h"
+#include "skin/binding/sCommonData.h"
 #include "skin/window/acSkinHook.h"
 
 using namespace cb;

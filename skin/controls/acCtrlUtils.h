@@ -2,7 +2,7 @@
 // and the disabled look over it.
 #pragma once
 #include "skin/paint/PixelOps.h"
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/sCommonData.h"
 
 namespace cb {
 

@@ -4,7 +4,7 @@
 
 #include "acCtrlUtils.h"
 #include "sSkinManager.h"
-#include "skin/paint/sSkinText.h"
+#include "skin/binding/sSkinText.h"
 
 namespace cb {
 

@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "skin/paint/PixelOps.h"
-#include "skin/paint/acThdTimer.h"
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/acThdTimer.h"
+#include "skin/binding/sCommonData.h"
 #include "ui/StdCtrls.h"
 
 namespace cb {

@@ -2,8 +2,8 @@
 
 #include "acCtrlUtils.h"
 #include "sSkinManager.h"
-#include "skin/paint/sCommonData.h"
-#include "skin/paint/sSkinText.h"
+#include "skin/binding/sCommonData.h"
+#include "skin/binding/sSkinText.h"
 
 namespace cb {
 

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/sCommonData.h"
 #include "ui/ExtCtrls.h"
 
 namespace cb {

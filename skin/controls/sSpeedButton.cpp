@@ -5,7 +5,7 @@
 #include "acCtrlUtils.h"
 #include "sSkinManager.h"
 #include "skin/paint/PixelOps.h"
-#include "skin/paint/sSkinText.h"
+#include "skin/binding/sSkinText.h"
 #include "ui/Forms.h"
 
 namespace cb {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "skin/paint/PixelOps.h"
-#include "skin/paint/acThdTimer.h"
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/acThdTimer.h"
+#include "skin/binding/sCommonData.h"
 #include "ui/Buttons.h"
 
 namespace cb {

@@ -6,7 +6,7 @@
 #include "sSkinRecolour.h"
 #include "base/StringList.h"
 #include "base/Strings.h"
-#include "skin/paint/sMessages.h"
+#include "skin/binding/sMessages.h"
 #include "ui/Forms.h"
 #include "ui/UiText.h"
 

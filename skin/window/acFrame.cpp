@@ -5,7 +5,7 @@
 
 #include "sSkinManager.h"
 #include "skin/paint/PixelOps.h"
-#include "skin/paint/sSkinText.h"
+#include "skin/binding/sSkinText.h"
 #include "skin/paint/section/sGraphUtils.h"
 
 namespace cb {

@@ -11,7 +11,7 @@
 
 #include "acFrameGeometry.h"
 #include "skin/paint/DibBitmap.h"
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/sCommonData.h"
 
 namespace cb {
 

@@ -15,7 +15,7 @@
 #include "acFrame.h"
 #include "sSkinData.h"
 #include "skin/paint/DibBitmap.h"
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/sCommonData.h"
 #include "ui/Forms.h"
 
 namespace cb {

@@ -13,8 +13,8 @@
 #include "../ui/UiTestUtil.h"
 #include "sSkinManager.h"
 #include "tests/support/MetroUIResource.h"
-#include "skin/paint/acThdTimer.h"
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/acThdTimer.h"
+#include "skin/binding/sCommonData.h"
 #include "ui/FormStreaming.h"
 #include "ui/FormText.h"
 

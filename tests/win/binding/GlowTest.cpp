@@ -2,7 +2,7 @@
 // window's place and picture, the alpha following the state animation, and
 // every way a glow goes.
 #include "BindingFixture.h"
-#include "skin/paint/acGlow.h"
+#include "skin/binding/acGlow.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "skin/paint/ImageDecoders.h"
-#include "skin/paint/sCharImageList.h"
+#include "skin/binding/sCharImageList.h"
 #include "tests/support/SkinImages.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include "BindingFixture.h"
 #include "skin/paint/PixelOps.h"
 #include "skin/paint/SkinColors.h"
-#include "skin/paint/sCharImageList.h"
-#include "skin/paint/sSkinText.h"
+#include "skin/binding/sCharImageList.h"
+#include "skin/binding/sSkinText.h"
 #include "tests/support/ScopedHook.h"
 
 namespace {

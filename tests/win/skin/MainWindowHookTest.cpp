@@ -7,7 +7,7 @@
 
 #include "../ui/UiTestUtil.h"
 #include "TinySkin.h"
-#include "skin/paint/sMessages.h"
+#include "skin/binding/sMessages.h"
 
 namespace {
 

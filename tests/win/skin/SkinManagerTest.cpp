@@ -8,7 +8,7 @@
 #include "../ui/UiTestUtil.h"
 #include "sSkinManager.h"
 #include "tests/support/MetroUIResource.h"
-#include "skin/paint/sMessages.h"
+#include "skin/binding/sMessages.h"
 #include "ui/ExtCtrls.h"
 #include "ui/FormText.h"
 #include "ui/StdCtrls.h"

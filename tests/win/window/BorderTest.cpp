@@ -6,7 +6,7 @@
 
 #include "acRegion.h"
 #include "skin/paint/Shadows.h"
-#include "skin/paint/acGlow.h"
+#include "skin/binding/acGlow.h"
 
 namespace {
 

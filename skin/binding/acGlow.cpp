@@ -1,4 +1,4 @@
-#include "skin/paint/acGlow.h"
+#include "skin/binding/acGlow.h"
 #include "base/Rounding.h"
 
 #include <algorithm>
@@ -7,8 +7,8 @@
 
 #include "sSkinManager.h"
 #include "skin/paint/PixelOps.h"
-#include "skin/paint/acThdTimer.h"
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/acThdTimer.h"
+#include "skin/binding/sCommonData.h"
 #include "skin/paint/section/sGraphUtils.h"
 #include "ui/Forms.h"
 

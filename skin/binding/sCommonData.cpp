@@ -1,4 +1,4 @@
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/sCommonData.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -8,8 +8,8 @@
 #include "skin/paint/PaintDC.h"
 #include "skin/paint/PixelOps.h"
 #include "skin/paint/SkinColors.h"
-#include "skin/paint/acGlow.h"
-#include "skin/paint/sSkinText.h"
+#include "skin/binding/acGlow.h"
+#include "skin/binding/sSkinText.h"
 #include "ui/Forms.h"
 #include "base/Strings.h"
 #include "ui/UiText.h"

@@ -1,4 +1,4 @@
-#include "skin/paint/acThdTimer.h"
+#include "skin/binding/acThdTimer.h"
 #include "base/Rounding.h"
 
 #include <algorithm>
@@ -9,8 +9,8 @@
 #include "sSkinManager.h"
 #include "ui/Forms.h"
 #include "skin/paint/PixelOps.h"
-#include "skin/paint/acGlow.h"
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/acGlow.h"
+#include "skin/binding/sCommonData.h"
 
 namespace cb {
 

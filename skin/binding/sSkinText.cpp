@@ -1,11 +1,11 @@
-#include "skin/paint/sSkinText.h"
+#include "skin/binding/sSkinText.h"
 
 #include <algorithm>
 
 #include "sSkinManager.h"
 #include "skin/paint/PixelOps.h"
 #include "skin/paint/SkinColors.h"
-#include "skin/paint/sCommonData.h"
+#include "skin/binding/sCommonData.h"
 #include "ui/Controls.h"
 
 namespace cb {

@@ -11,8 +11,8 @@
 
 #include "skin/paint/CacheInfo.h"
 #include "skin/paint/DibBitmap.h"
-#include "skin/paint/acThdTimer.h"
-#include "skin/paint/sMessages.h"
+#include "skin/binding/acThdTimer.h"
+#include "skin/binding/sMessages.h"
 #include "skin/paint/section/sGraphUtils.h"
 #include "ui/Controls.h"
 

@@ -1,4 +1,4 @@
-#include "skin/paint/sCharImageList.h"
+#include "skin/binding/sCharImageList.h"
 #include "base/Rounding.h"
 
 #include <algorithm>
