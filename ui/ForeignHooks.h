@@ -26,9 +26,9 @@
 // State and messages of one wrapper on one foreign window.
 class TForeignWrapper {
 public:
+  // Runs with the window possibly gone (after WM_NCDESTROY): whatever a
+  // wrapper must undo on its window it undoes when it sees that message.
   virtual ~TForeignWrapper() = default;
-  // Called with the window possibly gone (after WM_NCDESTROY): whatever it
-  // must undo on the window it undoes when it sees that message.
   virtual void WndProc(TMessage& Message, const TWindowHookNext& Next) = 0;
 };
 
