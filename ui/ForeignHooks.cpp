@@ -1,12 +1,11 @@
 #include "ui/ForeignHooks.h"
 
 #include <algorithm>
-#include <mutex>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "ui/Forms.h"
+#include "ui/WindowMap.h"
 
 namespace {
 
@@ -51,31 +50,14 @@ private:
   bool FDestroyed = false;  // WM_NCDESTROY seen
 };
 
-// The subclass of each window, kept in a map rather than a window property:
-// under Wine a property read is a server round trip, and this runs for every
-// message of every wrapped window.
-struct TSubclassMap {
-  std::mutex Lock;
-  std::unordered_map<HWND, TSubclass*> Map;
-};
-TSubclassMap& Subclasses() {
-  static auto* M = new TSubclassMap;  // windows still receive messages while statics go at exit
+// The subclass of each window. Never destroyed: windows still receive
+// messages while static objects go at exit.
+TWindowMap<TSubclass>& Subclasses() {
+  static auto* M = new TWindowMap<TSubclass>;
   return *M;
 }
-TSubclass* FindSubclass(HWND Wnd) {
-  TSubclassMap& M = Subclasses();
-  std::lock_guard<std::mutex> L(M.Lock);
-  auto It = M.Map.find(Wnd);
-  return It == M.Map.end() ? nullptr : It->second;
-}
-void MapSubclass(HWND Wnd, TSubclass* S) {
-  TSubclassMap& M = Subclasses();
-  std::lock_guard<std::mutex> L(M.Lock);
-  if (S)
-    M.Map[Wnd] = S;
-  else
-    M.Map.erase(Wnd);
-}
+TSubclass* FindSubclass(HWND Wnd) { return Subclasses().Find(Wnd); }
+void MapSubclass(HWND Wnd, TSubclass* S) { Subclasses().Set(Wnd, S); }
 
 LRESULT CALLBACK ForeignWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
   if (TSubclass* S = FindSubclass(Wnd)) return S->Handle(Msg, WParam, LParam);

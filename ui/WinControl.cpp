@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
-#include <unordered_map>
 
 #include "ui/Forms.h"
 #include "ui/Threads.h"
 #include "ui/UiText.h"
+#include "ui/WindowMap.h"
 
 namespace {
 
@@ -15,33 +15,18 @@ const wchar_t ControlProp[] = L"ClearbayControl";
 
 thread_local TWinControl* tCreating = nullptr;
 
-// The control of each of our windows, kept beside the window property: under
-// Wine every property read is a round trip to the server, and the lookup runs
-// for every message our windows receive.
-struct TControlMap {
-  std::mutex Lock;
-  std::unordered_map<HWND, TWinControl*> Map;
-};
-TControlMap& Controls() {
-  static auto* M = new TControlMap;  // windows still receive messages while statics go at exit
+// The control of each of our windows, found through this map rather than the
+// window property beside it. Never destroyed: windows still receive messages
+// while static objects go at exit.
+TWindowMap<TWinControl>& Controls() {
+  static auto* M = new TWindowMap<TWinControl>;
   return *M;
 }
-TWinControl* MappedControl(HWND Wnd) {
-  TControlMap& M = Controls();
-  std::lock_guard<std::mutex> L(M.Lock);
-  auto It = M.Map.find(Wnd);
-  return It == M.Map.end() ? nullptr : It->second;
-}
-void MapControl(HWND Wnd, TWinControl* C) {
-  TControlMap& M = Controls();
-  std::lock_guard<std::mutex> L(M.Lock);
-  M.Map[Wnd] = C;
-}
+TWinControl* MappedControl(HWND Wnd) { return Controls().Find(Wnd); }
+void MapControl(HWND Wnd, TWinControl* C) { Controls().Set(Wnd, C); }
 void UnmapControl(HWND Wnd) {
   RemovePropW(Wnd, ControlProp);
-  TControlMap& M = Controls();
-  std::lock_guard<std::mutex> L(M.Lock);
-  M.Map.erase(Wnd);
+  Controls().Set(Wnd, nullptr);
 }
 
 // Original procedures of system classes taken over under our own class names.
