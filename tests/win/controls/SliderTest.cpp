@@ -2,6 +2,7 @@
 // drag under real pointer input, the veto, and the clean-up on every exit.
 #include "ControlsFixture.h"
 #include "acSlider.h"
+#include "tests/support/ScopedHook.h"
 
 namespace {
 
@@ -14,6 +15,9 @@ struct TSliderScene {
   std::unique_ptr<TsSkinManager> M;
   TLog Log;
   std::vector<int> Lefts;  // every place the thumb went
+  // Declared after what it writes to, so it comes off first: the thumb still
+  // moves while the form is torn down.
+  std::unique_ptr<TScopedHook> ThumbMoves;
   explicit TSliderScene(int W = 33, int H = 15) {
     S->SetBounds(40, 40, W, H);
     S->SetParent(&F);
@@ -22,7 +26,7 @@ struct TSliderScene {
     S->Thumb()->SkinData()->Loaded();
     M = MakeManager();
     S->OnSliderChange = [this](TObject*) { Log.push_back(S->SliderOn() ? "on" : "off"); };
-    S->Thumb()->AddWindowHook(0x5EC, [this](TMessage& Msg, const TWindowHookNext& Next) {
+    ThumbMoves = std::make_unique<TScopedHook>(S->Thumb(), 0x5EC, [this](TMessage& Msg, const TWindowHookNext& Next) {
       Next(Msg);
       if (Msg.Msg == WM_WINDOWPOSCHANGED && (Lefts.empty() || Lefts.back() != S->Thumb()->Left()))
         Lefts.push_back(S->Thumb()->Left());
