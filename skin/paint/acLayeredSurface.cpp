@@ -86,11 +86,9 @@ bool TacLayeredSurface::Present(TDibBitmap& Picture, POINT Pos, int Opacity, con
   Info.pblend = &Blend;
   Info.dwFlags = ULW_ALPHA;
   Info.prcDirty = Info.psize ? nullptr : Dirty;
-  HDC Screen = GetDC(nullptr);
-  Info.hdcDst = Screen;
-  const bool Done = UpdateLayeredWindowIndirect(FWnd, &Info) != FALSE;
-  ReleaseDC(nullptr, Screen);
-  return Done;
+  // No screen context: the system takes the screen's own, and each one asked
+  // for is a round trip to the window server under Wine, on every fade step.
+  return UpdateLayeredWindowIndirect(FWnd, &Info) != FALSE;
 }
 
 LRESULT CALLBACK TacLayeredSurface::WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
