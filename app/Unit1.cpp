@@ -1,17 +1,71 @@
 #include "Unit1.h"
 
+#include <utility>
+
 #include "Commands.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "ui/Threads.h"
 #include "sControls.h"
 #include "uCommonFunc.h"
+#include "uBusy.h"
 #include "uStartupTrace.h"
 #include "uUpdate.h"
 
 namespace cb {
 
 TForm1* Form1 = nullptr;
+
+namespace {
+
+// The hourglass for the length of one run.
+struct TBusyRun {
+  explicit TBusyRun(TForm1& Form) : F(Form) { F.BusyCursor(true); }
+  ~TBusyRun() { F.BusyCursor(false); }
+  TBusyRun(const TBusyRun&) = delete;
+  TBusyRun& operator=(const TBusyRun&) = delete;
+  TForm1& F;
+};
+
+}  // namespace
+
+// What the update check found, shared with its thread: the window stops
+// waiting for it after kUpdateCheckLimitMs, and a thread that the network
+// holds on to ends by itself later, reading and writing only this.
+struct TUpdateCheck {
+  TUpdateCheck() : Done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+  ~TUpdateCheck() {
+    if (Done) CloseHandle(Done);
+  }
+  TUpdateCheck(const TUpdateCheck&) = delete;
+  TUpdateCheck& operator=(const TUpdateCheck&) = delete;
+  HANDLE Done;
+  bool Need = false;
+  std::wstring NewVer, LocalVer, Url;
+};
+
+namespace {
+
+DWORD WINAPI UpdateCheckThread(void* Param) {
+  std::unique_ptr<std::shared_ptr<TUpdateCheck>> Held(static_cast<std::shared_ptr<TUpdateCheck>*>(Param));
+  TUpdateCheck& C = **Held;
+  try {
+    TUrlUpdate update(2, u'&');
+    if (update.IsHasNet() && update.IsNeedUpdate()) {
+      const auto& c = update.RemoteContent();
+      C.NewVer = ToWide(c.N_Ver);
+      C.LocalVer = ToWide(c.L_Ver);
+      C.Url = ToWide(c.D_Url);
+      C.Need = true;
+    }
+  } catch (...) {
+    // A check that fails finds no update.
+  }
+  SetEvent(C.Done);
+  return 0;
+}
+
+}  // namespace
 
 void TWindowLink::PostNotice(std::unique_ptr<TStrMsgObject> Msg) {
   std::lock_guard<std::mutex> guard(Lock);
@@ -20,12 +74,12 @@ void TWindowLink::PostNotice(std::unique_ptr<TStrMsgObject> Msg) {
   if (Wnd && PostMessageW(Wnd, WM_USER, 0, reinterpret_cast<LPARAM>(Msg.get()))) Msg.release();
 }
 
-void TWindowLink::SetCursor(TCursor Cursor) {
+void TWindowLink::SetBusy(bool Busy) {
   // Window properties belong to the GUI thread.
   // The step holds the link: it may run after the worker has let go of it.
   TThread::Queue(
-      [self = shared_from_this(), Cursor] {
-        if (self->Form) self->Form->SetCursor(Cursor);
+      [self = shared_from_this(), Busy] {
+        if (self->Form) self->Form->BusyCursor(Busy);
       },
       this);
 }
@@ -94,7 +148,13 @@ void TForm1::FormCreate(TObject*) {
 
 void TForm1::FormShow(TObject*) {
   StartupMark("update check");
-  bool newer = ProUpdate();
+  // Decided once the window is on screen (WndProc), so that it paints meanwhile.
+  FUpdateCheck = StartUpdateCheck();
+}
+
+void TForm1::DecideUpdate() {
+  if (!FUpdateCheck) return;
+  bool newer = FinishUpdateCheck(std::exchange(FUpdateCheck, nullptr));
   StartupMark("update checked");
   if (newer) Application->Terminate();
 }
@@ -123,14 +183,31 @@ void TForm1::btn1Click(TObject* Sender) {
 
 void TForm1::p1Click(TObject*) {
   if (sAppName.empty()) return;
-  std::u16string command = UninstallCommand(ToU16(sAppName));
-  int32_t code = command.empty() ? -1 : RunProcess(ToWide(command), SW_HIDE, true);
+  // The run is waited for here, but the window stays alive meanwhile; a close
+  // asked for during it comes after the notice.
+  TBusyWindow busy(this);
+  int32_t code = -1;
+  {
+    TBusyRun run(*this);
+    std::u16string command = UninstallCommand(ToU16(sAppName));
+    if (!command.empty()) code = RunProcess(ToWide(command), SW_HIDE, true);
+  }
   if (sSlider1->SliderOn()) ShowMsg(ToWide(UninstallNotice(ToU16(sDisName), RunSucceeded(code))), ToWide(kNoticeCaption), false);
 }
 
 void TForm1::N1Click(TObject*) {
-  bool ok = RunScriptResource(sAppName);
+  TBusyWindow busy(this);
+  bool ok = false;
+  {
+    TBusyRun run(*this);
+    ok = RunScriptResource(sAppName);
+  }
   if (sSlider1->SliderOn()) ShowMsg(ToWide(InstallNotice(ToU16(sDisName), ok)), ToWide(kNoticeCaption), false);
+}
+
+void TForm1::BusyCursor(bool On) {
+  FBusyRuns += On ? 1 : -1;
+  SetCursor(FBusyRuns > 0 ? crHourGlass : crDefault);
 }
 
 void TForm1::btn23Click(TObject*) {
@@ -144,9 +221,9 @@ void TForm1::btn24Click(TObject*) {
 }
 
 void TForm1::RemoveALl(const std::shared_ptr<TWindowLink>& Link) {
-  Link->SetCursor(crHourGlass);
+  Link->SetBusy(true);
   int32_t code = RunProcess(ToWide(kUninstallAllCommand), SW_HIDE, true);
-  Link->SetCursor(crDefault);
+  Link->SetBusy(false);
   if (Link->NoticesOn)
     Link->PostNotice(std::make_unique<TStrMsgObject>(ToWide(UninstallAllNotice(RunSucceeded(code)))));
 }
@@ -155,9 +232,9 @@ void TForm1::InstallALL(const std::shared_ptr<TWindowLink>& Link) {
   // Opening the resource and writing the file come first: when they fail the
   // thread ends here, silently, with the pointer left as it was.
   TScriptRun run(L"installallapp");
-  Link->SetCursor(crHourGlass);
+  Link->SetBusy(true);
   bool ok = run.Run();
-  Link->SetCursor(crDefault);
+  Link->SetBusy(false);
   if (Link->NoticesOn) Link->PostNotice(std::make_unique<TStrMsgObject>(ToWide(InstallAllNotice(ok))));
 }
 
@@ -170,7 +247,10 @@ void TForm1::WndProc(TMessage& Message) {
   const bool showing = Message.Msg == CM_SHOWINGCHANGED && Message.WParam && !FPainted;
   if (showing) StartupMark("show");
   inherited::WndProc(Message);
-  if (showing) StartupMark("shown");
+  if (showing) {
+    StartupMark("shown");
+    DecideUpdate();
+  }
   if (Message.Msg == WM_PAINT && !FPainted) {
     FPainted = true;
     StartupMark("first paint");
@@ -192,15 +272,37 @@ void TForm1::btn25Click(TObject*) { Form2->ShowModal(); }
 
 void TForm1::lbl1Click(TObject*) { OpenUrl(kMakerPageUrl); }
 
-bool TForm1::ProUpdate() {
-  TUrlUpdate update(2, u'&');
-  if (!update.IsHasNet()) return false;
-  bool need = update.IsNeedUpdate();
-  if (need) {
-    const auto& c = update.RemoteContent();
-    ShowNewVersion(ToWide(c.N_Ver), ToWide(c.L_Ver), ToWide(c.D_Url));
+bool TForm1::ProUpdate() { return FinishUpdateCheck(StartUpdateCheck()); }
+
+std::shared_ptr<TUpdateCheck> TForm1::StartUpdateCheck() {
+  // The system's own time-outs for a network that accepts a connection and
+  // never answers are minutes long; the window must not stop answering for
+  // them. So the check runs on a thread, and past the limit it has found no
+  // update.
+  auto check = std::make_shared<TUpdateCheck>();
+  if (!check->Done) return nullptr;
+  auto* param = new std::shared_ptr<TUpdateCheck>(check);
+  HANDLE thread = CreateThread(nullptr, 0, UpdateCheckThread, param, 0, nullptr);
+  if (!thread) {
+    delete param;
+    return nullptr;
   }
-  return need;
+  CloseHandle(thread);
+  return check;
+}
+
+bool TForm1::FinishUpdateCheck(const std::shared_ptr<TUpdateCheck>& Check) {
+  if (!Check) return false;
+  // Until the check decides, the window paints and moves but its buttons do
+  // nothing, so that the program never acts before the check.
+  bool decided;
+  {
+    TBusyWindow busy(this);
+    decided = busy.Wait(Check->Done, kUpdateCheckLimitMs);
+  }
+  if (!decided || !Check->Need) return false;
+  ShowNewVersion(Check->NewVer, Check->LocalVer, Check->Url);
+  return true;
 }
 
 }  // namespace cb

@@ -34,6 +34,11 @@ class TStrMsgObject {
 };
 
 class TForm1;
+struct TUpdateCheck;
+
+// How long the window waits for the update check (connectivity test and
+// download together) before it counts as finding no update.
+constexpr unsigned kUpdateCheckLimitMs = 4500;
 
 // What a bulk worker may touch of the main window. It outlives the window, so
 // a worker that finishes after the window has gone finds it closed instead of
@@ -46,8 +51,9 @@ struct TWindowLink : std::enable_shared_from_this<TWindowLink> {
 
   // Posts the notice when the window is still there; frees it otherwise.
   void PostNotice(std::unique_ptr<TStrMsgObject> Msg);
-  // Sets the window's pointer shape on the GUI thread.
-  void SetCursor(TCursor Cursor);
+  // A run starts (true) or ends (false): the window shows the hourglass
+  // while any run is under way. Carried out on the GUI thread.
+  void SetBusy(bool Busy);
 };
 
 class TForm1 : public TForm {
@@ -79,7 +85,13 @@ class TForm1 : public TForm {
   void lbl1Click(TObject* Sender);
   void p1Click(TObject* Sender);
   void N1Click(TObject* Sender);
+  // The update check: started, then waited for at most kUpdateCheckLimitMs
+  // with the window alive; true when a newer version was found and shown.
   bool ProUpdate();
+  std::shared_ptr<TUpdateCheck> StartUpdateCheck();
+  bool FinishUpdateCheck(const std::shared_ptr<TUpdateCheck>& Check);
+  // Counts runs under way; the hourglass shows while there is one.
+  void BusyCursor(bool On);
 
   // The bulk operations, run by worker threads. They reach the window only
   // through the link, which they hold for their whole run.
@@ -97,12 +109,16 @@ class TForm1 : public TForm {
 
  private:
   void CloseLink();
+  // The update check started by FormShow is decided once the window shows.
+  void DecideUpdate();
+  std::shared_ptr<TUpdateCheck> FUpdateCheck;
 
   std::unique_ptr<TStringList> sApplst;
   std::wstring sAppName;
   std::wstring sDisName;
   std::shared_ptr<TWindowLink> FLink;
   bool FPainted = false;  // the first paint is a start-up mark
+  int FBusyRuns = 0;
 };
 
 extern TForm1* Form1;

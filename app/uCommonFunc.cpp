@@ -1,5 +1,7 @@
 #include "uCommonFunc.h"
 
+#include "uBusy.h"
+
 #include <shellapi.h>
 #include <urlmon.h>
 #include <wininet.h>
@@ -81,7 +83,10 @@ bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMAT
 int32_t RunProcess(const std::wstring& CommandLine, uint16_t ShowWindow, bool Wait, uint32_t* ProcessId) {
   PROCESS_INFORMATION pi;
   if (!StartProcess(CommandLine, ShowWindow, pi)) return -1;
-  if (Wait) return WaitAndClose(pi);
+  if (Wait) {
+    WaitResponsive(pi.hProcess);
+    return WaitAndClose(pi);
+  }
   if (ProcessId) *ProcessId = pi.dwProcessId;
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
@@ -265,7 +270,7 @@ int32_t TScriptRun::Step(const std::u16string& CommandLine, bool IsBypass) {
   if (!StartProcess(ToWide(CommandLine), SW_HIDE, pi)) return -1;
   if (IsBypass) g_runs.BypassChild = pi.hProcess;
   guard.unlock();
-  WaitForSingleObject(pi.hProcess, INFINITE);
+  WaitResponsive(pi.hProcess);
   guard.lock();
   if (IsBypass) g_runs.BypassChild = nullptr;
   guard.unlock();

@@ -8,6 +8,7 @@ for everything else. Tests set routes per scenario:
         server.set_route(DESCRIPTOR_PATH, status=404)
         server.set_route(DESCRIPTOR_PATH, body=b"...", delay=2.0)   # slow
         server.set_route(DESCRIPTOR_PATH, hang=True)                # never answers until stopped
+        server.set_route(DESCRIPTOR_PATH, body=b"...", drip=1.0)    # one byte of the body per second
         server.requests                                              # what was asked, in order
 
 Run as a program it serves until interrupted:
@@ -35,6 +36,7 @@ class Route:
     content_type: str = "text/plain"
     delay: float = 0.0
     hang: bool = False
+    drip: float = 0.0  # seconds between the body's bytes
 
 
 @dataclasses.dataclass
@@ -56,11 +58,11 @@ class UpdateServer:
         self._thread: threading.Thread | None = None
 
     def set_route(self, path: str, status: int = 200, body: bytes | str = b"", content_type: str = "text/plain",
-                  delay: float = 0.0, hang: bool = False) -> None:
+                  delay: float = 0.0, hang: bool = False, drip: float = 0.0) -> None:
         if isinstance(body, str):
             body = body.encode("utf-8")
         with self._lock:
-            self.routes[path] = Route(status, body, content_type, delay, hang)
+            self.routes[path] = Route(status, body, content_type, delay, hang, drip)
 
     def set_descriptor(self, text: bytes | str, **kwargs) -> None:
         self.set_route(DESCRIPTOR_PATH, body=text, **kwargs)
@@ -95,8 +97,17 @@ class UpdateServer:
                 self.send_header("Content-Length", str(len(route.body)))
                 self.send_header("Cache-Control", "no-cache, no-store")
                 self.end_headers()
-                if with_body:
+                if not with_body:
+                    return
+                if not route.drip:
                     self.wfile.write(route.body)
+                    return
+                for i in range(len(route.body)):
+                    if owner._stopping.wait(route.drip):
+                        self.close_connection = True
+                        return
+                    self.wfile.write(route.body[i:i + 1])
+                    self.wfile.flush()
 
             def do_GET(self):
                 self._answer(True)

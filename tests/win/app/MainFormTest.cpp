@@ -11,6 +11,9 @@
 #include "Unit2.h"
 #include "Unit3.h"
 #include "ui/Threads.h"
+#include "uBusy.h"
+
+#include <thread>
 
 using namespace cb;
 
@@ -158,7 +161,7 @@ TEST(MainForm, NoticesQueuedForAClosingWindowAreFreedNotLost) {
   EXPECT_EQ(TStrMsgObject::Live(), before);
   // A worker that finishes after the window has gone posts nothing.
   link->PostNotice(std::make_unique<TStrMsgObject>(L"late"));
-  link->SetCursor(crHourGlass);
+  link->SetBusy(true);
   Pump();
   EXPECT_EQ(TStrMsgObject::Live(), before);
 }
@@ -213,4 +216,50 @@ TEST(Layout, EveryControlOfTheThreeWindows) {
   EXPECT_EQ(At(ver->lbl1), Place(24, 16));
   EXPECT_EQ(At(ver->lbl2), Place(24, 52));
   EXPECT_EQ(Bounds(ver->btn1), Box(175, 79, 75, 25));
+}
+
+// While the GUI thread waits for a run, the window answers (a message sent
+// from another thread is handled), a click on a control is dropped rather
+// than acted on later, and a close request is held and made again at the end.
+TEST(BusyWindow, AnswersDropsClicksAndHoldsTheCloseRequest) {
+  MainForm m;
+  HWND wnd = m.form->Handle();
+  HWND slider = m.form->sSlider1->Handle();
+  const bool on = m.form->sSlider1->SliderOn();
+  RECT r;
+  GetClientRect(slider, &r);
+  const LPARAM centre = MAKELPARAM(r.right / 2, r.bottom / 2);
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  bool answered = false, closeAnswered = false;
+  std::thread outside([&] {
+    PostMessageW(slider, WM_LBUTTONDOWN, MK_LBUTTON, centre);
+    PostMessageW(slider, WM_LBUTTONUP, 0, centre);
+    DWORD_PTR result = 1;
+    answered = SendMessageTimeoutW(wnd, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result) != 0;
+    closeAnswered = SendMessageTimeoutW(wnd, WM_CLOSE, 0, 0, SMTO_NORMAL, 2000, &result) != 0;
+    Sleep(100);
+    SetEvent(done);
+  });
+  {
+    TBusyWindow busy(m.form);
+    EXPECT_TRUE(busy.Wait(done, 10000));
+    EXPECT_TRUE(busy.CloseHeld());
+    EXPECT_TRUE(IsWindow(wnd)) << "the close request went through during the wait";
+  }
+  outside.join();
+  CloseHandle(done);
+  EXPECT_TRUE(answered);
+  EXPECT_TRUE(closeAnswered);
+  MSG msg;
+  EXPECT_TRUE(PeekMessageW(&msg, wnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) << "the held close request was not made again";
+  Pump();
+  EXPECT_EQ(m.form->sSlider1->SliderOn(), on) << "a click made during the wait was acted on";
+  // A wait that nothing ends gives up at its limit.
+  HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  {
+    TBusyWindow busy(m.form);
+    EXPECT_FALSE(busy.Wait(never, 200));
+    EXPECT_FALSE(busy.CloseHeld());
+  }
+  CloseHandle(never);
 }
