@@ -396,6 +396,35 @@ class App(unittest.TestCase):
         self.assertEqual([e["cmdline"] for e in log], ["powershell.exe Get-AppxPackage | Remove-AppxPackage"])
         self.end()
 
+    def test_single_uninstall_keeps_the_window_alive_and_holds_a_close_until_its_notice(self):
+        self.s.write_store(delays={"remove": 8000})
+        self.click("计算器")
+        self.choose(0)
+        time.sleep(0.5)
+        # PowerShell is at work: the window answers, shows the hourglass, ignores clicks...
+        for _ in range(3):
+            self.assertTrue(self.s.probe("ping", "--hwnd", str(self.main["hwnd"]), "--timeout", "200")["responsive"])
+        self.s.move(self.main, 200, 140)
+        time.sleep(0.5)
+        self.assertNotEqual(self.s.cursor(), "arrow")
+        self.click("相机")
+        time.sleep(0.5)
+        self.assertFalse(self.s.windows("#32768", pid=self.s.app_pid), "a click during the run opened the menu")
+        # ...and a close by the title button waits for the run and its notice.
+        x, y = close_button(self.main)
+        self.s.xdotool("mousemove", "--sync", str(x), str(y))
+        time.sleep(0.15)
+        self.s.xdotool("click", "1")
+        time.sleep(0.5)
+        self.assertTrue(self.s.windows("TForm1", pid=self.s.app_pid), "the window closed in the middle of the run")
+        self.assertFalse(self.s.log(), "the run has not ended yet")
+        box = self.s.wait_message_box("提示", timeout=30)
+        self.assertIn("计算器 卸载完成！", self.s.texts(box))
+        self.assertTrue(self.s.windows("TForm1", pid=self.s.app_pid), "the window closed before the notice")
+        self.s.press(box, "确定" if "确定" in self.s.texts(box) else "OK")
+        self.assertEqual(self.s.app_exit(30), 0)
+        self.assertEqual([e["cmdline"] for e in self.s.log()], [UNINSTALL_CALC])
+
     def test_bulk_uninstall_of_removable_apps_reports_done(self):
         packages = [p for p in psstore.default_packages() if not p.unremovable]
         self.s.write_store(packages=packages)
