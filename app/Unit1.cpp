@@ -243,6 +243,18 @@ void TForm1::WndProc(TMessage& Message) {
     WMStringMessage(Message);
     return;
   }
+  if (Message.Msg == WM_QUERYENDSESSION) {
+    Message.Result = TRUE;
+    return;
+  }
+  if (Message.Msg == WM_ENDSESSION) {
+    // The process ends soon after this returns, without the program's own
+    // exit: a script run under way must not leave the machine at Bypass with
+    // the script in the temporary folder.
+    if (Message.WParam) FinishScriptRuns(kScriptRunEndSessionWaitMs);
+    Message.Result = 0;
+    return;
+  }
   // The showing itself (window, frame, activation) as a step of its own.
   const bool showing = Message.Msg == CM_SHOWINGCHANGED && Message.WParam && !FPainted;
   if (showing) StartupMark("show");

@@ -10,6 +10,12 @@
 
 using namespace cb;
 
+namespace {
+
+DWORD WINAPI RepairThread(void*) { return RepairLeftoverRun() ? 1 : 0; }
+
+}  // namespace
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   StartupMark("main");
   SkinLoadMark = StartupMark;
@@ -20,6 +26,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   Application->SetMainFormOnTaskBar(true);
   InstallFormSkinning();  // every form is framed by the skin as its window is made
   StartupMark("symbols");
+  // A run that a killed instance left behind is undone aside, while the window comes up.
+  if (HANDLE repair = CreateThread(nullptr, 0, RepairThread, nullptr, 0, nullptr)) CloseHandle(repair);
   Application->CreateForm(Form1);
   StartupMark("main form");
   Application->CreateForm(Form2);

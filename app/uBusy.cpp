@@ -91,20 +91,23 @@ bool TBusyWindow::Wait(HANDLE Handle, DWORD TimeoutMs) {
     DWORD Left = INFINITE;
     if (TimeoutMs != INFINITE) {
       const ULONGLONG Spent = GetTickCount64() - Start;
-      if (Spent >= TimeoutMs) return WaitForSingleObject(Handle, 0) == WAIT_OBJECT_0;
+      if (Spent >= TimeoutMs) {
+        const DWORD R = WaitForSingleObject(Handle, 0);
+        return R == WAIT_OBJECT_0 || R == WAIT_ABANDONED;
+      }
       Left = static_cast<DWORD>(TimeoutMs - Spent);
     }
     const DWORD R = MsgWaitForMultipleObjectsEx(1, &Handle, Left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (R == WAIT_OBJECT_0) return true;
+    // A mutex whose holder died is ours now all the same.
+    if (R == WAIT_OBJECT_0 || R == WAIT_ABANDONED_0) return true;
     if (R == WAIT_FAILED) return false;
   }
 }
 
-void WaitResponsive(HANDLE Handle) {
-  if (TBusyWindow* B = TBusyWindow::Current())
-    B->Wait(Handle);
-  else
-    WaitForSingleObject(Handle, INFINITE);
+bool WaitResponsive(HANDLE Handle) {
+  if (TBusyWindow* B = TBusyWindow::Current()) return B->Wait(Handle);
+  const DWORD R = WaitForSingleObject(Handle, INFINITE);
+  return R == WAIT_OBJECT_0 || R == WAIT_ABANDONED;
 }
 
 }  // namespace cb

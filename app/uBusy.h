@@ -39,6 +39,7 @@ class TBusyWindow {
 
 // Waits for Handle: through the thread's busy window when it has one, so that
 // a wait on the GUI thread keeps the window alive; plainly on other threads.
-void WaitResponsive(HANDLE Handle);
+// False when the wait failed.
+bool WaitResponsive(HANDLE Handle);
 
 }  // namespace cb

@@ -51,6 +51,19 @@ struct TScriptRuns {
 };
 TScriptRuns g_runs;
 
+// Every instance of the program shares the one script file and the machine's
+// execution policy; this lock, held for a whole run, keeps their runs apart.
+// A holder that died leaves it abandoned, which the next taker sees.
+HANDLE MachineRunLock() {
+  static const HANDLE lock = [] {
+    HANDLE h = CreateMutexW(nullptr, FALSE, L"Global\\ClearbayScriptRun");
+    // A system that does not let us make a global name: one session still counts.
+    if (!h) h = CreateMutexW(nullptr, FALSE, L"Local\\ClearbayScriptRun");
+    return h;
+  }();
+  return lock;
+}
+
 bool StartProcess(const std::wstring& CommandLine, uint16_t ShowWindow, PROCESS_INFORMATION& pi) {
   // CreateProcessW may write into the command-line buffer.
   std::vector<wchar_t> cmd(CommandLine.begin(), CommandLine.end());
@@ -206,6 +219,18 @@ TScriptRun::TTicket::~TTicket() {
   g_runs.Changed.notify_all();
 }
 
+TScriptRun::TMachineTurn::TMachineTurn() {
+  HANDLE lock = MachineRunLock();
+  if (!lock) throw std::runtime_error("Cannot create the script run lock");
+  // A run of another instance may take minutes: the window stays alive meanwhile.
+  if (!WaitResponsive(lock)) throw std::runtime_error("Cannot take the script run lock");
+  Held = true;
+}
+
+TScriptRun::TMachineTurn::~TMachineTurn() {
+  if (Held) ReleaseMutex(MachineRunLock());
+}
+
 TScriptRun::TScriptRun(const std::wstring& ResName) : FLock(g_scriptRunLock) {
   {
     // The wait for the turn may have outlasted the window.
@@ -306,6 +331,10 @@ bool FinishScriptRuns(unsigned TimeoutMs, const std::function<void()>& Idle) {
   }
   if (g_runs.Active == 0) return true;
   g_runs.TakenOver = true;
+  // Only a run that has written its file may have set Bypass; one still
+  // waiting for its turn (behind another instance's run) must not restrict
+  // the policy under that run's feet.
+  if (!g_runs.Holder) return false;
   // A Bypass step that ended after RESTRICTED would undo it.
   if (g_runs.BypassChild && WaitForSingleObject(g_runs.BypassChild, 5000) != WAIT_OBJECT_0)
     TerminateProcess(g_runs.BypassChild, 1);
@@ -319,6 +348,24 @@ bool FinishScriptRuns(unsigned TimeoutMs, const std::function<void()>& Idle) {
       MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
   }
   return false;
+}
+
+bool RepairLeftoverRun() {
+  HANDLE lock = MachineRunLock();
+  if (!lock) return false;
+  const DWORD taken = WaitForSingleObject(lock, 0);
+  // Another instance is in the middle of a run: its file is no leftover.
+  if (taken != WAIT_OBJECT_0 && taken != WAIT_ABANDONED) return false;
+  bool repaired = false;
+  const std::wstring path = ToWide(cb::ScriptPath(ToU16(TempDirectory())));
+  const DWORD attr = GetFileAttributesW(path.c_str());
+  if (attr != INVALID_FILE_ATTRIBUTES && !(attr & FILE_ATTRIBUTE_DIRECTORY)) {
+    RunProcess(ToWide(kRestrictedCommand), SW_HIDE, true);
+    DeletePath(path, false);
+    repaired = true;
+  }
+  ReleaseMutex(lock);
+  return repaired;
 }
 
 bool RunScriptResource(const std::wstring& ResName) {

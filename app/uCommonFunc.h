@@ -73,8 +73,19 @@ class TScriptRun {
   // once the closing program has taken the run over.
   int32_t Step(const std::u16string& CommandLine, bool IsBypass);
 
+  // The machine-wide turn: runs of other instances of the program come
+  // before or after, never in between.
+  struct TMachineTurn {
+    TMachineTurn();
+    ~TMachineTurn();
+    TMachineTurn(const TMachineTurn&) = delete;
+    TMachineTurn& operator=(const TMachineTurn&) = delete;
+    bool Held = false;
+  };
+
   TTicket FTicket;
   std::unique_lock<std::mutex> FLock;
+  TMachineTurn FTurn;
   std::wstring FScriptPath;
   std::string FScript;
   HANDLE FHandle = INVALID_HANDLE_VALUE;
@@ -95,6 +106,16 @@ bool FinishScriptRuns(unsigned TimeoutMs, const std::function<void()>& Idle = {}
 // PowerShell reading its script take far less; a script that works on after
 // that needs neither the policy nor the file any more.
 constexpr unsigned kScriptRunExitWaitMs = 30000;
+
+// A run that a killed process left behind (its script file is there and no
+// instance is running a script): RESTRICTED is run and the file deleted.
+// Returns whether there was one. Runs a process: call it off the GUI thread.
+bool RepairLeftoverRun();
+
+// How long a session that is ending waits for a script run before it
+// restores the policy and deletes the file itself: the system gives a
+// program a few seconds after it has agreed to end.
+constexpr unsigned kScriptRunEndSessionWaitMs = 1500;
 
 // The whole script run: write, Bypass, run, RESTRICTED, delete. Returns whether
 // the script succeeded; throws as TScriptRun does.

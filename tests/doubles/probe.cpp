@@ -3,6 +3,7 @@
 //   probe wait --class C [--text T] [--pid N] [--timeout ms] [--gone]
 //   probe cursor [--hwnd H]
 //   probe close --hwnd H | ping --hwnd H [--timeout ms] | activate --hwnd H | restore --hwnd H
+//   probe endsession --hwnd H   (logoff as the system does it: ask, tell, end the process)
 //   probe msgbox --text T --caption C [--flags N]   (shows a box itself, for testing the harness)
 // Output is JSON on stdout. Window texts come from the window manager's copy
 // (InternalGetWindowText) so that a window whose thread is busy never blocks
@@ -204,6 +205,29 @@ int ping(const Options& o) {
   return ok ? 0 : 1;
 }
 
+// What the system does to a program when the user logs off: asks, tells,
+// and ends the process once the window has answered (or after 5 s).
+int endSession(const Options& o) {
+  HWND wnd = hwndOf(o);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  const DWORD start = GetTickCount();
+  DWORD_PTR agreed = 0, ignored = 0;
+  const bool asked = SendMessageTimeoutW(wnd, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &agreed);
+  const bool told = SendMessageTimeoutW(wnd, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 5000, &ignored);
+  const DWORD spent = GetTickCount() - start;
+  if (process) {
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+  }
+  cb::test::psd::JsonObject j;
+  j.boolean("asked", asked).boolean("agreed", agreed != 0).boolean("told", told).num("ms", static_cast<long long>(spent));
+  cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -242,6 +266,7 @@ int wmain(int argc, wchar_t** argv) {
     cb::test::psd::writeStd(STD_OUTPUT_HANDLE, "{\"answer\":" + std::to_string(answer) + "}\n");
     return 0;
   }
+  if (command == "endsession") return endSession(o);
   if (command == "activate") return SetForegroundWindow(hwndOf(o)) ? 0 : 1;
   // What the task bar does for a minimised window (there is none on the test display).
   if (command == "restore") return PostMessageW(hwndOf(o), WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;

@@ -520,6 +520,81 @@ class App(unittest.TestCase):
         self.assertFalse((self.s.temp_dir / "ps.ps1").exists(), "the script was left in the temporary folder")
         self.assertFalse(self.s.windows("#32770"), "a notice or an error box appeared")
 
+    def log_off_during_a_script(self, start_run) -> None:
+        """Starts a script run, and once its Bypass step is done logs off as the
+        system does: the session's end must restore the policy and remove the
+        script before the process is ended."""
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+        self.s.write_store(packages=packages, delays={"script": 20000})
+        start_run()
+        self.wait_log(1)  # Bypass is done; the script runs now
+        time.sleep(0.5)
+        self.assertTrue((self.s.temp_dir / "ps.ps1").exists())
+        ended = self.s.probe("endsession", "--hwnd", str(self.main["hwnd"]))
+        self.assertTrue(ended["agreed"] and ended["told"], ended)
+        self.assertLess(ended["ms"], 5000, "the program held up the end of the session")
+        log = self.s.log()
+        self.assertEqual([e["kind"] for e in log], ["set-policy", "set-policy"])
+        self.assertEqual(log[-1]["cmdline"], "powershell.exe set-ExecutionPolicy RESTRICTED")
+        self.assertEqual(self.s.store().policy, "Restricted")
+        self.assertFalse((self.s.temp_dir / "ps.ps1").exists(), "the script was left in the temporary folder")
+
+    def test_log_off_during_a_bulk_install(self):
+        self.log_off_during_a_script(lambda: self.click("安装全部"))
+
+    def test_log_off_during_a_single_install(self):
+        def install():
+            self.click("计算器")
+            self.choose(1)
+        self.log_off_during_a_script(install)
+
+    def test_a_run_killed_after_bypass_is_undone_at_the_next_start(self):
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+        self.s.write_store(packages=packages, delays={"script": 20000})
+        self.click("安装全部")
+        self.wait_log(1)
+        time.sleep(0.5)
+        self.s.wine("taskkill", "/F", "/PID", str(self.s.app_pid))
+        self.s.wait_gone("TForm1", timeout=20)
+        self.assertEqual(self.s.store().policy, "Bypass")
+        self.assertTrue((self.s.temp_dir / "ps.ps1").exists())
+        self.s.start_app()
+        self.main = self.s.wait_window("TForm1", "Clearbay", timeout=60)
+        deadline = time.time() + 30
+        while (self.s.temp_dir / "ps.ps1").exists() and time.time() < deadline:
+            time.sleep(0.2)
+        self.assertFalse((self.s.temp_dir / "ps.ps1").exists(), "the script left behind was not removed")
+        log = [e for e in self.s.log() if e["kind"] == "set-policy"]
+        self.assertEqual([e["cmdline"] for e in log],
+                         ["powershell.exe set-executionpolicy Bypass -Confirm:$false",
+                          "powershell.exe set-ExecutionPolicy RESTRICTED"])
+        self.assertEqual(self.s.store().policy, "Restricted")
+        self.end()
+
+    def test_a_second_instance_leaves_the_first_ones_run_alone(self):
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+        self.s.write_store(packages=packages, delays={"script": 6000})
+        first = self.main
+        self.click("安装全部")
+        self.wait_log(1)
+        self.s.start_app()
+        second = self.s.wait_window("TForm1", "Clearbay", timeout=60, pid=self.s.app_pid)
+        self.assertNotEqual(second["hwnd"], first["hwnd"])
+        log = self.wait_log(3, timeout=40)
+        time.sleep(1)
+        self.assertEqual([e["kind"] for e in self.s.log()], ["set-policy", "script", "set-policy"],
+                         "the second instance touched the first one's run")
+        self.assertEqual(log[1]["exit_code"], 0, log[1])
+        self.s.probe("close", "--hwnd", str(first["hwnd"]))
+        self.main = second
+        self.end()
+
     def test_closing_with_a_second_bulk_install_waiting_starts_no_more(self):
         packages = psstore.default_packages()
         for p in packages:
