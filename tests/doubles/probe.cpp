@@ -4,6 +4,7 @@
 //   probe cursor [--hwnd H]
 //   probe close --hwnd H | ping --hwnd H [--timeout ms] | activate --hwnd H | restore --hwnd H
 //   probe endsession --hwnd H   (logoff as the system does it: ask, tell, end the process)
+//   probe repaint --hwnd H [--timeout ms]   (invalidates the window; did it paint in time?)
 //   probe msgbox --text T --caption C [--flags N]   (shows a box itself, for testing the harness)
 // Output is JSON on stdout. Window texts come from the window manager's copy
 // (InternalGetWindowText) so that a window whose thread is busy never blocks
@@ -205,6 +206,19 @@ int ping(const Options& o) {
   return ok ? 0 : 1;
 }
 
+// Invalidates the whole window and reports whether it painted within the time.
+int repaint(const Options& o) {
+  HWND wnd = hwndOf(o);
+  RedrawWindow(wnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  const DWORD start = GetTickCount(), limit = DWORD(o.num("timeout", 1000));
+  bool painted = false;
+  while (!(painted = !GetUpdateRect(wnd, nullptr, FALSE)) && GetTickCount() - start < limit) Sleep(10);
+  cb::test::psd::JsonObject j;
+  j.boolean("painted", painted).num("ms", static_cast<long long>(GetTickCount() - start));
+  cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+  return painted ? 0 : 1;
+}
+
 // What the system does to a program when the user logs off: asks, tells,
 // and ends the process once the window has answered (or after 5 s).
 int endSession(const Options& o) {
@@ -267,6 +281,7 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == "endsession") return endSession(o);
+  if (command == "repaint") return repaint(o);
   if (command == "activate") return SetForegroundWindow(hwndOf(o)) ? 0 : 1;
   // What the task bar does for a minimised window (there is none on the test display).
   if (command == "restore") return PostMessageW(hwndOf(o), WM_SYSCOMMAND, SC_RESTORE, 0) ? 0 : 1;

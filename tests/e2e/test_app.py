@@ -425,6 +425,35 @@ class App(unittest.TestCase):
         self.assertEqual(self.s.app_exit(30), 0)
         self.assertEqual([e["cmdline"] for e in self.s.log()], [UNINSTALL_CALC])
 
+    def test_single_install_repaints_moves_and_closes_from_outside_only_after_its_restricted_step(self):
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+        self.s.write_store(packages=packages, delays={"script": 6000})
+        self.click("计算器")
+        self.choose(1)
+        self.wait_log(1)  # Bypass is done; the script runs now
+        self.assertTrue(self.s.probe("repaint", "--hwnd", str(self.main["hwnd"]), "--timeout", "500")["painted"])
+        left, top, right, bottom = self.main["client"]
+        x, y = left + 150, top - TITLE // 2
+        for step in (("mousemove", "--sync", str(x), str(y)), ("mousedown", "1"),
+                     ("mousemove", "--sync", str(x + 40), str(y + 30)), ("mousemove", "--sync", str(x + 60), str(y + 40)),
+                     ("mouseup", "1")):
+            self.s.xdotool(*step)
+            time.sleep(0.15)
+        time.sleep(0.3)
+        self.assertEqual(self.s.refresh(self.main)["client"], [left + 60, top + 40, right + 60, bottom + 40])
+        self.s.probe("close", "--hwnd", str(self.main["hwnd"]))
+        time.sleep(0.5)
+        self.assertTrue(self.s.windows("TForm1", pid=self.s.app_pid), "the window closed in the middle of the run")
+        box = self.s.wait_message_box("提示", timeout=30)
+        self.assertIn("计算器 安装完成！", self.s.texts(box))
+        self.assertEqual([e["kind"] for e in self.s.log()], ["set-policy", "script", "set-policy"])
+        self.assertEqual(self.s.log()[-1]["cmdline"], "powershell.exe set-ExecutionPolicy RESTRICTED")
+        self.s.press(box, "确定" if "确定" in self.s.texts(box) else "OK")
+        self.assertEqual(self.s.app_exit(30), 0)
+        self.assertFalse((self.s.temp_dir / "ps.ps1").exists())
+
     def test_bulk_uninstall_of_removable_apps_reports_done(self):
         packages = [p for p in psstore.default_packages() if not p.unremovable]
         self.s.write_store(packages=packages)
