@@ -37,8 +37,6 @@ namespace {
   throw std::runtime_error(WideToUtf8(message));
 }
 
-std::mutex g_scriptRunLock;
-
 // Script runs as the closing program sees them.
 struct TScriptRuns {
   std::mutex Lock;
@@ -51,9 +49,10 @@ struct TScriptRuns {
 };
 TScriptRuns g_runs;
 
-// Every instance of the program shares the one script file and the machine's
-// execution policy; this lock, held for a whole run, keeps their runs apart.
-// A holder that died leaves it abandoned, which the next taker sees.
+// Every run shares the one script file and the machine's execution policy,
+// whichever thread or instance of the program makes it; this lock, held for a
+// whole run, keeps them apart. A holder that died leaves it abandoned, which
+// the next taker sees.
 HANDLE MachineRunLock() {
   static const HANDLE lock = [] {
     HANDLE h = CreateMutexW(nullptr, FALSE, L"Global\\ClearbayScriptRun");
@@ -231,7 +230,7 @@ TScriptRun::TMachineTurn::~TMachineTurn() {
   if (Held) ReleaseMutex(MachineRunLock());
 }
 
-TScriptRun::TScriptRun(const std::wstring& ResName) : FLock(g_scriptRunLock) {
+TScriptRun::TScriptRun(const std::wstring& ResName) {
   {
     // The wait for the turn may have outlasted the window.
     std::lock_guard<std::mutex> guard(g_runs.Lock);

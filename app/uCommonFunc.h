@@ -73,8 +73,9 @@ class TScriptRun {
   // once the closing program has taken the run over.
   int32_t Step(const std::u16string& CommandLine, bool IsBypass);
 
-  // The machine-wide turn: runs of other instances of the program come
-  // before or after, never in between.
+  // The turn: runs of other threads and other instances of the program come
+  // before or after, never in between. A run waited for on the GUI thread
+  // keeps the window alive while it waits for its turn too.
   struct TMachineTurn {
     TMachineTurn();
     ~TMachineTurn();
@@ -84,7 +85,6 @@ class TScriptRun {
   };
 
   TTicket FTicket;
-  std::unique_lock<std::mutex> FLock;
   TMachineTurn FTurn;
   std::wstring FScriptPath;
   std::string FScript;

@@ -6,7 +6,7 @@ store, a temporary directory of its own, and the Wine prefix of the build.
 
     with Session("uninstall_one") as s:
         s.start_app()
-        main = s.wait_window("TForm1")
+        main = s.wait_main_window()           # on screen, update check over
         s.click(main, 40, 19)                 # client coordinates
         box = s.wait_message_box()
         s.press(box, "确定")
@@ -259,6 +259,10 @@ class Session:
     def start_app(self, *args: str, temp: Path | None = None) -> int:
         """Starts Clearbay.exe as a user would (normal window, no special start-up flags)
         with the session's temporary directory; returns its Windows process id."""
+        # The start-up marks tell when the program takes input (wait_main_window).
+        self.app_trace = self.work / "startup-trace.txt"
+        self.app_trace.unlink(missing_ok=True)
+        self.env["CB_STARTUP_TRACE"] = winpath(self.app_trace)
         temp_win = winpath(temp or self.temp_dir)
         line = '"' + winpath(self.app_exe) + '"' + "".join(" " + a for a in args)
         launcher_args, _ = self._launcher_args(line, flags=0, show=1, creation=0,
@@ -270,6 +274,23 @@ class Session:
             raise AssertionError(f"Clearbay.exe did not start: {report}")
         self.app_pid = int(report["pid"])
         return self.app_pid
+
+    def wait_main_window(self, timeout: float = 60) -> dict:
+        """The main window of the program last started, once its update check has
+        decided: until then the window takes no clicks (they would be lost)."""
+        main = self.wait_window("TForm1", "Clearbay", timeout=timeout, pid=self.app_pid)
+        deadline = time.time() + timeout
+        while not any(line.startswith("update checked ") for line in self._trace_lines()):
+            if time.time() > deadline:
+                raise AssertionError(f"the update check did not end within {timeout} s")
+            time.sleep(0.05)
+        return main
+
+    def _trace_lines(self) -> list[str]:
+        try:
+            return self.app_trace.read_text().splitlines()
+        except FileNotFoundError:
+            return []
 
     def app_exit(self, timeout: float = 30) -> int:
         """Waits for the program started by start_app to end by itself and returns its exit

@@ -108,7 +108,7 @@ class App(unittest.TestCase):
         self.s = Session(self.id().rsplit(".", 1)[-1], temp_name="Temp Dir")
         self.opened = fake_browser(self.s)
         self.s.start_app()
-        self.main = self.s.wait_window("TForm1", "Clearbay", timeout=60)
+        self.main = self.s.wait_main_window()
 
     def tearDown(self):
         self.s.close()
@@ -454,6 +454,27 @@ class App(unittest.TestCase):
         self.assertEqual(self.s.app_exit(30), 0)
         self.assertFalse((self.s.temp_dir / "ps.ps1").exists())
 
+    def test_single_install_waits_for_a_bulk_install_with_the_window_alive(self):
+        packages = psstore.default_packages()
+        for p in packages:
+            p.current_user = False
+        self.s.write_store(packages=packages, delays={"script": 5000})
+        self.click("安装全部")
+        self.wait_log(1)
+        self.click("计算器")
+        self.choose(1)
+        # Its turn comes after the bulk run; the window answers meanwhile.
+        time.sleep(0.5)
+        self.assertTrue(self.s.probe("repaint", "--hwnd", str(self.main["hwnd"]), "--timeout", "500")["painted"])
+        # The bulk run's notice comes first, then the single one's.
+        box = self.s.wait_message_box("提示", timeout=30)
+        self.assertIn("全部安装完成！", self.s.texts(box))
+        self.s.press(box, "确定" if "确定" in self.s.texts(box) else "OK")
+        self.s.wait_gone("#32770", "提示", timeout=10)
+        self.assertEqual(self.notice(), "计算器 安装完成！")
+        self.assertEqual([e["kind"] for e in self.s.log()], ["set-policy", "script", "set-policy"] * 2)
+        self.end()
+
     def test_bulk_uninstall_of_removable_apps_reports_done(self):
         packages = [p for p in psstore.default_packages() if not p.unremovable]
         self.s.write_store(packages=packages)
@@ -592,7 +613,7 @@ class App(unittest.TestCase):
         self.assertEqual(self.s.store().policy, "Bypass")
         self.assertTrue((self.s.temp_dir / "ps.ps1").exists())
         self.s.start_app()
-        self.main = self.s.wait_window("TForm1", "Clearbay", timeout=60)
+        self.main = self.s.wait_main_window()
         deadline = time.time() + 30
         while (self.s.temp_dir / "ps.ps1").exists() and time.time() < deadline:
             time.sleep(0.2)
@@ -613,7 +634,7 @@ class App(unittest.TestCase):
         self.click("安装全部")
         self.wait_log(1)
         self.s.start_app()
-        second = self.s.wait_window("TForm1", "Clearbay", timeout=60, pid=self.s.app_pid)
+        second = self.s.wait_main_window()
         self.assertNotEqual(second["hwnd"], first["hwnd"])
         log = self.wait_log(3, timeout=40)
         time.sleep(1)

@@ -32,7 +32,7 @@ class Frames(unittest.TestCase):
         self.s = Session(self.id().rsplit(".", 1)[-1])
         self.opened = fake_browser(self.s)
         self.s.start_app()
-        self.main = self.s.wait_window("TForm1", "Clearbay", timeout=60)
+        self.main = self.s.wait_main_window()
         time.sleep(0.5)
 
     def tearDown(self):

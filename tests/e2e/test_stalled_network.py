@@ -10,7 +10,7 @@ import unittest
 
 import harness
 import httpserver
-from harness import Session, winpath
+from harness import Session
 from test_app import BUTTONS, end_by_close_button
 
 # The window waits at most this long for the whole check; a little more is
@@ -51,8 +51,6 @@ class StalledUpdateCheck(unittest.TestCase):
         self.server = harness.update_server()
         self.extra: list[SynDropServer] = []
         self.s = Session(self.id().rsplit(".", 1)[-1])
-        self.trace = self.s.work / "trace.txt"
-        self.s.env["CB_STARTUP_TRACE"] = winpath(self.trace)
 
     def tearDown(self):
         self.s.close()
@@ -63,7 +61,7 @@ class StalledUpdateCheck(unittest.TestCase):
     def marks(self) -> dict[str, float]:
         """The program's start-up marks, in seconds (Wine's performance counter runs at 10 MHz)."""
         try:
-            lines = self.trace.read_text().splitlines()
+            lines = self.s.app_trace.read_text().splitlines()
         except FileNotFoundError:
             return {}
         return {name: int(count) / 1e7 for name, count in (line.rsplit(" ", 1) for line in lines if line.strip())}

@@ -77,7 +77,7 @@ class Sweep(unittest.TestCase):
             harness.set_hosts(())
         self.s = Session(self.id().rsplit(".", 1)[-1])
         self.s.start_app()
-        self.main = self.s.wait_window("TForm1", "Clearbay", timeout=60)
+        self.main = self.s.wait_main_window()
         self.grabber = Grabber(self.s.env["DISPLAY"])
         self.buttons = speed_buttons()
         self.assertEqual(len(self.buttons), 36, "the main window's description has another set of buttons")
