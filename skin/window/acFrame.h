@@ -16,6 +16,7 @@
 namespace cb {
 
 struct TacCaptionFont;
+class TsSkinableMenus;
 
 // The fade of one title button: its hot look comes in and goes out in steps
 // on a timer of the window.
@@ -180,6 +181,8 @@ private:
   void DrawIconPicture(Bitmap32& Bmp, HICON Icon, int S);
 
   TacFrameHost& FHost;
+  // The painter of the system menu while it shows.
+  TsSkinableMenus* FMenuPainter = nullptr;
   TacTitleLayout FLayout;
   std::vector<BmpRect> FHoles;
   SIZE FImageSize{0, 0};  // window size the image was built for
