@@ -130,7 +130,9 @@ public:
   // The system menu as the skinned one offers it (the caller destroys it).
   HMENU BuildSysMenu();
   // Shows the system menu with its top-left at a screen point; true when an
-  // item was chosen.
+  // item was chosen. The window owns the menu while it shows: its owner hands
+  // the window's messages to HandleInput, which answers the skinned items'
+  // WM_MEASUREITEM and WM_DRAWITEM.
   bool DropSysMenu(int X, int Y);
   // Where the icon's click and Alt+Space show it: below the icon.
   bool DropSysMenuBelowIcon();
