@@ -174,7 +174,6 @@ int main() {
     TTimes S;
     OpenUntilPainted(F, Menu, S);
     M->SetSkinnedPopups(false);
-    Menu.SetOwnerDraw(false);
     TTimes P;
     OpenUntilPainted(F, Menu, P);
     if (Round == 0) continue;  // the first builds what later ones find

@@ -106,17 +106,30 @@ TsSkinableMenus* SkinableMenus(TsSkinManager* M) {
 void InstallMenuSkinning() {
   SetPopupMenuHook([](TPopupMenu* Menu) {
     TsSkinManager* M = DefaultManager();
-    if (M && M->SkinCommonInfo.Active && M->SkinnedPopups()) SkinableMenus(M)->HookPopupMenu(Menu, true);
+    // Hooked once, a menu keeps the handlers: they come off when it shows unskinned.
+    const bool Skinned = M && M->SkinCommonInfo.Active && M->SkinnedPopups();
+    if (M) SkinableMenus(M)->HookPopupMenu(Menu, Skinned);
   });
 }
 
 // ---------------------------------------------------------------------------
 // Hooking
 
+namespace {
+bool AnyDrawnByItself(const TMenuItem* Item) {
+  for (int K = 0; K < Item->Count(); ++K) {
+    const TMenuItem* I = Item->Items(K);
+    if (I->OnMeasureItem || I->OnAdvancedDrawItem || I->OnDrawItem || AnyDrawnByItself(I)) return true;
+  }
+  return false;
+}
+}  // namespace
+
 void TsSkinableMenus::HookPopupMenu(TPopupMenu* Menu, bool Active) {
   if (!Menu) return;
-  if (Active) Menu->SetOwnerDraw(true);
   InitItem(Menu->Items(), Active);
+  // Owner-drawn while some item draws itself, the painter's or its own.
+  Menu->SetOwnerDraw(Active || AnyDrawnByItself(Menu->Items()));
 }
 
 void TsSkinableMenus::InitItem(TMenuItem* Item, bool Active) {
@@ -208,12 +221,6 @@ TacSkinData* TsSkinableMenus::SkinDataFor(int APPI) const {
 }
 
 int TsSkinableMenus::CurrentPPI() const { return PPI > 0 ? PPI : ScreenPPI(); }
-
-int TsSkinableMenus::FrameWidth(int APPI) const {
-  // The skin's border width, within the window's own 3-pixel frame.
-  (void)APPI;
-  return BorderWidth;
-}
 
 HFONT TsSkinableMenus::FontFor(int APPI) {
   if (FFont && FFontPPI == APPI) return FFont;

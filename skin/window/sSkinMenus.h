@@ -28,8 +28,6 @@ struct TacMenuItemInfo {
   UINT Command = 0;
 };
 
-enum TacMenuItemType { itNormal, itDivider, itCaption };
-
 class TsSkinableMenus : public TComponent {
   CB_CLASS(TsSkinableMenus, TComponent)
 public:
@@ -70,8 +68,6 @@ public:
   // Skin data for a density (null without an active skin).
   TacSkinData* SkinDataFor(int PPI) const;
   int Scale(int Value, int PPI) const { return MulDiv(Value, PPI, 96); }
-  // The frame width of menu windows at a density.
-  int FrameWidth(int PPI) const;
   std::size_t OpenLevels() const { return FLevels.size(); }
 
 private:

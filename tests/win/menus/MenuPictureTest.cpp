@@ -19,6 +19,7 @@ struct TShot {
   int W = 0, H = 0;
   std::vector<RECT> Items;  // window coordinates
   std::uint32_t At(int X, int Y) const { return Px[size_t(Y * W + X)]; }
+  int Equal(const RECT& R, std::uint32_t C) const { return Count(R, 0x1000000) - Count(R, C); }
   // Pixels of a row range of an item that differ from a colour.
   int Count(const RECT& R, std::uint32_t Not, int X0 = -1, int X1 = -1) const {
     int N = 0;
@@ -28,16 +29,18 @@ struct TShot {
   }
 };
 
-TShot ShootMenu(TCustomForm& F, int PPI) {
-  TsSkinableMenus* Painter = SkinableMenus(DefaultManager());
-  Painter->PPI = PPI;
-  TPopupMenu Menu(&F);
+void FillMenu(TCustomForm& F, TPopupMenu& Menu) {
   for (const wchar_t* C : {L"卸载", L"安装", L"-", L"停用", L"关于\tCtrl+A"}) {
     auto* I = new TMenuItem(&F);
     I->SetCaption(C);
     I->SetEnabled(std::wstring(C) != L"停用");
     Menu.Items()->Add(I);
   }
+}
+
+TShot ShootMenu(TPopupMenu& Menu, int PPI) {
+  TsSkinableMenus* Painter = SkinableMenus(DefaultManager());
+  Painter->PPI = PPI;
   TShot Shot;
   WhileMenuShows({[](HWND) {
                     Key(VK_DOWN);
@@ -74,10 +77,11 @@ TEST(MenuPicture, ItemsAndFrameAt96And192) {
   ASSERT_TRUE(D);
   const TsMaskData& Mk = D->ma[size_t(D->gd[size_t(S.M->SkinCommonInfo.Sections[ssMainMenu])].BorderIndex)];
   const std::uint32_t Frame = MaskSource(Mk)->Pixel(Mk.R.Left, Mk.R.Top) & 0xFFFFFF;
-  TSheet Sheet;
+  TPopupMenu Menu(&F);
+  FillMenu(F, Menu);
   for (int PPI : {96, 192}) {
     SCOPED_TRACE(PPI);
-    const TShot Shot = ShootMenu(F, PPI);
+    const TShot Shot = ShootMenu(Menu, PPI);
     ASSERT_EQ(Shot.Items.size(), 5u);
     ASSERT_EQ(Shot.Px.size(), size_t(Shot.W * Shot.H));
     // The frame is the menu section's border all round, where the system draws its own.
@@ -92,7 +96,7 @@ TEST(MenuPicture, ItemsAndFrameAt96And192) {
     // The hot item: its section's hot colour edge to edge, white text on it.
     EXPECT_EQ(Shot.At(Hot.left + 1, Hot.top + 1), kHot);
     EXPECT_EQ(Shot.At(Hot.right - 2, Hot.bottom - 2), kHot);
-    EXPECT_GT(Shot.Count(Hot, kHot), 20);
+    EXPECT_GT(Shot.Equal(Hot, kHot), Shot.Count(Hot, 0x1000000) * 3 / 4);
     int White = 0, Dark = 0, Dimmed = 0;
     for (int Y = Hot.top; Y < Hot.bottom; ++Y)
       for (int X = Hot.left; X < Hot.right; ++X) White += Shot.At(X, Y) == kWhite;
@@ -100,7 +104,7 @@ TEST(MenuPicture, ItemsAndFrameAt96And192) {
     for (int Y = Normal.top; Y < Normal.bottom; ++Y)
       for (int X = Normal.left; X < Normal.right; ++X) Dark += Shot.At(X, Y) == kText;
     EXPECT_GT(White, 2);
-    EXPECT_EQ(Shot.Count(Hot, kText, Hot.left, Hot.right) - Shot.Count(Hot, 0x1000000), 0) << "dark text on the hot item";
+    EXPECT_EQ(Shot.Equal(Hot, kText), 0) << "dark text on the hot item";
     EXPECT_GT(Dark, 2);
     // Disabled: text dimmed, never in the normal text colour.
     for (int Y = Off.top; Y < Off.bottom; ++Y)
@@ -126,6 +130,26 @@ TEST(MenuPicture, ItemsAndFrameAt96And192) {
     One.Pieces.push_back(Shot.Px);
     ExpectAsAccepted("menu_" + std::to_string(PPI), One);
   }
+}
+
+// Popups switched off after a menu was drawn by the skin: the same menu
+// shows as the system draws it again, not as empty owner-drawn items.
+TEST(MenuPicture, AMenuOnceSkinnedShowsPlainWhenPopupsAreNoLongerSkinned) {
+  TSkinnedScene S;
+  TFrameForm F(bsSingle, biSystemMenu, L"Clearbay");
+  ShowAndSettle(F);
+  TPopupMenu Menu(&F);
+  FillMenu(F, Menu);
+  ShootMenu(Menu, 96);
+  S.M->SetSkinnedPopups(false);
+  const TShot Shot = ShootMenu(Menu, 96);
+  S.M->SetSkinnedPopups(true);
+  ASSERT_EQ(Shot.Items.size(), 5u);
+  ASSERT_EQ(Shot.Px.size(), size_t(Shot.W * Shot.H));
+  const RECT& Hot = Shot.Items[1];
+  const std::uint32_t Highlight = Rgb(GetSysColor(COLOR_HIGHLIGHT));
+  EXPECT_GT(Shot.Equal(Hot, Highlight), Shot.Count(Hot, 0x1000000) / 2) << "no system highlight";
+  EXPECT_FALSE(Menu.OwnerDraw());
 }
 
 }  // namespace
