@@ -44,10 +44,8 @@ inline std::string MenuMessageName(HWND Wnd, const TMessage& M) {
 struct TMenuRecorder {
   static inline TLog* Log = nullptr;
   static inline HHOOK Hook = nullptr;
-  static inline std::vector<HWND> Windows;
   explicit TMenuRecorder(TLog& L) {
     Log = &L;
-    Windows.clear();
     Hook = SetWindowsHookExW(WH_CBT, Proc, nullptr, GetCurrentThreadId());
   }
   ~TMenuRecorder() {
@@ -59,7 +57,6 @@ struct TMenuRecorder {
     const auto* CW = reinterpret_cast<const CBT_CREATEWNDW*>(LParam);
     if (Code == HCBT_CREATEWND && reinterpret_cast<std::uintptr_t>(CW->lpcs->lpszClass) == 0x8000) {
       HWND W = reinterpret_cast<HWND>(WParam);
-      Windows.push_back(W);
       if (Log) Log->push_back(HasForeignHook(W, siMenuWindow) ? "create wrapped" : "create");
       AddForeignHook(W, 0xF0F0, [W](TMessage& M, const TWindowHookNext& Next) {
         Next(M);
