@@ -59,7 +59,8 @@ TEST(MenuWindow, SysMenuWindowFromCreationToDestruction) {
 }
 
 // A thousand app menus, each closed by the Escape key: the wrapper list, the
-// painter's pictures, regions, GDI and USER objects all end where they began.
+// painter's pictures, regions, GDI and USER objects and private memory all
+// end where they began.
 TEST(MenuWindow, AThousandOpeningsLeaveNothingBehind) {
   TMenuScene S;
   ASSERT_TRUE(S.P);
@@ -79,6 +80,7 @@ TEST(MenuWindow, AThousandOpeningsLeaveNothingBehind) {
   const long Regions = TacRgn::Alive();
   const long Pictures = TDibBitmap::Alive();
   const int Gdi = GdiObjectCount(), User = UserObjectCount();
+  const std::uint64_t Private = PrivateBytes();
   for (int I = 0; I < 1000; ++I) Open();
   Pump(100);
   EXPECT_EQ(MenuWrappers().size(), Wrappers);
@@ -87,6 +89,7 @@ TEST(MenuWindow, AThousandOpeningsLeaveNothingBehind) {
   EXPECT_EQ(TDibBitmap::Alive(), Pictures);
   EXPECT_EQ(GdiObjectCount(), Gdi);
   EXPECT_EQ(UserObjectCount(), User);
+  EXPECT_LT(PrivateBytes(), Private + 256 * 1024) << "private bytes grew";
 }
 
 }  // namespace
