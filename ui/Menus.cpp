@@ -40,6 +40,11 @@ TMenuItem* ItemOfData(ULONG_PTR Data) {
 
 HWND gPopupList = nullptr;
 
+TPopupMenuHook& PopupMenuHook() {
+  static auto* H = new TPopupMenuHook;
+  return *H;
+}
+
 void PopupListProc(TMessage& M) {
   switch (M.Msg) {
     case WM_COMMAND:
@@ -91,6 +96,8 @@ void PopupListProc(TMessage& M) {
 }
 
 }  // namespace
+
+void SetPopupMenuHook(TPopupMenuHook Hook) { PopupMenuHook() = std::move(Hook); }
 
 TMenuItem* FindMenuItemByCommand(UINT Command) {
   auto It = Commands().find(Command);
@@ -268,6 +275,7 @@ HMENU TPopupMenu::BuildMenu(TMenuItem* Parent) {
 
 void TPopupMenu::Popup(int X, int Y) {
   if (OnPopup) OnPopup(this);
+  if (PopupMenuHook()) PopupMenuHook()(this);
   HWND Owner = PopupListWindow();
   if (FHandle) DestroyMenu(FHandle);
   FHandle = BuildMenu(FItems.get());

@@ -110,5 +110,11 @@ private:
   HMENU FHandle = nullptr;
 };
 
+// Called with each popup menu as it is about to be shown, after OnPopup: a
+// skinning engine makes its items owner-drawn there. One for the program;
+// the framework knows nothing of what it does.
+using TPopupMenuHook = std::function<void(TPopupMenu* Menu)>;
+void SetPopupMenuHook(TPopupMenuHook Hook);
+
 // Finds the item of a shown menu by its command identifier.
 TMenuItem* FindMenuItemByCommand(UINT Command);

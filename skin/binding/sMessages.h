@@ -43,6 +43,12 @@ enum TacSkinCommand : std::uint16_t {
   SKC_GETCOMMONDATA = 37,
   SKC_SETPRINTDC = 38,
   SKC_PAINTOUTER = 40,
+  // Between the menu painter and the menu-window wrapper: paint the window's
+  // frame now; whether the window's region changed since asked last; the
+  // frame has been shown.
+  SKC_MENUFRAME = 51,
+  SKC_ISREGIONCHANGED = 52,
+  SKC_MENUSHOWN = 55,
   SKC_SCROLLCHANGED = 53,
   SKC_GETCOLORTONE = 54,  // result: the tone of the owner's glow, 0 for its own
   SKC_GETAPP = 60,

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "sSkinManager.h"
+#include "sSkinMenus.h"
 #include "skin/paint/PixelOps.h"
 #include "skin/binding/sSkinText.h"
 #include "skin/paint/section/sGraphUtils.h"
@@ -810,9 +811,16 @@ bool TacFrame::DropSysMenu(int X, int Y) {
   HWND W = Wnd();
   HMENU Menu = BuildSysMenu();
   if (!Menu) return false;
-  // Drawn plainly until the skinned menu painter takes it over.
+  // The window owns the menu while it shows, so the items' measure and draw
+  // questions reach this frame's owner, which hands them on (HandleInput).
+  TsSkinManager* M = DefaultManager();
+  TsSkinableMenus* Painter = M && M->SkinCommonInfo.Active && M->SkinnedPopups() ? SkinableMenus(M) : nullptr;
+  if (Painter) Painter->HookMenu(Menu, true);
+  FMenuPainter = Painter;
   const UINT Cmd =
       static_cast<UINT>(TrackPopupMenu(Menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, X, Y, 0, W, nullptr));
+  FMenuPainter = nullptr;
+  if (Painter && SkinableMenus(M) == Painter) Painter->UnhookMenu(Menu);
   DestroyMenu(Menu);
   if (Cmd) DoCommand(Cmd);
   return Cmd != 0;
@@ -823,6 +831,8 @@ bool TacFrame::DropSysMenu(int X, int Y) {
 
 bool TacFrame::HandleInput(TMessage& M) {
   switch (M.Msg) {
+    case WM_MEASUREITEM:
+    case WM_DRAWITEM: return FMenuPainter && FMenuPainter->HandleOwnerMessage(M);
     case WM_NCHITTEST: {
       // With a border window that window answers over the frame.
       if (FHost.FrameExtended() || !CaptionHeight(false)) return false;

@@ -16,6 +16,7 @@
 namespace cb {
 
 struct TacCaptionFont;
+class TsSkinableMenus;
 
 // The fade of one title button: its hot look comes in and goes out in steps
 // on a timer of the window.
@@ -129,7 +130,9 @@ public:
   // The system menu as the skinned one offers it (the caller destroys it).
   HMENU BuildSysMenu();
   // Shows the system menu with its top-left at a screen point; true when an
-  // item was chosen.
+  // item was chosen. The window owns the menu while it shows: its owner hands
+  // the window's messages to HandleInput, which answers the skinned items'
+  // WM_MEASUREITEM and WM_DRAWITEM.
   bool DropSysMenu(int X, int Y);
   // Where the icon's click and Alt+Space show it: below the icon.
   bool DropSysMenuBelowIcon();
@@ -180,6 +183,8 @@ private:
   void DrawIconPicture(Bitmap32& Bmp, HICON Icon, int S);
 
   TacFrameHost& FHost;
+  // The painter of the system menu while it shows.
+  TsSkinableMenus* FMenuPainter = nullptr;
   TacTitleLayout FLayout;
   std::vector<BmpRect> FHoles;
   SIZE FImageSize{0, 0};  // window size the image was built for

@@ -14,6 +14,10 @@ public:
   TacRgn& operator=(const TacRgn&) = delete;
 
   HRGN Get() const { return FRgn; }
+  // Joins a rectangle to the region.
+  void AddRect(int Left, int Top, int Right, int Bottom);
+  // Same area as the window's own region (a window without one: its whole rectangle).
+  bool SameAs(HWND Wnd) const;
   // The window's own region (false when it has none).
   bool ReadFrom(HWND Wnd);
   // Hands the region to the window; it stays this object's when refused.

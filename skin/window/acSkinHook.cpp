@@ -4,7 +4,9 @@
 #include <cwctype>
 #include <string>
 
+#include "acMenuWnd.h"
 #include "sSkinManager.h"
+#include "sSkinMenus.h"
 
 namespace cb {
 
@@ -15,10 +17,6 @@ namespace {
 // The list owns nothing; a provider enters it when made and leaves it when freed.
 std::vector<TacProvider*>& Attached() {
   static auto* List = new std::vector<TacProvider*>;
-  return *List;
-}
-std::vector<HWND>& MenuWindows() {
-  static auto* List = new std::vector<HWND>;
   return *List;
 }
 
@@ -125,9 +123,7 @@ void OnCreateWnd(HWND Wnd, const CBT_CREATEWNDW* CW) {
     } else if (ClassAtom == 0x8000) {
       TsSkinManager* M = DefaultManager();
       const DWORD Major = LOBYTE(LOWORD(GetVersion()));
-      if (M && Major >= 6 && M->SkinnedPopups() &&
-          std::find(MenuWindows().begin(), MenuWindows().end(), Wnd) == MenuWindows().end())
-        MenuWindows().push_back(Wnd);
+      if (M && Major >= 6 && M->SkinnedPopups()) WrapMenuWindow(Wnd);
     }
     return;
   }
@@ -140,7 +136,6 @@ void OnCreateWnd(HWND Wnd, const CBT_CREATEWNDW* CW) {
 }
 
 void OnDestroyWnd(HWND Wnd) {
-  std::erase(MenuWindows(), Wnd);
   if (TacProvider* P = FindAttached(Wnd)) delete P;
 }
 
@@ -187,11 +182,8 @@ TacProvider* FindAttached(HWND Wnd) {
   return nullptr;
 }
 
-const std::vector<HWND>& WrappedMenuWindows() { return MenuWindows(); }
-
 void ReleaseAttachedWindows() {
   TsSkinManager* M = DefaultManager();
-  MenuWindows().clear();
   while (!Attached().empty()) {
     TacProvider* P = Attached().front();
     // The form's controls hear of the skin going while their form still passes news on.
@@ -204,6 +196,7 @@ void ReleaseAttachedWindows() {
 void InstallFormSkinning() {
   SetCreationHookHandler(HookHandler);
   SetCreationHookRemovedHandler(ReleaseAttachedWindows);
+  InstallMenuSkinning();
 }
 
 }  // namespace cb

@@ -39,8 +39,6 @@ bool AttachWindow(HWND Wnd);
 // What the hook attached, in order.
 const std::vector<TacProvider*>& AttachedWindows();
 TacProvider* FindAttached(HWND Wnd);
-// The popup-menu windows the hook decided to wrap (their wrapper follows).
-const std::vector<HWND>& WrappedMenuWindows();
 // Frees everything attached (the manager's hook is going).
 void ReleaseAttachedWindows();
 

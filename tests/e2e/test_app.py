@@ -263,6 +263,40 @@ class App(unittest.TestCase):
         self.choose(0)
         self.assertEqual(self.notice(), "计算器 卸载完成！")
 
+    def test_app_menu_is_drawn_by_the_skin(self):
+        """The app menu opens at the pointer moved 30 left and 12 down, framed by the
+        skin's menu section from its first frame on, the hovered item in the item
+        section's hot colour with white text."""
+        hot, frame = (0x00, 0xA9, 0xDA), (204, 204, 204)  # 14330112 (0xBBGGRR) and the border
+        x, y = BUTTONS["计算器"]
+        left, top = self.main["client"][:2]
+        self.s.move(self.main, x, y)
+        time.sleep(0.5)
+        before = Screenshot(self.s.screenshot("before"), 0, 0)
+        self.s.xdotool("click", "1")
+        early = Screenshot(self.s.screenshot("early"), 0, 0)
+        m = self.menu()
+        ml, mt, mr, mb = m["rect"]
+        self.assertEqual((ml, mt), (left + x - 30, top + y + 12))
+        ring = [(px, py) for px in range(ml, mr) for py in (mt, mb - 1)] + \
+               [(px, py) for py in range(mt, mb) for px in (ml, mr - 1)]
+        # Right after the click: the skin's frame, or still what lay below, never the system's.
+        strange = [(p, early.pixel(*p)) for p in ring if early.pixel(*p) not in (frame, before.pixel(*p))]
+        self.assertEqual(strange, [], "a frame of another look showed")
+        self.s.xdotool("mousemove", "--sync", str(ml + 12), str(mt + (mb - mt) // 4))
+        time.sleep(0.6)
+        shot = Screenshot(self.s.screenshot("hover"), 0, 0)
+        self.assertEqual([p for p in ring if shot.pixel(*p) != frame], [])
+        item = [(px, py) for px in range(ml + 3, mr - 3) for py in range(mt + 3, mt + (mb - mt) // 2 - 1)]
+        colours = [shot.pixel(*p) for p in item]
+        self.assertEqual(shot.pixel(ml + 5, mt + 6), hot)
+        self.assertGreater(colours.count(hot), len(item) // 2)
+        # Smoothed text: its strokes come out white, or nearly where they are thin.
+        self.assertGreater(sum(min(c) >= 0xE0 for c in colours), 8, "no white text on the hot item")
+        self.s.key("Escape")
+        self.s.wait_gone("#32768", timeout=10)
+        self.end()
+
     def test_uninstall_one_app_with_notice(self):
         self.click("计算器")
         self.choose(0)

@@ -1,6 +1,8 @@
 // The creation hook's attach rules: which forms, dialogs and menu windows it
 // takes, and when.
 #include "WindowFixture.h"
+#include "acSubclassIds.h"
+#include "ui/ForeignHooks.h"
 
 #include <commctrl.h>
 
@@ -136,8 +138,7 @@ TEST(Hook, PopupMenuWindowsAreTakenOnlyWhileSkinnedPopupsAreOn) {
     AppendMenuW(Menu, MF_STRING, 1, L"卸载");
     UINT_PTR T = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
       HWND MenuWnd = FindWindowW(L"#32768", nullptr);
-      const auto& L = WrappedMenuWindows();
-      Taken = MenuWnd && std::find(L.begin(), L.end(), MenuWnd) != L.end();
+      Taken = MenuWnd && HasForeignHook(MenuWnd, siMenuWindow);
       EndMenu();
     });
     TrackPopupMenu(Menu, TPM_RETURNCMD, 300, 300, 0, F.WindowHandle(), nullptr);
