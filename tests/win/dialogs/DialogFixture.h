@@ -14,12 +14,12 @@ namespace cb::test {
 // Shows a box as the program does; Step runs once the box is up and ends it.
 // Returns what the box returned.
 inline int WithBox(const std::wstring& Text, const std::wstring& Caption, UINT Flags,
-                   std::function<void(HWND Box)> Step) {
+                   std::function<void(HWND Box)> Step, UINT DelayMs = 150) {
   static std::function<void(HWND)> Pending;
   static std::wstring PendingCaption;
   Pending = std::move(Step);
   PendingCaption = Caption;
-  const UINT_PTR T = SetTimer(nullptr, 0, 150, [](HWND, UINT, UINT_PTR Id, DWORD) {
+  const UINT_PTR T = SetTimer(nullptr, 0, DelayMs, [](HWND, UINT, UINT_PTR Id, DWORD) {
     KillTimer(nullptr, Id);
     HWND Box = FindWindowW(L"#32770", PendingCaption.c_str());
     auto Run = std::move(Pending);
