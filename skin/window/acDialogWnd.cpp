@@ -241,6 +241,23 @@ private:
 
 }  // namespace
 
+void PrintHwndControls(HWND Parent, HDC DC) {
+  // Bottom of the z-order first, so those above are printed over it.
+  HWND Last = GetWindow(Parent, GW_CHILD);
+  if (!Last) return;
+  Last = GetWindow(Last, GW_HWNDLAST);
+  for (HWND C = Last; C; C = GetWindow(C, GW_HWNDPREV)) {
+    if ((GetWindowLongW(C, GWL_STYLE) & (WS_CHILD | WS_VISIBLE)) != (WS_CHILD | WS_VISIBLE)) continue;
+    POINT P{0, 0};
+    MapWindowPoints(C, Parent, &P, 1);
+    POINT Old{};
+    OffsetViewportOrgEx(DC, P.x, P.y, &Old);
+    SendMessageW(C, WM_PRINT, reinterpret_cast<WPARAM>(DC), PRF_CLIENT | PRF_ERASEBKGND | PRF_NONCLIENT);
+    PrintHwndControls(C, DC);
+    SetViewportOrgEx(DC, Old.x, Old.y, nullptr);
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Child wrappers
 
@@ -586,6 +603,15 @@ void TacDialogWnd::WndProc(TMessage& M, const TWindowHookNext& Next) {
       M.Result = 0;
       return;
     case WM_NCACTIVATE: NCActivate(M, Next); return;
+    case WM_PRINT:
+      // Children are printed by us, in z-order, whatever the system's printing does with them.
+      if (M.LParam & PRF_CHILDREN) {
+        M.LParam &= ~PRF_CHILDREN;
+        Next(M);
+        PrintHwndControls(CtrlHandle, reinterpret_cast<HDC>(M.WParam));
+        return;
+      }
+      break;
     case WM_PAINT:
       // The box's own painting (a band behind its buttons) would cover the
       // skin's background; the client area is the erase's.

@@ -43,6 +43,10 @@ protected:
   TacDialogWnd& FDialog;
 };
 
+// Prints the visible children of Parent into DC (its client origin at DC's
+// origin) in z-order, each through WM_PRINT, grandchildren after their parent.
+void PrintHwndControls(HWND Parent, HDC DC);
+
 // The child classes a message box holds get wrappers; others stay as they
 // are, coloured by the dialog's answers to WM_CTLCOLOR*. Null for none.
 std::unique_ptr<TacChildWnd> MakeChildWrapper(HWND Child, TacDialogWnd& Dialog);

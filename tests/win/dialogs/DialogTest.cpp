@@ -3,6 +3,8 @@
 // title bar; which boxes the creation hook takes; what the box shows.
 #include "DialogFixture.h"
 
+#include "../controls/ControlsFixture.h"
+
 #include "tests/support/ResourceCounts.h"
 
 #include <atomic>
@@ -247,6 +249,47 @@ TEST(DialogWrapper, OneIconCopyAndOneBrushPerWrapperWhateverIsRepainted) {
   // The copy went with its wrapper.
   EXPECT_FALSE(GetIconInfo(Icon, &II));
   EXPECT_EQ(GetObjectType(Brush), 0u);
+}
+
+
+// The notice as the program shows it, at the density of the screen it runs on
+// (the suite is run in a prefix at 96 and in one at 192): the client area
+// through WM_PRINT with its children, and the frame image the border window shows.
+TEST(DialogLook, TheNoticeBoxAsAccepted) {
+  TBoxScene S;
+  Application->SetMessageButtonCaption(IDOK, L"确定");
+  HDC Screen = GetDC(nullptr);
+  const int PPI = GetDeviceCaps(Screen, LOGPIXELSY);
+  ReleaseDC(nullptr, Screen);
+  TSheet Client, Frame;
+  std::uint32_t Corner = 0, DialogColour = 0;
+  WithBox(L"计算器 卸载完成！", L"提示", MB_OK | MB_ICONINFORMATION, [&](HWND Box) {
+    SetForegroundWindow(Box);
+    SetFocus(GetDlgItem(Box, IDOK));  // as the box gives it; the picture shows the focused, default button
+    Pump(100);
+    RECT CR{};
+    GetClientRect(Box, &CR);
+    Client.W = CR.right;
+    Client.H = CR.bottom;
+    Client.Pieces.push_back(Print(Box, CR.right, CR.bottom));
+    if (TacDialogWnd* D = DialogOf(Box); D && D->Frame->FrameImage()) {
+      const Bitmap32& B = D->Frame->FrameImage()->Bmp();
+      Frame.W = B.Width();
+      Frame.H = B.Height();
+      std::vector<std::uint32_t> Px;
+      for (int Y = 0; Y < B.Height(); ++Y)
+        for (int X = 0; X < B.Width(); ++X) Px.push_back(B.Pixel(X, Y) & 0xFFFFFF);
+      Frame.Pieces.push_back(Px);
+      const int I = D->ClientSection();
+      DialogColour = PixelOf(static_cast<COLORREF>(D->Skin()->gd[size_t(I)].Props[0].Color) & 0xFFFFFF);
+    }
+    Corner = Client.Pieces[0][size_t(2 * Client.W + 2)];
+    PostMessageW(GetDlgItem(Box, IDOK), BM_CLICK, 0, 0);
+  });
+  ASSERT_FALSE(Frame.Pieces.empty());
+  EXPECT_EQ(Corner, DialogColour);  // the client area is the section's, not the system's face
+  ExpectAsAccepted("notice_client_" + std::to_string(PPI), Client);
+  ExpectAsAccepted("notice_frame_" + std::to_string(PPI), Frame);
 }
 
 }  // namespace
