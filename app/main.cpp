@@ -20,6 +20,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   StartupMark("main");
   SkinLoadMark = StartupMark;
   Application->Initialize();
+  // The boxes the program shows speak its language, whatever the system's is.
+  Application->SetMessageButtonCaption(IDOK, L"确定");
+  Application->SetMessageButtonCaption(IDCANCEL, L"取消");
+  Application->SetMessageButtonCaption(IDYES, L"是");
+  Application->SetMessageButtonCaption(IDNO, L"否");
   ShowVersionBannerIfAsked(CommandLineParameters());
   StartupMark("initialized");
   StdCharList();  // the icon font registered and the standard symbols drawn before any window

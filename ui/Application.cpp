@@ -230,8 +230,56 @@ HWND TApplication::ActiveFormHandle() const {
   return nullptr;
 }
 
+namespace {
+
+// The box being shown by this thread and the captions it gets. A box shown
+// from within another's loop stacks on it.
+struct TBoxCaptions {
+  const std::vector<std::pair<int, std::wstring>>* Captions;
+  HHOOK Hook = nullptr;
+  HWND Box = nullptr;  // the box once seen: its buttons are set once
+  TBoxCaptions* Outer = nullptr;
+};
+thread_local TBoxCaptions* gBoxCaptions = nullptr;
+
+LRESULT CALLBACK BoxCaptionHook(int Code, WPARAM WParam, LPARAM LParam) {
+  TBoxCaptions* B = gBoxCaptions;
+  // The box's buttons exist once it is activated, before it is first painted.
+  if (B && Code == HCBT_ACTIVATE && !B->Box) {
+    HWND Wnd = reinterpret_cast<HWND>(WParam);
+    wchar_t Class[16] = {};
+    GetClassNameW(Wnd, Class, 15);
+    if (std::wstring(Class) == L"#32770") {
+      B->Box = Wnd;
+      for (const auto& [Id, Text] : *B->Captions)
+        if (HWND Button = GetDlgItem(Wnd, Id)) SetWindowTextW(Button, Text.c_str());
+    }
+  }
+  return CallNextHookEx(B ? B->Hook : nullptr, Code, WParam, LParam);
+}
+
+}  // namespace
+
+void TApplication::SetMessageButtonCaption(int Id, const std::wstring& Caption) {
+  for (auto& [Have, Text] : FButtonCaptions)
+    if (Have == Id) {
+      Text = Caption;
+      return;
+    }
+  FButtonCaptions.emplace_back(Id, Caption);
+}
+
 int TApplication::MessageBox(const std::wstring& Text, const std::wstring& Caption, UINT Flags) {
-  return ::MessageBoxW(ActiveFormHandle(), Text.c_str(), Caption.c_str(), Flags);
+  if (FButtonCaptions.empty()) return ::MessageBoxW(ActiveFormHandle(), Text.c_str(), Caption.c_str(), Flags);
+  TBoxCaptions B;
+  B.Captions = &FButtonCaptions;
+  B.Outer = gBoxCaptions;
+  B.Hook = SetWindowsHookExW(WH_CBT, BoxCaptionHook, nullptr, GetCurrentThreadId());
+  gBoxCaptions = &B;
+  const int Result = ::MessageBoxW(ActiveFormHandle(), Text.c_str(), Caption.c_str(), Flags);
+  gBoxCaptions = B.Outer;
+  if (B.Hook) UnhookWindowsHookEx(B.Hook);
+  return Result;
 }
 
 void TApplication::HandleException(TObject* Sender) {
@@ -256,7 +304,7 @@ void TApplication::HandleException(TObject* Sender) {
 }
 
 void TApplication::ShowException(const std::wstring& Message) {
-  ::MessageBoxW(ActiveFormHandle(), Message.c_str(), FTitle.c_str(), MB_OK | MB_ICONSTOP);
+  MessageBox(Message, FTitle, MB_OK | MB_ICONSTOP);
 }
 
 void TApplication::CheckSynchronize() { ::CheckSynchronize(); }

@@ -209,6 +209,10 @@ public:
   // thread, else the main form's window.
   HWND ActiveFormHandle() const;
   int MessageBox(const std::wstring& Text, const std::wstring& Caption, UINT Flags = MB_OK);
+  // The program's own text for a button of the boxes it shows, by command id
+  // (IDOK, IDCANCEL, IDYES, IDNO): the system would word them in its own
+  // language. Buttons without one keep the system's text.
+  void SetMessageButtonCaption(int Id, const std::wstring& Caption);
 
   // Shows the text of the exception being handled (call inside a catch block),
   // or passes it to OnException when set.
@@ -238,6 +242,7 @@ private:
   bool FRunning = false;
   bool FShowHint = true;
   std::wstring FTitle;
+  std::vector<std::pair<int, std::wstring>> FButtonCaptions;
   std::vector<std::pair<int, TWindowHook>> FHooks;
   int FNextHookId = 1;
 };

@@ -243,7 +243,7 @@ TacSkinData* TsCommonData::CommonSkinData() {
   int PPI = 96;
   switch (M->Options()->ScaleMode()) {
     case smAuto:
-    case smVCL: PPI = FOwnerControl ? FOwnerControl->CurrentPPI() : 96; break;
+    case smVCL: PPI = FOwnerControl ? FOwnerControl->CurrentPPI() : CurrentPPI; break;
     case smOldMode: PPI = 96; break;
     case smCustomPPI: PPI = M->Options()->PixelsPerInch(); break;
     case sm100: PPI = 96; break;
@@ -264,7 +264,7 @@ void TsCommonData::ResolveSection() {
   SkinIndex_ = -1;
   TsSkinManager* M = SkinManager();
   if (!ManagerLive(M)) return;
-  TacSkinData* D = M->CommonSkinData(FOwnerControl ? FOwnerControl->CurrentPPI() : 96);
+  TacSkinData* D = M->CommonSkinData(FOwnerControl ? FOwnerControl->CurrentPPI() : CurrentPPI);
   if (!D || D->gd.empty()) return;
   if (!FSkinSection.empty()) {
     SkinIndex_ = M->GetSkinIndex(Upper8(FSkinSection), D);

@@ -195,7 +195,7 @@ void TacFrame::LayoutTitle(const TacFrameMetrics& FM) {
   In.Iconic = W && IsIconic(W);
   In.Zoomed = W && IsZoomed(W);
   In.MainForm = FHost.FrameIsMainWindow();
-  In.ShowIcon = FHost.FrameShowsIcon() && W && (GetWindowLongW(W, GWL_STYLE) & WS_SYSMENU);
+  In.ShowIcon = FHost.FrameShowsIcon() && W && ((GetWindowLongW(W, GWL_STYLE) & WS_SYSMENU) || FHost.FrameIcon());
   for (int G = 0; G <= tgNone; ++G) {
     const int Idx = D && G < tgNone ? D->TitleGlyphs[static_cast<size_t>(G)] : -1;
     In.GlyphSizes[static_cast<size_t>(G)] = Idx < 0 || Idx >= static_cast<int>(D->ma.size())
@@ -275,7 +275,8 @@ void TacFrame::PaintShadow(Bitmap32& Bmp, const TacFrameMetrics& FM, const std::
 void TacFrame::PaintIcon(Bitmap32& Bmp) {
   HWND W = Wnd();
   if (FIconRect.right <= FIconRect.left || !W) return;
-  HICON Icon = reinterpret_cast<HICON>(SendMessageW(W, WM_GETICON, ICON_SMALL2, 0));
+  HICON Icon = FHost.FrameIcon();
+  if (!Icon) Icon = reinterpret_cast<HICON>(SendMessageW(W, WM_GETICON, ICON_SMALL2, 0));
   if (!Icon) Icon = reinterpret_cast<HICON>(GetClassLongPtrW(W, GCLP_HICONSM));
   if (!Icon) Icon = reinterpret_cast<HICON>(GetClassLongPtrW(W, GCLP_HICON));
   if (!Icon) return;

@@ -56,6 +56,9 @@ public:
   // Left, centred or right (0, 2, 1, as the framework's alignment).
   virtual int FrameCaptionAlignment() const = 0;
   virtual bool FrameShowsIcon() const = 0;
+  // An icon of the owner's own for the title (windows without a system menu
+  // have none of the system's); null: the window's.
+  virtual HICON FrameIcon() const { return nullptr; }
   // The program's main window: its minimise button never restores.
   virtual bool FrameIsMainWindow() const = 0;
   // Called before the image is built: an owner that initialises lazily does it now.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "acMenuWnd.h"
+#include "acSubclassIds.h"
 #include "sSkinManager.h"
 #include "sSkinMenus.h"
 
@@ -61,7 +62,7 @@ int VisibleDialogs() {
   // Dead entries go first.
   std::vector<TacProvider*> Dead;
   for (TacProvider* P : Attached())
-    if (!P->Form && !IsWindow(P->CtrlHandle)) Dead.push_back(P);
+    if (!P->Form && P->DialogDead()) Dead.push_back(P);
   for (TacProvider* P : Dead) delete P;
   return static_cast<int>(std::count_if(Attached().begin(), Attached().end(), [](const TacProvider* P) {
     return !P->Form && IsWindowVisible(P->CtrlHandle);
@@ -109,7 +110,11 @@ bool AttachDialog(HWND Wnd, TsSkinManager* M) {
   if ((GetWindowLongW(Wnd, GWL_STYLE) & WS_CHILD) && GetParent(Wnd)) return false;
   if (!(M->SkinningRules() & srStdDialogs) || !StdDialogsSkinned()) return false;
   if (VisibleDialogs() >= acMaxVisibleDialogs && !HasToolbarChild(Wnd)) return false;
-  new TacProvider(nullptr, Wnd);
+  auto* P = new TacProvider(nullptr, Wnd);
+  if (!P->InitDialog()) {
+    delete P;
+    return false;
+  }
   return true;
 }
 
@@ -136,7 +141,11 @@ void OnCreateWnd(HWND Wnd, const CBT_CREATEWNDW* CW) {
 }
 
 void OnDestroyWnd(HWND Wnd) {
-  if (TacProvider* P = FindAttached(Wnd)) delete P;
+  if (TacProvider* P = FindAttached(Wnd)) {
+    // A dialog's wrapper comes off with its window; nothing is put back on a window that goes.
+    P->WindowGoing = true;
+    delete P;
+  }
 }
 
 void HookHandler(int Code, WPARAM WParam, LPARAM LParam) {
@@ -161,6 +170,23 @@ TacProvider::~TacProvider() {
   // Out of the list before the skinning comes off, so nothing it does on the way finds it.
   std::erase(Attached(), this);
   sp.reset();
+  if (!WindowGoing && !DialogDead()) ListSW->Detach();
+}
+
+bool TacProvider::InitDialog() {
+  auto W = std::make_unique<TacDialogWnd>(CtrlHandle);
+  TacDialogWnd* Raw = W.get();
+  if (!AddForeignHook(CtrlHandle, siDialog, std::move(W))) return false;
+  ListSW = Raw;
+  Raw->Attach();
+  SendMessageW(CtrlHandle, SKM_COMMAND, SkinCommand(SKC_REFRESH), 0);
+  return !DialogDead();
+}
+
+bool TacProvider::DialogDead() const {
+  // Only while its hook is on is the wrapper known to be alive.
+  return !ListSW || !IsWindow(CtrlHandle) || FindForeignWrapper(CtrlHandle, siDialog) != ListSW ||
+         ListSW->Destroyed;
 }
 
 bool AttachWindow(HWND Wnd) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "acDialogWnd.h"
 #include "sSkinProvider.h"
 
 namespace cb {
@@ -23,6 +24,13 @@ public:
   ~TacProvider() override;
   bool IsRunTimeOnly() const override { return true; }
   std::unique_ptr<TsSkinProvider> sp;  // none for a system dialog
+  // A system dialog's wrapper; its window's hooks own it.
+  TacDialogWnd* ListSW = nullptr;
+  bool WindowGoing = false;
+  // Skins the dialog; false when it could not be taken (nothing is left changed).
+  bool InitDialog();
+  // The dialog's wrapper came off (its window went, or it gave the dialog back).
+  bool DialogDead() const;
   HWND CtrlHandle = nullptr;
   TCustomForm* Form = nullptr;
 };

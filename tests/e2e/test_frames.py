@@ -190,6 +190,50 @@ class Frames(unittest.TestCase):
                 self.assertNotEqual(p, (255, 0, 255), f"magenta at {x},{y}")
                 self.assertGreater(sum(p), 100, f"black at {x},{y}")
 
+    def test_notice_box_is_framed_by_the_skin_and_its_close_button_is_its_ok(self):
+        self.pointer(("move", 5, 5))
+        self.s.click(self.main, *BUTTONS["计算器"])
+        # The app menu may still be the system's: its first item by position.
+        menu = self.s.wait_window("#32768", timeout=10)
+        left, top, right, bottom = menu["rect"]
+        self.s.click_screen((left + right) // 2, top + (bottom - top) // 4)
+        box = self.s.wait_message_box("提示", timeout=60)
+        border = self.border_of(box)
+        self.assertTrue(border["visible"])
+        self.assertFalse(box["style"] & 0x80000, "the system's caption buttons are still on")  # WS_SYSMENU
+        texts = self.s.texts(box)
+        self.assertIn("计算器 卸载完成！", texts)
+        self.assertIn("确定", texts)  # the program's word, not the system's
+        self.assertNotIn("OK", texts)
+        self.pointer(("move", 5, 5))
+        time.sleep(0.3)
+        shot = Screenshot(self.s.screenshot("notice"), 0, 0)
+        cl, ct, cr, cb = box["client"]
+        fl, ft, fr, fb = cl - BORDER, ct - TITLE, cr + BORDER, cb + BORDER
+        # The skin's white title bar with its close-alone button: the cross is drawn in the middle of its place.
+        self.assertEqual(shot.pixel(cl + 60, ct - 4), (255, 255, 255))
+        x, y = close_button(box)
+        self.assertLess(sum(shot.pixel(x, y)), 3 * 128, "no close glyph")
+        # The shadow on all four sides: just outside the frame darker than beyond the shadow.
+        mx, my = (fl + fr) // 2, (ft + fb) // 2
+        for (nx, ny), (far_x, far_y) in (((fl - 2, my), (fl - 20, my)), ((fr + 1, my), (fr + 20, my)),
+                                         ((mx, ft - 2), (mx, ft - 20)), ((mx, fb + 2), (mx, fb + 20))):
+            self.assertLess(sum(shot.pixel(nx, ny)), sum(shot.pixel(far_x, far_y)), f"no shadow at {nx},{ny}")
+        # The button in the skin's look: its edge in the skin's accent, not the system's grey.
+        r = self.s.child(box, text="确定")["rect"]
+        edge = shot.pixel(r[0], (r[1] + r[3]) // 2)
+        self.assertGreater(edge[2], edge[0] + 40, f"button edge {edge}")
+        # The title's close button stands for "确定": the box goes, the program goes on.
+        self.pointer(("move", x, y), ("down",), ("up",))
+        self.s.wait_gone("#32770", "提示", timeout=10)
+        self.assertTrue(app_running(self.s))
+        self.assertEqual(len(self.s.windows("TacGlowForm", pid=self.s.app_pid)), 1)
+        deadline = time.time() + 20
+        while not self.s.refresh(self.main)["enabled"] and time.time() < deadline:
+            time.sleep(0.1)
+        time.sleep(0.3)
+        end_by_close_button(self, self.s, self.main)
+
 
 if __name__ == "__main__":
     unittest.main()
