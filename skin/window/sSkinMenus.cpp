@@ -256,8 +256,14 @@ void TsSkinableMenus::Measure(HDC DC, const TacMenuItemInfo& Item, int& Width, i
   const std::wstring Cap = Item.Caption.substr(0, Tab);
   const std::wstring Short = Tab == std::wstring::npos ? std::wstring() : Item.Caption.substr(Tab + 1);
   RECT RC{0, 0, 0, 0}, RS{0, 0, 0, 0};
-  DrawTextW(DC, Cap.c_str(), static_cast<int>(Cap.size()), &RC, DT_CALCRECT | DT_SINGLELINE);
-  if (!Short.empty()) DrawTextW(DC, Short.c_str(), static_cast<int>(Short.size()), &RS, DT_CALCRECT | DT_SINGLELINE);
+  {
+    TacFontFallback Fallback(DC, Cap);
+    DrawTextW(DC, Cap.c_str(), static_cast<int>(Cap.size()), &RC, DT_CALCRECT | DT_SINGLELINE);
+  }
+  if (!Short.empty()) {
+    TacFontFallback Fallback(DC, Short);
+    DrawTextW(DC, Short.c_str(), static_cast<int>(Short.size()), &RS, DT_CALCRECT | DT_SINGLELINE);
+  }
   TEXTMETRICW TM{};
   GetTextMetricsW(DC, &TM);
   SelectObject(DC, Old);
@@ -286,6 +292,16 @@ void TsSkinableMenus::BuildPicture(HWND MenuWnd, TLevel& L, int W, int H) {
     PaintSectionByIndex(Idx, None, -1, -1, D, Bmp, BmpPoint(0, 0), Bmp.Bounds(), 0);
   } else {
     FillPixels32(Bmp, Bmp.Bounds(), ColorToPixel(GetSysColor(COLOR_MENU), 255), 255);
+  }
+  // The glyph column, inside the frame, from the section the menu support names.
+  const std::wstring Column = M && M->MenuSupport() ? M->MenuSupport()->IcoLineSkin() : std::wstring();
+  const int ColIdx = D && !Column.empty() ? M->GetSkinIndex(std::string(Column.begin(), Column.end()), D) : -1;
+  if (ColIdx >= 0) {
+    const int B = acMenuFrameWidth;
+    const int Width = GlyphSize(L.PPI) + Scale(Margin, L.PPI) + Scale(Spacing, L.PPI);
+    const BmpRect Band(B, B, std::min(W - B, B + Width), H - B);
+    if (Band.Width() > 0 && Band.Height() > 0)
+      PaintSectionByIndex(ColIdx, MakeCacheInfo(Bmp), -1, -1, D, Bmp, BmpPoint(0, 0), Band, 0);
   }
 }
 

@@ -13,6 +13,8 @@ using namespace cb::test;
 
 constexpr std::uint32_t Rgb(std::uint32_t BgrColor) { return SwapRB(BgrColor) & 0xFFFFFF; }
 constexpr std::uint32_t kHot = Rgb(14330112), kText = Rgb(2105376), kWhite = 0xFFFFFF, kBack = 0xFFFFFF;
+// The glyph column's section ("ICOLINE", which the menu support names).
+constexpr std::uint32_t kColumn = Rgb(16250871);
 
 struct TShot {
   std::vector<std::uint32_t> Px;
@@ -116,13 +118,15 @@ TEST(MenuPicture, ItemsAndFrameAt96And192) {
     // The divider: a line across, after the glyph column, inside the margins.
     const int Mid = (Line.top + Line.bottom) / 2;
     EXPECT_GT(Shot.Count(RECT{Line.left, Line.top, Line.right, Line.bottom}, kBack), 0);
-    EXPECT_EQ(Shot.At(Line.left + 1, Mid), kBack);
+    EXPECT_EQ(Shot.At(Line.left + 1, Mid), kColumn);
     EXPECT_EQ(Shot.At(Line.right - 1, Mid), kBack);
-    // The shortcut ends at the item's right margin; the caption starts after the glyph column.
+    // The shortcut ends at the item's right margin; the caption starts after the glyph column, which is
+    // the column's section.
     const int Right = Tab.right - MulDiv(2 + 8, PPI, 96);
     EXPECT_GT(Shot.Count(Tab, kBack, Right - MulDiv(12, PPI, 96), Right), 0);
     EXPECT_EQ(Shot.Count(Tab, kBack, Right + 1, Tab.right), 0);
-    EXPECT_EQ(Shot.Count(Tab, kBack, Tab.left, Tab.left + MulDiv(16 + 2 + 8, PPI, 96) - 1), 0);
+    EXPECT_EQ(Shot.Count(Tab, kColumn, Tab.left, Tab.left + MulDiv(16 + 2 + 8, PPI, 96) - 1), 0)
+        << "the glyph column is not the column's section";
     // The whole picture, as accepted.
     TSheet One;
     One.W = Shot.W;
