@@ -3,6 +3,7 @@
 
 #include "Unit1.h"
 #include "skin/binding/sCharImageList.h"
+#include "skin/binding/sSkinText.h"
 #include "skin/window/acSkinHook.h"
 #include "Unit2.h"
 #include "uCommonFunc.h"
@@ -29,6 +30,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   StartupMark("initialized");
   StdCharList();  // the icon font registered and the standard symbols drawn before any window
   Application->SetMainFormOnTaskBar(true);
+  // The program's own face for Chinese text that a menu's or a box's font cannot show.
+  SetTextFallbackFace(L"微软雅黑");
   InstallFormSkinning();  // every form is framed by the skin as its window is made
   StartupMark("symbols");
   // A run that a killed instance left behind is undone aside, while the window comes up.

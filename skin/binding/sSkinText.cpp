@@ -1,6 +1,7 @@
 #include "skin/binding/sSkinText.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "sSkinManager.h"
 #include "skin/paint/PixelOps.h"
@@ -12,9 +13,15 @@ namespace cb {
 
 namespace {
 
+std::wstring& FallbackFace() {
+  static auto* Face = new std::wstring;
+  return *Face;
+}
+
 void DrawAt(HDC DC, const std::wstring& Text, RECT R, int DX, int DY, UINT Flags, COLORREF Color) {
   OffsetRect(&R, DX, DY);
   SetTextColor(DC, Color & 0xFFFFFF);
+  TacFontFallback Fallback(DC, Text);
   DrawTextW(DC, Text.c_str(), static_cast<int>(Text.size()), &R, Flags);
 }
 
@@ -73,6 +80,33 @@ std::uint32_t ApplyTextEffects(std::uint32_t Color, const TsCommonData* CD) {
   if (CD->HUEOffset()) C = ChangeColorHue(C, CD->HUEOffset());
   if (CD->Saturation()) C = ChangeColorSaturation(C, CD->Saturation() * 256 / 100);
   return C & 0xFFFFFF;
+}
+
+void SetTextFallbackFace(const std::wstring& Face) { FallbackFace() = Face; }
+
+TacFontFallback::TacFontFallback(HDC DC, const std::wstring& Text) : FDC(DC) {
+  const std::wstring& Face = FallbackFace();
+  if (Face.empty() || Text.empty()) return;
+  std::vector<WORD> Glyphs(Text.size());
+  if (GetGlyphIndicesW(DC, Text.c_str(), static_cast<int>(Text.size()), Glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS) ==
+      GDI_ERROR)
+    return;
+  bool Missing = false;
+  for (size_t I = 0; I < Text.size() && !Missing; ++I)
+    // Line breaks, tabs and the prefix mark are not drawn as glyphs.
+    Missing = Glyphs[I] == 0xFFFF && Text[I] >= L' ' && Text[I] != L'&';
+  if (!Missing) return;
+  LOGFONTW LF{};
+  if (!GetObjectW(GetCurrentObject(DC, OBJ_FONT), sizeof LF, &LF) || Face == LF.lfFaceName) return;
+  lstrcpynW(LF.lfFaceName, Face.c_str(), LF_FACESIZE);
+  LF.lfCharSet = DEFAULT_CHARSET;
+  if ((FFont = CreateFontIndirectW(&LF))) FOld = SelectObject(DC, FFont);
+}
+
+TacFontFallback::~TacFontFallback() {
+  if (!FFont) return;
+  SelectObject(FDC, FOld);
+  DeleteObject(FFont);
 }
 
 void DrawPlainText(HDC DC, const std::wstring& Text, bool Enabled, UINT Flags, RECT R, COLORREF FontColor) {

@@ -28,6 +28,26 @@ struct TacFontSectionRequest {
 // Whether a section lets what lies under it show at a state (for its text).
 bool SectionIsSeeThrough(const TacSkinData& Data, int SkinIndex, int State);
 
+// A face for text whose font lacks some of its glyphs: a program that writes
+// Chinese names one that has them, and text in a Latin face (a menu's or a
+// message box's on a system whose fonts are not linked to a Chinese one) is
+// drawn in that face instead of as empty boxes. Empty (the default): none.
+void SetTextFallbackFace(const std::wstring& Face);
+// While it lives, DC draws Text in the fallback face when its font lacks
+// glyphs of Text (the same height, weight and style).
+class TacFontFallback {
+public:
+  TacFontFallback(HDC DC, const std::wstring& Text);
+  ~TacFontFallback();
+  TacFontFallback(const TacFontFallback&) = delete;
+  TacFontFallback& operator=(const TacFontFallback&) = delete;
+
+private:
+  HDC FDC;
+  HFONT FFont = nullptr;
+  HGDIOBJ FOld = nullptr;
+};
+
 void DrawPlainText(HDC DC, const std::wstring& Text, bool Enabled, UINT Flags, RECT R, COLORREF FontColor);
 void DrawSkinnedText(HDC DC, const std::wstring& Text, bool Enabled, bool UseGlow, TsSkinManager* Manager, int State,
                      TsCommonData& CommonData, UINT Flags, RECT R);

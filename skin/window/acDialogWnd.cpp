@@ -186,7 +186,10 @@ protected:
     RECT R{0, 0, 0, 0};
     if (!Text.empty()) {
       RECT Ms{Margin, 0, std::max(Margin, W - 2 * Margin), 0};
-      DrawTextW(DC, Text.c_str(), static_cast<int>(Text.size()), &Ms, DT_CALCRECT | DT_EXPANDTABS | DT_SINGLELINE);
+      {
+        TacFontFallback Fallback(DC, Text);
+        DrawTextW(DC, Text.c_str(), static_cast<int>(Text.size()), &Ms, DT_CALCRECT | DT_EXPANDTABS | DT_SINGLELINE);
+      }
       R.left = (W - (Ms.right - Ms.left)) / 2;
       R.right = R.left + (Ms.right - Ms.left);
       R.top = (H - (Ms.bottom - Ms.top)) / 2;
@@ -417,7 +420,55 @@ bool TacDialogWnd::InitChildren() {
     if (!AddForeignHook(C, siDialogChild, std::move(Wrapper))) return false;
     WrappedChildren.push_back(C);
   }
+  FitMessageText();
   return true;
+}
+
+void TacDialogWnd::FitMessageText() {
+  // A message box is laid out for its own font; its text drawn in the
+  // fallback face (Chinese on a system whose message font has no Chinese)
+  // may need more room, which the box then gets, its buttons kept centred.
+  constexpr int kMessageTextId = 0xFFFF;
+  HWND Text = GetDlgItem(CtrlHandle, kMessageTextId);
+  if (!Text || LowerClassOf(Text) != L"static") return;
+  RECT CR{};
+  GetClientRect(Text, &CR);
+  std::wstring All = TextOf(Text), Line;
+  int Need = 0;
+  HDC DC = GetDC(Text);
+  if (!DC) return;
+  HGDIOBJ Old = SelectObject(DC, reinterpret_cast<HFONT>(SendMessageW(Text, WM_GETFONT, 0, 0)));
+  for (size_t From = 0; From <= All.size();) {
+    size_t To = All.find(L'\n', From);
+    if (To == std::wstring::npos) To = All.size();
+    Line = All.substr(From, To - From);
+    if (!Line.empty() && Line.back() == L'\r') Line.pop_back();
+    if (!Line.empty()) {
+      TacFontFallback Fallback(DC, Line);
+      RECT R{0, 0, 0, 0};
+      DrawTextW(DC, Line.c_str(), static_cast<int>(Line.size()), &R, DT_CALCRECT | DT_SINGLELINE | DT_EXPANDTABS | DT_NOPREFIX);
+      Need = std::max(Need, static_cast<int>(R.right));
+    }
+    From = To + 1;
+  }
+  SelectObject(DC, Old);
+  ReleaseDC(Text, DC);
+  const int Grow = std::min(Need - static_cast<int>(CR.right), GetSystemMetrics(SM_CXSCREEN) / 2);
+  if (Grow <= 0) return;
+  RECT WR{}, TR{};
+  GetWindowRect(CtrlHandle, &WR);
+  GetWindowRect(Text, &TR);
+  const UINT Keep = SWP_NOZORDER | SWP_NOACTIVATE;
+  SetWindowPos(Text, nullptr, 0, 0, TR.right - TR.left + Grow, TR.bottom - TR.top, Keep | SWP_NOMOVE);
+  for (HWND C = GetWindow(CtrlHandle, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT)) {
+    if (LowerClassOf(C) != L"button") continue;
+    RECT BR{};
+    GetWindowRect(C, &BR);
+    POINT P{BR.left, BR.top};
+    ScreenToClient(CtrlHandle, &P);
+    SetWindowPos(C, nullptr, P.x + Grow / 2, P.y, 0, 0, Keep | SWP_NOSIZE);
+  }
+  SetWindowPos(CtrlHandle, nullptr, WR.left - Grow / 2, WR.top, WR.right - WR.left + Grow, WR.bottom - WR.top, Keep);
 }
 
 void TacDialogWnd::Detach() {

@@ -65,6 +65,7 @@ public:
   // Wraps the children once; false when one could not be wrapped (the
   // dialog is then given back whole).
   bool InitChildren();
+  void FitMessageText();
 
   void WndProc(TMessage& M, const TWindowHookNext& Next) override;
 

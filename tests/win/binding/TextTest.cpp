@@ -172,3 +172,37 @@ TEST(Symbols, EveryStandardSymbolHasAGlyph) {
 }
 
 }  // namespace
+
+namespace {
+
+// The picture of "计算器" drawn plainly in a font of the given face.
+std::vector<std::uint32_t> DrawnIn(const wchar_t* Face) {
+  TDibBitmap Bmp{80, 24};
+  Bmp.Bmp().Fill(0xFFFFFFFF);
+  HFONT Font = CreateFontW(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, NONANTIALIASED_QUALITY, 0, Face);
+  HGDIOBJ Old = SelectObject(Bmp.Canvas(), Font);
+  DrawPlainText(Bmp.Canvas(), L"计算器", true, DT_SINGLELINE, RECT{2, 2, 78, 22}, 0);
+  SelectObject(Bmp.Canvas(), Old);
+  DeleteObject(Font);
+  GdiFlush();
+  const Bitmap32& B = Bmp.Bmp();
+  std::vector<std::uint32_t> Px;
+  for (int Y = 0; Y < B.Height(); ++Y) Px.insert(Px.end(), B.Line(Y), B.Line(Y) + B.Width());
+  return Px;
+}
+
+}  // namespace
+
+// Chinese text in a face without Chinese glyphs (and no link to one) comes
+// out in the program's fallback face, not as empty boxes; without a fallback
+// face it stays as the font draws it.
+TEST(Text, ChineseInALatinFaceIsDrawnInTheFallbackFace) {
+  const auto Chinese = DrawnIn(L"微软雅黑");
+  const auto Latin = DrawnIn(L"Courier New");
+  ASSERT_NE(Latin, Chinese) << "this face shows Chinese itself here; the test needs one that does not";
+  SetTextFallbackFace(L"微软雅黑");
+  const auto Fallen = DrawnIn(L"Courier New");
+  SetTextFallbackFace(L"");
+  EXPECT_EQ(Fallen, Chinese);
+  EXPECT_EQ(DrawnIn(L"Courier New"), Latin);
+}
