@@ -868,8 +868,13 @@ bool TsSkinManager::TakePreview(const COPYDATASTRUCT* Data, WPARAM Kind) {
   std::uint32_t Magic = 0;
   std::memcpy(&Magic, Data->lpData, sizeof Magic);
   if (Magic != kPreviewMagic) return false;
-  FPreviewBuffer.assign(kPreviewSize, 0);
-  std::memcpy(FPreviewBuffer.data(), Data->lpData, std::min<std::size_t>(Data->cbData, kPreviewSize));
+  // A record cut short is not shown: the texts after the cut would be guesses.
+  if (Data->cbData < kPreviewSize) return false;
+  FPreviewBuffer.assign(static_cast<const std::uint8_t*>(Data->lpData),
+                        static_cast<const std::uint8_t*>(Data->lpData) + kPreviewSize);
+  // Every text ends inside its field, whatever the sender wrote there.
+  for (std::size_t End : {kPreviewNameAt + kPreviewNameSize, kPreviewDirAt + kPreviewDirSize, kPreviewTextAt + kPreviewTextSize})
+    FPreviewBuffer[End - 1] = 0;
   if (Application) PostMessageW(Application->Handle(), SKM_COMMAND, SkinCommand(SKC_APPLYPREVIEW), 0);
   return true;
 }
