@@ -236,10 +236,14 @@ void TsCommonData::SetSkinManager(TsSkinManager* Value) {
                     reinterpret_cast<LPARAM>(SkinManager()));
 }
 
+TacSkinData* TsCommonData::KeptSkinData(const TsSkinManager* M) const {
+  return FCommonSkinData && M && M->SkinDataGeneration == FDataGeneration ? FCommonSkinData : nullptr;
+}
+
 TacSkinData* TsCommonData::CommonSkinData() {
   TsSkinManager* M = SkinManager();
   if (!M) return nullptr;
-  if (FCommonSkinData && SkinIndex_ >= 0) return FCommonSkinData;
+  if (TacSkinData* Kept = KeptSkinData(M); Kept && SkinIndex_ >= 0) return Kept;
   int PPI = 96;
   switch (M->Options()->ScaleMode()) {
     case smAuto:
@@ -255,6 +259,7 @@ TacSkinData* TsCommonData::CommonSkinData() {
   TacSkinData* D = M->CommonSkinData(PPI);
   if (SkinIndex_ >= 0 && D && !D->gd.empty()) {
     FCommonSkinData = D;
+    FDataGeneration = M->SkinDataGeneration;
     PPIIndex = D->ScaleValue;
   }
   return D;
@@ -334,7 +339,8 @@ bool TsCommonData::Skinned(bool CheckSkinActive) const {
   if (!M || (M->ComponentState() & csDestroying)) return false;
   if (FOwnerControl && (FOwnerControl->ComponentState() & csDestroying)) return false;
   if (CheckSkinActive && !M->SkinCommonInfo.Active) return false;
-  const TacSkinData* D = FCommonSkinData ? FCommonSkinData : (M->SkinDataArray.empty() ? nullptr : M->SkinDataArray[0].get());
+  const TacSkinData* Kept = KeptSkinData(M);
+  const TacSkinData* D = Kept ? Kept : (M->SkinDataArray.empty() ? nullptr : M->SkinDataArray[0].get());
   return D && SkinIndex_ >= 0 && SkinIndex_ < static_cast<int>(D->gd.size());
 }
 

@@ -181,7 +181,11 @@ private:
 
   TControl* FOwnerControl;
   TsSkinManager* FSkinManager = nullptr;
+  // Kept across calls; good only while the manager's data generation is
+  // FDataGeneration (a reload frees the data before the windows are told).
   TacSkinData* FCommonSkinData = nullptr;
+  std::uint32_t FDataGeneration = 0;
+  TacSkinData* KeptSkinData(const TsSkinManager* M) const;
   std::wstring FSkinSection;
   bool FCustomColor = false, FCustomFont = false;
   std::unique_ptr<TDibBitmap> FCacheBmp;

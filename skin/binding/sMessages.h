@@ -61,6 +61,9 @@ enum TacSkinCommand : std::uint16_t {
   SKC_GETPPI = 69,
   SKC_GETBOUNDS = 70,
   SKC_APPLYPREVIEW = 71,  // posted to the application window: a skin editor's preview arrived
+  SKC_SKINCHANGED = 74,      // to skin-selection controls: the current skin changed
+  SKC_SKINLISTCHANGED = 75,  // to skin-selection controls: the skin list changed
+  SKC_SKINLISTLOADING = 97,  // to every form: LParam 1 while the skin list fills, 0 when done
   SKC_DRAWNONCLIENT = 83,  // LParam: the manager's new DrawNonClientArea
   SKC_ISOPAQUE = 85,
   SKC_GETSKINDATA = 86,

@@ -159,6 +159,7 @@ TsSkinManager::TsSkinManager(TComponent* AOwner)
   FOptions->OnScaleModeChanging = [this](TacScaleMode M) { SetScaleMode(M); };
   FOptions->OnPixelsPerInchChanging = [this](int V) { SetCustomPPI(V); };
   FFonts->OnChange = [this] { ApplyFontMode(); };
+  InternalSkins.OnItemCreated = [this] { FSkinListController->MarkStale(); };
   FThirdParty->OnChange = [this] {
     for (int I = 0; I < ThirdListCount; ++I) FThirdLists[static_cast<size_t>(I)] = SplitLines(FThirdParty->List(I));
   };
@@ -217,6 +218,29 @@ void TsSkinManager::Loaded() {
   if (BecameActive && OnActivate && !Designing()) OnActivate(this);
   if (FOptions->ScaleMode() == smVCL && Application && Application->MainForm())
     FOptions->StorePixelsPerInch(Application->MainForm()->CurrentPPI());
+  // Filled by the worker while the program starts; a directory that is not there ends it at once.
+  if (!Designing()) FSkinListController->UpdateData(false);
+}
+
+void TsSkinManager::SetSkinDirectory(const std::wstring& V) {
+  SkinDirectory.assign(V.begin(), V.end());
+  FSkinListController->MarkStale();
+}
+
+std::wstring TsSkinManager::GetSkinNames(TStringList& sl, bool CreateDataObject, TacSkinTypes SkinType) {
+  return FSkinListController->GetSkinNames(sl, CreateDataObject, SkinType);
+}
+
+std::wstring TsSkinManager::GetExternalSkinNames(TStringList& sl, bool CreateDataObject, TacSkinTypes) {
+  return FSkinListController->GetSkinNames(sl, CreateDataObject, stUnpacked);
+}
+
+std::wstring TsSkinManager::GetRandomSkin() {
+  TStringList sl;
+  GetSkinNames(sl);
+  if (sl.Count() == 0) return {};
+  const std::u16string& Name = sl.Strings(std::rand() % sl.Count());
+  return {Name.begin(), Name.end()};
 }
 
 // ---------------------------------------------------------------------------
@@ -309,6 +333,7 @@ void TsSkinManager::SetSkinName(const std::wstring& Value) {
   EndChange();
   if (!FNoAutoUpdate && OnAfterChange) OnAfterChange(this);
   if (OnSkinListChanged) OnSkinListChanged(this);
+  FSkinListController->SkinChanged();
   UpdateStdDialogsFlag();
 }
 
@@ -843,8 +868,13 @@ bool TsSkinManager::TakePreview(const COPYDATASTRUCT* Data, WPARAM Kind) {
   std::uint32_t Magic = 0;
   std::memcpy(&Magic, Data->lpData, sizeof Magic);
   if (Magic != kPreviewMagic) return false;
-  FPreviewBuffer.assign(kPreviewSize, 0);
-  std::memcpy(FPreviewBuffer.data(), Data->lpData, std::min<std::size_t>(Data->cbData, kPreviewSize));
+  // A record cut short is not shown: the texts after the cut would be guesses.
+  if (Data->cbData < kPreviewSize) return false;
+  FPreviewBuffer.assign(static_cast<const std::uint8_t*>(Data->lpData),
+                        static_cast<const std::uint8_t*>(Data->lpData) + kPreviewSize);
+  // Every text ends inside its field, whatever the sender wrote there.
+  for (std::size_t End : {kPreviewNameAt + kPreviewNameSize, kPreviewDirAt + kPreviewDirSize, kPreviewTextAt + kPreviewTextSize})
+    FPreviewBuffer[End - 1] = 0;
   if (Application) PostMessageW(Application->Handle(), SKM_COMMAND, SkinCommand(SKC_APPLYPREVIEW), 0);
   return true;
 }

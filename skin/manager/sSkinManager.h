@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "acSkinList.h"
 #include "sSkinManagerCore.h"
 #include "sSkinOptionObjects.h"
 #include "sStoredSkinLinks.h"
@@ -137,7 +138,7 @@ public:
   TacFonts* Fonts() const { return FFonts.get(); }
   TacScrollBarsSupport* ScrollsOptions() const { return FScrollsOptions.get(); }
   std::wstring GetSkinDirectory() const { return {SkinDirectory.begin(), SkinDirectory.end()}; }
-  void SetSkinDirectory(const std::wstring& V) { SkinDirectory.assign(V.begin(), V.end()); }
+  void SetSkinDirectory(const std::wstring& V);
   std::wstring GetSkinName() const { return {SkinName.begin(), SkinName.end()}; }
   void SetSkinName(const std::wstring& Value);
   // "14.01" while a skin is active, "N/A" otherwise.
@@ -196,6 +197,11 @@ public:
   void FlipImages(bool RTL);
   // Set by the application window's WM_SYSCOMMAND.
   TacShowAction ShowAction() const { return FShowAction; }
+  // The skins this manager can offer, with their previews.
+  TacSkinListController& SkinListController() { return *FSkinListController; }
+  std::wstring GetSkinNames(TStringList& sl, bool CreateDataObject = false, TacSkinTypes SkinType = stAllSkins);
+  std::wstring GetExternalSkinNames(TStringList& sl, bool CreateDataObject = false, TacSkinTypes SkinType = stAllSkins);
+  std::wstring GetRandomSkin();
   // Number of private fonts the loaded skin brought.
   int EmbeddedFontCount() const { return static_cast<int>(FFontHandles.size()); }
 
@@ -203,6 +209,7 @@ protected:
   void Loaded() override;
 
 private:
+  friend class TacSkinListController;
   void LoadForCurrentDensity();
   bool ReadsRightToLeft() const;
   std::vector<TacSkinData*> LoadedData() const;
@@ -258,6 +265,7 @@ private:
   TacShowAction FShowAction = saIgnore;
   std::vector<std::uint8_t> FPreviewBuffer;
   bool FTakingPreview = false;
+  std::unique_ptr<TacSkinListController> FSkinListController = std::make_unique<TacSkinListController>(this);
 };
 
 // At start-up, before any form: "/acver" among the parameters (any case)

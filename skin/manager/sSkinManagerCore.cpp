@@ -39,7 +39,12 @@ char16_t Lower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_
 
 }  // namespace
 
-TacSkinManagerCore::TacSkinManagerCore(TacSkinHost& host) : Host(host) {
+namespace {
+// Shared by all managers, so a generation never repeats, not even in a manager made later.
+std::uint32_t gLastGeneration = 0;
+}  // namespace
+
+TacSkinManagerCore::TacSkinManagerCore(TacSkinHost& host) : Host(host), SkinDataGeneration(++gLastGeneration) {
   for (size_t i = 0; i < FEmptyData.size(); ++i)
     FEmptyData[i] = std::make_unique<TacSkinData>(this, PPIOfScaleIndex(static_cast<int>(i)));
   SkinCommonInfo.SysInactiveBorderColor = static_cast<int32_t>(host.SysColor(11));
@@ -412,6 +417,7 @@ void TacSkinManagerCore::ResetSkinData() {
   SkinCommonInfo.Sections.fill(-1);
   SkinCommonInfo.IndexGlobalInfo = -1;
   SkinCommonInfo.Active = false;
+  SkinDataGeneration = ++gLastGeneration;
   SkinDataArray.clear();
 }
 

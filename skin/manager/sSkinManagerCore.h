@@ -75,6 +75,9 @@ public:
   TsSkinCommonInfo SkinCommonInfo;
   std::array<uint32_t, pcPaletteCount> Palette{};
   std::vector<std::unique_ptr<TacSkinData>> SkinDataArray;  // by scale index
+  // Changes whenever SkinDataArray is emptied: a pointer taken into it is good
+  // only while this has not changed.
+  std::uint32_t SkinDataGeneration;
 
   // Stores a skin name, dropping a ".asz" extension (any case) from names
   // longer than 4 characters.

@@ -11,6 +11,7 @@
 // the probe; --gettext asks the window itself, with a time limit.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -242,6 +243,30 @@ int endSession(const Options& o) {
   return 0;
 }
 
+// Sends the bytes of a file with WM_COPYDATA (--kind, --size to send fewer
+// or more than the file holds; a larger size pads with zeros) and prints the answer.
+int copyData(const Options& o) {
+  std::vector<char> bytes;
+  if (FILE* f = _wfopen(cb::test::psd::toWide(o.get("file")).c_str(), L"rb")) {
+    char buf[4096];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) bytes.insert(bytes.end(), buf, buf + n);
+    fclose(f);
+  } else {
+    cb::test::psd::writeStd(STD_ERROR_HANDLE, "probe: cannot read " + o.get("file") + "\n");
+    return 2;
+  }
+  const size_t size = size_t(o.num("size", static_cast<long long>(bytes.size())));
+  if (bytes.size() < size) bytes.resize(size, 0);
+  COPYDATASTRUCT cd{0, DWORD(size), bytes.data()};
+  DWORD_PTR result = 0;
+  const bool ok = SendMessageTimeoutW(hwndOf(o), WM_COPYDATA, WPARAM(o.num("kind", 7)), reinterpret_cast<LPARAM>(&cd),
+                                      SMTO_NORMAL, UINT(o.num("timeout", 5000)), &result);
+  cb::test::psd::JsonObject j;
+  j.boolean("sent", ok).num("result", static_cast<long long>(result));
+  cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");
+  return ok ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -281,6 +306,7 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   if (command == "endsession") return endSession(o);
+  if (command == "copydata") return copyData(o);
   if (command == "repaint") return repaint(o);
   if (command == "activate") return SetForegroundWindow(hwndOf(o)) ? 0 : 1;
   // What the task bar does for a minimised window (there is none on the test display).

@@ -120,4 +120,28 @@ TEST(Reliability, TwoHundredReloadsOfTheSkinLeaveNothingBehind) {
   EXPECT_LE(After.Bytes, Before.Bytes + kMemorySlack) << Before.Bytes << " -> " << After.Bytes;
 }
 
+TEST(Reliability, AfterEachReloadEveryBindingReadsTheSkinDataThatIsThere) {
+  TScene S;
+  auto M = MakeManager();
+  S.F.Show();
+  Pump(30);
+  const std::vector<TsCommonData*> Bindings{&S.Panel->SD, &S.Button->SD};
+  for (TsCommonData* SD : Bindings) ASSERT_EQ(SD->CommonSkinData(), M->SkinDataArray[0].get()) << "kept before the reload";
+  for (int I = 0; I < 20; ++I) {
+    // As a held-back change reloads: the data goes, new data comes, and the
+    // windows are asked about it before they are told.
+    M->BeginUpdate();
+    M->ResetSkinData();
+    // Takes the place of the freed data, so a kept pointer cannot pass for the new one.
+    auto Occupant = std::make_unique<TacSkinData>(M.get(), 96);
+    M->SetSkinName(M->GetSkinName());
+    for (TsCommonData* SD : Bindings) {
+      EXPECT_EQ(SD->CommonSkinData(), M->SkinDataArray[0].get()) << "reload " << I;
+      EXPECT_TRUE(SD->Skinned(false));
+    }
+    M->EndUpdate(true, false);
+    Pump(5);
+  }
+}
+
 }  // namespace

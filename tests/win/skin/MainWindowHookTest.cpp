@@ -3,6 +3,7 @@
 // system commands, theme changes and the invalidate request.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "../ui/UiTestUtil.h"
@@ -28,6 +29,53 @@ std::vector<std::uint8_t> Record(const std::string& Name, const std::wstring& Di
 LRESULT Send(const std::vector<std::uint8_t>& Data, WPARAM Kind = kPreviewCopyDataKind, DWORD Size = 0) {
   COPYDATASTRUCT CD{0, Size ? Size : static_cast<DWORD>(Data.size()), const_cast<std::uint8_t*>(Data.data())};
   return SendMessageW(Application->Handle(), WM_COPYDATA, Kind, reinterpret_cast<LPARAM>(&CD));
+}
+
+// Has the probe send the record with WM_COPYDATA from its own process (as a
+// skin editor does) while this thread serves the window; the probe's answer.
+LRESULT SendFromProbe(const std::vector<std::uint8_t>& Data, WPARAM Kind = kPreviewCopyDataKind, DWORD Size = kPreviewSize) {
+  wchar_t Exe[MAX_PATH], Tmp[MAX_PATH];
+  GetModuleFileNameW(nullptr, Exe, MAX_PATH);
+  std::wstring Probe = Exe;
+  Probe = Probe.substr(0, Probe.find_last_of(L'\\')) + L"\\..\\..\\doubles\\probe.exe";
+  GetTempPathW(MAX_PATH, Tmp);
+  static int Serial = 0;
+  const std::wstring In = std::wstring(Tmp) + L"cb_preview_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                          std::to_wstring(++Serial) + L".bin";
+  HANDLE F = CreateFileW(In.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD W = 0;
+  WriteFile(F, Data.data(), DWORD(Data.size()), &W, nullptr);
+  CloseHandle(F);
+  SECURITY_ATTRIBUTES SA{sizeof SA, nullptr, TRUE};
+  HANDLE Read = nullptr, O = nullptr;
+  CreatePipe(&Read, &O, &SA, 0);
+  SetHandleInformation(Read, HANDLE_FLAG_INHERIT, 0);
+  std::wstring Cmd = L"\"" + Probe + L"\" copydata --hwnd " +
+                     std::to_wstring(reinterpret_cast<std::intptr_t>(Application->Handle())) + L" --file \"" + In +
+                     L"\" --kind " + std::to_wstring(Kind) + L" --size " + std::to_wstring(Size);
+  STARTUPINFOW SI{};
+  SI.cb = sizeof SI;
+  SI.dwFlags = STARTF_USESTDHANDLES;
+  SI.hStdOutput = SI.hStdError = O;
+  PROCESS_INFORMATION PI{};
+  const bool Started = CreateProcessW(nullptr, Cmd.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &SI, &PI);
+  CloseHandle(O);
+  EXPECT_TRUE(Started) << "the probe at " << std::string(Probe.begin(), Probe.end());
+  LRESULT Answer = -1;
+  if (Started) {
+    EXPECT_TRUE(PumpUntil([&] { return WaitForSingleObject(PI.hProcess, 0) == WAIT_OBJECT_0; }, 15000));
+    CloseHandle(PI.hThread);
+    CloseHandle(PI.hProcess);
+    char Buf[256] = {};
+    DWORD Got = 0;
+    ReadFile(Read, Buf, sizeof Buf - 1, &Got, nullptr);
+    const std::string Text(Buf, Got);
+    const auto At = Text.find("\"result\":");
+    if (At != std::string::npos) Answer = std::atoi(Text.c_str() + At + 9);
+  }
+  CloseHandle(Read);
+  DeleteFileW(In.c_str());
+  return Answer;
 }
 
 const std::string kPreviewOptions =
@@ -89,6 +137,30 @@ TEST_F(THookFixture, OtherCopyDataIsSwallowedAndNothingIsReadBeyondWhatCame) {
   EXPECT_EQ(Changes, 0);
   EXPECT_EQ(M->GetSkinName(), L"Tiny");
   EXPECT_EQ(ButtonColour(), 3316172u);
+}
+
+TEST_F(THookFixture, AnotherProgramsRecordIsShownOnlyWhenItCameWholeAndAnnouncedItself) {
+  const TTinySkin Other;  // the record's directory, with images of its own
+  int Changes = 0;
+  M->OnAfterChange = [&](TObject*) { ++Changes; };
+  const std::vector<std::uint8_t> R = Record("Tiny", Other.Dir, kPreviewOptions);
+  EXPECT_EQ(SendFromProbe(R, kPreviewCopyDataKind, kPreviewSize - 1), 0) << "one byte short";
+  EXPECT_EQ(SendFromProbe(Record("Tiny", Other.Dir, kPreviewOptions, 0xA401)), 0) << "wrong magic";
+  EXPECT_EQ(SendFromProbe(R, 6), 0) << "wrong kind";
+  Pump(50);
+  EXPECT_EQ(Changes, 0);
+  EXPECT_EQ(M->GetSkinDirectory(), Skin->Dir);
+  EXPECT_EQ(ButtonColour(), 3316172u);
+
+  EXPECT_EQ(SendFromProbe(R), 1);
+  ASSERT_TRUE(PumpUntil([&] { return Changes > 0; }));
+  EXPECT_EQ(M->InternalSkins.IndexOf(u"Tiny"), -1) << "not an internal skin";
+  EXPECT_EQ(M->GetSkinName(), L"Tiny");
+  EXPECT_EQ(M->GetSkinDirectory(), Other.Dir);
+  EXPECT_EQ(ButtonColour(), 4660u) << "the options come from the record";
+  EXPECT_EQ(M->Palette[pcMainColor], 255u);
+  EXPECT_TRUE(M->MasterBitmap) << "the images come from the record's directory";
+  EXPECT_FALSE(M->PreviewPending);
 }
 
 TEST_F(THookFixture, SystemCommandsRecordTheShowStateAndThemeChangesStopAtTheManager) {

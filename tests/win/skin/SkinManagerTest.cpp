@@ -81,8 +81,8 @@ TEST_F(TManagerFixture, TheDescriptionLoadsTheInternalSkinAndLoadedTellsTheWindo
   auto F = Make();
   TsSkinManager* M = F->Manager();
   ASSERT_NE(M, nullptr);
-  EXPECT_EQ(F->Log, (std::vector<std::string>{std::to_string(SKC_SKINLOADED)}))
-      << "nothing while the manager is read; one broadcast from Loaded";
+  EXPECT_EQ(F->Log, (std::vector<std::string>{std::to_string(SKC_SKINLOADED), std::to_string(SKC_SKINLISTLOADING)}))
+      << "nothing while the manager is read; one broadcast from Loaded, then the skin list starts filling";
   EXPECT_EQ(M->GetSkinName(), L"MetroUI (internal)");
   EXPECT_EQ(M->SkinInfo(), L"14.01");
   EXPECT_TRUE(M->ExtendedBordersValue());
