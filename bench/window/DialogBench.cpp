@@ -14,6 +14,7 @@
 #include "acSkinHook.h"
 #include "acSubclassIds.h"
 #include "bench/WinClock.h"
+#include "BenchManager.h"
 #include "sSkinManager.h"
 #include "skin/paint/DibBitmap.h"
 #include "tests/support/MetroUIResource.h"
@@ -24,18 +25,7 @@ using namespace cb;
 
 namespace {
 
-std::unique_ptr<TsSkinManager> MakeManager() {
-  RegisterSkinManagerClasses();
-  auto M = std::make_unique<TsSkinManager>(nullptr);
-  const std::vector<std::uint8_t> Data = test::MetroUIArchive();
-  std::string Text = "M: TsSkinManager {\n  InternalSkins = <\n    {\n      Name = \"MetroUI (internal)\"\n"
-                     "      Data = base64 {\n" +
-                     EncodeBase64(Data.data(), Data.size()) +
-                     "\n      }\n    }\n  >\n  SkinDirectory = \"c:\\\\nowhere\"\n  ExtendedBorders = True\n"
-                     "  SkinName = \"MetroUI\"\n}\n";
-  ReadComponentFromText(M.get(), Text);
-  return M;
-}
+using cb::bench::MakeManager;
 
 double Ms() { return cb::bench::Now() * 1e3; }
 

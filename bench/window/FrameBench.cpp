@@ -12,6 +12,7 @@
 
 #include "acRegion.h"
 #include "bench/WinClock.h"
+#include "BenchManager.h"
 #include "acSkinHook.h"
 #include "sSkinManager.h"
 #include "sSkinProvider.h"
@@ -25,18 +26,7 @@ using namespace cb;
 
 namespace {
 
-std::unique_ptr<TsSkinManager> MakeManager() {
-  RegisterSkinManagerClasses();
-  auto M = std::make_unique<TsSkinManager>(nullptr);
-  const std::vector<std::uint8_t> Data = test::MetroUIArchive();
-  std::string Text = "M: TsSkinManager {\n  InternalSkins = <\n    {\n      Name = \"MetroUI (internal)\"\n"
-                     "      Data = base64 {\n" +
-                     EncodeBase64(Data.data(), Data.size()) +
-                     "\n      }\n    }\n  >\n  SkinDirectory = \"c:\\\\nowhere\"\n  ExtendedBorders = True\n"
-                     "  SkinName = \"MetroUI\"\n}\n";
-  ReadComponentFromText(M.get(), Text);
-  return M;
-}
+using cb::bench::MakeManager;
 
 class TDialog : public TForm {
 public:

@@ -61,6 +61,14 @@ def fake_browser(s: Session) -> Path:
     return opened
 
 
+def none_installed() -> list:
+    """The double's default packages, none of them installed for the current user."""
+    packages = psstore.default_packages()
+    for p in packages:
+        p.current_user = False
+    return packages
+
+
 def app_running(s: Session) -> bool:
     """Whether the program's process is still there (after its windows have gone)."""
     out = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout.lower()
@@ -373,9 +381,8 @@ class App(unittest.TestCase):
         self.assertFalse((self.s.temp_dir / "ps.ps1").exists())
 
     def test_failed_bulk_install_is_reported_and_the_policy_restricted(self):
-        packages = psstore.default_packages()
+        packages = none_installed()
         for p in packages:
-            p.current_user = False
             p.broken = p.name == "Microsoft.BingNews"
         self.s.write_store(policy="RemoteSigned", packages=packages)
         self.click("安装全部")
@@ -460,9 +467,7 @@ class App(unittest.TestCase):
         self.assertEqual([e["cmdline"] for e in self.s.log()], [UNINSTALL_CALC])
 
     def test_single_install_repaints_moves_and_closes_from_outside_only_after_its_restricted_step(self):
-        packages = psstore.default_packages()
-        for p in packages:
-            p.current_user = False
+        packages = none_installed()
         self.s.write_store(packages=packages, delays={"script": 6000})
         self.click("计算器")
         self.choose(1)
@@ -489,9 +494,7 @@ class App(unittest.TestCase):
         self.assertFalse((self.s.temp_dir / "ps.ps1").exists())
 
     def test_single_install_waits_for_a_bulk_install_with_the_window_alive(self):
-        packages = psstore.default_packages()
-        for p in packages:
-            p.current_user = False
+        packages = none_installed()
         self.s.write_store(packages=packages, delays={"script": 5000})
         self.click("安装全部")
         self.wait_log(1)
@@ -518,9 +521,7 @@ class App(unittest.TestCase):
         self.assertEqual(self.s.store().current_user(), [])
 
     def test_bulk_install_registers_every_app_once(self):
-        packages = psstore.default_packages()
-        for p in packages:
-            p.current_user = False
+        packages = none_installed()
         self.s.write_store(packages=packages)
         self.click("安装全部")
         self.assertEqual(self.notice(), "全部安装完成！")
@@ -530,9 +531,7 @@ class App(unittest.TestCase):
         self.assertEqual(len(self.s.store().current_user()), len(packages))
 
     def test_overlapping_installs_run_one_after_the_other(self):
-        packages = psstore.default_packages()
-        for p in packages:
-            p.current_user = False
+        packages = none_installed()
         self.s.write_store(packages=packages, delays={"after_read": 3000})
         self.click("安装全部")
         time.sleep(1)  # the bulk install now holds its script
@@ -580,9 +579,7 @@ class App(unittest.TestCase):
         return app_running(self.s)
 
     def test_closing_during_a_bulk_install_restores_the_policy(self):
-        packages = psstore.default_packages()
-        for p in packages:
-            p.current_user = False
+        packages = none_installed()
         self.s.write_store(packages=packages, delays={"script": 6000})
         self.assertTrue(self.app_running())
         self.click("安装全部")
@@ -608,9 +605,7 @@ class App(unittest.TestCase):
         """Starts a script run, and once its Bypass step is done logs off as the
         system does: the session's end must restore the policy and remove the
         script before the process is ended."""
-        packages = psstore.default_packages()
-        for p in packages:
-            p.current_user = False
+        packages = none_installed()
         self.s.write_store(packages=packages, delays={"script": 20000})
         start_run()
         self.wait_log(1)  # Bypass is done; the script runs now
@@ -635,9 +630,7 @@ class App(unittest.TestCase):
         self.log_off_during_a_script(install)
 
     def test_a_run_killed_after_bypass_is_undone_at_the_next_start(self):
-        packages = psstore.default_packages()
-        for p in packages:
-            p.current_user = False
+        packages = none_installed()
         self.s.write_store(packages=packages, delays={"script": 20000})
         self.click("安装全部")
         self.wait_log(1)
@@ -660,9 +653,7 @@ class App(unittest.TestCase):
         self.end()
 
     def test_a_second_instance_leaves_the_first_ones_run_alone(self):
-        packages = psstore.default_packages()
-        for p in packages:
-            p.current_user = False
+        packages = none_installed()
         self.s.write_store(packages=packages, delays={"script": 6000})
         first = self.main
         self.click("安装全部")
@@ -680,9 +671,7 @@ class App(unittest.TestCase):
         self.end()
 
     def test_closing_with_a_second_bulk_install_waiting_starts_no_more(self):
-        packages = psstore.default_packages()
-        for p in packages:
-            p.current_user = False
+        packages = none_installed()
         self.s.write_store(packages=packages, delays={"script": 5000})
         self.click("安装全部")
         self.wait_log(1)
@@ -702,9 +691,7 @@ class App(unittest.TestCase):
 
     def test_closing_during_a_long_bulk_install_restores_the_policy_itself(self):
         # The script runs longer than the program waits for it once its window has gone.
-        packages = psstore.default_packages()
-        for p in packages:
-            p.current_user = False
+        packages = none_installed()
         self.s.write_store(packages=packages, delays={"script": 60000})
         self.click("安装全部")
         self.wait_log(1)
