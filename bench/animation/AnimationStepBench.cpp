@@ -49,7 +49,7 @@ protected:
           M.Result = SD.SkinManager() ? SD.SkinManager()->GetSkinIndex("SPEEDBUTTON") + 1 : 0;
           return;
         case SKC_INVALIDATE:
-          if (TacThreadedTimer* T = SD.AnimTimer(); Straight && T && T->BmpOut) {
+          if (TacFadeTimer* T = SD.AnimTimer(); Straight && T && T->BmpOut) {
             T->BmpOut->CopyTo(Canvas()->Handle(), 0, 0);
             return;
           }
@@ -69,7 +69,7 @@ protected:
     SD.BGChanged = false;
   }
   void Paint() override {
-    if (TacThreadedTimer* T = SD.AnimTimer(); T && T->State != -1 && T->BmpOut) {
+    if (TacFadeTimer* T = SD.AnimTimer(); T && T->State != -1 && T->BmpOut) {
       T->BmpOut->CopyTo(Canvas()->Handle(), 0, 0);
       return;
     }
@@ -167,7 +167,7 @@ void Measure(int PPI, TWay Way, int Animations) {
               WayNames[Way], Steps.size(), Median,
               Median / 120.0, P90, Mean, Mean / 120.0);
   // The cross-fade alone, without reaching the screen.
-  TacThreadedTimer& T = *SD.AnimTimer();
+  TacFadeTimer& T = *SD.AnimTimer();
   if (T.BmpFrom && T.BmpTo) {
     std::unique_ptr<TDibBitmap> Out = std::make_unique<TDibBitmap>(T.BmpTo->Width(), T.BmpTo->Height());
     const double T0 = Now();

@@ -300,7 +300,7 @@ void PointerBench(TForm1& F, bool Animated) {
     int Hot = 0;
     bool AnyFade = false;
     for (size_t K = 0; K < B.size(); ++K) {
-      TacThreadedTimer* T = B[K]->SkinData()->AnimTimer();
+      TacFadeTimer* T = B[K]->SkinData()->AnimTimer();
       AnyFade = AnyFade || (T && T->Enabled());
       if (B[K]->CurrentState() == 1) {
         SeenHot[K] = true;

@@ -82,7 +82,7 @@ void FreeGlow(int& GlowID, bool StopAnimation) {
 // The glow-only fade on the owner's timer: the level falls by GlowStep per tick.
 bool GlowFadeStep(TsCommonData* D, int) {
   if (!D || !D->AnimTimer()) return false;
-  TacThreadedTimer& T = *D->AnimTimer();
+  TacFadeTimer& T = *D->AnimTimer();
   T.Glow -= T.GlowStep;
   const int V = std::clamp(RoundEven(T.Glow), 0, 255);
   if (T.Iteration < T.Iterations && V >= 10) {
@@ -198,7 +198,7 @@ void HideGlow(int& GlowID, bool Animated) {
   const bool Terminating = Application && Application->Terminated();
   TsSkinManager* M = G->SkinManager;
   if (Animated && D && !Terminating && M && M->Effects()->AllowAnimation() && !gAnimationsSuppressed) {
-    TacThreadedTimer* T = D->AnimTimer();
+    TacFadeTimer* T = D->AnimTimer();
     // A state animation towards normal fades the glow itself.
     if (T && T->Enabled() && T->State == 0) return;
     if (!T || !T->Enabled()) {

@@ -105,51 +105,22 @@ std::unique_ptr<TDibBitmap> TakeSpare(int W, int H) {
 
 }  // namespace
 
-TacThreadedTimer::TacThreadedTimer(TComponent* AOwner) : TComponent(AOwner) {
-  FTimer = std::make_unique<TTimer>(nullptr);
-  FTimer->SetEnabled(false);
-  FTimer->OnTimer = [this](TObject*) { Tick(); };
-  UpdateTimer();
-}
-
-TacThreadedTimer* TacThreadedTimer::CreateOwned(TComponent* AOwner, bool ChangeEvent) {
-  auto* T = new TacThreadedTimer(AOwner);
-  T->SetEnabled(false);
-  if (ChangeEvent) T->SetOnTimer([T](TObject*) { T->TimeHandler(); });
-  return T;
-}
+TacThreadedTimer::TacThreadedTimer(TComponent* AOwner) : TComponent(AOwner) {}
 
 TacThreadedTimer::~TacThreadedTimer() {
   FEnabled = false;
+  Destroyed = true;
   LeaveClock(this);
-  if (AnimData) AnimData->TimerGone(this);
-  if (!Destroyed) {
-    Destroyed = true;
-    FTimer.reset();
-    GiveBack(BmpTo);
-    GiveBack(BmpOut);
-    GiveBack(BmpFrom);
-    GiveBack(BmpShown);
-  }
 }
 
 void TacThreadedTimer::UpdateTimer() {
-  if (!FTimer) return;
-  const bool Run = FInterval > 0 && FEnabled && (FOnTimer || AnimProc);
-  if (AnimProc && !FOnTimer) {
-    FTimer->SetEnabled(false);
-    if (Run)
-      JoinClock(this, FInterval);
-    else
-      LeaveClock(this);
-    return;
-  }
-  LeaveClock(this);
-  FTimer->SetInterval(FInterval);
-  FTimer->SetEnabled(Run);
+  if (FInterval > 0 && FEnabled && !Destroyed && HasWork())
+    JoinClock(this, FInterval);
+  else
+    LeaveClock(this);
 }
 
-bool TacThreadedTimer::Running() const { return FTimer && (FTimer->Enabled() || OnClock(this)); }
+bool TacThreadedTimer::Running() const { return OnClock(this); }
 
 void TacThreadedTimer::SetEnabled(bool V) {
   FEnabled = V;
@@ -157,7 +128,9 @@ void TacThreadedTimer::SetEnabled(bool V) {
 }
 
 void TacThreadedTimer::SetInterval(unsigned V) {
+  if (V == FInterval) return;
   FInterval = V;
+  LeaveClock(this);  // the clock of the new interval takes it
   UpdateTimer();
 }
 
@@ -172,7 +145,44 @@ void TacThreadedTimer::PublishProperties(TPublisher& P) {
   P.Int(L"Interval", &C::Interval, &C::SetInterval, 1000);
 }
 
-void TacThreadedTimer::CopyFrom(std::unique_ptr<TDibBitmap>& Dst, const Bitmap32& Src, const BmpRect& R) {
+void TacThreadedTimer::Step() {
+  if (FOnTimer) FOnTimer(this);
+}
+
+void TacThreadedTimer::Tick() {
+  if (Executing || Destroyed) return;
+  Executing = true;
+  struct TDone {
+    bool& E;
+    ~TDone() { E = false; }
+  } Done{Executing};
+  Step();
+}
+
+// ---------------------------------------------------------------------------
+// Control fades
+
+TacFadeTimer::TacFadeTimer(TComponent* AOwner) : TacThreadedTimer(AOwner) {}
+
+TacFadeTimer* TacFadeTimer::CreateOwned(TComponent* AOwner, bool ChangeEvent) {
+  auto* T = new TacFadeTimer(AOwner);
+  T->SetEnabled(false);
+  if (ChangeEvent) T->SetOnTimer([T](TObject*) { T->TimeHandler(); });
+  return T;
+}
+
+TacFadeTimer::~TacFadeTimer() {
+  FEnabled = false;
+  Destroyed = true;
+  LeaveClock(this);
+  if (AnimData) AnimData->TimerGone(this);
+  GiveBack(BmpTo);
+  GiveBack(BmpOut);
+  GiveBack(BmpFrom);
+  GiveBack(BmpShown);
+}
+
+void TacFadeTimer::CopyFrom(std::unique_ptr<TDibBitmap>& Dst, const Bitmap32& Src, const BmpRect& R) {
   if (!Dst || Dst->Width() != R.Width() || Dst->Height() != R.Height()) {
     GiveBack(Dst);
     Dst = TakeSpare(R.Width(), R.Height());
@@ -180,7 +190,7 @@ void TacThreadedTimer::CopyFrom(std::unique_ptr<TDibBitmap>& Dst, const Bitmap32
   if (!Dst->Empty()) CopyPiece(Dst->Bmp(), BmpPoint(0, 0), Src, R);
 }
 
-void TacThreadedTimer::StopAnimation() {
+void TacFadeTimer::StopAnimation() {
   SetEnabled(false);
   State = -1;
   GiveBack(BmpTo);
@@ -189,7 +199,7 @@ void TacThreadedTimer::StopAnimation() {
   GiveBack(BmpShown);
 }
 
-void TacThreadedTimer::InitData(TsCommonData* AData, int AIteration, TacAnimProc AAnimProc, int AState, bool AFast) {
+void TacFadeTimer::InitData(TsCommonData* AData, int AIteration, TacAnimProc AAnimProc, int AState, bool AFast) {
   SetEnabled(false);
   AnimData = AData;
   Value = 0;
@@ -222,7 +232,7 @@ void TacThreadedTimer::InitData(TsCommonData* AData, int AIteration, TacAnimProc
   SetEnabled(true);
 }
 
-void TacThreadedTimer::TimeHandler() {
+void TacFadeTimer::TimeHandler() {
   if (!FEnabled || !AnimProc || Destroyed) return;
   if (!AnimProc(AnimData, Iteration)) {
     // Every ending leaves the timer idle, so a later request for any state starts afresh.
@@ -231,13 +241,7 @@ void TacThreadedTimer::TimeHandler() {
   }
 }
 
-void TacThreadedTimer::Tick() {
-  if (Executing || Destroyed) return;
-  Executing = true;
-  struct TDone {
-    bool& E;
-    ~TDone() { E = false; }
-  } Done{Executing};
+void TacFadeTimer::Step() {
   if (AnimProc) {
     ++Iteration;
     if (Iteration > Iterations) {
@@ -246,8 +250,8 @@ void TacThreadedTimer::Tick() {
     } else {
       TimeHandler();
     }
-  } else if (FOnTimer) {
-    FOnTimer(this);
+  } else {
+    TacThreadedTimer::Step();
   }
 }
 
@@ -256,7 +260,7 @@ void TacThreadedTimer::Tick() {
 namespace {
 
 // Steps 1 to 3: the level and the cross-fade into BmpOut.
-bool Blend(TacThreadedTimer& T, TsCommonData& D, int& V) {
+bool Blend(TacFadeTimer& T, TsCommonData& D, int& V) {
   TDibBitmap* Cache = D.CacheBmp();
   if (!T.BmpFrom || !T.BmpTo || !Cache) return false;
   const int W = T.BmpTo->Width(), H = T.BmpTo->Height();
@@ -280,7 +284,7 @@ bool Blend(TacThreadedTimer& T, TsCommonData& D, int& V) {
 }
 
 // Steps 5 and 6: the glow follows the level; the ending leaves things idle.
-bool Finish(TacThreadedTimer& T, TsCommonData& D, int V) {
+bool Finish(TacFadeTimer& T, TsCommonData& D, int V) {
   if (T.Iteration < T.Iterations) {
     if (D.GlowID >= 0) {
       if (T.State == 0 && V < 10) {
@@ -304,7 +308,7 @@ bool Finish(TacThreadedTimer& T, TsCommonData& D, int V) {
 
 bool AnimStepGraphic(TsCommonData* D, int) {
   if (!D || !D->AnimTimer()) return false;
-  TacThreadedTimer& T = *D->AnimTimer();
+  TacFadeTimer& T = *D->AnimTimer();
   int V = 0;
   if (!Blend(T, *D, V)) return false;
   TControl* C = D->OwnerControl();
@@ -325,7 +329,7 @@ bool AnimStepGraphic(TsCommonData* D, int) {
 
 bool AnimStepWindowed(TsCommonData* D, int) {
   if (!D || !D->AnimTimer()) return false;
-  TacThreadedTimer& T = *D->AnimTimer();
+  TacFadeTimer& T = *D->AnimTimer();
   int V = 0;
   if (!Blend(T, *D, V)) return false;
   auto* W = WinControlOf(D->OwnerControl());
@@ -369,7 +373,7 @@ void StartStateAnimation(TsCommonData& D, int NewState, const TacAnimProc& Step,
   TDibBitmap* Cache = D.CacheBmp();
   if (!Owner || !Cache) return;
   int Count = 0;
-  TacThreadedTimer* T = D.AnimTimer();
+  TacFadeTimer* T = D.AnimTimer();
   if (!T) {
     T = D.CreateAnimTimer();
     T->Glow = NewState == 0 ? 255 : 0;
@@ -378,13 +382,13 @@ void StartStateAnimation(TsCommonData& D, int NewState, const TacAnimProc& Step,
   }
   if (T->State != -1 && T->State == NewState) return;
   if (T->BmpOut && (T->BmpOut->Width() != Cache->Width() || T->BmpOut->Height() != Cache->Height())) GiveBack(T->BmpOut);
-  TacThreadedTimer::CopyFrom(T->BmpFrom, Cache->Bmp(), Cache->Bmp().Bounds());
+  TacFadeTimer::CopyFrom(T->BmpFrom, Cache->Bmp(), Cache->Bmp().Bounds());
   if (D.BGChanged && SendSkinCommand(Owner, SKC_PREPARECACHE) != 0) {
     T->SetEnabled(false);
     return;
   }
   Cache = D.CacheBmp();
-  TacThreadedTimer::CopyFrom(T->BmpTo, Cache->Bmp(), Cache->Bmp().Bounds());
+  TacFadeTimer::CopyFrom(T->BmpTo, Cache->Bmp(), Cache->Bmp().Bounds());
   TacAnimProc Proc = Step ? Step : (WinControlOf(Owner) ? TacAnimProc(AnimStepWindowed) : TacAnimProc(AnimStepGraphic));
   T->InitData(&D, Count, Proc, NewState, Fast);
   T->TimeHandler();
@@ -397,7 +401,7 @@ void AnimateStateChange(TsCommonData& D, int NewState, const TacAnimProc& Step, 
     return;
   }
   // Already on its way there: nothing to change, and the picture stays valid.
-  if (TacThreadedTimer* T = D.AnimTimer(); T && T->State != -1 && T->State == NewState && T->Enabled()) return;
+  if (TacFadeTimer* T = D.AnimTimer(); T && T->State != -1 && T->State == NewState && T->Enabled()) return;
   TsSkinManager* M = D.SkinManager();
   const bool Changing = M && (M->ManagerState() & (msSkinChanging | msBroadCasting));
   if (Allowed && !Changing && !gAnimationsSuppressed && D.CacheBmp() && !D.CacheBmp()->Empty() && !D.BGChanged &&

@@ -17,12 +17,13 @@ class TsCommonData;
 // One step of an animation; false ends it.
 using TacAnimProc = std::function<bool(TsCommonData* Data, int Iteration)>;
 
+// A timer on the shared animation clock: every running timer of one interval
+// steps on one message timer of the GUI thread. Minimise, move and hide
+// animations are clocks of this kind; control fades add their data below.
 class TacThreadedTimer : public TComponent {
   CB_CLASS(TacThreadedTimer, TComponent)
 public:
   explicit TacThreadedTimer(TComponent* AOwner);
-  // Disabled, for an animation; with ChangeEvent its own TimeHandler is OnTimer.
-  static TacThreadedTimer* CreateOwned(TComponent* AOwner, bool ChangeEvent);
   ~TacThreadedTimer() override;
 
   bool Enabled() const { return FEnabled; }
@@ -33,14 +34,39 @@ public:
   void SetOnTimer(TNotifyEvent Value);
   static void PublishProperties(TPublisher& P);
 
+  // What the clock calls every Interval (tests call it to step).
+  void Tick();
+  // Whether the timer is on its clock now.
+  bool Running() const;
+
+protected:
+  // One step; by default the OnTimer event.
+  virtual void Step();
+  // Whether the timer has anything to do when enabled.
+  virtual bool HasWork() const { return static_cast<bool>(FOnTimer); }
+  void UpdateTimer();
+  bool FEnabled = true;
+  bool Destroyed = false;
+
+private:
+  unsigned FInterval = 1000;
+  TNotifyEvent FOnTimer;
+  bool Executing = false;
+};
+
+// The cross-fade of a control between its old and its new look.
+class TacFadeTimer : public TacThreadedTimer {
+  CB_CLASS(TacFadeTimer, TacThreadedTimer)
+public:
+  explicit TacFadeTimer(TComponent* AOwner);
+  // Disabled, for an animation; with ChangeEvent its own TimeHandler is OnTimer.
+  static TacFadeTimer* CreateOwned(TComponent* AOwner, bool ChangeEvent);
+  ~TacFadeTimer() override;
+
   // Prepares an animation towards AState and enables it.
   void InitData(TsCommonData* AData, int AIteration, TacAnimProc AAnimProc, int AState, bool AFast);
   // Runs one step with the current iteration.
   void TimeHandler();
-  // What the message timer calls every Interval (tests call it to step).
-  void Tick();
-  // Whether the internal timer is running now.
-  bool Running() const;
   // Stops the animation: disabled, idle, its pictures freed.
   void StopAnimation();
   static void CopyFrom(std::unique_ptr<TDibBitmap>& Dst, const Bitmap32& Src, const BmpRect& R);
@@ -51,16 +77,11 @@ public:
   std::unique_ptr<TDibBitmap> BmpTo, BmpOut, BmpFrom;
   std::unique_ptr<TDibBitmap> BmpShown;  // a windowed control's picture with its children, kept between steps
   TsCommonData* AnimData = nullptr;
-  bool Destroyed = false;
   TacAnimProc AnimProc;
 
-private:
-  void UpdateTimer();
-  bool FEnabled = true;
-  unsigned FInterval = 1000;
-  TNotifyEvent FOnTimer;
-  bool Executing = false;
-  std::unique_ptr<TTimer> FTimer;
+protected:
+  void Step() override;
+  bool HasWork() const override { return AnimProc || TacThreadedTimer::HasWork(); }
 };
 
 // The step of a windowless control (shows BmpOut through its paint) and of a

@@ -180,7 +180,7 @@ TsCommonData::TsCommonData(TControl* AOwner, std::uint8_t AKind, bool CreateCach
 TsCommonData::~TsCommonData() {
   // The glow and the animation go first: no tick may reach a binding or control on its way out.
   HideGlow(GlowID, false);
-  if (TacThreadedTimer* T = FAnimTimer) {
+  if (TacFadeTimer* T = FAnimTimer) {
     FAnimTimer = nullptr;
     T->AnimData = nullptr;
     T->StopAnimation();
@@ -195,9 +195,9 @@ TsCommonData::~TsCommonData() {
   if (FOwnerControl) FOwnerControl->RemoveWindowHook(reinterpret_cast<std::uintptr_t>(this));
 }
 
-TacThreadedTimer* TsCommonData::CreateAnimTimer() {
+TacFadeTimer* TsCommonData::CreateAnimTimer() {
   if (!FAnimTimer) {
-    FAnimTimer = TacThreadedTimer::CreateOwned(FOwnerControl, false);
+    FAnimTimer = TacFadeTimer::CreateOwned(FOwnerControl, false);
     FAnimTimer->AnimData = this;
   }
   return FAnimTimer;

@@ -112,9 +112,9 @@ public:
   void ApplySkinColors(bool Repaint);
   bool RepaintIfMoved();
   // The running state animation (nullptr when none was ever started).
-  TacThreadedTimer* AnimTimer() const { return FAnimTimer; }
-  TacThreadedTimer* CreateAnimTimer();
-  void TimerGone(const TacThreadedTimer* Timer) {
+  TacFadeTimer* AnimTimer() const { return FAnimTimer; }
+  TacFadeTimer* CreateAnimTimer();
+  void TimerGone(const TacFadeTimer* Timer) {
     if (FAnimTimer == Timer) FAnimTimer = nullptr;
   }
   void StopAnimation();
@@ -191,7 +191,7 @@ private:
   std::unique_ptr<TDibBitmap> FCacheBmp;
   int FUpdateCount = 0;
   HWND FPropWindow = nullptr;
-  TacThreadedTimer* FAnimTimer = nullptr;  // owned by the control, freed with the binding
+  TacFadeTimer* FAnimTimer = nullptr;  // owned by the control, freed with the binding
 };
 
 // Paints a section into a temporary bitmap and copies it to DC at Rect.

@@ -168,7 +168,7 @@ bool TsButton::PrepareCache() {
 
 void TsButton::PaintTo(HDC DC) {
   TsCommonData& SD = *FCommonData;
-  if (TacThreadedTimer* T = SD.AnimTimer(); T && T->State != -1 && T->BmpOut && !T->BmpOut->Empty()) {
+  if (TacFadeTimer* T = SD.AnimTimer(); T && T->State != -1 && T->BmpOut && !T->BmpOut->Empty()) {
     T->BmpOut->CopyTo(DC, 0, 0);
     return;
   }

@@ -270,7 +270,7 @@ void TsSpeedButton::Paint() {
 TDibBitmap* TsSpeedButton::ShownPicture() {
   TsCommonData& SD = *FCommonData;
   if (!Visible() || !Parent() || !SD.Skinned() || Width() <= 0 || Height() <= 0) return nullptr;
-  if (TacThreadedTimer* T = SD.AnimTimer(); T && T->State != -1)
+  if (TacFadeTimer* T = SD.AnimTimer(); T && T->State != -1)
     return T->BmpOut && T->BmpOut->Width() == Width() && T->BmpOut->Height() == Height() ? T->BmpOut.get() : nullptr;
   if (CurrentState() > 0 || Down() != FStoredDown || FPartlyVisible) SD.BGChanged = true;
   FStoredDown = Down();
@@ -289,7 +289,7 @@ void TsSpeedButton::RepaintNow() {
   HDC DC = GetDC(P->WindowHandle());
   if (!DC) return;
   IntersectClipRect(DC, Left(), Top(), Left() + Width(), Top() + Height());
-  TacThreadedTimer* T = SD.AnimTimer();
+  TacFadeTimer* T = SD.AnimTimer();
   if (T && T->State != -1 && T->BmpOut && T->BmpOut->Width() == Width() && T->BmpOut->Height() == Height()) {
     T->BmpOut->CopyTo(DC, Left(), Top());
   } else if (!SD.Skinned()) {

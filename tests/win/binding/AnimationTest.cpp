@@ -27,7 +27,7 @@ struct TAnimFixture : ::testing::Test {
     S.reset();
   }
   TsCommonData& SD() { return S->Button->SD; }
-  TacThreadedTimer& T() { return *SD().AnimTimer(); }
+  TacFadeTimer& T() { return *SD().AnimTimer(); }
   // Requests a state: hover state follows the pointer flag, pressed the button's own.
   TLevels Change(int State, bool Fast = false) {
     SD().FMouseAbove = State == 1 || (State == 2 && SD().FMouseAbove);

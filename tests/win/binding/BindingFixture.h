@@ -155,7 +155,7 @@ protected:
       return;
     }
     // While an animation runs, its picture is what shows.
-    if (TacThreadedTimer* T = SD.AnimTimer(); T && T->State != -1 && T->BmpOut && T->BmpOut->Width() == Width() &&
+    if (TacFadeTimer* T = SD.AnimTimer(); T && T->State != -1 && T->BmpOut && T->BmpOut->Width() == Width() &&
                                               T->BmpOut->Height() == Height()) {
       T->BmpOut->CopyTo(Canvas()->Handle(), 0, 0);
       return;

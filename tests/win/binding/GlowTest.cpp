@@ -127,7 +127,7 @@ TEST_F(TGlowFixture, TheGlowFollowsTheHoverFadeAndGoesWhenTheLeaveFadeIsAlmostDo
   SD().FMouseAbove = true;
   AnimateStateChange(SD(), 1, nullptr, true, false, true);
   ASSERT_NE(Glow(), nullptr) << "started with the animation";
-  TacThreadedTimer& T = *SD().AnimTimer();
+  TacFadeTimer& T = *SD().AnimTimer();
   std::vector<int> Alphas{Glow()->Alpha};
   while (T.Enabled()) {
     T.Tick();
@@ -235,7 +235,7 @@ TEST_F(TGlowFixture, TheBindingGlowsOtherKindsOnEnterAndFadesThemOnLeave) {
   EXPECT_EQ(G->Alpha, 255);
   C->Perform(CM_MOUSELEAVE, 0, reinterpret_cast<LPARAM>(C));
   ASSERT_NE(GlowEffect(C->SD.GlowID), nullptr) << "fades first";
-  TacThreadedTimer* T = C->SD.AnimTimer();
+  TacFadeTimer* T = C->SD.AnimTimer();
   ASSERT_TRUE(T && T->Enabled());
   std::vector<int> Alphas;
   for (int I = 0; I < 40 && GlowEffect(C->SD.GlowID); ++I) {

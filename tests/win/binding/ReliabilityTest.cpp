@@ -58,7 +58,7 @@ public:
 protected:
   void WndProc(TMessage& M) override {
     if (M.Msg == SKM_COMMAND && CommandOf(M.WParam) == SKC_INVALIDATE)
-      if (TacThreadedTimer* T = SD.AnimTimer(); T && T->State != -1 && T->BmpOut) {
+      if (TacFadeTimer* T = SD.AnimTimer(); T && T->State != -1 && T->BmpOut) {
         T->BmpOut->CopyTo(Canvas()->Handle(), 0, 0);
         return;
       }
