@@ -63,6 +63,14 @@ void TacLayeredSurface::Adopt(TacSurfaceOwner* Borrower) {
   FOwner = Borrower;
 }
 
+void TacLayeredSurface::SetOwner(TacSurfaceOwner* NewOwner) {
+  FOwner = NewOwner;
+  FLender = nullptr;
+  FLent = false;
+}
+
+TacLayeredSurface::TPresentObserver TacLayeredSurface::PresentObserver = nullptr;
+
 void TacLayeredSurface::GiveBack() {
   if (!FLent) return;
   FOwner = FLender;
@@ -72,6 +80,7 @@ void TacLayeredSurface::GiveBack() {
 
 bool TacLayeredSurface::Present(TDibBitmap& Picture, POINT Pos, int Opacity, const RECT* Dirty) {
   if (!FWnd || Picture.Empty()) return false;
+  if (PresentObserver) PresentObserver(FWnd, Picture, Pos, Opacity);
   RECT Now{};
   GetWindowRect(FWnd, &Now);
   SIZE Size{Picture.Width(), Picture.Height()};

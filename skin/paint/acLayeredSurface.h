@@ -45,6 +45,9 @@ public:
   // picture stay as they are. A borrower gives it back before it goes.
   void Adopt(TacSurfaceOwner* Borrower);
   void GiveBack();
+  // Passes the surface on for good (an animation takes a border window's
+  // surface and hands it back to a border window at its end); null: nobody.
+  void SetOwner(TacSurfaceOwner* NewOwner);
 
   // Shows Picture (premultiplied alpha) with its top left at Pos on screen,
   // at Opacity 0..255 over the per-pixel alpha. Place and size go to the
@@ -52,6 +55,11 @@ public:
   // Dirty, in picture coordinates, sends only that part; only while the size
   // stays. False when the system refused: the next picture tries again.
   bool Present(TDibBitmap& Picture, POINT Pos, int Opacity, const RECT* Dirty = nullptr);
+
+  // Sees every picture any surface is asked to show, before it goes to the
+  // system (the animations' tests record their frames with it).
+  using TPresentObserver = void (*)(HWND Wnd, const TDibBitmap& Picture, POINT Pos, int Opacity);
+  static TPresentObserver PresentObserver;
 
 private:
   static LRESULT CALLBACK WndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);

@@ -18,6 +18,10 @@ namespace {
 
 bool IsSkinnedMessage(UINT Msg) { return Msg == SKM_COMMAND; }
 
+// Providers alive: when the last one goes, the hide animation that may
+// outlive its form goes too.
+int gLiveProviders = 0;
+
 }  // namespace
 
 bool LayeredWindowsAvailable() {
@@ -43,6 +47,7 @@ TsSkinProvider::TsSkinProvider(TCustomForm* AForm) : Form(AForm) {
     FDetached = true;
     return;
   }
+  ++gLiveProviders;
   FCommonData = std::make_unique<TsCommonData>(Form, COC_TsSkinProvider);
   FCommonData->DefaultSection = L"FORM";
   Frame = std::make_unique<TacFrame>(static_cast<TacFrameHost&>(*this));
@@ -53,11 +58,13 @@ TsSkinProvider::TsSkinProvider(TCustomForm* AForm) : Form(AForm) {
 TsSkinProvider::~TsSkinProvider() {
   if (FDetached && !FCommonData) return;
   Detach();
+  if (--gLiveProviders == 0) StopFormAnimations();
 }
 
 void TsSkinProvider::Detach() {
   // Fades, the border window and the capture go before the hooks come off,
   // so no tick or forwarded message reaches a provider on its way out.
+  StopFormTimers();
   if (Frame) Frame->Release();
   BorderForm.reset();
   if (!FDetached) {
@@ -190,6 +197,8 @@ void TsSkinProvider::NCPaint() {
 }
 
 void TsSkinProvider::UpdateExBorders() {
+  // An animation's surface stands in for the border window until it ends.
+  if (FInAnimation || FormAnimationRunning()) return;
   HWND W = Wnd();
   if (!W || !Skinned() || !ExtendedBorders()) {
     BorderForm.reset();
@@ -366,6 +375,23 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
   // The pointer over the frame and the system menu are the frame's.
   if (Frame->HandleInput(M)) return;
   switch (M.Msg) {
+    case CM_SHOWINGCHANGED:
+      if (M.WParam && ShowAnimationWanted()) {
+        ShowAnimated(M, Next);
+        return;
+      }
+      if (!M.WParam && HideAnimationWanted()) {
+        HideAnimated(M, Next);
+        return;
+      }
+      break;
+    case WM_CLOSE: CaptureOnClose(M, Next); return;
+    case WM_SYSCOMMAND:
+      if (SysCommandAnimated(M, Next)) return;
+      break;
+    case WM_NCLBUTTONDOWN:
+      if (M.WParam == HTCAPTION && BlendOnMoving(M, Next)) return;
+      break;
     case WM_NCPAINT:
       InitRT();
       if (!ExtendedBorders()) NCPaint();
@@ -444,6 +470,7 @@ void TsSkinProvider::WndHook(TMessage& M, const TWindowHookNext& Next) {
       return;
     }
     case WM_NCDESTROY:
+      StopFormTimers();
       Frame->KillAnimations();
       BorderForm.reset();
       break;

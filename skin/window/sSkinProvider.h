@@ -7,10 +7,12 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "acAnimations.h"
 #include "acBorderForm.h"
 #include "acFrame.h"
 #include "sSkinData.h"
@@ -56,6 +58,22 @@ public:
   // Keeps the border window in step with the form (shown, hidden, moved).
   void UpdateExBorders();
 
+  // Animations: the form may fade in, out, to the task bar and back; with
+  // AllowBlendOnMoving it may turn translucent while dragged.
+  bool AllowAnimation = true, AllowBlendOnMoving = true;
+  // An animation runs: painting and border updates wait for its end.
+  bool FInAnimation = false;
+  // The next minimise or restore command is not animated.
+  bool SkipAnimation = false;
+  std::function<void()> OnAfterAnimation;
+  // The whole window as it shows: the frame image with the client area and
+  // every visible child painted into it (null without a frame image).
+  std::unique_ptr<TDibBitmap> MakeWindowPicture();
+  // Where that picture's top left lies on the screen.
+  POINT PicturePos();
+  TacMinTimer* MinTimer() const { return FMinTimer.get(); }
+  TacMoveTimer* MoveTimer() const { return FMoveTimer.get(); }
+
   // Id of the provider's hook on the form's chain.
   static constexpr std::uintptr_t HookId = 0x5C1F0;
 
@@ -97,8 +115,33 @@ private:
   TsSkinManager* Manager() const;
   void Snap(WINDOWPOS& WP);
 
+  // Animations.
+  bool ShowAnimationWanted();
+  bool HideAnimationWanted();
+  bool MinimizeAnimationWanted();
+  void ShowAnimated(TMessage& M, const TWindowHookNext& Next);
+  void RunShowAnimation(std::unique_ptr<TacLayeredSurface>& Surface);
+  void EndShowAnimation(std::unique_ptr<TacLayeredSurface> Surface, bool AddedLayered);
+  void HideAnimated(TMessage& M, const TWindowHookNext& Next);
+  void CaptureOnClose(TMessage& M, const TWindowHookNext& Next);
+  bool SysCommandAnimated(TMessage& M, const TWindowHookNext& Next);
+  void MinimizeAnimated(TMessage& M, const TWindowHookNext& Next);
+  void RestoreAnimated(TMessage& M, const TWindowHookNext& Next);
+  bool BlendOnMoving(TMessage& M, const TWindowHookNext& Next);
+  std::unique_ptr<TacLayeredSurface> AnimationSurface(bool FromBorder);
+  void MakeTransparent(bool& AddedLayered);
+  void LiftTransparency(bool AddedLayered);
+  void StopFormTimers();
+
   SIZE FRgnSize{0, 0};  // form size the region was made for
   bool FDetached = false;
+  // Whether the provider still lives after a message that may free it.
+  std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+  // The window's picture taken when it was asked to close, for its hiding.
+  std::unique_ptr<TDibBitmap> FClosePicture;
+  std::unique_ptr<TacMinTimer> FMinTimer;
+  std::unique_ptr<TacMoveTimer> FMoveTimer;
+  bool FRestoreLayered = false;  // the restore animation made the form layered
 };
 
 // The provider of a form of this process (null when it has none).
