@@ -98,6 +98,65 @@ def x_cursor_name(display: str) -> str:
         x11.XCloseDisplay(dpy)
 
 
+class _XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.POINTER(ctypes.c_ubyte)), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int),
+                ("red_mask", ctypes.c_ulong), ("green_mask", ctypes.c_ulong), ("blue_mask", ctypes.c_ulong),
+                ("obdata", ctypes.c_void_p), ("create_image", ctypes.c_void_p),
+                ("destroy_image", ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p))]
+
+
+class RowSampler:
+    """Reads one row of the screen as fast as the X server answers, on a thread of its own, so
+    that animations of a few tens of milliseconds can be seen: samples of (seconds, bytes BGRX)."""
+
+    def __init__(self, display: str, y: int):
+        import threading
+        self.samples: list[tuple[float, bytes]] = []
+        self._stop = threading.Event()
+        self._display, self._y = display, y
+        self._thread = threading.Thread(target=self._run, daemon=True)
+        self._thread.start()
+
+    def _run(self) -> None:
+        x11 = ctypes.CDLL(ctypes.util.find_library("X11"))
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        x11.XDisplayWidth.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        x11.XGetImage.restype = ctypes.POINTER(_XImage)
+        x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                  ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        dpy = x11.XOpenDisplay(self._display.encode())
+        if not dpy:
+            return
+        root, width = x11.XDefaultRootWindow(dpy), x11.XDisplayWidth(dpy, 0)
+        try:
+            while not self._stop.is_set():
+                image = x11.XGetImage(dpy, root, 0, self._y, width, 1, 0xFFFFFFFF, 2)  # ZPixmap
+                if not image:
+                    continue
+                row = ctypes.string_at(image.contents.data, width * 4)
+                self.samples.append((time.monotonic(), row))
+                image.contents.destroy_image(image)
+        finally:
+            x11.XCloseDisplay(dpy)
+
+    def stop(self) -> list[tuple[float, bytes]]:
+        self._stop.set()
+        self._thread.join(10)
+        return self.samples
+
+    @staticmethod
+    def pixel(row: bytes, x: int) -> tuple[int, int, int]:
+        b, g, r = row[x * 4:x * 4 + 3]
+        return r, g, b
+
+
 class Display:
     """An Xvfb display with the Composite extension and xcompmgr, like scripts/xsession.sh."""
 
