@@ -41,9 +41,6 @@ public:
   // Hands the layered window over to an animation (null when there is none);
   // a border window is made again on the next update.
   std::unique_ptr<TacLayeredSurface> ReleaseSurface();
-  // Takes an animation's surface as the border window: it shows the owner's
-  // frame again from the next update on, without a window made anew.
-  void AdoptSurface(std::unique_ptr<TacLayeredSurface> Surface);
   HWND Handle() const { return FWnd; }
   bool Locked = false;
   // Pictures handed to the window system so far (moves must send none).

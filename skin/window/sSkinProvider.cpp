@@ -212,7 +212,7 @@ void TsSkinProvider::UpdateExBorders() {
   UpdateRegion();
   const bool Stale = FCommonData->BGChanged;
   if (Stale) Frame->PaintAll();
-  BorderForm->UpdateExBordersPos(Stale);
+  BorderForm->UpdateExBordersPos(Stale, FBorderBlend);
 }
 
 void TsSkinProvider::UpdateRegion() {

@@ -142,6 +142,7 @@ private:
   std::unique_ptr<TacMinTimer> FMinTimer;
   std::unique_ptr<TacMoveTimer> FMoveTimer;
   bool FRestoreLayered = false;  // the restore animation made the form layered
+  int FBorderBlend = 255;        // the border window's opacity (clear while the form fades in)
 };
 
 // The provider of a form of this process (null when it has none).

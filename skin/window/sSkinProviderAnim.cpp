@@ -2,6 +2,7 @@
 // the translucent drag.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "acAnimations.h"
 #include "acDwm.h"
@@ -17,9 +18,19 @@ constexpr int kShowStepMs = 12;
 
 bool Topmost(HWND W) { return (GetWindowLongPtrW(W, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
 
-void SetChildrenRedraw(HWND W, bool On) {
+// The visible children told to stop drawing; they are the ones told to start
+// again (a child that stopped drawing no longer counts as visible).
+std::vector<HWND> StopChildrenRedraw(HWND W) {
+  std::vector<HWND> Stopped;
   for (HWND C = GetWindow(W, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT))
-    if (IsWindowVisible(C)) SendMessageW(C, WM_SETREDRAW, On, 0);
+    if (IsWindowVisible(C)) Stopped.push_back(C);
+  for (HWND C : Stopped) SendMessageW(C, WM_SETREDRAW, FALSE, 0);
+  return Stopped;
+}
+
+void RestartChildrenRedraw(const std::vector<HWND>& Stopped) {
+  for (HWND C : Stopped)
+    if (IsWindow(C)) SendMessageW(C, WM_SETREDRAW, TRUE, 0);
 }
 
 // Every pixel's alpha inside R made opaque (the colours drawn there by GDI
@@ -126,19 +137,18 @@ void TsSkinProvider::ShowAnimated(TMessage& M, const TWindowHookNext& Next) {
   HWND W = Wnd();
   bool AddedLayered = false;
   // Invisible from its first appearance until the picture has grown to it.
-  FInAnimation = true;
-  SetFormAnimationRunning(true);
-  FCommonData->FUpdating = true;
   MakeTransparent(AddedLayered);
   UpdateRegion();
-  SetChildrenRedraw(W, false);
+  const std::vector<HWND> Stopped = StopChildrenRedraw(W);
+  // The border window comes up with the form, as always, but clear: made
+  // after the form, the display (Wine's) would stack it above the form.
+  FBorderBlend = 0;
   std::weak_ptr<bool> Alive = FAlive;
   Next(M);
-  if (Alive.expired()) {
-    SetFormAnimationRunning(false);
-    return;
-  }
-  SetChildrenRedraw(W, true);
+  RestartChildrenRedraw(Stopped);
+  if (Alive.expired()) return;
+  FInAnimation = true;
+  SetFormAnimationRunning(true);
   std::unique_ptr<TacLayeredSurface> Surface;
   RunShowAnimation(Surface);
   EndShowAnimation(std::move(Surface), AddedLayered);
@@ -194,24 +204,18 @@ void TsSkinProvider::EndShowAnimation(std::unique_ptr<TacLayeredSurface> Surface
   HWND W = Wnd();
   // The one way out of the show, whatever ended it: the window is never left invisible.
   FInAnimation = false;
-  FCommonData->FUpdating = false;
-  if (W && IsWindow(W)) {
-    // Painted while still invisible, so its content is there the moment it shows.
-    RedrawWindow(W, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    LiftTransparency(AddedLayered);
-    if (Surface && Surface->Handle()) {
-      // The composited screen needs a frame to show the window before the surface goes under it.
-      if (DwmCompositionEnabled()) Sleep(24);
-      SetWindowPos(Surface->Handle(), W, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
-    }
-  }
+  FBorderBlend = 255;
   SetFormAnimationRunning(false);
-  if (Surface && W && IsWindow(W) && ExtendedBorders()) {
-    if (!BorderForm) BorderForm = std::make_unique<TacBorderForm>(static_cast<TacBorderOwner*>(this));
-    BorderForm->AdoptSurface(std::move(Surface));
+  if (W && IsWindow(W)) {
+    // Painted once visible (a window that leaves the layered state may have lost
+    // what it showed); the surface still lies above it with the same picture.
+    LiftTransparency(AddedLayered);
+    RedrawWindow(W, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    UpdateExBorders();
   }
+  // The border window shows the frame behind the form before the surface goes from above it.
+  if (Surface && Surface->Handle() && DwmCompositionEnabled()) Sleep(24);
   Surface.reset();
-  if (W && IsWindow(W)) UpdateExBorders();
   if (OnAfterAnimation) OnAfterAnimation();
 }
 
@@ -323,29 +327,26 @@ void TsSkinProvider::RestoreAnimated(TMessage& M, const TWindowHookNext& Next) {
   bool AddedLayered = false;
   MakeTransparent(AddedLayered);
   FRestoreLayered = AddedLayered;
-  FInAnimation = true;
+  // As when showing: the border window comes back with the form, clear.
+  FBorderBlend = 0;
   std::weak_ptr<bool> Alive = FAlive;
   Next(M);
   if (Alive.expired()) return;
+  FInAnimation = true;
   auto End = [this](std::unique_ptr<TacLayeredSurface> S) {
     FInAnimation = false;
+    FBorderBlend = 255;
     HWND Wn = Wnd();
     if (Wn && IsWindow(Wn)) {
-      RedrawWindow(Wn, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
       LiftTransparency(FRestoreLayered);
-      if (S && S->Handle())
-        SetWindowPos(S->Handle(), Wn, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
-      if (S && ExtendedBorders()) {
-        if (!BorderForm) BorderForm = std::make_unique<TacBorderForm>(static_cast<TacBorderOwner*>(this));
-        BorderForm->AdoptSurface(std::move(S));
-      }
+      RedrawWindow(Wn, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      UpdateExBorders();
     }
-    S.reset();
-    if (Wn && IsWindow(Wn)) UpdateExBorders();
+    S.reset();  // after the border window is there: nothing flickers
     if (OnAfterAnimation) OnAfterAnimation();
   };
   std::unique_ptr<TDibBitmap> Pic = IsIconic(W) || !IsWindowVisible(W) ? nullptr : MakeWindowPicture();
-  std::unique_ptr<TacLayeredSurface> Surface = Pic ? AnimationSurface(true) : nullptr;
+  std::unique_ptr<TacLayeredSurface> Surface = Pic ? AnimationSurface(false) : nullptr;
   if (!Surface) {
     End(nullptr);
     return;

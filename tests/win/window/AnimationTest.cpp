@@ -68,12 +68,18 @@ struct TRecorder {
     gShots = nullptr;
     gWatched = nullptr;
   }
-  // The frames of one surface other than Except (the border window's own pictures).
+  // The frames of one surface.
   std::vector<TShot> Of(HWND Surface) const {
     std::vector<TShot> R;
     for (const TShot& S : Shots)
       if (S.Surface == Surface) R.push_back(S);
     return R;
+  }
+  // The first surface other than Except that showed a picture.
+  HWND Other(HWND Except) const {
+    for (const TShot& S : Shots)
+      if (S.Surface != Except) return S.Surface;
+    return nullptr;
   }
   std::vector<int> Opacities(HWND Surface) const {
     std::vector<int> R;
@@ -93,23 +99,22 @@ void ExpectSteadyFrames(const std::vector<TShot>& F, size_t Upto) {
   for (size_t I = 1; I < Upto && I < F.size(); ++I) EXPECT_GE(F[I].Ms - F[I - 1].Ms, 11.5) << "frame " << I;
 }
 
-TEST(FormAnimation, ShowGrowsThePictureInNineStepsWhileTheWindowStaysInvisibleThenBecomesTheBorderWindow) {
+TEST(FormAnimation, ShowGrowsThePictureInNineStepsWhileTheWindowStaysInvisible) {
   TAnimScene S(100, 0);
   TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
   F.HandleNeeded();
   TRecorder R(F.WindowHandle());
   F.Show();
-  // The show is synchronous: everything is recorded when it returns.
-  ASSERT_FALSE(R.Shots.empty());
-  const HWND Surface = R.Shots.front().Surface;
-  std::vector<TShot> Fr = R.Of(Surface);
-  // Nine steps and the whole picture; then the same surface shows the border window's frame.
-  ASSERT_EQ(Fr.size(), 11u);
-  EXPECT_EQ(Fr.back().Opacity, 255);
-  Fr.pop_back();
-  std::vector<int> Opacities;
-  for (const TShot& Sh : Fr) Opacities.push_back(Sh.Opacity);
-  EXPECT_EQ(Opacities, (std::vector<int>{26, 51, 77, 103, 128, 154, 179, 205, 231, 255}));
+  // The show is synchronous: everything is recorded when it returns. The
+  // border window comes up clear with the form and shows the frame at the end.
+  const HWND Border = BorderWnd(F);
+  ASSERT_TRUE(Border);
+  EXPECT_EQ(R.Opacities(Border).front(), 0);
+  EXPECT_EQ(R.Opacities(Border).back(), 255);
+  const HWND Surface = R.Other(Border);
+  const std::vector<TShot> Fr = R.Of(Surface);
+  EXPECT_EQ(R.Opacities(Surface), (std::vector<int>{26, 51, 77, 103, 128, 154, 179, 205, 231, 255}));
+  ASSERT_EQ(Fr.size(), 10u);
   ExpectSteadyFrames(Fr, 10);
   // 31/32 of the picture at first, growing every step, whole at the end.
   const RECT Full = Fr.back().Drawn;
@@ -122,11 +127,12 @@ TEST(FormAnimation, ShowGrowsThePictureInNineStepsWhileTheWindowStaysInvisibleTh
   }
   EXPECT_EQ(Fr[8].Drawn.left, Full.left);
   for (size_t I = 0; I < Fr.size(); ++I) EXPECT_FALSE(Fr[I].FormShows) << "the window showed at frame " << I;
-  // Afterwards the window shows by itself, not layered, and the surface is its border window.
+  // Afterwards the window shows by itself, not layered, its border window behind it, the surface gone.
   EXPECT_TRUE(FormShows(F.WindowHandle()));
   EXPECT_FALSE(GetWindowLongPtrW(F.WindowHandle(), GWL_EXSTYLE) & WS_EX_LAYERED);
-  EXPECT_EQ(BorderWnd(F), Surface);
-  EXPECT_TRUE(IsWindowVisible(Surface));
+  EXPECT_FALSE(IsWindow(Surface));
+  ASSERT_TRUE(IsWindowVisible(Border));
+  EXPECT_TRUE(PumpUntil([&] { return GetWindow(F.WindowHandle(), GW_HWNDNEXT) == Border; }, 1000));
   EXPECT_FALSE(FormAnimationRunning());
   EXPECT_FALSE(ProviderOf(F)->FInAnimation);
 }
@@ -229,19 +235,16 @@ TEST(FormAnimation, MinimiseAndRestoreRunThirteenStepsEachAndTheTitleButtonAnima
   TRecorder R(F.WindowHandle());
   SendMessageW(F.WindowHandle(), WM_SYSCOMMAND, SC_RESTORE, 0);
   ASSERT_TRUE(PumpUntil([&] { return !P->MinTimer()->Busy(); }));
-  ASSERT_FALSE(R.Shots.empty());
-  const HWND Surface = R.Shots.front().Surface;
-  // Up to the whole form at full opacity; the border window's own pictures follow on the same surface.
-  std::vector<TShot> Fr;
-  for (const TShot& Sh : R.Of(Surface))
-    if (Fr.empty() || Fr.back().Opacity < 255) Fr.push_back(Sh);
+  const HWND Surface = R.Other(BorderWnd(F));
+  const std::vector<TShot> Fr = R.Of(Surface);
   ASSERT_EQ(Fr.size(), 13u);
   EXPECT_EQ(Fr.front().Opacity, 20);
   EXPECT_EQ(Fr.back().Opacity, 255);
   for (const TShot& Sh : Fr) EXPECT_FALSE(Sh.FormShows);
   EXPECT_TRUE(FormShows(F.WindowHandle()));
   EXPECT_FALSE(IsIconic(F.WindowHandle()));
-  EXPECT_EQ(BorderWnd(F), Surface) << "the surface stays as the border window";
+  EXPECT_FALSE(IsWindow(Surface));
+  EXPECT_TRUE(BorderWnd(F) && IsWindowVisible(BorderWnd(F)));
 }
 
 TEST(FormAnimation, TimersAndTheirSurfacesGoWithTheirWindow) {
