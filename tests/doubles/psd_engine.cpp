@@ -1,6 +1,7 @@
 #include "psd_engine.hpp"
 
 #include <cctype>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -455,10 +456,12 @@ class Interpreter {
   }
 
   // The error of a removal or registration that the store makes fail with
-  // Code: a Win32 code comes inside the deployment error, as Windows reports it.
+  // Code: a plain Win32 error (access denied, file not found) comes inside the
+  // deployment error, a deployment code (0x80073Cxx, 0x80073Dxx) is that error.
   static std::string deploymentFailure(const Package& p, const std::string& code, bool removal) {
-    const bool win32 = code.size() == 10 && iequals(code.substr(0, 6), "0x8007");
-    const std::string outer = win32 ? (removal ? "0x80073CFA" : "0x80073CF6") : code;
+    const bool plain = code.size() == 10 && iequals(code.substr(0, 6), "0x8007") &&
+                       std::strtoul(code.substr(6).c_str(), nullptr, 16) < 0x3C00;
+    const std::string outer = plain ? (removal ? "0x80073CFA" : "0x80073CF6") : code;
     const std::string what = removal ? "Removal failed. Please contact your software vendor."
                                      : "Package could not be registered.";
     return "Deployment failed with HRESULT: " + outer + ", " + what + " (Exception from HRESULT: " + outer +

@@ -107,14 +107,19 @@ class Screenshot:
         return tuple(self.data[i:i + 3])
 
 
-class App(unittest.TestCase):
-    """One program per test; the network is off so the update check says "no network"."""
+class AppWindow(unittest.TestCase):
+    """One program per test; the network is off so the update check says "no network".
+    The helpers of the tests that drive the main window."""
+
+    def seed(self, s: Session) -> None:
+        """Sets up the session before the program starts (the default store)."""
 
     def setUp(self):
         if harness.in_private_network():
             harness.set_hosts(())
         self.s = Session(self.id().rsplit(".", 1)[-1], temp_name="Temp Dir")
         self.opened = fake_browser(self.s)
+        self.seed(self.s)
         self.s.start_app()
         self.main = self.s.wait_main_window()
 
@@ -199,6 +204,8 @@ class App(unittest.TestCase):
         running = [line for line in running.splitlines() if "powershell" in line.lower()]
         self.fail(f"expected {count} PowerShell calls, saw {len(log)}: {calls}; still running: {running}")
 
+
+class App(AppWindow):
     # --- tests ---------------------------------------------------------------------------------------
 
     def test_main_window_looks_right(self):
