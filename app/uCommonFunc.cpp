@@ -91,7 +91,7 @@ class TChildPipes {
   }
 
   // Reads both pipes on a thread of its own until the child has ended and
-  // they are drained; the wait for that thread keeps a window alive.
+  // they are drained, then waits for the child; the waits keep a window alive.
   void Read(HANDLE Process, TCapture& Capture);
 
  private:
@@ -111,12 +111,16 @@ void TChildPipes::Read(HANDLE Process, TCapture& Capture) {
   FPipes[1].Into = &Capture.Err;
   FProcess = Process;
   HANDLE Thread = CreateThread(nullptr, 0, ReadThread, this, 0, nullptr);
-  if (!Thread) {
-    ReadAll();
-    return;
+  if (Thread) {
+    if (!WaitResponsive(Thread)) WaitForSingleObject(Thread, INFINITE);
+    CloseHandle(Thread);
+  } else {
+    // Nobody to read: the child's writes fail instead of filling the pipes.
+    for (auto& P : FPipes)
+      if (P.Read) CloseHandle(std::exchange(P.Read, nullptr));
   }
-  if (!WaitResponsive(Thread)) WaitForSingleObject(Thread, INFINITE);
-  CloseHandle(Thread);
+  // A child may close its ends and go on running.
+  WaitResponsive(Process);
 }
 
 DWORD WINAPI TChildPipes::ReadThread(void* Self) {
@@ -229,7 +233,6 @@ int32_t RunCaptured(const std::wstring& CommandLine, TCapture& Capture) {
   TChildPipes Pipes;
   PROCESS_INFORMATION pi;
   if (!StartProcess(CommandLine, SW_HIDE, pi, &Pipes)) return -1;
-  // The reader ends after the process; the process is waited for with it.
   Pipes.Read(pi.hProcess, Capture);
   return WaitAndClose(pi);
 }

@@ -386,7 +386,7 @@ class App(AppWindow):
         self.s.write_store(policy="Unrestricted", packages=packages)
         self.click("计算器")
         self.choose(1)
-        self.assertEqual(self.notice(), "计算器 安装失败！")
+        self.assertEqual(self.notice(), "计算器 安装失败！\n应用注册失败（0x80073CF6）")
         log = self.s.log()
         self.assertEqual([e["kind"] for e in log], ["set-policy", "script", "set-policy"])
         self.assertNotEqual(log[1]["exit_code"], 0)

@@ -218,4 +218,6 @@ class Confirmation(States):
         self.s.press(self.question(), "是")
         self.assertEqual(self.notice(), "全部卸载完成！\nWindows 保留了 13 个无法卸载的系统组件。")
         self.assertEqual([e["cmdline"] for e in self.s.log()], [UNINSTALL_ALL])
+        # The bulk run is followed by a new query too.
+        self.wait_queries(2)
         self.end()
