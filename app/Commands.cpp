@@ -9,7 +9,12 @@ namespace cb {
 const char16_t kBypassCommand[] = u"powershell.exe set-executionpolicy Bypass -Confirm:$false";
 const char16_t kRestrictedCommand[] = u"powershell.exe set-ExecutionPolicy RESTRICTED";
 const char16_t kUninstallAllCommand[] = u"powershell.exe Get-AppxPackage | Remove-AppxPackage";
+const char16_t kInstalledQueryCommand[] =
+    u"powershell.exe -NoProfile -NonInteractive -Command Get-AppxPackage | ForEach-Object Name";
 const char16_t kNoticeCaption[] = u"提示";
+const char16_t kUninstallAllQuestion[] =
+    u"这将为当前用户卸载所有应用，包括应用商店。\n文件已被 Windows 清理的应用将无法恢复。\n是否继续？";
+const char16_t kConfirmCaption[] = u"确认";
 
 static bool IsKeyChar(char16_t c) {
   return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');

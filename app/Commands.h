@@ -8,6 +8,9 @@ namespace cb {
 extern const char16_t kBypassCommand[];
 extern const char16_t kRestrictedCommand[];
 extern const char16_t kUninstallAllCommand[];
+// Lists the names of the current user's packages, one a line, and nothing
+// else: no profile may print anything first.
+extern const char16_t kInstalledQueryCommand[];
 
 // "PowerShell.exe Get-AppxPackage *<key>* | Remove-AppxPackage". Keys come from
 // the catalogue; anything but letters and digits is refused (empty result) so a
@@ -32,6 +35,9 @@ std::u16string InstallNotice(const std::u16string& disName, bool ok);
 std::u16string UninstallAllNotice(bool ok);
 std::u16string InstallAllNotice(bool ok);
 extern const char16_t kNoticeCaption[];
+// The question before everything is uninstalled, and its caption.
+extern const char16_t kUninstallAllQuestion[];
+extern const char16_t kConfirmCaption[];
 
 // A PowerShell run succeeded when it started (not -1) and exited with 0.
 inline bool RunSucceeded(int exitCode) { return exitCode == 0; }

@@ -1,8 +1,11 @@
 #include "Unit1.h"
 
+#include <commctrl.h>
+
 #include <utility>
 
 #include "Commands.h"
+#include "RunErrors.h"
 #include "Unit2.h"
 #include "Unit3.h"
 #include "ui/Threads.h"
@@ -84,6 +87,14 @@ void TWindowLink::SetBusy(bool Busy) {
       this);
 }
 
+void TWindowLink::RefreshStates() {
+  TThread::Queue(
+      [self = shared_from_this()] {
+        if (self->Form) self->Form->RefreshStates();
+      },
+      this);
+}
+
 TForm1::TForm1(TComponent* AOwner) : TForm(AOwner), FLink(std::make_shared<TWindowLink>()) {
   FLink->Form = this;
   for (const auto& b : kAppButtons) {
@@ -156,7 +167,57 @@ void TForm1::DecideUpdate() {
   if (!FUpdateCheck) return;
   bool newer = FinishUpdateCheck(std::exchange(FUpdateCheck, nullptr));
   StartupMark("update checked");
-  if (newer) Application->Terminate();
+  if (newer)
+    Application->Terminate();
+  else
+    RefreshStates();
+}
+
+void TForm1::RefreshStates() {
+  const std::uint64_t Seq = ++FStateSeq;
+  auto link = FLink;
+  TThread::CreateAnonymousThread([link, Seq] {
+    TCapture capture;
+    const bool ok = RunCaptured(ToWide(kInstalledQueryCommand), capture) == 0;
+    const auto installed = InstalledApps(ParsePackageNames(capture.Out));
+    TThread::Queue(
+        [link, Seq, ok, installed] {
+          if (link->Form) link->Form->ApplyStates(Seq, ok, installed);
+        },
+        link.get());
+  })->Start();
+}
+
+void TForm1::ApplyStates(std::uint64_t Seq, bool Ok, const std::array<bool, kAppCount>& Installed) {
+  if (Seq <= FShownStateSeq) return;
+  FShownStateSeq = Seq;
+  for (size_t i = 0; i < AppButtons.size(); ++i)
+    if (AppButtons[i]) AppButtons[i]->SetMutedCaption(Ok && !Installed[i]);
+  ShowHints(Ok, Installed);
+}
+
+void TForm1::ShowHints(bool Ok, const std::array<bool, kAppCount>& Installed) {
+  if (!FHints && Ok) {
+    FHints = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                             GetModuleHandleW(nullptr), nullptr);
+  }
+  if (!FHints) return;
+  for (size_t i = 0; i < AppButtons.size(); ++i) {
+    TsSpeedButton* b = AppButtons[i];
+    if (!b) continue;
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof ti;
+    ti.hwnd = Handle();
+    ti.uId = i;
+    SendMessageW(FHints, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    if (!Ok) continue;
+    // The rectangle as the button is now (the window may have been scaled).
+    const TRect r = b->BoundsRect();
+    ti.rect = RECT{r.Left, r.Top, r.Right, r.Bottom};
+    ti.lpszText = const_cast<wchar_t*>(Installed[i] ? L"已安装" : L"未安装");
+    SendMessageW(FHints, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  }
 }
 
 void TForm1::FormClose(TObject*, TCloseAction&) {
@@ -187,22 +248,32 @@ void TForm1::p1Click(TObject*) {
   // asked for during it comes after the notice.
   TBusyWindow busy(this);
   int32_t code = -1;
+  TCapture capture;
   {
     TBusyRun run(*this);
     std::u16string command = UninstallCommand(ToU16(sAppName));
-    if (!command.empty()) code = RunProcess(ToWide(command), SW_HIDE, true);
+    if (!command.empty()) code = RunCaptured(ToWide(command), capture);
   }
-  if (sSlider1->SliderOn()) ShowMsg(ToWide(UninstallNotice(ToU16(sDisName), RunSucceeded(code))), ToWide(kNoticeCaption), false);
+  RefreshStates();
+  if (sSlider1->SliderOn())
+    ShowMsg(ToWide(UninstallNotice(ToU16(sDisName), code, ParseRunErrors(capture.Err))), ToWide(kNoticeCaption), false);
 }
 
 void TForm1::N1Click(TObject*) {
   TBusyWindow busy(this);
-  bool ok = false;
+  int32_t code = -1;
+  std::string errors;
   {
-    TBusyRun run(*this);
-    ok = RunScriptResource(sAppName);
+    TBusyRun busyRun(*this);
+    TScriptRun run(sAppName);
+    code = run.Run() ? 0 : run.ScriptExit();
+    // A script that exits 0 after errors has not done its work either.
+    if (code == 0 && !ParseRunErrors(run.ScriptErrors()).empty()) code = 1;
+    errors = run.ScriptErrors();
   }
-  if (sSlider1->SliderOn()) ShowMsg(ToWide(InstallNotice(ToU16(sDisName), ok)), ToWide(kNoticeCaption), false);
+  RefreshStates();
+  if (sSlider1->SliderOn())
+    ShowMsg(ToWide(InstallNotice(ToU16(sDisName), code, ParseRunErrors(errors))), ToWide(kNoticeCaption), false);
 }
 
 void TForm1::BusyCursor(bool On) {
@@ -211,6 +282,9 @@ void TForm1::BusyCursor(bool On) {
 }
 
 void TForm1::btn23Click(TObject*) {
+  // Everything of the current user goes, the Store too, and an app whose
+  // files Windows has cleaned away cannot be brought back.
+  if (!ShowMsg(ToWide(kUninstallAllQuestion), ToWide(kConfirmCaption), true)) return;
   auto link = FLink;
   TThread::CreateAnonymousThread([link] { RemoveALl(link); })->Start();
 }
@@ -222,10 +296,12 @@ void TForm1::btn24Click(TObject*) {
 
 void TForm1::RemoveALl(const std::shared_ptr<TWindowLink>& Link) {
   Link->SetBusy(true);
-  int32_t code = RunProcess(ToWide(kUninstallAllCommand), SW_HIDE, true);
+  TCapture capture;
+  int32_t code = RunCaptured(ToWide(kUninstallAllCommand), capture);
   Link->SetBusy(false);
+  Link->RefreshStates();
   if (Link->NoticesOn)
-    Link->PostNotice(std::make_unique<TStrMsgObject>(ToWide(UninstallAllNotice(RunSucceeded(code)))));
+    Link->PostNotice(std::make_unique<TStrMsgObject>(ToWide(UninstallAllNotice(code, ParseRunErrors(capture.Err)))));
 }
 
 void TForm1::InstallALL(const std::shared_ptr<TWindowLink>& Link) {
@@ -233,15 +309,24 @@ void TForm1::InstallALL(const std::shared_ptr<TWindowLink>& Link) {
   // thread ends here, silently, with the pointer left as it was.
   TScriptRun run(L"installallapp");
   Link->SetBusy(true);
-  bool ok = run.Run();
+  const int32_t code = run.Run() ? 0 : run.ScriptExit();
   Link->SetBusy(false);
-  if (Link->NoticesOn) Link->PostNotice(std::make_unique<TStrMsgObject>(ToWide(InstallAllNotice(ok))));
+  Link->RefreshStates();
+  if (Link->NoticesOn)
+    Link->PostNotice(
+        std::make_unique<TStrMsgObject>(ToWide(InstallAllNotice(code, ParseRunErrors(run.ScriptErrors())))));
 }
 
 void TForm1::WndProc(TMessage& Message) {
   if (Message.Msg == WM_USER) {
     WMStringMessage(Message);
     return;
+  }
+  if (FHints && Message.Msg >= WM_MOUSEFIRST && Message.Msg <= WM_MOUSELAST) {
+    // The buttons have no windows of their own: their hints learn of the
+    // pointer from the form's messages.
+    MSG m{Handle(), Message.Msg, Message.WParam, Message.LParam, 0, {}};
+    SendMessageW(FHints, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&m));
   }
   if (Message.Msg == WM_QUERYENDSESSION) {
     Message.Result = TRUE;

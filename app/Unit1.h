@@ -3,6 +3,7 @@
 #pragma once
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -54,6 +55,8 @@ struct TWindowLink : std::enable_shared_from_this<TWindowLink> {
   // A run starts (true) or ends (false): the window shows the hourglass
   // while any run is under way. Carried out on the GUI thread.
   void SetBusy(bool Busy);
+  // An operation has ended: the window asks for the apps' states again.
+  void RefreshStates();
 };
 
 class TForm1 : public TForm {
@@ -92,6 +95,12 @@ class TForm1 : public TForm {
   bool FinishUpdateCheck(const std::shared_ptr<TUpdateCheck>& Check);
   // Counts runs under way; the hourglass shows while there is one.
   void BusyCursor(bool On);
+  // Asks a worker which apps are installed; the answer comes back to
+  // ApplyStates on the GUI thread. Never waits for it.
+  void RefreshStates();
+  // An answer to request Seq; answers older than the one shown are dropped.
+  // A failed query (Ok false) shows every button as it is without states.
+  void ApplyStates(std::uint64_t Seq, bool Ok, const std::array<bool, kAppCount>& Installed);
 
   // The bulk operations, run by worker threads. They reach the window only
   // through the link, which they hold for their whole run.
@@ -119,6 +128,10 @@ class TForm1 : public TForm {
   std::shared_ptr<TWindowLink> FLink;
   bool FPainted = false;  // the first paint is a start-up mark
   int FBusyRuns = 0;
+  std::uint64_t FStateSeq = 0, FShownStateSeq = 0;
+  // The buttons' hints ("已安装"/"未安装"), there while states are shown.
+  HWND FHints = nullptr;
+  void ShowHints(bool Ok, const std::array<bool, kAppCount>& Installed);
 };
 
 extern TForm1* Form1;

@@ -7,7 +7,9 @@
 #include <wininet.h>
 #include <winver.h>
 
+#include <algorithm>
 #include <chrono>
+#include <utility>
 #include <stdexcept>
 #include <vector>
 
@@ -63,17 +65,152 @@ HANDLE MachineRunLock() {
   return lock;
 }
 
-bool StartProcess(const std::wstring& CommandLine, uint16_t ShowWindow, PROCESS_INFORMATION& pi) {
+// The pipes of one captured run. Every end is created non-inheritable; the
+// child's ends are handed to that child alone (see StartProcess).
+class TChildPipes {
+ public:
+  TChildPipes() {
+    for (auto& P : FPipes)
+      if (!CreatePipe(&P.Read, &P.Write, nullptr, 0)) P.Read = P.Write = nullptr;
+  }
+  ~TChildPipes() {
+    CloseChildEnds();
+    for (auto& P : FPipes)
+      if (P.Read) CloseHandle(P.Read);
+  }
+  TChildPipes(const TChildPipes&) = delete;
+  TChildPipes& operator=(const TChildPipes&) = delete;
+
+  bool Ready() const { return FPipes[0].Read && FPipes[1].Read; }
+  HANDLE OutWrite() const { return FPipes[0].Write; }
+  HANDLE ErrWrite() const { return FPipes[1].Write; }
+  // Once the child has them: the pipes then end when the child does.
+  void CloseChildEnds() {
+    for (auto& P : FPipes)
+      if (P.Write) CloseHandle(std::exchange(P.Write, nullptr));
+  }
+
+  // Reads both pipes on a thread of its own until the child has ended and
+  // they are drained, then waits for the child; the waits keep a window alive.
+  void Read(HANDLE Process, TCapture& Capture);
+
+ private:
+  struct TPipe {
+    HANDLE Read = nullptr, Write = nullptr;
+    std::string* Into = nullptr;
+    bool Open = true;
+  };
+  TPipe FPipes[2];
+  HANDLE FProcess = nullptr;
+  static DWORD WINAPI ReadThread(void* Self);
+  void ReadAll();
+};
+
+void TChildPipes::Read(HANDLE Process, TCapture& Capture) {
+  FPipes[0].Into = &Capture.Out;
+  FPipes[1].Into = &Capture.Err;
+  FProcess = Process;
+  HANDLE Thread = CreateThread(nullptr, 0, ReadThread, this, 0, nullptr);
+  if (Thread) {
+    if (!WaitResponsive(Thread)) WaitForSingleObject(Thread, INFINITE);
+    CloseHandle(Thread);
+  } else {
+    // Nobody to read: the child's writes fail instead of filling the pipes.
+    for (auto& P : FPipes)
+      if (P.Read) CloseHandle(std::exchange(P.Read, nullptr));
+  }
+  // A child may close its ends and go on running.
+  WaitResponsive(Process);
+}
+
+DWORD WINAPI TChildPipes::ReadThread(void* Self) {
+  static_cast<TChildPipes*>(Self)->ReadAll();
+  return 0;
+}
+
+void TChildPipes::ReadAll() {
+  // Peeking never blocks, so one thread serves both pipes, and a pipe that a
+  // grandchild keeps open cannot hold the run beyond a short drain.
+  constexpr ULONGLONG kDrainMs = 500;
+  ULONGLONG ExitedAt = 0;
+  std::vector<char> Buffer(64 * 1024);
+  for (;;) {
+    bool Any = false, Open = false;
+    for (auto& P : FPipes) {
+      DWORD Avail = 0;
+      if (!P.Open) continue;
+      if (!PeekNamedPipe(P.Read, nullptr, 0, nullptr, &Avail, nullptr)) {
+        P.Open = false;  // every writer has gone
+        continue;
+      }
+      Open = true;
+      if (!Avail) continue;
+      DWORD Got = 0;
+      if (!ReadFile(P.Read, Buffer.data(), std::min<DWORD>(Avail, DWORD(Buffer.size())), &Got, nullptr)) {
+        P.Open = false;
+        continue;
+      }
+      Any = Any || Got > 0;
+      const size_t Keep = std::min<size_t>(Got, kMaxCaptureBytes - std::min(kMaxCaptureBytes, P.Into->size()));
+      P.Into->append(Buffer.data(), Keep);
+    }
+    if (!Open) return;
+    if (Any) continue;
+    if (ExitedAt) {
+      if (GetTickCount64() - ExitedAt > kDrainMs) return;
+      Sleep(10);
+    } else if (WaitForSingleObject(FProcess, 10) != WAIT_TIMEOUT) {
+      ExitedAt = GetTickCount64();
+    }
+  }
+}
+
+// Process creation that hands out inheritable handles is one at a time, so
+// that where the system ignores the handle list no other child of ours can
+// inherit a run's pipe ends.
+std::mutex g_inheritLock;
+
+bool StartProcess(const std::wstring& CommandLine, uint16_t ShowWindow, PROCESS_INFORMATION& pi,
+                  TChildPipes* Pipes = nullptr) {
   // CreateProcessW may write into the command-line buffer.
   std::vector<wchar_t> cmd(CommandLine.begin(), CommandLine.end());
   cmd.push_back(L'\0');
-  STARTUPINFOW si{};
+  STARTUPINFOEXW six{};
+  STARTUPINFOW& si = six.StartupInfo;
   si.cb = sizeof(si);  // 68 in the 32-bit build
   si.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK;
   si.wShowWindow = ShowWindow;
   pi = {};
-  return CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &si, &pi) != FALSE;
+  if (!Pipes)
+    return CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS,
+                          nullptr, nullptr, &si, &pi) != FALSE;
+
+  if (!Pipes->Ready()) return false;
+  std::lock_guard<std::mutex> guard(g_inheritLock);
+  HANDLE Handles[2] = {Pipes->OutWrite(), Pipes->ErrWrite()};
+  for (HANDLE h : Handles)
+    if (!SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) return false;
+  si.dwFlags |= STARTF_USESTDHANDLES;
+  si.hStdInput = nullptr;
+  si.hStdOutput = Handles[0];
+  si.hStdError = Handles[1];
+  DWORD Flags = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS;
+  SIZE_T Size = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &Size);
+  std::vector<char> List(Size);
+  auto* Attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(List.data());
+  const bool HasList = Size && InitializeProcThreadAttributeList(Attributes, 1, 0, &Size);
+  if (HasList && UpdateProcThreadAttribute(Attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, Handles,
+                                           sizeof Handles, nullptr, nullptr)) {
+    six.lpAttributeList = Attributes;
+    si.cb = sizeof(six);
+    Flags |= EXTENDED_STARTUPINFO_PRESENT;
+  }
+  const bool Started = CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, TRUE, Flags, nullptr, nullptr, &si, &pi);
+  if (HasList) DeleteProcThreadAttributeList(Attributes);
+  for (HANDLE h : Handles) SetHandleInformation(h, HANDLE_FLAG_INHERIT, 0);
+  Pipes->CloseChildEnds();
+  return Started;
 }
 
 int32_t WaitAndClose(PROCESS_INFORMATION& pi) {
@@ -91,6 +228,14 @@ bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMAT
 }
 
 }  // namespace
+
+int32_t RunCaptured(const std::wstring& CommandLine, TCapture& Capture) {
+  TChildPipes Pipes;
+  PROCESS_INFORMATION pi;
+  if (!StartProcess(CommandLine, SW_HIDE, pi, &Pipes)) return -1;
+  Pipes.Read(pi.hProcess, Capture);
+  return WaitAndClose(pi);
+}
 
 int32_t RunProcess(const std::wstring& CommandLine, uint16_t ShowWindow, bool Wait, uint32_t* ProcessId) {
   PROCESS_INFORMATION pi;
@@ -287,14 +432,18 @@ TScriptRun::TScriptRun(const std::wstring& ResName) {
   g_runs.Holder = this;
 }
 
-int32_t TScriptRun::Step(const std::u16string& CommandLine, bool IsBypass) {
+int32_t TScriptRun::Step(const std::u16string& CommandLine, bool IsBypass, TCapture* Capture) {
   std::unique_lock<std::mutex> guard(g_runs.Lock);
   if (g_runs.TakenOver) return -1;
   PROCESS_INFORMATION pi;
-  if (!StartProcess(ToWide(CommandLine), SW_HIDE, pi)) return -1;
+  TChildPipes Pipes;
+  if (!StartProcess(ToWide(CommandLine), SW_HIDE, pi, Capture ? &Pipes : nullptr)) return -1;
   if (IsBypass) g_runs.BypassChild = pi.hProcess;
   guard.unlock();
-  WaitResponsive(pi.hProcess);
+  if (Capture)
+    Pipes.Read(pi.hProcess, *Capture);
+  else
+    WaitResponsive(pi.hProcess);
   guard.lock();
   if (IsBypass) g_runs.BypassChild = nullptr;
   guard.unlock();
@@ -303,8 +452,11 @@ int32_t TScriptRun::Step(const std::u16string& CommandLine, bool IsBypass) {
 
 bool TScriptRun::Run() {
   int32_t bypass = Step(kBypassCommand, true);
-  int32_t script = Step(ScriptCommand(ToU16(FScriptPath)), false);
+  TCapture capture;
+  int32_t script = Step(ScriptCommand(ToU16(FScriptPath)), false, &capture);
   Step(kRestrictedCommand, false);
+  FScriptExit = bypass == -1 ? -1 : script;
+  FScriptErrors = std::move(capture.Err);
   return bypass != -1 && RunSucceeded(script);
 }
 

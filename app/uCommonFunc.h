@@ -24,6 +24,20 @@ inline const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const
 // -1 also when the process could not be created.
 int32_t RunProcess(const std::wstring& CommandLine, uint16_t ShowWindow, bool Wait, uint32_t* ProcessId = nullptr);
 
+// What a child wrote to its standard output and error. The pipes are
+// inherited by that child alone; the first kMaxCaptureBytes of each are kept
+// and the rest is read and dropped, so a child that writes without end costs
+// neither memory nor a blocked pipe.
+struct TCapture {
+  std::string Out, Err;
+};
+constexpr size_t kMaxCaptureBytes = 1u << 20;
+
+// Starts CommandLine hidden with its output captured and waits for it (with
+// the window alive when the thread has a busy window); the exit code, or -1
+// when it could not be started.
+int32_t RunCaptured(const std::wstring& CommandLine, TCapture& Capture);
+
 // Opens a web page with the shell; anything that is not an http(s) address is
 // refused (false), because this process always runs elevated.
 bool OpenUrl(const std::wstring& Url);
@@ -63,6 +77,10 @@ class TScriptRun {
   // Bypass, the script, RESTRICTED; each runs whatever the others returned.
   // Returns whether the script ran and reported success.
   bool Run();
+  // The script step's exit code (-1 when it or the Bypass step did not start)
+  // and its error output.
+  int32_t ScriptExit() const { return FScriptExit; }
+  const std::string& ScriptErrors() const { return FScriptErrors; }
 
   const std::wstring& ScriptPath() const { return FScriptPath; }
   const std::string& Script() const { return FScript; }
@@ -71,7 +89,7 @@ class TScriptRun {
   friend bool FinishScriptRuns(unsigned TimeoutMs, const std::function<void()>& Idle);
   // One step of the run, hidden and waited for; -1 without starting anything
   // once the closing program has taken the run over.
-  int32_t Step(const std::u16string& CommandLine, bool IsBypass);
+  int32_t Step(const std::u16string& CommandLine, bool IsBypass, TCapture* Capture = nullptr);
 
   // The turn: runs of other threads and other instances of the program come
   // before or after, never in between. A run waited for on the GUI thread
@@ -89,6 +107,8 @@ class TScriptRun {
   std::wstring FScriptPath;
   std::string FScript;
   HANDLE FHandle = INVALID_HANDLE_VALUE;
+  int32_t FScriptExit = -1;
+  std::string FScriptErrors;
 };
 
 // Called once the main window has gone. A script run still going on a worker

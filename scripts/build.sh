@@ -16,7 +16,7 @@ case "$kind" in
   native) ;;
   # The fuzz build is for the fuzzers alone and what they test.
   fuzz) args+=(-DCB_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
-               "-DCB_DIRS=base;skin/paint;skin/manager;fuzz") ;;
+               "-DCB_DIRS=base;skin/paint;skin/manager;app;fuzz") ;;
   win64) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake") ;;
   win32) args+=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake") ;;
   *) echo "build.sh: unknown build $kind" >&2; exit 2 ;;

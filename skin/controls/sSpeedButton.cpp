@@ -114,7 +114,8 @@ TsSpeedButton::TLookInputs TsSpeedButton::LookInputs(const TCacheInfo& CI) const
                 FCommonData->FColorTone, FCommonData->FHUEOffset, FCommonData->FSaturation,
                 FCommonData->SkinIndex(), CurrentPPI()};
   In.Scalars.push_back(Margin());
-  In.Scalars.insert(In.Scalars.end(), {FDisabledKind, DisabledSettings().Blend, DisabledSettings().Saturation});
+  In.Scalars.insert(In.Scalars.end(),
+                    {FDisabledKind, DisabledSettings().Blend, DisabledSettings().Saturation, FMutedCaption ? 1 : 0});
   In.Caption = Caption();
   if (const Bitmap32* B = CI.Bmp) {
     const int X0 = std::max(0, CI.X), Y0 = std::max(0, CI.Y);
@@ -149,6 +150,10 @@ void TsSpeedButton::SetAlignment(TAlignment Value) {
 
 void TsSpeedButton::SetTextAlignment(TAlignment Value) {
   if (ChangeValue(FTextAlignment, Value)) LooksChanged();
+}
+
+void TsSpeedButton::SetMutedCaption(bool Value) {
+  if (ChangeValue(FMutedCaption, Value)) LooksChanged();
 }
 
 void TsSpeedButton::SetDisabledKind(unsigned Value) {
@@ -242,9 +247,10 @@ bool TsSpeedButton::PrepareCache() {
     UINT F = (MeasureFlags() & ~(FWordWrap ? DT_SINGLELINE : 0)) | DT_NOCLIP | DT_VCENTER;
     F |= FTextAlignment == taRightJustify ? DT_RIGHT : FTextAlignment == taCenter ? DT_CENTER : DT_LEFT;
     if (SD.Skinned())
-      DrawSkinnedText(DC, Text, Enabled(), true, SD.SkinManager(), State, SD, F, T);
+      DrawSkinnedText(DC, Text, Enabled() && !FMutedCaption, true, SD.SkinManager(), State, SD, F, T);
     else
-      DrawPlainText(DC, Text, Enabled(), F, T, ColorToRGB(Font()->Color()));
+      DrawPlainText(DC, Text, Enabled(), F, T,
+                    FMutedCaption && Enabled() ? GetSysColor(COLOR_GRAYTEXT) : ColorToRGB(Font()->Color()));
   }
   SelectObject(DC, OldFont);
   GdiFlush();

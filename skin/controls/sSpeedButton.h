@@ -48,6 +48,10 @@ public:
   // How a disabled button is dimmed (dkBlended, dkGrayed).
   unsigned DisabledKind() const { return FDisabledKind; }
   void SetDisabledKind(unsigned Value);
+  // A muted caption is drawn in the skin's disabled-text colour while the
+  // button stays enabled, unchanged otherwise.
+  bool MutedCaption() const { return FMutedCaption; }
+  void SetMutedCaption(bool Value);
   TacAnimatEvents AnimatEvents() const { return FAnimatEvents; }
   void SetAnimatEvents(TacAnimatEvents Value) { FAnimatEvents = Value; }
 
@@ -89,6 +93,7 @@ private:
   bool FWordWrap = true;
   bool FUseEllipsis = true;
   bool FShowCaption = true;
+  bool FMutedCaption = false;
   int FTextOffset = 0;
   TAlignment FAlignment = taCenter;
   TAlignment FTextAlignment = taCenter;

@@ -1,6 +1,7 @@
 #include "psd_engine.hpp"
 
 #include <cctype>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -369,6 +370,7 @@ class Interpreter {
     try {
       std::vector<Prepared> stages;
       for (size_t i = 0; i < pipeline.size(); ++i) stages.push_back(prepare(pipeline[i], i == 0, under));
+      failQueryIfTold(stages);
       std::vector<Value> stream;
       for (const Prepared& st : stages) stream = execute(st, std::move(stream), depth);
       for (const Value& v : stream) host_.writeOut(v.display() + "\r\n");
@@ -403,6 +405,20 @@ class Interpreter {
       case Cmdlet::AddPackage: addPackage(b); return {};
       case Cmdlet::ForEach: {
         const Value* block = b.get("Process");
+        if (block && block->kind == Value::Str && !b.has("Begin") && !b.has("End")) {
+          // ForEach-Object <MemberName>: each input's property.
+          std::vector<Value> output;
+          for (const Value& item : input) {
+            if (item.kind != Value::Pkg) continue;
+            std::string v = property(&item, block->s);
+            if (v.empty()) {
+              throw StatementError("ForEach-Object : The double knows the properties Name, PackageFullName and "
+                                   "InstallLocation, not " + block->s + ".");
+            }
+            output.push_back(Value::str(std::move(v)));
+          }
+          return output;
+        }
         if (!block || block->kind != Value::Block || b.has("Begin") || b.has("End")) {
           throw StatementError("ForEach-Object : The double supports a single process script block only.");
         }
@@ -420,6 +436,37 @@ class Interpreter {
       }
     }
     return {};
+  }
+
+  // The program's query of the current user's packages, when the store says
+  // it is to fail: as when the deployment service cannot be reached.
+  void failQueryIfTold(const std::vector<Prepared>& stages) {
+    if (stages.empty() || stages[0].kind != Prepared::Cmd || stages[0].spec->id != Cmdlet::GetPackage ||
+        stages[0].bound.flag("AllUsers")) {
+      return;
+    }
+    for (const Prepared& st : stages) {
+      if (st.kind == Prepared::Cmd && (st.spec->id == Cmdlet::RemovePackage || st.spec->id == Cmdlet::AddPackage)) return;
+    }
+    if (!host_.loadStore().queryFails) return;
+    usedGetPackage = true;
+    throw StatementError(
+        "Get-AppxPackage : The service cannot be started, either because it is disabled or because it has no enabled "
+        "devices associated with it. (Exception from HRESULT: 0x80070422)");
+  }
+
+  // The error of a removal or registration that the store makes fail with
+  // Code: a plain Win32 error (access denied, file not found) comes inside the
+  // deployment error, a deployment code (0x80073Cxx, 0x80073Dxx) is that error.
+  static std::string deploymentFailure(const Package& p, const std::string& code, bool removal) {
+    const bool plain = code.size() == 10 && iequals(code.substr(0, 6), "0x8007") &&
+                       std::strtoul(code.substr(6).c_str(), nullptr, 16) < 0x3C00;
+    const std::string outer = plain ? (removal ? "0x80073CFA" : "0x80073CF6") : code;
+    const std::string what = removal ? "Removal failed. Please contact your software vendor."
+                                     : "Package could not be registered.";
+    return "Deployment failed with HRESULT: " + outer + ", " + what + " (Exception from HRESULT: " + outer +
+           ")\r\nerror " + code + ": AppX Deployment " + (removal ? "Remove" : "Register") +
+           " operation on package " + p.fullName + " from: " + p.installLocation + " failed.";
   }
 
   void setPolicy(const Bound& b) {
@@ -499,6 +546,8 @@ class Interpreter {
         Package* p = s.find(fullName);
         if (!p || !p->currentUser) {
           failure = "Deployment failed with HRESULT: 0x80073CF1, Package was not found. (" + fullName + ")";
+        } else if (!p->failure.empty()) {
+          failure = deploymentFailure(*p, p->failure, true);
         } else if (p->unremovable) {
           failure =
               "Deployment failed with HRESULT: 0x80073CFA, Removal failed. Please contact your software vendor. "
@@ -545,6 +594,8 @@ class Interpreter {
       }
       if (!hit) {
         failure = "Cannot find path '" + path + "' because it does not exist.";
+      } else if (!hit->failure.empty()) {
+        failure = deploymentFailure(*hit, hit->failure, false);
       } else if (hit->broken) {
         failure = "Deployment failed with HRESULT: 0x80073CF6, Package could not be registered. (Exception from "
                   "HRESULT: 0x80073CF6) " + hit->fullName;

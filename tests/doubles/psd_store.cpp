@@ -77,6 +77,10 @@ Store Store::parse(std::string_view text) {
     switch (section) {
       case Section::None: fail(lineNo, "key outside any section");
       case Section::Settings:
+        if (iequals(key, "QueryFails")) {
+          st.queryFails = parseBool(value, lineNo);
+          break;
+        }
         if (!iequals(key, "ExecutionPolicy")) fail(lineNo, "unknown setting " + std::string(key));
         st.executionPolicy = std::string(value);
         break;
@@ -95,6 +99,7 @@ Store Store::parse(std::string_view text) {
         else if (iequals(key, "CurrentUser")) p.currentUser = parseBool(value, lineNo);
         else if (iequals(key, "Unremovable")) p.unremovable = parseBool(value, lineNo);
         else if (iequals(key, "Broken")) p.broken = parseBool(value, lineNo);
+        else if (iequals(key, "Failure")) p.failure = std::string(value);
         else fail(lineNo, "unknown package key " + std::string(key));
         break;
       }
@@ -105,6 +110,7 @@ Store Store::parse(std::string_view text) {
 
 std::string Store::serialize() const {
   std::string out = "[settings]\r\nExecutionPolicy=" + executionPolicy + "\r\n";
+  if (queryFails) out += "QueryFails=1\r\n";
   if (!delayMs.empty()) {
     out += "\r\n[delay_ms]\r\n";
     for (const auto& [k, v] : delayMs) out += k + "=" + std::to_string(v) + "\r\n";
@@ -113,6 +119,7 @@ std::string Store::serialize() const {
     out += "\r\n[package " + p.fullName + "]\r\nInstallLocation=" + p.installLocation +
            "\r\nCurrentUser=" + (p.currentUser ? "1" : "0") + "\r\nUnremovable=" + (p.unremovable ? "1" : "0") +
            "\r\nBroken=" + (p.broken ? "1" : "0") + "\r\n";
+    if (!p.failure.empty()) out += "Failure=" + p.failure + "\r\n";
   }
   return out;
 }

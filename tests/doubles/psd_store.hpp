@@ -11,10 +11,14 @@
 //   CurrentUser=1
 //   Unremovable=0
 //   Broken=0
+//   Failure=0x80073D02
 //
 // Every [package] section is a package known to the machine (what
 // Get-AppxPackage -AllUsers lists); CurrentUser says whether the current user
-// has it installed.
+// has it installed. Failure makes removing and registering the package fail
+// with that HRESULT; QueryFails (settings) makes the program's query of the
+// current user's packages (Get-AppxPackage with no -AllUsers and no removal
+// after it) fail.
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -33,6 +37,7 @@ struct Package {
   bool currentUser = false;
   bool unremovable = false;
   bool broken = false;
+  std::string failure;  // an HRESULT as "0x8007...", or empty
 
   // The package name: the full name up to its first underscore.
   std::string name() const;
@@ -40,6 +45,7 @@ struct Package {
 
 struct Store {
   std::string executionPolicy = "Restricted";
+  bool queryFails = false;
   std::map<std::string, int> delayMs;  // key -> milliseconds
   std::vector<Package> packages;
 

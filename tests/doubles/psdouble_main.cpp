@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "psd_argv.hpp"
@@ -77,6 +78,25 @@ std::string readWhole(HANDLE h, const std::wstring& path) {
   return bytes;
 }
 
+// PowerShell breaks its error view at the console's width, mid-word, also
+// when the error output goes to a pipe; so does the double (120 columns).
+std::string consoleWrapped(std::string_view text) {
+  constexpr size_t kWidth = 120;
+  if (GetFileType(GetStdHandle(STD_ERROR_HANDLE)) != FILE_TYPE_PIPE) return std::string(text);
+  std::string out;
+  while (!text.empty()) {
+    const size_t eol = text.find('\n');
+    std::string_view line = text.substr(0, eol);
+    text.remove_prefix(eol == std::string_view::npos ? text.size() : eol + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    do {
+      out.append(line.substr(0, kWidth)).append("\r\n");
+      line.remove_prefix(std::min(kWidth, line.size()));
+    } while (!line.empty());
+  }
+  return out;
+}
+
 class WinHost : public cb::test::psd::Host {
  public:
   explicit WinHost(std::wstring statePath) : statePath_(std::move(statePath)) {}
@@ -149,7 +169,7 @@ class WinHost : public cb::test::psd::Host {
     if (ms > 0) Sleep(DWORD(ms));
   }
   void writeOut(std::string_view text) override { cb::test::psd::writeStd(STD_OUTPUT_HANDLE, text); }
-  void writeErr(std::string_view text) override { cb::test::psd::writeStd(STD_ERROR_HANDLE, text); }
+  void writeErr(std::string_view text) override { cb::test::psd::writeStd(STD_ERROR_HANDLE, consoleWrapped(text)); }
 
  private:
   std::wstring statePath_;

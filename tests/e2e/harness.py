@@ -33,6 +33,8 @@ import psstore
 
 ROOT = Path(__file__).resolve().parents[2]
 SCRIPTS = ROOT / "scripts"
+# The program's query of the current user's package names.
+INSTALLED_QUERY = "powershell.exe -NoProfile -NonInteractive -Command Get-AppxPackage | ForEach-Object Name"
 DOUBLES = ("powershell.exe", "probe.exe", "launcher.exe", "holdopen.exe", "netcheck.exe")
 
 _wine_env_cache: dict[Path, dict[str, str]] = {}
@@ -308,9 +310,9 @@ class Session:
 
     def powershell(self, command_line: str, **kwargs) -> tuple[dict, dict]:
         """Runs one command line through the launcher; returns (launcher report, the double's log entry)."""
-        before = len(self.log())
+        before = len(self.log(queries=True))
         report = self.launch(command_line, **kwargs)
-        entries = self.log()
+        entries = self.log(queries=True)
         if len(entries) != before + 1:
             raise AssertionError(f"expected one new log entry, found {len(entries) - before}: {report}")
         return report, entries[-1]
@@ -486,8 +488,11 @@ class Session:
 
     # --- the double and the screen ---------------------------------------------------------------
 
-    def log(self) -> list[dict]:
-        return psstore.read_log(self.app_dir)
+    def log(self, queries: bool = False) -> list[dict]:
+        """The double's calls; without the program's queries of which apps are
+        installed (they come after every operation) unless asked for."""
+        return [e for e in psstore.read_log(self.app_dir)
+                if queries or e["cmdline"] != INSTALLED_QUERY]
 
     def store(self) -> psstore.State:
         return psstore.read_store(self.app_dir)

@@ -11,6 +11,11 @@ The store is a small INI-like text (see tests/doubles/psd_store.hpp):
     CurrentUser=1
     Unremovable=0
     Broken=0
+    Failure=0x80073D02
+
+Failure makes removing and registering that package fail with the HRESULT;
+QueryFails=1 under [settings] makes the program's query of the current user's
+packages fail.
 
 Delay keys (milliseconds): before_read and after_read around reading a script;
 set-policy, script, remove, register, query, other before a call of that kind
@@ -39,6 +44,7 @@ class Package:
     current_user: bool = True
     unremovable: bool = False
     broken: bool = False
+    failure: str = ""
 
     @property
     def name(self) -> str:
@@ -128,22 +134,22 @@ def default_packages() -> list[Package]:
 
 
 def format_store(policy: str = "Restricted", packages: list[Package] | None = None,
-                 delays: dict[str, int] | None = None) -> str:
+                 delays: dict[str, int] | None = None, query_fails: bool = False) -> str:
     packages = default_packages() if packages is None else packages
-    lines = ["[settings]", f"ExecutionPolicy={policy}"]
+    lines = ["[settings]", f"ExecutionPolicy={policy}"] + (["QueryFails=1"] if query_fails else [])
     if delays:
         lines += ["", "[delay_ms]"] + [f"{k}={int(v)}" for k, v in delays.items()]
     for p in packages:
         lines += ["", f"[package {p.full_name}]", f"InstallLocation={p.install_location}",
                   f"CurrentUser={int(p.current_user)}", f"Unremovable={int(p.unremovable)}",
-                  f"Broken={int(p.broken)}"]
+                  f"Broken={int(p.broken)}"] + ([f"Failure={p.failure}"] if p.failure else [])
     return "\r\n".join(lines) + "\r\n"
 
 
 def write_store(directory: Path | str, policy: str = "Restricted", packages: list[Package] | None = None,
-                delays: dict[str, int] | None = None) -> Path:
+                delays: dict[str, int] | None = None, query_fails: bool = False) -> Path:
     path = Path(directory) / STORE_NAME
-    path.write_bytes(format_store(policy, packages, delays).encode("utf-8"))
+    path.write_bytes(format_store(policy, packages, delays, query_fails).encode("utf-8"))
     return path
 
 
@@ -182,6 +188,8 @@ def parse_store(text: str) -> State:
         key, _, value = (s.strip() for s in line.partition("="))
         if section == "settings" and key.lower() == "executionpolicy":
             state.policy = value
+        elif section == "settings" and key.lower() == "queryfails":
+            pass
         elif section == "delay_ms":
             state.delays[key] = int(value)
         elif section == "package":
@@ -196,6 +204,8 @@ def parse_store(text: str) -> State:
                 p.unremovable = flag
             elif k == "broken":
                 p.broken = flag
+            elif k == "failure":
+                p.failure = value
             else:
                 raise ValueError(f"store line {number}: unknown key {key}")
         else:

@@ -6,6 +6,10 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
 using namespace cb;
 
 namespace {
@@ -61,6 +65,20 @@ int Attack(const std::wstring& path) {
   return won;
 }
 
+// The child of the capture test: signals the event that the handle value
+// would be if the parent's inheritable handles had reached it, then writes a
+// line to its output and Bytes to its error output.
+int ChildOutput(HANDLE Event, size_t Bytes) {
+  SetEvent(Event);
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE), err = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD w;
+  WriteFile(out, "child\r\n", 7, &w, nullptr);
+  std::string block(64 * 1024, 'E');
+  for (size_t done = 0; done < Bytes; done += block.size())
+    if (!WriteFile(err, block.data(), DWORD(std::min(block.size(), Bytes - done)), &w, nullptr)) return 9;
+  return 5;
+}
+
 class TempEnv : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -104,6 +122,26 @@ TEST(RunProcess, WithoutWaitGivesIdAndMinusOne) {
     CloseHandle(p);
   }
   EXPECT_EQ(RunProcess(L"cmd.exe /c exit 3", SW_HIDE, false), -1);
+  EXPECT_EQ(HandleCount(), before);
+}
+
+TEST(RunCaptured, OnlyItsPipesReachTheChildAndWhatIsKeptIsBounded) {
+  // Inheritable, as a handle of another part of the program may be.
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE other = CreateEventW(&sa, TRUE, FALSE, nullptr);
+  ASSERT_TRUE(other);
+  const DWORD before = HandleCount();
+  TCapture c;
+  const std::wstring cmd = L"\"" + SelfPath() + L"\" --child-output " +
+                           std::to_wstring(reinterpret_cast<uintptr_t>(other)) + L" 3000000";
+  EXPECT_EQ(RunCaptured(cmd, c), 5);
+  EXPECT_EQ(WaitForSingleObject(other, 0), DWORD(WAIT_TIMEOUT)) << "the child inherited a handle not meant for it";
+  EXPECT_EQ(c.Out, "child\r\n");
+  // Three megabytes written, the first one kept; the child was never held up.
+  EXPECT_EQ(c.Err, std::string(kMaxCaptureBytes, 'E'));
+  EXPECT_EQ(HandleCount(), before);
+  CloseHandle(other);
+  EXPECT_EQ(RunCaptured(L"no-such-program-4711.exe", c), -1);
   EXPECT_EQ(HandleCount(), before);
 }
 
@@ -332,6 +370,8 @@ int main(int argc, char** argv) {
     wchar_t** wargv = CommandLineToArgvW(GetCommandLineW(), &n);
     return Attack(wargv[2]);
   }
+  if (argc == 4 && std::string(argv[1]) == "--child-output")
+    return ChildOutput(reinterpret_cast<HANDLE>(std::strtoull(argv[2], nullptr, 10)), std::strtoull(argv[3], nullptr, 10));
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -3,6 +3,7 @@
 // pictures in every state at two densities.
 #include "ControlsFixture.h"
 #include "sSpeedButton.h"
+#include "skin/paint/SkinColors.h"
 
 namespace {
 
@@ -344,6 +345,39 @@ TEST(SpeedButton, HotAndDisabledFacesAreTheirNumbers) {
       ASSERT_EQ(Dimmed[I], DisabledMix(Normal[I], U)) << X << "," << Y;
     }
   EXPECT_GT(Opaque, P->Width() * P->Height() / 4) << "the face is not the panel's picture";
+}
+
+// A muted caption: the face as it was, and where the caption was solid in the
+// skin's font colour (SPEEDBUTTON's FONTCOLOR 2105376) it is the disabled-text
+// colour, that colour mixed with the skin's global colour at the blend
+// setting (100); the button stays enabled.
+TEST(SpeedButton, AMutedCaptionIsInTheDisabledTextColourOnAnUnchangedFace) {
+  TButtonScene S;
+  PointAt(&S.F, 300, 200);
+  ASSERT_TRUE(PumpUntil([&] { return S.Settled(); }));
+  TProbeButton* A = S.A;
+  const std::vector<std::uint32_t> Normal = LookOf(A, 0);
+  const RECT Caption = A->LastCaptionRect();
+  A->SetMutedCaption(true);
+  EXPECT_TRUE(A->Enabled());
+  const std::vector<std::uint32_t> Muted = LookOf(A, 0);
+  const std::uint32_t Font = PixelOf(2105376);
+  const std::uint32_t Grey = PixelOf(MixTwoColours(2105376, S.M->GetGlobalColor() & 0xFFFFFF, 100));
+  ASSERT_NE(Font, Grey);
+  int Solid = 0;
+  for (int Y = 0; Y < A->Height(); ++Y)
+    for (int X = 0; X < A->Width(); ++X) {
+      const size_t I = size_t(Y * A->Width() + X);
+      if (OffCaption(Caption, X, Y)) {
+        ASSERT_EQ(Muted[I], Normal[I]) << X << "," << Y;
+      } else if ((Normal[I] & 0xFFFFFF) == Font) {
+        ++Solid;
+        ASSERT_EQ(Muted[I] & 0xFFFFFF, Grey) << X << "," << Y;
+      }
+    }
+  EXPECT_GT(Solid, 10) << "the caption has solid strokes";
+  A->SetMutedCaption(false);
+  EXPECT_EQ(LookOf(A, 0), Normal);
 }
 
 TEST(SpeedButton, ACaptionTooWideIsCutWithAnEllipsisOnOneLineWithoutWrapping) {
