@@ -39,6 +39,13 @@ std::uint32_t AnimTicks() {
   return static_cast<std::uint32_t>(static_cast<unsigned long long>(C.QuadPart) * 1000ull / Freq);
 }
 
+int ShowOpacity(int Final, int N, int I) {
+  if (N < 1) return Final;
+  double Step = (Final - 50.0) / N;
+  if (Step <= 0) Step = Final / (N + 1.0);
+  return std::clamp(static_cast<int>(std::lround((I + 1) * Step)), 0, Final);
+}
+
 void WaitTicksFrom(std::uint32_t Start, std::uint32_t Span) {
   while (!TicksElapsed(Start, AnimTicks(), Span)) {
     // Most of the wait sleeps; the last millisecond or two spin, as a sleep
@@ -172,7 +179,16 @@ RECT TaskbarTarget(const RECT& Window) {
   Bar.cbSize = sizeof Bar;
   RECT Edge{};
   UINT Side = ABE_BOTTOM;
-  if (SHAppBarMessage(ABM_GETTASKBARPOS, &Bar) && Bar.rc.right > Bar.rc.left && Bar.rc.bottom > Bar.rc.top) {
+  // The shell's library is mapped at the first minimise, not at start-up.
+  using TAppBarMessage = UINT_PTR(WINAPI*)(DWORD, PAPPBARDATA);
+  static const TAppBarMessage AppBarMessage = [] {
+    HMODULE Shell = LoadLibraryW(L"shell32.dll");
+    return Shell ? reinterpret_cast<TAppBarMessage>(
+                       reinterpret_cast<void (*)()>(GetProcAddress(Shell, "SHAppBarMessage")))
+                 : nullptr;
+  }();
+  if (AppBarMessage && AppBarMessage(ABM_GETTASKBARPOS, &Bar) && Bar.rc.right > Bar.rc.left &&
+      Bar.rc.bottom > Bar.rc.top) {
     Edge = Bar.rc;
     Side = Bar.uEdge;
   } else {

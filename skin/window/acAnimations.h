@@ -26,6 +26,11 @@ std::uint32_t AnimTicks();
 constexpr bool TicksElapsed(std::uint32_t Start, std::uint32_t Now, std::uint32_t Span) {
   return static_cast<std::uint32_t>(Now - Start) >= Span;
 }
+// The opacity of frame I (0..N) of a show in N steps towards Final: from 50
+// below Final up in equal steps; a Final below 50 rises from nothing instead
+// of starting below it.
+int ShowOpacity(int Final, int N, int I);
+
 // Returns once Span ms have passed since Start.
 void WaitTicksFrom(std::uint32_t Start, std::uint32_t Span);
 

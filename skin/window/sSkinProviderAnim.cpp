@@ -169,16 +169,12 @@ void TsSkinProvider::RunShowAnimation(std::unique_ptr<TacLayeredSurface>& Surfac
   if (!Surface) return;
   const TacAnimType Mode = Mgr->AnimEffects()->FormShow()->Mode();
   const int Final = 255;
-  // From 50 below the final opacity in N steps; a final opacity below 50
-  // rises from nothing instead of going below it.
-  double Step = (Final - 50.0) / N;
-  if (Step <= 0) Step = Final / (N + 1.0);
   const POINT Pos = PicturePos();
   const double DX = Pic->Width() / 32.0, DY = Pic->Height() / 32.0;
   double Rows = 0;
   std::uint32_t Last = 0;
   for (int I = 0; I <= N; ++I) {
-    int Opacity = std::min(Final, static_cast<int>(std::lround((I + 1) * Step)));
+    int Opacity = ShowOpacity(Final, N, I);
     if (Mode == atAero) {
       DrawZoomed(Out, *Pic, DX - DX * I / N, DY - DY * I / N);
     } else if (Mode == atDropDown) {

@@ -3,6 +3,8 @@
 // title bar; which boxes the creation hook takes; what the box shows.
 #include "DialogFixture.h"
 
+#include "acAnimations.h"
+
 #include "../controls/ControlsFixture.h"
 
 #include "tests/support/ResourceCounts.h"
@@ -293,6 +295,45 @@ TEST(DialogLook, TheNoticeBoxAsAccepted) {
   EXPECT_EQ(Corner, DialogColour);  // the client area is the section's, not the system's face
   ExpectAsAccepted("notice_client_" + std::to_string(PPI), Client);
   ExpectAsAccepted("notice_frame_" + std::to_string(PPI), Frame);
+}
+
+// The program's settings: forms fade in and out, message boxes do not. Every
+// picture a layered window shows while a box comes and goes is whole.
+std::vector<std::pair<HWND, int>>* gPresents = nullptr;
+
+TEST(DialogWrapper, BoxesAppearAndVanishAtOnceWhileFormsAreAnimated) {
+  TBoxScene S;
+  S.M->AnimEffects()->FormShow()->SetTime(100);
+  S.M->AnimEffects()->FormHide()->SetTime(100);
+  S.M->AnimEffects()->DialogShow()->SetActive(false);
+  S.M->AnimEffects()->DialogShow()->SetTime(100);
+  std::vector<std::pair<HWND, int>> Presents;
+  gPresents = &Presents;
+  TacLayeredSurface::PresentObserver = [](HWND W, const TDibBitmap&, POINT, int Opacity) {
+    if (gPresents) gPresents->push_back({W, Opacity});
+  };
+  HWND Border = nullptr;
+  size_t WhileShown = 0;
+  WithBox(L"计算器 卸载完成！", L"提示", MB_OK | MB_ICONINFORMATION, [&](HWND Box) {
+    TacDialogWnd* D = DialogOf(Box);
+    Border = D && D->BorderForm ? D->BorderForm->Handle() : nullptr;
+    WhileShown = Presents.size();
+    PostMessageW(Box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  const bool BorderGoneAtOnce = Border && !IsWindow(Border);
+  Pump(200);
+  TacLayeredSurface::PresentObserver = nullptr;
+  gPresents = nullptr;
+  ASSERT_TRUE(Border);
+  EXPECT_GT(WhileShown, 0u);
+  int OfBox = 0;
+  for (const auto& [W, Opacity] : Presents) {
+    EXPECT_EQ(Opacity, 255) << "a picture faded in or out";
+    OfBox += W == Border;
+  }
+  EXPECT_GT(OfBox, 0);
+  EXPECT_TRUE(BorderGoneAtOnce) << "the box's frame outlived the box";
+  EXPECT_FALSE(HideTimer().Busy());
 }
 
 }  // namespace

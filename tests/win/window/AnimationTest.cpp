@@ -137,6 +137,40 @@ TEST(FormAnimation, ShowGrowsThePictureInNineStepsWhileTheWindowStaysInvisible) 
   EXPECT_FALSE(ProviderOf(F)->FInAnimation);
 }
 
+TEST(FormAnimation, OpacitiesNeverGoBelowNothingAndWaitsSurviveTheTickCountWrapping) {
+  // A form less opaque than 50 rises to its opacity instead of starting below nothing.
+  int Last = 0;
+  for (int I = 0; I <= 8; ++I) {
+    const int O = ShowOpacity(30, 8, I);
+    EXPECT_GE(O, Last);
+    EXPECT_LE(O, 30);
+    Last = O;
+  }
+  EXPECT_GT(ShowOpacity(30, 8, 0), 0);
+  EXPECT_EQ(ShowOpacity(255, 0, 0), 255) << "no steps: the final opacity at once";
+  static_assert(TicksElapsed(0xFFFFFFF8u, 4u, 12), "12 ms across the wrap");
+  static_assert(!TicksElapsed(0xFFFFFFF8u, 2u, 12), "10 ms across the wrap");
+  static_assert(!TicksElapsed(100u, 100u, 12) && TicksElapsed(100u, 112u, 12));
+}
+
+TEST(FormAnimation, AWindowGoneWhileAskedToCloseIsLeftAlone) {
+  TAnimScene S(0, 100);
+  TFrameForm F(bsSingle, biSystemMenu | biMinimize, L"Clearbay");
+  ShowAndSettle(F);
+  const HWND W = F.WindowHandle();
+  // The window, and the provider with it, go while the form is asked.
+  F.OnCloseQuery = [W](TObject*, bool& CanClose) {
+    CanClose = false;
+    DestroyWindow(W);
+  };
+  TRecorder R(W);
+  SendMessageW(W, WM_CLOSE, 0, 0);
+  Pump(100);
+  EXPECT_FALSE(IsWindow(W));
+  EXPECT_TRUE(R.Shots.empty());
+  EXPECT_FALSE(HideTimer().Busy());
+}
+
 TEST(FormAnimation, EveryEarlyEndOfTheShowLeavesTheWindowVisible) {
   // Too short for a step: shown at once.
   {
