@@ -864,33 +864,19 @@ bool TsSkinManager::MainWindowHook(TMessage& M) {
 bool TsSkinManager::TakePreview(const COPYDATASTRUCT* Data, WPARAM Kind) {
   // Another program's data: only what it really sent is read, and only a
   // record that announces itself is kept.
-  if (Kind != kPreviewCopyDataKind || !Data || !Data->lpData || Data->cbData < sizeof(std::uint32_t)) return false;
-  std::uint32_t Magic = 0;
-  std::memcpy(&Magic, Data->lpData, sizeof Magic);
-  if (Magic != kPreviewMagic) return false;
-  // A record cut short is not shown: the texts after the cut would be guesses.
-  if (Data->cbData < kPreviewSize) return false;
-  FPreviewBuffer.assign(static_cast<const std::uint8_t*>(Data->lpData),
-                        static_cast<const std::uint8_t*>(Data->lpData) + kPreviewSize);
-  // Every text ends inside its field, whatever the sender wrote there.
-  for (std::size_t End : {kPreviewNameAt + kPreviewNameSize, kPreviewDirAt + kPreviewDirSize, kPreviewTextAt + kPreviewTextSize})
-    FPreviewBuffer[End - 1] = 0;
+  if (Kind != kPreviewCopyDataKind || !Data || !IsPreviewRecord(Data->lpData, Data->cbData)) return false;
+  FPendingPreview = ReadPreviewRecord(Data->lpData, Data->cbData);
+  if (!FPendingPreview) return false;
   if (Application) PostMessageW(Application->Handle(), SKM_COMMAND, SkinCommand(SKC_APPLYPREVIEW), 0);
   return true;
 }
 
 void TsSkinManager::ApplyPreview() {
-  if (FPreviewBuffer.size() != kPreviewSize) return;
-  std::uint32_t Magic = 0;
-  std::memcpy(&Magic, FPreviewBuffer.data(), sizeof Magic);
-  if (Magic != kPreviewMagic) return;
-  auto Field = [this](std::size_t At, std::size_t Size) {
-    const char* P = reinterpret_cast<const char*>(FPreviewBuffer.data() + At);
-    return std::string(P, strnlen(P, Size));
-  };
-  const std::string Name = Field(kPreviewNameAt, kPreviewNameSize), Dir = Field(kPreviewDirAt, kPreviewDirSize);
+  if (!FPendingPreview) return;
+  const TacPreviewRecord R = std::move(*FPendingPreview);
+  FPendingPreview.reset();
   BeginUpdate();
-  PreviewText = Field(kPreviewTextAt, kPreviewTextSize);
+  PreviewText = R.Text;
   PreviewPending = true;
   struct TDrop {
     TsSkinManager& M;
@@ -899,8 +885,8 @@ void TsSkinManager::ApplyPreview() {
       M.PreviewText.clear();
     }
   } Drop{*this};
-  SkinDirectory = FHost.FromAnsi(Dir);
-  SetSkinName(ToWide(FHost.FromAnsi(Name)));
+  SkinDirectory = FHost.FromAnsi(R.Dir);
+  SetSkinName(ToWide(FHost.FromAnsi(R.Name)));
   EndUpdate(true, false);
 }
 

@@ -6,10 +6,12 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "acSkinList.h"
+#include "acPreviewRecord.h"
 #include "sSkinManagerCore.h"
 #include "sSkinOptionObjects.h"
 #include "sStoredSkinLinks.h"
@@ -80,11 +82,7 @@ void SetCreationHookHandler(TacCreationHookHandler Handler);
 using TacAppMessageHandler = std::function<bool(TMessage& Message)>;
 void SetAppMessageHandler(TacAppMessageHandler Handler);
 
-// The record a skin editor sends with WM_COPYDATA (wParam 7) to preview a
-// skin: 8-bit texts, each ending with a zero inside its field.
-constexpr std::uint32_t kPreviewMagic = 0xA400;
-constexpr std::size_t kPreviewNameAt = 4, kPreviewNameSize = 128, kPreviewDirAt = 132, kPreviewDirSize = 512,
-                      kPreviewTextAt = 644, kPreviewTextSize = 30001, kPreviewSize = 30645;
+// The WM_COPYDATA kind of a skin editor's preview record (acPreviewRecord.h).
 constexpr WPARAM kPreviewCopyDataKind = 7;
 
 // How the last system command asked to show the program.
@@ -263,7 +261,7 @@ private:
   std::vector<HANDLE> FFontHandles;
   std::wstring FDefStoredFontName, FCurrentFontName;
   TacShowAction FShowAction = saIgnore;
-  std::vector<std::uint8_t> FPreviewBuffer;
+  std::optional<TacPreviewRecord> FPendingPreview;
   bool FTakingPreview = false;
   std::unique_ptr<TacSkinListController> FSkinListController = std::make_unique<TacSkinListController>(this);
 };
