@@ -8,7 +8,7 @@ import unittest
 
 import harness
 from harness import RowSampler, Session
-from test_app import close_button, fake_browser
+from test_app import BUTTONS, close_button, fake_browser
 from test_frames import minimise_button
 
 WS_MINIMIZE = 0x20000000
@@ -104,6 +104,28 @@ class Animations(unittest.TestCase):
         self.s.xdotool("click", "1")
         self.assertEqual(self.s.app_exit(30), 0, "the program did not end cleanly")
 
+    def test_closing_while_the_window_fades_in_ends_cleanly(self):
+        self.s.start_app()
+        deadline = time.time() + 60
+        while time.time() < deadline:
+            found = self.s.windows("TForm1", pid=self.s.app_pid, visible_only=False)
+            if found:
+                # Asked to close while it is still coming up.
+                self.s.probe("close", "--hwnd", str(found[0]["hwnd"]))
+                break
+            time.sleep(0.02)
+        self.assertEqual(self.s.app_exit(30), 0, "the program did not end cleanly")
+
+    def test_closing_the_program_over_the_about_dialog_ends_cleanly(self):
+        self.s.start_app()
+        main = self.s.wait_main_window()
+        time.sleep(0.3)
+        self.s.click(main, *BUTTONS["关于"])
+        self.s.wait_window("TForm2", "关于", timeout=10)
+        time.sleep(0.3)
+        # The dialog fades out on the way, then the main window, while the program ends.
+        self.s.probe("close", "--hwnd", str(main["hwnd"]))
+        self.assertEqual(self.s.app_exit(30), 0, "the program did not end cleanly")
 
 if __name__ == "__main__":
     unittest.main()
