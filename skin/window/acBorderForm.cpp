@@ -61,6 +61,17 @@ std::unique_ptr<TacLayeredSurface> TacBorderForm::ReleaseSurface() {
   return std::move(FSurface);
 }
 
+void TacBorderForm::AdoptSurface(std::unique_ptr<TacLayeredSurface> Surface) {
+  FreeWindow();
+  if (!Surface || !Surface->Handle()) return;
+  FSurface = std::move(Surface);
+  FSurface->SetOwner(static_cast<TacSurfaceOwner*>(this));
+  FWnd = FSurface->Handle();
+  // Size unknown: the next update sends the frame's picture and makes the region.
+  FImageW = FImageH = 0;
+  FShownBlend = -1;
+}
+
 void TacBorderForm::CreateWnd() {
   HWND Owner = OwnerWnd();
   // Owned by the form's own owner, not the form: a window always lies above

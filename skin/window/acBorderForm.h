@@ -41,6 +41,9 @@ public:
   // Hands the layered window over to an animation (null when there is none);
   // a border window is made again on the next update.
   std::unique_ptr<TacLayeredSurface> ReleaseSurface();
+  // Takes the surface back after the animation: it shows the owner's frame
+  // again from the next update on.
+  void AdoptSurface(std::unique_ptr<TacLayeredSurface> Surface);
   HWND Handle() const { return FWnd; }
   bool Locked = false;
   // Pictures handed to the window system so far (moves must send none).

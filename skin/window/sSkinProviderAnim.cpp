@@ -53,6 +53,11 @@ void PlaceAbove(HWND Surface, HWND W) {
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER);
 }
 
+// The surface shown directly behind W, never activated.
+void PlaceBelow(HWND Surface, HWND W) {
+  SetWindowPos(Surface, W, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW | SWP_NOOWNERZORDER);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -165,7 +170,12 @@ void TsSkinProvider::RunShowAnimation(std::unique_ptr<TacLayeredSurface>& Surfac
   if (!Pic) return;
   TDibBitmap Out(Pic->Width(), Pic->Height());
   if (Out.Empty()) return;
-  Surface = AnimationSurface(false);
+  // The border window, already up behind the form (clear), carries the
+  // animation where it is: the form above it is clear until the end. No
+  // window is made, destroyed or restacked around the form's first
+  // appearance: under Wine that cost the form its first click, and a surface
+  // put above the form stayed above it on the display.
+  Surface = AnimationSurface(true);
   if (!Surface) return;
   const TacAnimType Mode = Mgr->AnimEffects()->FormShow()->Mode();
   const int Final = 255;
@@ -189,7 +199,7 @@ void TsSkinProvider::RunShowAnimation(std::unique_ptr<TacLayeredSurface>& Surfac
     if (I > 0) WaitTicksFrom(Last, kShowStepMs);
     Surface->Present(Out, Pos, Opacity);
     Last = AnimTicks();
-    if (I == 0) PlaceAbove(Surface->Handle(), W);
+    if (I == 0 && !IsWindowVisible(Surface->Handle())) PlaceBelow(Surface->Handle(), W);
     if (Mode == atDropDown && Pic->Height() - Rows < 2) break;
   }
   WaitTicksFrom(Last, kShowStepMs);
@@ -207,10 +217,16 @@ void TsSkinProvider::EndShowAnimation(std::unique_ptr<TacLayeredSurface> Surface
     // what it showed); the surface still lies above it with the same picture.
     LiftTransparency(AddedLayered);
     RedrawWindow(W, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    if (Surface && Surface->Handle()) {
+      // The composited screen needs a frame to show the window before the frame replaces the picture.
+      if (DwmCompositionEnabled()) Sleep(24);
+      if (ExtendedBorders()) {
+        if (!BorderForm) BorderForm = std::make_unique<TacBorderForm>(static_cast<TacBorderOwner*>(this));
+        BorderForm->AdoptSurface(std::move(Surface));
+      }
+    }
     UpdateExBorders();
   }
-  // The border window shows the frame behind the form before the surface goes from above it.
-  if (Surface && Surface->Handle() && DwmCompositionEnabled()) Sleep(24);
   Surface.reset();
   if (OnAfterAnimation) OnAfterAnimation();
 }
@@ -336,13 +352,18 @@ void TsSkinProvider::RestoreAnimated(TMessage& M, const TWindowHookNext& Next) {
     if (Wn && IsWindow(Wn)) {
       LiftTransparency(FRestoreLayered);
       RedrawWindow(Wn, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      if (S && S->Handle() && ExtendedBorders()) {
+        if (!BorderForm) BorderForm = std::make_unique<TacBorderForm>(static_cast<TacBorderOwner*>(this));
+        BorderForm->AdoptSurface(std::move(S));
+      }
       UpdateExBorders();
     }
-    S.reset();  // after the border window is there: nothing flickers
+    S.reset();
     if (OnAfterAnimation) OnAfterAnimation();
   };
   std::unique_ptr<TDibBitmap> Pic = IsIconic(W) || !IsWindowVisible(W) ? nullptr : MakeWindowPicture();
-  std::unique_ptr<TacLayeredSurface> Surface = Pic ? AnimationSurface(false) : nullptr;
+  // As when showing: the border window, up behind the clear form, carries it.
+  std::unique_ptr<TacLayeredSurface> Surface = Pic ? AnimationSurface(true) : nullptr;
   if (!Surface) {
     End(nullptr);
     return;
@@ -352,7 +373,7 @@ void TsSkinProvider::RestoreAnimated(TMessage& M, const TWindowHookNext& Next) {
   const int Steps = std::max(1, Manager()->AnimEffects()->Minimizing()->Time() / 6);
   if (!FMinTimer) FMinTimer = std::make_unique<TacMinTimer>(W);
   TacMinTimer* T = FMinTimer.get();
-  PlaceAbove(Surface->Handle(), W);
+  if (!IsWindowVisible(Surface->Handle())) PlaceBelow(Surface->Handle(), W);
   T->Start(std::move(Surface), std::move(Pic), TaskbarTarget(To), To, 0, 255, Steps, false,
            [T, End] { End(T->Stop()); });
 }
