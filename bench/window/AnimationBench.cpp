@@ -87,10 +87,11 @@ public:
 struct TShot {
   HWND Wnd;
   double At;
+  int Opacity;
 };
 std::vector<TShot>* gShots = nullptr;
-void Observe(HWND Wnd, const TDibBitmap&, POINT, int) {
-  if (gShots) gShots->push_back({Wnd, Ms()});
+void Observe(HWND Wnd, const TDibBitmap&, POINT, int Opacity) {
+  if (gShots) gShots->push_back({Wnd, Ms(), Opacity});
 }
 
 // Visible, its border window shown, nothing left to paint.
@@ -122,12 +123,15 @@ void FrameFigures(TsSkinManager& M, int Scale) {
     gShots = &Shots;
     ShowUntilIdle(F);
     gShots = nullptr;
-    // The animation's surface is the one that is neither the border window nor gone by now.
+    // The border window carries the animation: after its clear pictures, up to the first whole one.
     TsSkinProvider* P = ProviderOfWindow(F.WindowHandle());
     const HWND Border = P && P->BorderForm ? P->BorderForm->Handle() : nullptr;
     std::vector<double> At;
-    for (const TShot& S : Shots)
-      if (S.Wnd != Border) At.push_back(S.At);
+    for (const TShot& S : Shots) {
+      if (S.Wnd != Border || S.Opacity == 0) continue;
+      At.push_back(S.At);
+      if (S.Opacity == 255) break;
+    }
     ++Shows;
     Frames += static_cast<int>(At.size());
     for (size_t I = 1; I < At.size(); ++I) {

@@ -35,8 +35,11 @@ std::uint32_t AnimTicks() {
     return F.QuadPart > 0 ? F.QuadPart : 1000;
   }();
   LARGE_INTEGER C{};
-  if (!QueryPerformanceCounter(&C)) return GetTickCount();
-  return static_cast<std::uint32_t>(static_cast<unsigned long long>(C.QuadPart) * 1000ull / Freq);
+  if (!QueryPerformanceCounter(&C)) return GetTickCount() * 1000u;
+  // In two parts, so that the product cannot overflow however long the machine has run.
+  const unsigned long long Q = static_cast<unsigned long long>(C.QuadPart);
+  const unsigned long long F = static_cast<unsigned long long>(Freq);
+  return static_cast<std::uint32_t>(Q / F * 1000000ull + Q % F * 1000000ull / F);
 }
 
 int ShowOpacity(int Final, int N, int I) {
@@ -51,7 +54,7 @@ void WaitTicksFrom(std::uint32_t Start, std::uint32_t Span) {
     // Most of the wait sleeps; the last millisecond or two spin, as a sleep
     // may take a whole scheduler tick.
     const std::uint32_t Left = Span - static_cast<std::uint32_t>(AnimTicks() - Start);
-    if (Left > 2 && Left <= Span)
+    if (Left > 2000 && Left <= Span)
       Sleep(1);
     else
       SwitchToThread();
@@ -109,7 +112,7 @@ void TacHideTimer::Start(std::unique_ptr<TacLayeredSurface> Surface, std::unique
   if (Synchronous) {
     // The program is ending: no message loop will deliver the clock's ticks.
     while (FSurface) {
-      WaitTicksFrom(FLastFrame, 12);
+      WaitTicksFrom(FLastFrame, kAnimStepUs);
       Step();
     }
     return;
@@ -145,14 +148,14 @@ void TacHideTimer::Step() {
     return;
   }
   // The message timer may come early; frames are never closer than 12 ms.
-  if (!TicksElapsed(FLastFrame, AnimTicks(), 12)) return;
+  if (!TicksElapsed(FLastFrame, AnimTicks(), kAnimStepUs)) return;
   if (FCurrent == 0 || FPrepared != FCurrent) {
     ++FCurrent;
     FOpacity = std::max(0.0, FOpacity - static_cast<double>(FStart) / FSteps);
     DrawStep();
   }
+  FLastFrame = AnimTicks();  // frames 12 ms apart from the start of one hand-over to the next
   FSurface->Present(*FDst, FPos, Rounded(FOpacity));
-  FLastFrame = AnimTicks();
   if (FCurrent >= FSteps) {
     Finish();
     return;

@@ -20,9 +20,11 @@ namespace cb {
 bool FormAnimationRunning();
 void SetFormAnimationRunning(bool Value);
 
-// Milliseconds of a counter that wraps as the system's tick count does; the
-// waits compare differences, which stay right across the wrap.
+// Microseconds of a 32-bit counter that wraps (every 71 minutes), as the
+// system's tick count does; the waits compare differences, which stay right
+// across the wrap. Milliseconds would let a 12 ms step end up to 1 ms early.
 std::uint32_t AnimTicks();
+constexpr std::uint32_t kAnimStepUs = 12000;
 constexpr bool TicksElapsed(std::uint32_t Start, std::uint32_t Now, std::uint32_t Span) {
   return static_cast<std::uint32_t>(Now - Start) >= Span;
 }
@@ -31,7 +33,7 @@ constexpr bool TicksElapsed(std::uint32_t Start, std::uint32_t Now, std::uint32_
 // of starting below it.
 int ShowOpacity(int Final, int N, int I);
 
-// Returns once Span ms have passed since Start.
+// Returns once Span microseconds have passed since Start.
 void WaitTicksFrom(std::uint32_t Start, std::uint32_t Span);
 
 // One frame of a picture that grows (show) or shrinks (hide) in the aero

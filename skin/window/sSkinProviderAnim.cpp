@@ -196,13 +196,13 @@ void TsSkinProvider::RunShowAnimation(std::unique_ptr<TacLayeredSurface>& Surfac
     }
     // Drawn first, shown when its 12 ms have come: the frames keep their pace
     // whatever a frame costs to draw.
-    if (I > 0) WaitTicksFrom(Last, kShowStepMs);
+    if (I > 0) WaitTicksFrom(Last, kAnimStepUs);
+    Last = AnimTicks();  // 12 ms from the start of one hand-over to the next
     Surface->Present(Out, Pos, Opacity);
-    Last = AnimTicks();
     if (I == 0 && !IsWindowVisible(Surface->Handle())) PlaceBelow(Surface->Handle(), W);
     if (Mode == atDropDown && Pic->Height() - Rows < 2) break;
   }
-  WaitTicksFrom(Last, kShowStepMs);
+  WaitTicksFrom(Last, kAnimStepUs);
   Surface->Present(*Pic, Pos, Final);
 }
 
