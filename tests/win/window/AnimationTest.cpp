@@ -43,6 +43,7 @@ bool FormShows(HWND W) {
 
 void Observe(HWND Wnd, const TDibBitmap& P, POINT Pos, int Opacity) {
   if (!gShots) return;
+  const double At = NowMs();  // before the scan below, whose length varies from frame to frame
   RECT R{P.Width(), P.Height(), 0, 0};
   for (int Y = 0; Y < P.Height(); ++Y)
     for (int X = 0; X < P.Width(); ++X)
@@ -52,7 +53,7 @@ void Observe(HWND Wnd, const TDibBitmap& P, POINT Pos, int Opacity) {
         R.right = std::max<LONG>(R.right, X + 1);
         R.bottom = std::max<LONG>(R.bottom, Y + 1);
       }
-  gShots->push_back({Wnd, Opacity, R, SIZE{P.Width(), P.Height()}, Pos, NowMs(), FormShows(gWatched)});
+  gShots->push_back({Wnd, Opacity, R, SIZE{P.Width(), P.Height()}, Pos, At, FormShows(gWatched)});
 }
 
 // Records the frames of every surface while it lives.
