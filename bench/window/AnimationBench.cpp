@@ -31,13 +31,7 @@ namespace {
 
 double Ms() { return cb::bench::Now() * 1e3; }
 
-void Drain() {
-  MSG Msg;
-  while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&Msg);
-    DispatchMessageW(&Msg);
-  }
-}
+using cb::bench::Drain;
 
 void PumpFor(double Span) {
   const double End = Ms() + Span;

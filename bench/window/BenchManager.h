@@ -26,4 +26,13 @@ inline std::unique_ptr<TsSkinManager> MakeManager() {
   return M;
 }
 
+// Handles every message waiting in the thread's queue.
+inline void Drain() {
+  MSG Msg;
+  while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&Msg);
+    DispatchMessageW(&Msg);
+  }
+}
+
 }  // namespace cb::bench

@@ -42,13 +42,7 @@ public:
 // Microseconds.
 double Now() { return cb::bench::Now() * 1e6; }
 
-void Drain() {
-  MSG Msg;
-  while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&Msg);
-    DispatchMessageW(&Msg);
-  }
-}
+using cb::bench::Drain;
 
 double Median(std::vector<double> V) {
   std::sort(V.begin(), V.end());

@@ -26,13 +26,7 @@ namespace {
 
 using cb::bench::MakeManager;
 
-void Drain() {
-  MSG Msg;
-  while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&Msg);
-    DispatchMessageW(&Msg);
-  }
-}
+using cb::bench::Drain;
 
 const cb::bench::TThreadClock* gClock = nullptr;
 // Microseconds.

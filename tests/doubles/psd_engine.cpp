@@ -60,7 +60,7 @@ struct Value {
   }
 };
 
-struct ParamSpec {
+struct ParamDef {
   const char* name;
   bool isSwitch;
   int position;  // -1: named only
@@ -68,14 +68,14 @@ struct ParamSpec {
 
 enum class Cmdlet { SetPolicy, GetPolicy, GetPackage, RemovePackage, AddPackage, ForEach };
 
-struct CmdletSpec {
+struct CmdletDef {
   Cmdlet id;
   const char* name;
-  std::vector<ParamSpec> params;
+  std::vector<ParamDef> params;
 };
 
-const std::vector<CmdletSpec>& cmdlets() {
-  static const std::vector<CmdletSpec> all = {
+const std::vector<CmdletDef>& cmdlets() {
+  static const std::vector<CmdletDef> all = {
       {Cmdlet::SetPolicy, "Set-ExecutionPolicy",
        {{"ExecutionPolicy", false, 0}, {"Scope", false, 1}, {"Force", true, -1}, {"Confirm", true, -1},
         {"WhatIf", true, -1}, {"ErrorAction", false, -1}, {"Verbose", true, -1}, {"Debug", true, -1}}},
@@ -100,9 +100,9 @@ const std::vector<CmdletSpec>& cmdlets() {
   return all;
 }
 
-const CmdletSpec* findCmdlet(std::string_view name) {
+const CmdletDef* findCmdlet(std::string_view name) {
   if (iequals(name, "foreach") || name == "%") name = "ForEach-Object";
-  for (const CmdletSpec& c : cmdlets()) {
+  for (const CmdletDef& c : cmdlets()) {
     if (iequals(name, c.name)) return &c;
   }
   return nullptr;
@@ -124,7 +124,7 @@ struct Bound {
 // One pipeline element, resolved and bound before anything in the pipeline runs.
 struct Prepared {
   enum Kind { Cmd, Script, Output } kind = Cmd;
-  const CmdletSpec* spec = nullptr;
+  const CmdletDef* def = nullptr;
   Bound bound;
   std::string path;     // Script: the full path
   std::string invoker;  // Script: "&" or the name as typed, for messages
@@ -261,9 +261,9 @@ class Interpreter {
     return Value{};
   }
 
-  const ParamSpec& resolveParam(const CmdletSpec& spec, const std::string& name) {
-    std::vector<const ParamSpec*> hits;
-    for (const ParamSpec& p : spec.params) {
+  const ParamDef& resolveParam(const CmdletDef& def, const std::string& name) {
+    std::vector<const ParamDef*> hits;
+    for (const ParamDef& p : def.params) {
       if (iequals(p.name, name)) return p;
       if (name.size() < std::char_traits<char>::length(p.name) && iequals(std::string_view(p.name).substr(0, name.size()), name)) {
         hits.push_back(&p);
@@ -271,16 +271,16 @@ class Interpreter {
     }
     if (hits.size() == 1) return *hits[0];
     if (hits.empty()) {
-      throw StatementError(std::string(spec.name) + " : A parameter cannot be found that matches parameter name '" +
+      throw StatementError(std::string(def.name) + " : A parameter cannot be found that matches parameter name '" +
                            name + "'.");
     }
     std::string list;
-    for (const ParamSpec* p : hits) list += std::string(list.empty() ? "" : " ") + "-" + p->name;
-    throw StatementError(std::string(spec.name) + " : Parameter cannot be processed because the parameter name '" +
+    for (const ParamDef* p : hits) list += std::string(list.empty() ? "" : " ") + "-" + p->name;
+    throw StatementError(std::string(def.name) + " : Parameter cannot be processed because the parameter name '" +
                          name + "' is ambiguous. Possible matches include: " + list + ".");
   }
 
-  Bound bind(const CmdletSpec& spec, const CommandCall& call, const Value* under) {
+  Bound bind(const CmdletDef& def, const CommandCall& call, const Value* under) {
     Bound b;
     std::vector<Value> positional;
     const auto& el = call.elements;
@@ -290,9 +290,9 @@ class Interpreter {
         positional.push_back(eval(e.token, under));
         continue;
       }
-      const ParamSpec& p = resolveParam(spec, e.token.text);
+      const ParamDef& p = resolveParam(def, e.token.text);
       if (b.has(p.name)) {
-        throw StatementError(std::string(spec.name) + " : Cannot bind parameter because parameter '" + p.name +
+        throw StatementError(std::string(def.name) + " : Cannot bind parameter because parameter '" + p.name +
                              "' is specified more than once.");
       }
       if (p.isSwitch) {
@@ -303,7 +303,7 @@ class Interpreter {
           else if (v.kind == Value::Null || (v.kind == Value::Str && v.s == "0")) on = false;
           else if (v.kind == Value::Str && v.s == "1") on = true;
           else
-            throw StatementError(std::string(spec.name) + " : Cannot convert '" + v.display() +
+            throw StatementError(std::string(def.name) + " : Cannot convert '" + v.display() +
                                  "' to the type 'System.Management.Automation.SwitchParameter' required by parameter '" +
                                  p.name + "'.");
         }
@@ -313,17 +313,17 @@ class Interpreter {
       } else if (k + 1 < el.size() && el[k + 1].token.type != TokenType::Parameter) {
         b.values[p.name] = eval(el[++k].token, under);
       } else {
-        throw StatementError(std::string(spec.name) + " : Missing an argument for parameter '" + p.name +
+        throw StatementError(std::string(def.name) + " : Missing an argument for parameter '" + p.name +
                              "'. Specify a parameter of type 'System.String' and try again.");
       }
     }
     for (Value& v : positional) {
-      const ParamSpec* target = nullptr;
-      for (const ParamSpec& p : spec.params) {
+      const ParamDef* target = nullptr;
+      for (const ParamDef& p : def.params) {
         if (p.position >= 0 && !b.has(p.name) && (!target || p.position < target->position)) target = &p;
       }
       if (!target) {
-        throw StatementError(std::string(spec.name) + " : A positional parameter cannot be found that accepts argument '" +
+        throw StatementError(std::string(def.name) + " : A positional parameter cannot be found that accepts argument '" +
                              v.display() + "'.");
       }
       b.values[target->name] = std::move(v);
@@ -347,9 +347,9 @@ class Interpreter {
     }
     const std::string name = eval(head, under).display();
     if (head.type == TokenType::Parameter) throw StatementError(notRecognized(name, name));
-    if (const CmdletSpec* spec = findCmdlet(name)) {
-      p.spec = spec;
-      p.bound = bind(*spec, call, under);
+    if (const CmdletDef* def = findCmdlet(name)) {
+      p.def = def;
+      p.bound = bind(*def, call, under);
       return p;
     }
     if (name.find('\\') != std::string::npos || name.find('/') != std::string::npos) {
@@ -387,7 +387,7 @@ class Interpreter {
       case Prepared::Cmd: break;
     }
     const Bound& b = st.bound;
-    switch (st.spec->id) {
+    switch (st.def->id) {
       case Cmdlet::SetPolicy: setPolicy(b); return {};
       case Cmdlet::GetPolicy: {
         usedGetPolicy = true;
@@ -441,12 +441,12 @@ class Interpreter {
   // The program's query of the current user's packages, when the store says
   // it is to fail: as when the deployment service cannot be reached.
   void failQueryIfTold(const std::vector<Prepared>& stages) {
-    if (stages.empty() || stages[0].kind != Prepared::Cmd || stages[0].spec->id != Cmdlet::GetPackage ||
+    if (stages.empty() || stages[0].kind != Prepared::Cmd || stages[0].def->id != Cmdlet::GetPackage ||
         stages[0].bound.flag("AllUsers")) {
       return;
     }
     for (const Prepared& st : stages) {
-      if (st.kind == Prepared::Cmd && (st.spec->id == Cmdlet::RemovePackage || st.spec->id == Cmdlet::AddPackage)) return;
+      if (st.kind == Prepared::Cmd && (st.def->id == Cmdlet::RemovePackage || st.def->id == Cmdlet::AddPackage)) return;
     }
     if (!host_.loadStore().queryFails) return;
     usedGetPackage = true;
