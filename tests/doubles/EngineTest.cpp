@@ -389,6 +389,215 @@ TEST(DoubleHost, ParametersCommandTextAndDelays) {
   EXPECT_EQ(h.line("powershell.exe Get-ExecutionPolicy; Nope").exitCode, 1);
 }
 
+// A machine shared by several accounts, with a package in each state that the
+// administrator's command lines meet.
+struct SharedMachine : FakeHost {
+  static constexpr const char* kCalculator = "Microsoft.WindowsCalculator_10.1906.55.0_x64__8wekyb3d8bbwe";
+  static constexpr const char* kNews = "Microsoft.BingNews_4.7.28.0_x64__8wekyb3d8bbwe";
+  static constexpr const char* kBuilder = "Microsoft.3DBuilder_13.0.10349.0_x64__8wekyb3d8bbwe";
+  static constexpr const char* kMusic = "Microsoft.ZuneMusic_10.20092.10311.0_x64__8wekyb3d8bbwe";
+  static constexpr const char* kAlarms = "Microsoft.WindowsAlarms_10.2009.5.0_x64__8wekyb3d8bbwe";
+  static constexpr const char* kHost =
+      "Microsoft.Windows.PeopleExperienceHost_10.0.19041.1_neutral_neutral_cw5n1h2txyewy";
+  static constexpr const char* kMaps = "Microsoft.WindowsMaps_10.2005.1.0_x64__8wekyb3d8bbwe";
+
+  SharedMachine() {
+    store.executionPolicy = "Bypass";
+    store.packages.clear();
+    add(kCalculator, true, false, false);  // the current user only
+    add(kNews, false, true, false);        // other users only
+    add(kBuilder, false, false, false);    // staged: nobody has it
+    add(kMusic, false, false, true);       // provisioned, nobody has it yet
+    add(kAlarms, true, true, true);
+    add(kHost, true, true, false).unremovable = true;
+    add(kMaps, true, true, true).failure = "0x80070005";
+  }
+  cb::test::psd::Package& add(const char* full, bool current, bool others, bool provisioned) {
+    store.packages.push_back(pkg(full, current));
+    store.packages.back().otherUsers = others;
+    store.packages.back().provisioned = provisioned;
+    return store.packages.back();
+  }
+};
+
+std::string removeForEveryone(const std::string& key) {
+  return "PowerShell.exe Get-AppxPackage -AllUsers *" + key + "* | Remove-AppxPackage -AllUsers";
+}
+std::string deprovision(const std::string& key) {
+  return "PowerShell.exe Get-AppxProvisionedPackage -Online | Where-Object DisplayName -like '*" + key +
+         "*' | Remove-AppxProvisionedPackage -Online";
+}
+std::string installedForAnyone(const std::string& test) {
+  return "powershell.exe -NoProfile -NonInteractive -Command \"Get-AppxPackage -AllUsers | Where-Object " + test +
+         " | ForEach-Object Name\"";
+}
+const char* kProvisionedQuery =
+    "powershell.exe -NoProfile -NonInteractive -Command \"Get-AppxProvisionedPackage -Online | ForEach-Object "
+    "DisplayName\"";
+
+TEST(DoubleAllUsers, QueriesListWhatAnyUserHasAndWhatIsProvisioned) {
+  SharedMachine h;
+  auto o = h.line(installedForAnyone("{ $_.PackageUserInformation.InstallState -contains 'Installed' }"));
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  EXPECT_EQ(o.kind, "query");
+  EXPECT_EQ(h.out,
+            "Microsoft.WindowsCalculator\r\nMicrosoft.BingNews\r\nMicrosoft.WindowsAlarms\r\n"
+            "Microsoft.Windows.PeopleExperienceHost\r\nMicrosoft.WindowsMaps\r\n");
+  // The state is an enumeration, compared with a string without regard to case.
+  h.out.clear();
+  o = h.line(installedForAnyone("{$PSItem.packageuserinformation.installstate -Contains \\\"STAGED\\\"}"));
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  EXPECT_EQ(h.out, "Microsoft.3DBuilder\r\nMicrosoft.ZuneMusic\r\n");
+  h.out.clear();
+  o = h.line(kProvisionedQuery);
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  EXPECT_EQ(o.kind, "query");
+  EXPECT_EQ(h.out, "Microsoft.ZuneMusic\r\nMicrosoft.WindowsAlarms\r\nMicrosoft.WindowsMaps\r\n");
+  // The current user's query still sees only what this user has.
+  h.out.clear();
+  o = h.line("powershell.exe -NoProfile -NonInteractive -Command Get-AppxPackage | ForEach-Object Name");
+  EXPECT_EQ(h.out,
+            "Microsoft.WindowsCalculator\r\nMicrosoft.WindowsAlarms\r\nMicrosoft.Windows.PeopleExperienceHost\r\n"
+            "Microsoft.WindowsMaps\r\n");
+}
+
+TEST(DoubleAllUsers, RemovalForEveryUserForgetsWhatIsNotProvisioned) {
+  SharedMachine h;
+  // Installed for this user only, for others only, for nobody: all gone from the machine.
+  for (const char* full : {SharedMachine::kCalculator, SharedMachine::kNews, SharedMachine::kBuilder}) {
+    const std::string key = std::string(full).substr(10, std::string(full).find('_') - 10);
+    auto o = h.line(removeForEveryone(lower(key)));
+    EXPECT_EQ(o.exitCode, 0) << key << h.err;
+    EXPECT_EQ(o.kind, "remove");
+    EXPECT_TRUE(o.allUsers);
+    EXPECT_EQ(o.removed, V{full});
+    EXPECT_EQ(h.store.find(full), nullptr) << key;
+  }
+  // A provisioned package stays known, staged for new accounts.
+  for (const char* full : {SharedMachine::kAlarms, SharedMachine::kMusic}) {
+    const std::string key = std::string(full).substr(10, std::string(full).find('_') - 10);
+    auto o = h.line(removeForEveryone(key));
+    EXPECT_EQ(o.exitCode, 0) << key << h.err;
+    EXPECT_EQ(o.removed, V{full});
+    const cb::test::psd::Package* p = h.store.find(full);
+    ASSERT_NE(p, nullptr) << key;
+    EXPECT_FALSE(p->currentUser || p->otherUsers) << key;
+    EXPECT_TRUE(p->provisioned) << key;
+  }
+  // So an install script finds what is staged and nothing of what is gone.
+  h.script("C:\\Temp\\ps.ps1", std::string("Get-AppxPackage -AllUsers *Calculator*") + kForEach + "\r\n" +
+                                   "Get-AppxPackage -AllUsers *Alarms*" + kForEach);
+  auto o = h.line("powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"");
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  EXPECT_EQ(o.registered, V{SharedMachine::kAlarms});
+  // The current user's removal leaves the other users' copies and the provisioning alone.
+  SharedMachine one;
+  o = one.line("PowerShell.exe Get-AppxPackage *windowsalarms* | Remove-AppxPackage");
+  EXPECT_EQ(o.exitCode, 0) << one.err;
+  EXPECT_FALSE(o.allUsers);
+  const cb::test::psd::Package* p = one.store.find(SharedMachine::kAlarms);
+  ASSERT_NE(p, nullptr);
+  EXPECT_FALSE(p->currentUser);
+  EXPECT_TRUE(p->otherUsers && p->provisioned);
+}
+
+TEST(DoubleAllUsers, RemovalForEveryUserFailsAsTheCurrentUsersRemovalDoes) {
+  const std::string untouched = SharedMachine().store.serialize();
+  for (const std::string key : {"people", "windowsmaps"}) {
+    SharedMachine all, one;
+    const auto a = all.line(removeForEveryone(key));
+    const auto b = one.line("PowerShell.exe Get-AppxPackage *" + key + "* | Remove-AppxPackage");
+    EXPECT_EQ(a.exitCode, 1) << key;
+    EXPECT_EQ(a.exitCode, b.exitCode) << key;
+    ASSERT_EQ(a.errors.size(), 1u) << key;
+    EXPECT_EQ(a.errors, b.errors) << key;
+    EXPECT_EQ(all.err, one.err) << key;
+    EXPECT_NE(a.errors[0].find(key == "people" ? "0x80073CFA" : "error 0x80070005"), std::string::npos) << a.errors[0];
+    EXPECT_TRUE(a.removed.empty()) << key;
+    EXPECT_EQ(all.store.serialize(), untouched) << key;
+  }
+}
+
+TEST(DoubleDeprovision, ByDisplayNameWildcard) {
+  SharedMachine h;
+  // Still installed for users: only the provisioning goes.
+  auto o = h.line(deprovision("windowsalarms"));
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  EXPECT_EQ(o.kind, "deprovision");
+  EXPECT_EQ(o.deprovisioned, V{SharedMachine::kAlarms});
+  EXPECT_TRUE(o.removed.empty());
+  EXPECT_FALSE(o.allUsers);
+  const cb::test::psd::Package* p = h.store.find(SharedMachine::kAlarms);
+  ASSERT_NE(p, nullptr);
+  EXPECT_FALSE(p->provisioned);
+  EXPECT_TRUE(p->currentUser && p->otherUsers);
+  // Nobody has it: gone from the machine. -Like and a bare pattern, without regard to case.
+  o = h.line("PowerShell.exe Get-AppxProvisionedPackage -Online | Where-Object DisplayName -Like *ZUNEmusic* | "
+             "Remove-AppxProvisionedPackage -Online");
+  EXPECT_EQ(o.exitCode, 0) << h.err;
+  EXPECT_EQ(o.deprovisioned, V{SharedMachine::kMusic});
+  EXPECT_EQ(h.store.find(SharedMachine::kMusic), nullptr);
+  // Installed but not provisioned: nothing matches, which is no error.
+  o = h.line(deprovision("windowscalculator"));
+  EXPECT_TRUE(o.deprovisioned.empty());
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_TRUE(o.errors.empty());
+  const std::string before = h.store.serialize();
+  o = h.line(deprovision("windowsmaps"));
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_TRUE(o.deprovisioned.empty());
+  ASSERT_EQ(o.errors.size(), 1u);
+  EXPECT_EQ(o.errors[0],
+            "Remove-AppxProvisionedPackage : Deployment failed with HRESULT: 0x80073CFA, Removal failed. Please "
+            "contact your software vendor. (Exception from HRESULT: 0x80073CFA)\r\nerror 0x80070005: AppX "
+            "Deployment Deprovision operation on package " + std::string(SharedMachine::kMaps) +
+                " from: C:\\Program Files\\WindowsApps\\" + SharedMachine::kMaps + " failed.");
+  EXPECT_EQ(h.store.serialize(), before);
+}
+
+TEST(DoubleAllUsers, NearMissesAreRefusedAndChangeNothing) {
+  const std::string prov = "PowerShell.exe Get-AppxProvisionedPackage -Online | ";
+  const std::string deprov = " | Remove-AppxProvisionedPackage -Online";
+  struct Case {
+    std::string line, script;
+  };
+  const std::vector<Case> cases = {
+      {"PowerShell.exe Get-AppxProvisionedPackage | Where-Object DisplayName -like '*zunemusic*'" + deprov, ""},
+      {prov + "Where-Object DisplayName -like '*zunemusic*' | Remove-AppxProvisionedPackage", ""},
+      {prov + "Where-Object DisplayName -like '*zunemusic*' | Remove-AppxProvisionedPackage -Online -AllUsers", ""},
+      {prov + "Where-Object DisplayName -eq 'Microsoft.ZuneMusic'" + deprov, ""},
+      {prov + "Where-Object DisplayName -notlike '*alarms*'" + deprov, ""},
+      {prov + "Where-Object DisplayName '*zunemusic*'" + deprov, ""},
+      {prov + "Where-Object Publisher -like '*zunemusic*'" + deprov, ""},
+      {prov + "Where-Object Name -like '*zunemusic*'" + deprov, ""},  // a property of Get-AppxPackage's objects
+      {"PowerShell.exe Get-AppxPackage -AllUsers *zunemusic*" + deprov, ""},
+      {removeForEveryone("windowscalculator") + " -User Bob", ""},
+      {"powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"",
+       "Get-AppxPackage -AllUsers *3dbuilder* | Foreach {Add-AppxPackage -AllUsers -DisableDevelopmentMode "
+       "-Register \"$($_.InstallLocation)\\AppXManifest.xml\"}"},
+      {installedForAnyone("{ $_.PackageUserInformation.InstallState -eq 'Installed' }"), ""},
+      {installedForAnyone("{ $_.PackageUserInformation -contains 'Installed' }"), ""},
+      {installedForAnyone("{ $_ .PackageUserInformation.InstallState -contains 'Installed' }"), ""},
+      {installedForAnyone("{ $_.PackageUserInformation.InstallState -contains Installed }"), ""},
+      {installedForAnyone("{ $_.PackageUserInformation.InstallState -contains 'Installed'; $true }"), ""},
+      {"powershell.exe -NoProfile -NonInteractive -Command \"Get-AppxProvisionedPackage | ForEach-Object "
+       "DisplayName\"", ""},
+      {"powershell.exe -NoProfile -NonInteractive -Command \"Get-AppxProvisionedPackage -Online | ForEach-Object "
+       "Name\"", ""},
+  };
+  const std::string untouched = SharedMachine().store.serialize();
+  for (const Case& c : cases) {
+    SharedMachine h;
+    if (!c.script.empty()) h.script("C:\\Temp\\ps.ps1", c.script);
+    const auto o = h.line(c.line);
+    EXPECT_EQ(o.exitCode, 1) << c.line;
+    EXPECT_FALSE(o.errors.empty()) << c.line;
+    EXPECT_TRUE(o.removed.empty() && o.deprovisioned.empty() && o.registered.empty()) << c.line;
+    EXPECT_EQ(h.out, "") << c.line;
+    EXPECT_EQ(h.store.serialize(), untouched) << c.line;
+  }
+}
+
 struct BrokenStoreHost : FakeHost {
   cb::test::psd::Store loadStore() override { throw cb::test::psd::StoreError("store line 1: bad"); }
 };

@@ -83,7 +83,8 @@ TEST(Store, RoundTripAndDefaults) {
   cb::test::psd::Store s = cb::test::psd::Store::parse(
       "\xEF\xBB\xBF; seeded\n[settings]\nExecutionPolicy = Bypass\n[delay_ms]\nafter_read=250\n"
       "[package Microsoft.People_10.2_x64__8wekyb3d8bbwe]\nInstallLocation=C:\\P\\People\nCurrentUser=1\n"
-      "[package Microsoft.VCLibs.140.00_14.0_x64__8wekyb3d8bbwe]\nUnremovable=true\nBroken=no\n");
+      "[package Microsoft.VCLibs.140.00_14.0_x64__8wekyb3d8bbwe]\nUnremovable=true\nBroken=no\nOtherUsers=1\n"
+      "Provisioned=yes\n");
   EXPECT_EQ(s.executionPolicy, "Bypass");
   EXPECT_EQ(s.delay("after_read"), 250);
   EXPECT_EQ(s.delay("missing"), 0);
@@ -92,10 +93,13 @@ TEST(Store, RoundTripAndDefaults) {
   EXPECT_TRUE(s.packages[0].currentUser);
   EXPECT_FALSE(s.packages[1].currentUser);
   EXPECT_TRUE(s.packages[1].unremovable);
+  EXPECT_FALSE(s.packages[0].otherUsers || s.packages[0].provisioned);
+  EXPECT_TRUE(s.packages[1].otherUsers && s.packages[1].provisioned);
   ASSERT_NE(s.find("microsoft.people_10.2_x64__8wekyb3d8bbwe"), nullptr);
   const cb::test::psd::Store again = cb::test::psd::Store::parse(s.serialize());
   EXPECT_EQ(again.serialize(), s.serialize());
   EXPECT_EQ(again.packages[0].installLocation, "C:\\P\\People");
+  EXPECT_TRUE(again.packages[1].otherUsers && again.packages[1].provisioned);
   EXPECT_EQ(cb::test::psd::Store::parse("").executionPolicy, "Restricted");
 }
 

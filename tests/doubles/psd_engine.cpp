@@ -30,8 +30,10 @@ std::string notRecognized(const std::string& prefix, const std::string& name) {
          "spelling of the name, or if a path was included, verify that the path is correct and try again.";
 }
 
+// Pkg is a package as Get-AppxPackage gives it, Prov a provisioned package as
+// Get-AppxProvisionedPackage gives it; both carry the store's package.
 struct Value {
-  enum Kind { Null, Str, Bool, Pkg, Block } kind = Null;
+  enum Kind { Null, Str, Bool, Pkg, Prov, Block } kind = Null;
   std::string s;
   bool b = false;
   Package pkg;
@@ -53,7 +55,8 @@ struct Value {
       case Str:
       case Block: return s;
       case Bool: return b ? "True" : "False";
-      case Pkg: return pkg.fullName;
+      case Pkg:
+      case Prov: return pkg.fullName;
       case Null: break;
     }
     return {};
@@ -66,7 +69,24 @@ struct ParamDef {
   int position;  // -1: named only
 };
 
-enum class Cmdlet { SetPolicy, GetPolicy, GetPackage, RemovePackage, AddPackage, ForEach };
+enum class Cmdlet {
+  SetPolicy, GetPolicy, GetPackage, RemovePackage, AddPackage, GetProvisioned, RemoveProvisioned, Where, ForEach
+};
+
+// Where-Object's comparison switches; the double runs -Like only, the others
+// are known so that using one is refused by name.
+constexpr const char* kWhereOperators[] = {
+    "EQ", "CEQ", "NE", "CNE", "GT", "CGT", "LT", "CLT", "GE", "CGE", "LE", "CLE", "Like", "CLike", "NotLike",
+    "CNotLike", "Match", "CMatch", "NotMatch", "CNotMatch", "Contains", "CContains", "NotContains", "CNotContains",
+    "In", "CIn", "NotIn", "CNotIn", "Is", "IsNot"};
+
+std::vector<ParamDef> whereParams() {
+  std::vector<ParamDef> v = {{"Property", false, 0}, {"Value", false, 1}, {"FilterScript", false, -1},
+                             {"InputObject", false, -1}, {"ErrorAction", false, -1}, {"Verbose", true, -1},
+                             {"Debug", true, -1}};
+  for (const char* op : kWhereOperators) v.push_back({op, true, -1});
+  return v;
+}
 
 struct CmdletDef {
   Cmdlet id;
@@ -93,6 +113,16 @@ const std::vector<CmdletDef>& cmdlets() {
        {{"Path", false, 0}, {"Register", true, -1}, {"DisableDevelopmentMode", true, -1},
         {"ForceApplicationShutdown", true, -1}, {"Confirm", true, -1}, {"WhatIf", true, -1},
         {"ErrorAction", false, -1}, {"Verbose", true, -1}, {"Debug", true, -1}}},
+      {Cmdlet::GetProvisioned, "Get-AppxProvisionedPackage",
+       {{"Online", true, -1}, {"Path", false, -1}, {"WindowsDirectory", false, -1}, {"SystemDrive", false, -1},
+        {"LogPath", false, -1}, {"ScratchDirectory", false, -1}, {"LogLevel", false, -1},
+        {"ErrorAction", false, -1}, {"Verbose", true, -1}, {"Debug", true, -1}}},
+      {Cmdlet::RemoveProvisioned, "Remove-AppxProvisionedPackage",
+       {{"Online", true, -1}, {"PackageName", false, -1}, {"AllUsers", true, -1}, {"Path", false, -1},
+        {"WindowsDirectory", false, -1}, {"SystemDrive", false, -1}, {"LogPath", false, -1},
+        {"ScratchDirectory", false, -1}, {"LogLevel", false, -1}, {"ErrorAction", false, -1},
+        {"Verbose", true, -1}, {"Debug", true, -1}}},
+      {Cmdlet::Where, "Where-Object", whereParams()},
       {Cmdlet::ForEach, "ForEach-Object",
        {{"Process", false, 0}, {"Begin", false, -1}, {"End", false, -1}, {"ErrorAction", false, -1},
         {"Verbose", true, -1}, {"Debug", true, -1}}},
@@ -102,6 +132,7 @@ const std::vector<CmdletDef>& cmdlets() {
 
 const CmdletDef* findCmdlet(std::string_view name) {
   if (iequals(name, "foreach") || name == "%") name = "ForEach-Object";
+  if (iequals(name, "where") || name == "?") name = "Where-Object";
   for (const CmdletDef& c : cmdlets()) {
     if (iequals(name, c.name)) return &c;
   }
@@ -121,6 +152,15 @@ struct Bound {
   }
 };
 
+// A Where-Object test, checked before the pipeline runs: the script block
+// { $_.PackageUserInformation.InstallState -contains '<state>' } or the
+// simplified <Property> -Like <pattern>.
+struct WhereFilter {
+  bool installState = false;
+  std::string property;
+  std::string operand;  // the state or the pattern
+};
+
 // One pipeline element, resolved and bound before anything in the pipeline runs.
 struct Prepared {
   enum Kind { Cmd, Script, Output } kind = Cmd;
@@ -129,6 +169,7 @@ struct Prepared {
   std::string path;     // Script: the full path
   std::string invoker;  // Script: "&" or the name as typed, for messages
   Value output;         // Output: the expression's value
+  WhereFilter where;    // Cmd: Where-Object's test
 };
 
 std::optional<std::vector<unsigned char>> base64Decode(std::string_view s) {
@@ -182,7 +223,8 @@ class Interpreter {
     host_.writeErr(message + "\r\n");
   }
 
-  bool usedSetPolicy = false, usedGetPolicy = false, usedGetPackage = false, usedRemove = false, usedRegister = false;
+  bool usedSetPolicy = false, usedGetPolicy = false, usedGetPackage = false, usedRemove = false, usedRegister = false,
+       usedGetProvisioned = false, usedDeprovision = false;
 
   std::string resolvePath(std::string_view p) {
     if (p.size() >= 2 && ((p[0] >= 'a' && p[0] <= 'z') || (p[0] >= 'A' && p[0] <= 'Z')) && p[1] == ':') {
@@ -210,12 +252,21 @@ class Interpreter {
     return Value{};  // undefined variables are $null
   }
 
-  std::string property(const Value* under, std::string_view prop) {
-    if (!under || under->kind != Value::Pkg) return {};
-    if (iequals(prop, "InstallLocation")) return under->pkg.installLocation;
-    if (iequals(prop, "PackageFullName")) return under->pkg.fullName;
-    if (iequals(prop, "Name")) return under->pkg.name();
-    return {};
+  // The property of a package object, or nothing when the double does not know it.
+  static std::optional<std::string> property(const Value* under, std::string_view prop) {
+    if (under && under->kind == Value::Pkg) {
+      if (iequals(prop, "InstallLocation")) return under->pkg.installLocation;
+      if (iequals(prop, "PackageFullName")) return under->pkg.fullName;
+      if (iequals(prop, "Name")) return under->pkg.name();
+    } else if (under && under->kind == Value::Prov) {
+      if (iequals(prop, "DisplayName")) return under->pkg.name();
+      if (iequals(prop, "PackageName")) return under->pkg.fullName;
+    }
+    return std::nullopt;
+  }
+
+  static const char* knownProperties(const Value& v) {
+    return v.kind == Value::Prov ? "DisplayName and PackageName" : "Name, PackageFullName and InstallLocation";
   }
 
   std::string expandPart(std::string_view part, const Value* under) {
@@ -232,7 +283,7 @@ class Interpreter {
       if (simple) {
         if (dot == std::string_view::npos) return variable(var, under).display();
         const Value v = variable(var, under);
-        return property(&v, rest.substr(dot + 1));
+        return property(&v, rest.substr(dot + 1)).value_or(std::string());
       }
     }
     throw StatementError("The double does not support the subexpression $" + std::string(part) + ".");
@@ -248,7 +299,12 @@ class Interpreter {
         } catch (const ParseError& e) {
           throw StatementError(e.what());
         }
-      case TokenType::Variable: return variable(t.text, under);
+      case TokenType::Variable:
+        if (!t.members.empty()) {
+          throw StatementError("The double reads $" + t.text + "." + t.members[0] +
+                               " only in a Where-Object script block.");
+        }
+        return variable(t.text, under);
       case TokenType::ScriptBlock: {
         Value v;
         v.kind = Value::Block;
@@ -350,6 +406,7 @@ class Interpreter {
     if (const CmdletDef* def = findCmdlet(name)) {
       p.def = def;
       p.bound = bind(*def, call, under);
+      if (def->id == Cmdlet::Where) p.where = compileWhere(p.bound);
       return p;
     }
     if (name.find('\\') != std::string::npos || name.find('/') != std::string::npos) {
@@ -403,19 +460,28 @@ class Interpreter {
       case Cmdlet::GetPackage: return getPackages(b);
       case Cmdlet::RemovePackage: removePackages(b, input); return {};
       case Cmdlet::AddPackage: addPackage(b); return {};
+      case Cmdlet::GetProvisioned: return getProvisioned(b);
+      case Cmdlet::RemoveProvisioned: deprovision(b, input); return {};
+      case Cmdlet::Where: {
+        std::vector<Value> output;
+        for (Value& item : input) {
+          if (passes(st.where, item)) output.push_back(std::move(item));
+        }
+        return output;
+      }
       case Cmdlet::ForEach: {
         const Value* block = b.get("Process");
         if (block && block->kind == Value::Str && !b.has("Begin") && !b.has("End")) {
           // ForEach-Object <MemberName>: each input's property.
           std::vector<Value> output;
           for (const Value& item : input) {
-            if (item.kind != Value::Pkg) continue;
-            std::string v = property(&item, block->s);
-            if (v.empty()) {
-              throw StatementError("ForEach-Object : The double knows the properties Name, PackageFullName and "
-                                   "InstallLocation, not " + block->s + ".");
+            if (item.kind != Value::Pkg && item.kind != Value::Prov) continue;
+            std::optional<std::string> v = property(&item, block->s);
+            if (!v) {
+              throw StatementError(std::string("ForEach-Object : The double knows the properties ") +
+                                   knownProperties(item) + ", not " + block->s + ".");
             }
-            output.push_back(Value::str(std::move(v)));
+            output.push_back(Value::str(std::move(*v)));
           }
           return output;
         }
@@ -438,6 +504,94 @@ class Interpreter {
     return {};
   }
 
+  WhereFilter compileWhere(const Bound& b) {
+    const Value* prop = b.get("Property");
+    const Value* script = b.get("FilterScript");
+    if (prop && prop->kind == Value::Block && !script) std::swap(prop, script);
+    std::vector<std::string> ops;
+    for (const char* op : kWhereOperators) {
+      if (b.has(op)) ops.push_back(op);
+    }
+    if (b.has("InputObject")) throw StatementError("Where-Object : The double filters pipeline input only.");
+    WhereFilter f;
+    if (script) {
+      if (script->kind != Value::Block || prop || b.has("Value") || !ops.empty()) {
+        throw StatementError("Where-Object : Parameter set cannot be resolved using the specified named parameters.");
+      }
+      f.installState = true;
+      f.operand = installStateTest(script->s);
+      return f;
+    }
+    if (!prop || prop->kind != Value::Str) {
+      throw StatementError("Where-Object : The double needs a property name or a script block.");
+    }
+    if (ops.size() != 1 || ops[0] != "Like" || !b.flag("Like")) {
+      throw StatementError("Where-Object : The double compares a property with -Like only" +
+                           (ops.empty() ? std::string() : ", not with -" + ops[0]) + ".");
+    }
+    const Value* pattern = b.get("Value");
+    if (!pattern || pattern->kind != Value::Str) {
+      throw StatementError("Where-Object : The double needs a pattern after -Like.");
+    }
+    bool known = false;
+    for (const char* name : {"DisplayName", "PackageName", "Name", "PackageFullName", "InstallLocation"}) {
+      known = known || iequals(prop->s, name);
+    }
+    if (!known) {
+      throw StatementError("Where-Object : The double knows the properties DisplayName and PackageName of a "
+                           "provisioned package and Name, PackageFullName and InstallLocation of a package, not " +
+                           prop->s + ".");
+    }
+    try {
+      wildcardMatch(pattern->s, "");
+    } catch (const WildcardError& e) {
+      throw StatementError(std::string("Where-Object : ") + e.what());
+    }
+    f.property = prop->s;
+    f.operand = pattern->s;
+    return f;
+  }
+
+  // The one script block the double runs in Where-Object; answers the state it
+  // looks for. A package's PackageUserInformation is a record per user, so
+  // .InstallState is a list and -contains asks whether any user has that state.
+  static std::string installStateTest(const std::string& text) {
+    std::vector<Token> t;
+    try {
+      t = tokenize(text);
+    } catch (const ParseError& e) {
+      throw StatementError(e.what());
+    }
+    while (!t.empty() && t.front().type == TokenType::EndOfStatement) t.erase(t.begin());
+    while (!t.empty() && t.back().type == TokenType::EndOfStatement) t.pop_back();
+    const bool ok = t.size() == 3 && t[0].type == TokenType::Variable &&
+                    (iequals(t[0].text, "_") || iequals(t[0].text, "PSItem")) && t[0].members.size() == 2 &&
+                    iequals(t[0].members[0], "PackageUserInformation") && iequals(t[0].members[1], "InstallState") &&
+                    t[1].type == TokenType::Parameter && !t[1].colon && iequals(t[1].text, "contains") &&
+                    (t[2].type == TokenType::SingleQuoted ||
+                     (t[2].type == TokenType::DoubleQuoted && t[2].text.find_first_of("$`\"") == std::string::npos));
+    if (!ok) {
+      throw StatementError("Where-Object : The double runs the script block { $_.PackageUserInformation.InstallState "
+                           "-contains '<state>' } only, not {" + text + "}.");
+    }
+    return t[2].text;
+  }
+
+  static bool passes(const WhereFilter& f, const Value& item) {
+    if (f.installState) {
+      if (item.kind != Value::Pkg) return false;  // anything else has no such member: $null
+      return iequals(f.operand, item.pkg.installedForAnyone() ? "Installed" : "Staged");
+    }
+    const std::optional<std::string> v = property(&item, f.property);
+    if (!v) {
+      throw StatementError("Where-Object : The double knows the properties " +
+                           std::string(item.kind == Value::Pkg || item.kind == Value::Prov ? knownProperties(item)
+                                                                                         : "of package objects") +
+                           ", not " + f.property + ".");
+    }
+    return wildcardMatch(f.operand, *v);
+  }
+
   // The program's query of the current user's packages, when the store says
   // it is to fail: as when the deployment service cannot be reached.
   void failQueryIfTold(const std::vector<Prepared>& stages) {
@@ -458,15 +612,18 @@ class Interpreter {
   // The error of a removal or registration that the store makes fail with
   // Code: a plain Win32 error (access denied, file not found) comes inside the
   // deployment error, a deployment code (0x80073Cxx, 0x80073Dxx) is that error.
-  static std::string deploymentFailure(const Package& p, const std::string& code, bool removal) {
+  enum class Operation { Remove, Register, Deprovision };
+  static std::string deploymentFailure(const Package& p, const std::string& code, Operation op) {
+    const bool removal = op != Operation::Register;
     const bool plain = code.size() == 10 && iequals(code.substr(0, 6), "0x8007") &&
                        std::strtoul(code.substr(6).c_str(), nullptr, 16) < 0x3C00;
     const std::string outer = plain ? (removal ? "0x80073CFA" : "0x80073CF6") : code;
     const std::string what = removal ? "Removal failed. Please contact your software vendor."
                                      : "Package could not be registered.";
+    const char* name = op == Operation::Remove ? "Remove" : op == Operation::Register ? "Register" : "Deprovision";
     return "Deployment failed with HRESULT: " + outer + ", " + what + " (Exception from HRESULT: " + outer +
-           ")\r\nerror " + code + ": AppX Deployment " + (removal ? "Remove" : "Register") +
-           " operation on package " + p.fullName + " from: " + p.installLocation + " failed.";
+           ")\r\nerror " + code + ": AppX Deployment " + name + " operation on package " + p.fullName +
+           " from: " + p.installLocation + " failed.";
   }
 
   void setPolicy(const Bound& b) {
@@ -525,8 +682,11 @@ class Interpreter {
 
   void removePackages(const Bound& b, const std::vector<Value>& input) {
     usedRemove = true;
-    if (b.has("AllUsers") || b.has("User")) {
-      throw StatementError("Remove-AppxPackage : The double removes packages of the current user only.");
+    const bool allUsers = b.flag("AllUsers");
+    if (allUsers) out_.allUsers = true;
+    if (b.has("User")) {
+      throw StatementError("Remove-AppxPackage : The double removes packages of the current user or of every user "
+                           "(-AllUsers), not of a named user.");
     }
     std::vector<Value> items = input;
     if (const Value* v = b.get("Package")) items.push_back(*v);
@@ -544,22 +704,89 @@ class Interpreter {
       host_.updateStore([&](Store& s) {
         failure.clear();
         Package* p = s.find(fullName);
-        if (!p || !p->currentUser) {
+        if (!p || (!allUsers && !p->currentUser)) {
           failure = "Deployment failed with HRESULT: 0x80073CF1, Package was not found. (" + fullName + ")";
         } else if (!p->failure.empty()) {
-          failure = deploymentFailure(*p, p->failure, true);
+          failure = deploymentFailure(*p, p->failure, Operation::Remove);
         } else if (p->unremovable) {
           failure =
               "Deployment failed with HRESULT: 0x80073CFA, Removal failed. Please contact your software vendor. "
               "(Exception from HRESULT: 0x80073CFA) error 0x80070032: AppX Deployment Remove operation on package " +
               fullName + " from: " + p->installLocation +
               " failed. This app is part of Windows and cannot be uninstalled on a per-user basis.";
+        } else if (allUsers) {
+          // Removed for everybody, an unprovisioned package is gone from the
+          // machine; a provisioned one stays staged for new accounts.
+          p->currentUser = p->otherUsers = false;
+          s.dropIfUnused(fullName);
         } else {
           p->currentUser = false;
         }
       });
       if (failure.empty()) out_.removed.push_back(fullName);
       else report("Remove-AppxPackage : " + failure);
+    }
+  }
+
+  static void refuseOffline(const Bound& b, const char* cmdlet) {
+    for (const char* unsupported :
+         {"Path", "WindowsDirectory", "SystemDrive", "LogPath", "ScratchDirectory", "LogLevel", "AllUsers"}) {
+      if (b.has(unsupported)) {
+        throw StatementError(std::string(cmdlet) + " : The double does not support -" + unsupported + ".");
+      }
+    }
+    if (!b.flag("Online")) {
+      throw StatementError(std::string(cmdlet) +
+                           " : Parameter set cannot be resolved using the specified named parameters. The double "
+                           "serves the running system only (-Online).");
+    }
+  }
+
+  std::vector<Value> getProvisioned(const Bound& b) {
+    usedGetProvisioned = true;
+    refuseOffline(b, "Get-AppxProvisionedPackage");
+    std::vector<Value> out;
+    for (const Package& p : host_.loadStore().packages) {
+      if (!p.provisioned) continue;
+      Value v;
+      v.kind = Value::Prov;
+      v.pkg = p;
+      out.push_back(std::move(v));
+    }
+    return out;
+  }
+
+  void deprovision(const Bound& b, const std::vector<Value>& input) {
+    usedDeprovision = true;
+    refuseOffline(b, "Remove-AppxProvisionedPackage");
+    std::vector<std::string> names;
+    for (const Value& item : input) {
+      // PackageName binds by property name: only provisioned package objects carry it.
+      if (item.kind != Value::Prov) {
+        report("Remove-AppxProvisionedPackage : The input object cannot be bound to any parameters for the command "
+               "either because the command does not take pipeline input or the input and its properties do not "
+               "match any of the parameters that take pipeline input.");
+        continue;
+      }
+      names.push_back(item.pkg.fullName);
+    }
+    if (const Value* v = b.get("PackageName")) names.push_back(v->display());
+    for (const std::string& fullName : names) {
+      std::string failure;
+      host_.updateStore([&](Store& s) {
+        failure.clear();
+        Package* p = s.find(fullName);
+        if (!p || !p->provisioned) {
+          failure = "Deployment failed with HRESULT: 0x80073CF1, Package was not found. (" + fullName + ")";
+        } else if (!p->failure.empty()) {
+          failure = deploymentFailure(*p, p->failure, Operation::Deprovision);
+        } else {
+          p->provisioned = false;
+          s.dropIfUnused(fullName);
+        }
+      });
+      if (failure.empty()) out_.deprovisioned.push_back(fullName);
+      else report("Remove-AppxProvisionedPackage : " + failure);
     }
   }
 
@@ -595,7 +822,7 @@ class Interpreter {
       if (!hit) {
         failure = "Cannot find path '" + path + "' because it does not exist.";
       } else if (!hit->failure.empty()) {
-        failure = deploymentFailure(*hit, hit->failure, false);
+        failure = deploymentFailure(*hit, hit->failure, Operation::Register);
       } else if (hit->broken) {
         failure = "Deployment failed with HRESULT: 0x80073CF6, Package could not be registered. (Exception from "
                   "HRESULT: 0x80073CF6) " + hit->fullName;
@@ -827,10 +1054,11 @@ Outcome run(const std::vector<std::string>& argv, Host& host) {
     }
 
     if (!out.scripts.empty()) out.kind = "script";
+    else if (interp.usedDeprovision) out.kind = "deprovision";
     else if (interp.usedRemove) out.kind = "remove";
     else if (interp.usedRegister) out.kind = "register";
     else if (interp.usedSetPolicy) out.kind = "set-policy";
-    else if (interp.usedGetPolicy || interp.usedGetPackage) out.kind = "query";
+    else if (interp.usedGetPolicy || interp.usedGetPackage || interp.usedGetProvisioned) out.kind = "query";
 
     const Store end = host.loadStore();
     out.policyAfter = end.executionPolicy;

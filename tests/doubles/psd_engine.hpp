@@ -44,10 +44,12 @@ struct ScriptRecord {
 struct Outcome {
   std::string mode = "none";  // "command", "file", "none"
   std::string commandText;    // the PowerShell text run with -Command (explicit or implied)
-  std::string kind = "other"; // "set-policy", "script", "remove", "register", "query", "other"
+  // "set-policy", "script", "deprovision", "remove", "register", "query", "other"
+  std::string kind = "other";
   std::string policyBefore, policyAfter;
   std::vector<ScriptRecord> scripts;
-  std::vector<std::string> removed, registered, errors;
+  std::vector<std::string> removed, registered, deprovisioned, errors;
+  bool allUsers = false;  // Remove-AppxPackage was given -AllUsers
   int exitCode = 0;
 };
 

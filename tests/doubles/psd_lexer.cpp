@@ -167,7 +167,7 @@ bool iequals(std::string_view a, std::string_view b) {
 std::vector<Token> tokenize(std::string_view s) {
   std::vector<Token> out;
   auto push = [&](TokenType t, std::string text = {}, bool colon = false) {
-    out.push_back(Token{t, std::move(text), colon});
+    out.push_back(Token{t, std::move(text), colon, {}});
   };
   size_t i = 0;
   const size_t n = s.size();
@@ -218,6 +218,12 @@ std::vector<Token> tokenize(std::string_view s) {
         while (i < n && (isNameChar(s[i]) || (s[i] == ':' && i + 1 < n && isAlpha(s[i + 1])))) name += s[i++];
       }
       push(TokenType::Variable, name);
+      // A member is access only when it touches the variable: "$_ .A" is two tokens.
+      while (i + 1 < n && s[i] == '.' && (isAlpha(s[i + 1]) || s[i + 1] == '_')) {
+        std::string member;
+        for (++i; i < n && isNameChar(s[i]);) member += s[i++];
+        out.back().members.push_back(std::move(member));
+      }
     } else if (size_t d = dashAt(s, i); d && i + d < n && (isAlpha(s[i + d]) || s[i + d] == '_' || s[i + d] == '?')) {
       i += d;
       std::string name;

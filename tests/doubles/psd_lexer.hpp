@@ -23,6 +23,8 @@ struct Token {
   // the name without its dash; ScriptBlock: the raw inside.
   std::string text;
   bool colon = false;  // Parameter written -Name:value; the value is the next token
+  // Variable: the member names written right after it ($_.A.B: A, B).
+  std::vector<std::string> members;
 };
 
 std::vector<Token> tokenize(std::string_view text);  // throws ParseError

@@ -97,6 +97,8 @@ Store Store::parse(std::string_view text) {
         Package& p = st.packages.back();
         if (iequals(key, "InstallLocation")) p.installLocation = std::string(value);
         else if (iequals(key, "CurrentUser")) p.currentUser = parseBool(value, lineNo);
+        else if (iequals(key, "OtherUsers")) p.otherUsers = parseBool(value, lineNo);
+        else if (iequals(key, "Provisioned")) p.provisioned = parseBool(value, lineNo);
         else if (iequals(key, "Unremovable")) p.unremovable = parseBool(value, lineNo);
         else if (iequals(key, "Broken")) p.broken = parseBool(value, lineNo);
         else if (iequals(key, "Failure")) p.failure = std::string(value);
@@ -117,7 +119,8 @@ std::string Store::serialize() const {
   }
   for (const Package& p : packages) {
     out += "\r\n[package " + p.fullName + "]\r\nInstallLocation=" + p.installLocation +
-           "\r\nCurrentUser=" + (p.currentUser ? "1" : "0") + "\r\nUnremovable=" + (p.unremovable ? "1" : "0") +
+           "\r\nCurrentUser=" + (p.currentUser ? "1" : "0") + "\r\nOtherUsers=" + (p.otherUsers ? "1" : "0") +
+           "\r\nProvisioned=" + (p.provisioned ? "1" : "0") + "\r\nUnremovable=" + (p.unremovable ? "1" : "0") +
            "\r\nBroken=" + (p.broken ? "1" : "0") + "\r\n";
     if (!p.failure.empty()) out += "Failure=" + p.failure + "\r\n";
   }
@@ -134,6 +137,16 @@ Package* Store::find(std::string_view fullName) {
     if (iequals(p.fullName, fullName)) return &p;
   }
   return nullptr;
+}
+
+bool Store::dropIfUnused(std::string_view fullName) {
+  for (auto it = packages.begin(); it != packages.end(); ++it) {
+    if (!iequals(it->fullName, fullName)) continue;
+    if (it->installedForAnyone() || it->provisioned) return false;
+    packages.erase(it);
+    return true;
+  }
+  return false;
 }
 
 }  // namespace cb::test::psd

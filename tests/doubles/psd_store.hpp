@@ -9,13 +9,17 @@
 //   [package Microsoft.BingNews_4.7.28.0_x64__8wekyb3d8bbwe]
 //   InstallLocation=C:\Program Files\WindowsApps\Microsoft.BingNews_4.7.28.0_x64__8wekyb3d8bbwe
 //   CurrentUser=1
+//   OtherUsers=0
+//   Provisioned=1
 //   Unremovable=0
 //   Broken=0
 //   Failure=0x80073D02
 //
 // Every [package] section is a package known to the machine (what
 // Get-AppxPackage -AllUsers lists); CurrentUser says whether the current user
-// has it installed. Failure makes removing and registering the package fail
+// has it installed, OtherUsers whether some other user has, Provisioned
+// whether new accounts get it. A package that nobody has installed is staged.
+// Failure makes removing, deprovisioning and registering the package fail
 // with that HRESULT; QueryFails (settings) makes the program's query of the
 // current user's packages (Get-AppxPackage with no -AllUsers and no removal
 // after it) fail.
@@ -35,12 +39,16 @@ struct Package {
   std::string fullName;
   std::string installLocation;
   bool currentUser = false;
+  bool otherUsers = false;
+  bool provisioned = false;
   bool unremovable = false;
   bool broken = false;
   std::string failure;  // an HRESULT as "0x8007...", or empty
 
-  // The package name: the full name up to its first underscore.
+  // The package name: the full name up to its first underscore; a
+  // provisioned package's DisplayName too.
   std::string name() const;
+  bool installedForAnyone() const { return currentUser || otherUsers; }
 };
 
 struct Store {
@@ -54,6 +62,9 @@ struct Store {
 
   int delay(const std::string& key) const;
   Package* find(std::string_view fullName);
+  // Forgets a package that is neither installed for anyone nor provisioned,
+  // as the machine does; answers whether it did.
+  bool dropIfUnused(std::string_view fullName);
 };
 
 // Largest store file and script file the double reads.

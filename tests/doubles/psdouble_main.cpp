@@ -284,6 +284,8 @@ int wmain() {
       .raw("scripts", scripts)
       .raw("removed", cb::test::psd::jsonArray(o.removed))
       .raw("registered", cb::test::psd::jsonArray(o.registered))
+      .raw("deprovisioned", cb::test::psd::jsonArray(o.deprovisioned))
+      .boolean("all_users", o.allUsers)
       .raw("errors", cb::test::psd::jsonArray(o.errors))
       .num("exit_code", o.exitCode);
   appendLog(dir + L"\\psdouble.log", log.text());
