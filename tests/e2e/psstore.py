@@ -9,16 +9,23 @@ The store is a small INI-like text (see tests/doubles/psd_store.hpp):
     [package Microsoft.BingNews_4.7.28.0_x64__8wekyb3d8bbwe]
     InstallLocation=C:\\Program Files\\WindowsApps\\Microsoft.BingNews_4.7.28.0_x64__8wekyb3d8bbwe
     CurrentUser=1
+    OtherUsers=0
+    Provisioned=1
     Unremovable=0
     Broken=0
     Failure=0x80073D02
 
-Failure makes removing and registering that package fail with the HRESULT;
+Every package section is a package the machine knows. CurrentUser and
+OtherUsers say whether the current user and some other user have it installed;
+Provisioned whether new accounts get it (its DisplayName is the package name).
+Removing a package for every user, or its provisioning, forgets it once nobody
+has it and it is not provisioned. Failure makes removing, deprovisioning and
+registering that package fail with the HRESULT;
 QueryFails=1 under [settings] makes the program's query of the current user's
 packages fail.
 
 Delay keys (milliseconds): before_read and after_read around reading a script;
-set-policy, script, remove, register, query, other before a call of that kind
+set-policy, script, remove, deprovision, register, query, other before a call of that kind
 exits; all before every call exits.
 
 Run as a program, `psstore.py seed <dir>` writes a fresh default store there.
@@ -45,6 +52,8 @@ class Package:
     unremovable: bool = False
     broken: bool = False
     failure: str = ""
+    other_users: bool = False
+    provisioned: bool = False
 
     @property
     def name(self) -> str:
@@ -71,7 +80,9 @@ def default_packages() -> list[Package]:
     """A Windows 10 (2004) package set: one package for each app the program
     knows, Bing Sports, and system and framework packages that cannot be
     removed. Some names are matched by more than one app key's wildcard, as on
-    a real system ("*people*" also finds the People experience host)."""
+    a real system ("*people*" also finds the People experience host). As on a
+    fresh system the apps are provisioned, the system and framework packages
+    not."""
     apps = [
         ("Microsoft.3DBuilder", "18.0.1931.0"),
         ("Microsoft.ScreenSketch", "10.2008.2277.0"),
@@ -115,6 +126,8 @@ def default_packages() -> list[Package]:
     ]
     packages = [_app(n, v) for n, v in apps]
     packages.insert(28, _app("Microsoft.SkypeApp", "15.65.78.0", publisher="kzf8qxf38zg5c"))
+    for p in packages:
+        p.provisioned = True
     packages += [
         _framework("Microsoft.VCLibs.140.00", "14.0.29231.0"),
         _framework("Microsoft.VCLibs.140.00", "14.0.29231.0", "x86"),
@@ -141,7 +154,8 @@ def format_store(policy: str = "Restricted", packages: list[Package] | None = No
         lines += ["", "[delay_ms]"] + [f"{k}={int(v)}" for k, v in delays.items()]
     for p in packages:
         lines += ["", f"[package {p.full_name}]", f"InstallLocation={p.install_location}",
-                  f"CurrentUser={int(p.current_user)}", f"Unremovable={int(p.unremovable)}",
+                  f"CurrentUser={int(p.current_user)}", f"OtherUsers={int(p.other_users)}",
+                  f"Provisioned={int(p.provisioned)}", f"Unremovable={int(p.unremovable)}",
                   f"Broken={int(p.broken)}"] + ([f"Failure={p.failure}"] if p.failure else [])
     return "\r\n".join(lines) + "\r\n"
 
@@ -168,6 +182,16 @@ class State:
 
     def current_user(self) -> list[str]:
         return [p.name for p in self.packages if p.current_user]
+
+    def installed_for_anyone(self) -> list[str]:
+        return [p.name for p in self.packages if p.current_user or p.other_users]
+
+    def provisioned(self) -> list[str]:
+        return [p.name for p in self.packages if p.provisioned]
+
+    def has(self, name: str) -> bool:
+        """Whether the machine still knows a package of this name."""
+        return any(p.name.lower() == name.lower() for p in self.packages)
 
 
 def parse_store(text: str) -> State:
@@ -200,6 +224,10 @@ def parse_store(text: str) -> State:
                 p.install_location = value
             elif k == "currentuser":
                 p.current_user = flag
+            elif k == "otherusers":
+                p.other_users = flag
+            elif k == "provisioned":
+                p.provisioned = flag
             elif k == "unremovable":
                 p.unremovable = flag
             elif k == "broken":

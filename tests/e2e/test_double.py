@@ -20,6 +20,15 @@ def remove_one(key: str) -> str:
     return f"PowerShell.exe Get-AppxPackage *{key}* | Remove-AppxPackage"
 
 
+def remove_for_everyone(key: str) -> str:
+    return f"PowerShell.exe Get-AppxPackage -AllUsers *{key}* | Remove-AppxPackage -AllUsers"
+
+
+def deprovision(key: str) -> str:
+    return (f"PowerShell.exe Get-AppxProvisionedPackage -Online | Where-Object DisplayName -like '*{key}*' | "
+            "Remove-AppxProvisionedPackage -Online")
+
+
 def run_script(path: Path) -> str:
     return "powershell.exe -Command \"& '" + winpath(path).replace("'", "''") + "'\""
 
@@ -139,6 +148,45 @@ class DoubleUnderWine(unittest.TestCase):
         report, entry = self.s.powershell(run_script(self.script))
         self.assertEqual(report["exit_code"], 0)
         self.assertEqual(len(self.s.store().current_user()), len(state.packages))
+
+    def test_removal_for_every_user_and_deprovisioning(self):
+        packages = psstore.default_packages()
+        for p in packages:
+            p.other_users = p.name in ("Microsoft.WindowsCalculator", "Microsoft.BingNews",
+                                       "Microsoft.Windows.PeopleExperienceHost")
+            p.provisioned = p.provisioned and p.name != "Microsoft.WindowsCalculator"
+        self.s.write_store(policy="Bypass", packages=packages)
+        full = {p.name: p.full_name for p in packages}
+        # Neither provisioned nor left with anybody: gone from the machine.
+        report, entry = self.s.powershell(remove_for_everyone("windowscalculator"))
+        self.assertEqual(report["exit_code"], 0, entry["errors"])
+        self.assertEqual((entry["kind"], entry["all_users"], entry["removed"], entry["deprovisioned"]),
+                         ("remove", True, [full["Microsoft.WindowsCalculator"]], []))
+        self.assertFalse(self.s.store().has("Microsoft.WindowsCalculator"))
+        # Provisioned: staged for new accounts until its provisioning goes too.
+        report, entry = self.s.powershell(remove_for_everyone("bingnews"))
+        self.assertEqual((report["exit_code"], entry["removed"]), (0, [full["Microsoft.BingNews"]]))
+        news = self.s.store().package("Microsoft.BingNews")
+        self.assertEqual((news.current_user, news.other_users, news.provisioned), (False, False, True))
+        report, entry = self.s.powershell(deprovision("BINGnews"))
+        self.assertEqual(report["exit_code"], 0, entry["errors"])
+        self.assertEqual((entry["kind"], entry["all_users"], entry["removed"], entry["deprovisioned"]),
+                         ("deprovision", False, [], [full["Microsoft.BingNews"]]))
+        self.assertFalse(self.s.store().has("Microsoft.BingNews"))
+        # Deprovisioning leaves the users' copies alone.
+        report, entry = self.s.powershell(deprovision("windowsalarms"))
+        alarms = self.s.store().package("Microsoft.WindowsAlarms")
+        self.assertEqual((report["exit_code"], alarms.current_user, alarms.provisioned), (0, True, False))
+        # The install script then finds nothing to register.
+        self.script.write_bytes(SCREENSKETCH.replace("ScreenSketch", "BingNews").encode())
+        report, entry = self.s.powershell(run_script(self.script))
+        self.assertEqual((report["exit_code"], entry["registered"]), (0, []))
+        # A part of Windows fails for every user as for one, and nothing changes.
+        before = self.s.store()
+        report, entry = self.s.powershell(remove_for_everyone("PeopleExperienceHost"))
+        self.assertEqual((report["exit_code"], entry["removed"], len(entry["errors"])), (1, [], 1))
+        self.assertIn("0x80073CFA", entry["errors"][0])
+        self.assertEqual(self.s.store(), before)
 
     def test_a_broken_package_fails_the_run(self):
         packages = nobody_has_anything()
