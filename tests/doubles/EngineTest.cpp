@@ -570,7 +570,9 @@ TEST(DoubleAllUsers, NearMissesAreRefusedAndChangeNothing) {
       {prov + "Where-Object DisplayName '*zunemusic*'" + deprov, ""},
       {prov + "Where-Object Publisher -like '*zunemusic*'" + deprov, ""},
       {prov + "Where-Object Name -like '*zunemusic*'" + deprov, ""},  // a property of Get-AppxPackage's objects
+      {prov + "Where-Object DisplayName -like '[zune*'" + deprov, ""},
       {"PowerShell.exe Get-AppxPackage -AllUsers *zunemusic*" + deprov, ""},
+      {"PowerShell.exe Get-AppxPackage -AllUsers | Where-Object Name -like '*zunemusic*' | Remove-AppxPackage", ""},
       {removeForEveryone("windowscalculator") + " -User Bob", ""},
       {"powershell.exe -Command \"& 'C:\\Temp\\ps.ps1'\"",
        "Get-AppxPackage -AllUsers *3dbuilder* | Foreach {Add-AppxPackage -AllUsers -DisableDevelopmentMode "

@@ -153,8 +153,8 @@ struct Bound {
 };
 
 // A Where-Object test, checked before the pipeline runs: the script block
-// { $_.PackageUserInformation.InstallState -contains '<state>' } or the
-// simplified <Property> -Like <pattern>.
+// { $_.PackageUserInformation.InstallState -contains '<state>' } or, for
+// provisioned packages, the simplified DisplayName -Like <pattern>.
 struct WhereFilter {
   bool installState = false;
   std::string property;
@@ -533,17 +533,12 @@ class Interpreter {
     if (!pattern || pattern->kind != Value::Str) {
       throw StatementError("Where-Object : The double needs a pattern after -Like.");
     }
-    bool known = false;
-    for (const char* name : {"DisplayName", "PackageName", "Name", "PackageFullName", "InstallLocation"}) {
-      known = known || iequals(prop->s, name);
-    }
-    if (!known) {
-      throw StatementError("Where-Object : The double knows the properties DisplayName and PackageName of a "
-                           "provisioned package and Name, PackageFullName and InstallLocation of a package, not " +
-                           prop->s + ".");
+    if (!iequals(prop->s, "DisplayName") && !iequals(prop->s, "PackageName")) {
+      throw StatementError("Where-Object : The double compares the DisplayName or PackageName of a provisioned "
+                           "package, not " + prop->s + ".");
     }
     try {
-      wildcardMatch(pattern->s, "");
+      wildcardMatch(pattern->s, "");  // the whole pattern is compiled, so a bad one fails here
     } catch (const WildcardError& e) {
       throw StatementError(std::string("Where-Object : ") + e.what());
     }
@@ -582,14 +577,10 @@ class Interpreter {
       if (item.kind != Value::Pkg) return false;  // anything else has no such member: $null
       return iequals(f.operand, item.pkg.installedForAnyone() ? "Installed" : "Staged");
     }
-    const std::optional<std::string> v = property(&item, f.property);
-    if (!v) {
-      throw StatementError("Where-Object : The double knows the properties " +
-                           std::string(item.kind == Value::Pkg || item.kind == Value::Prov ? knownProperties(item)
-                                                                                         : "of package objects") +
-                           ", not " + f.property + ".");
+    if (item.kind != Value::Prov) {
+      throw StatementError("Where-Object : The double compares properties of provisioned packages only.");
     }
-    return wildcardMatch(f.operand, *v);
+    return wildcardMatch(f.operand, property(&item, f.property).value_or(std::string()));
   }
 
   // The program's query of the current user's packages, when the store says
