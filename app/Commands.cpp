@@ -11,6 +11,12 @@ const char16_t kRestrictedCommand[] = u"powershell.exe set-ExecutionPolicy RESTR
 const char16_t kUninstallAllCommand[] = u"powershell.exe Get-AppxPackage | Remove-AppxPackage";
 const char16_t kInstalledQueryCommand[] =
     u"powershell.exe -NoProfile -NonInteractive -Command Get-AppxPackage | ForEach-Object Name";
+const char16_t kAnyUserQueryCommand[] =
+    u"powershell.exe -NoProfile -NonInteractive -Command \"Get-AppxPackage -AllUsers | Where-Object "
+    u"{ $_.PackageUserInformation.InstallState -contains 'Installed' } | ForEach-Object Name\"";
+const char16_t kProvisionedQueryCommand[] =
+    u"powershell.exe -NoProfile -NonInteractive -Command \"Get-AppxProvisionedPackage -Online | ForEach-Object "
+    u"DisplayName\"";
 const char16_t kNoticeCaption[] = u"提示";
 const char16_t kUninstallAllQuestion[] =
     u"这将为当前用户卸载所有应用，包括应用商店。\n文件已被 Windows 清理的应用将无法恢复。\n是否继续？";
@@ -20,11 +26,27 @@ static bool IsKeyChar(char16_t c) {
   return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
 }
 
-std::u16string UninstallCommand(const std::u16string& key) {
-  if (key.empty()) return {};
+static bool IsKey(const std::u16string& key) {
+  if (key.empty()) return false;
   for (char16_t c : key)
-    if (!IsKeyChar(c)) return {};
+    if (!IsKeyChar(c)) return false;
+  return true;
+}
+
+std::u16string UninstallCommand(const std::u16string& key) {
+  if (!IsKey(key)) return {};
   return u"PowerShell.exe Get-AppxPackage *" + key + u"* | Remove-AppxPackage";
+}
+
+std::u16string UninstallAllUsersCommand(const std::u16string& key) {
+  if (!IsKey(key)) return {};
+  return u"PowerShell.exe Get-AppxPackage -AllUsers *" + key + u"* | Remove-AppxPackage -AllUsers";
+}
+
+std::u16string DeprovisionCommand(const std::u16string& key) {
+  if (!IsKey(key)) return {};
+  return u"PowerShell.exe Get-AppxProvisionedPackage -Online | Where-Object DisplayName -like '*" + key +
+         u"*' | Remove-AppxProvisionedPackage -Online";
 }
 
 std::u16string ScriptPath(const std::u16string& tempDir) { return tempDir + u"\\ps.ps1"; }

@@ -12,10 +12,21 @@ extern const char16_t kUninstallAllCommand[];
 // else: no profile may print anything first.
 extern const char16_t kInstalledQueryCommand[];
 
+// The same for packages installed for at least one user (staged ones are
+// known to every user but installed for none), and for provisioned packages,
+// by their display names.
+extern const char16_t kAnyUserQueryCommand[];
+extern const char16_t kProvisionedQueryCommand[];
+
 // "PowerShell.exe Get-AppxPackage *<key>* | Remove-AppxPackage". Keys come from
 // the catalogue; anything but letters and digits is refused (empty result) so a
 // key can never carry PowerShell syntax into an elevated command.
 std::u16string UninstallCommand(const std::u16string& key);
+
+// The removal for every user, and the removal of the provisioned package that
+// would bring the app back to new accounts; keys are checked as above.
+std::u16string UninstallAllUsersCommand(const std::u16string& key);
+std::u16string DeprovisionCommand(const std::u16string& key);
 
 // The temporary script file: the "temp" value and "\ps.ps1", joined as they stand.
 std::u16string ScriptPath(const std::u16string& tempDir);

@@ -136,20 +136,20 @@ std::u16string Number(size_t v) {
 // known reason, else the first with a code.
 std::u16string SingleReason(int32_t ExitCode, const std::vector<TRunError>& Errors) {
   if (RunSucceeded(ExitCode)) return {};
-  for (const auto& E : Errors)
-    if (ReasonFor(ChosenCode(E))) return u"\n" + ReasonLine(E);
-  for (const auto& E : Errors)
-    if (!E.Codes.empty()) return u"\n" + ReasonLine(E);
-  return {};
+  const TRunError* E = ExplainingError(Errors);
+  return E ? u"\n" + ReasonLine(*E) : u"";
+}
+
+// A removal whose only errors are the packages Windows keeps is done.
+bool BulkDone(int32_t ExitCode, const TBulkTally& T) {
+  return ExitCode != -1 && T.Failed.empty() && (ExitCode == 0 || T.Kept > 0);
 }
 
 std::u16string BulkNotice(int32_t ExitCode, const std::vector<TRunError>& Errors, bool Removal) {
   const TBulkTally T = TallyBulk(Errors, Removal);
   const std::u16string KeptLine =
       T.Kept ? u"\nWindows 保留了 " + Number(size_t(T.Kept)) + u" 个无法卸载的系统组件。" : u"";
-  // A removal whose only errors are the packages Windows keeps is done.
-  const bool Done = ExitCode != -1 && T.Failed.empty() && (ExitCode == 0 || T.Kept > 0);
-  if (Done) return (Removal ? UninstallAllNotice(true) : InstallAllNotice(true)) + KeptLine;
+  if (BulkDone(ExitCode, T)) return (Removal ? UninstallAllNotice(true) : InstallAllNotice(true)) + KeptLine;
   std::u16string Text = Removal ? UninstallAllNotice(false) : InstallAllNotice(false);
   for (size_t i = 0; i < T.Failed.size() && i < kListedFailures; ++i) {
     const auto& F = T.Failed[i];
@@ -265,6 +265,18 @@ TBulkTally TallyBulk(const std::vector<TRunError>& Errors, bool Removal) {
     T.Failed.push_back({App ? std::u16string(App->caption) : Widen(Name), ReasonLine(E)});
   }
   return T;
+}
+
+const TRunError* ExplainingError(const std::vector<TRunError>& Errors) {
+  for (const auto& E : Errors)
+    if (ReasonFor(ChosenCode(E))) return &E;
+  for (const auto& E : Errors)
+    if (!E.Codes.empty()) return &E;
+  return nullptr;
+}
+
+bool BulkDone(int32_t ExitCode, const std::vector<TRunError>& Errors, bool Removal) {
+  return BulkDone(ExitCode, TallyBulk(Errors, Removal));
 }
 
 std::u16string UninstallAllNotice(int32_t ExitCode, const std::vector<TRunError>& Errors) {

@@ -45,6 +45,10 @@ std::u16string ReasonLine(const TRunError& Error);
 // A package Windows keeps because it cannot be removed for one user.
 bool KeptBySystem(const TRunError& Error);
 
+// The record a failed run is explained by: the first with a known reason,
+// else the first with a code; nullptr when none has a code.
+const TRunError* ExplainingError(const std::vector<TRunError>& Errors);
+
 // The notice after one app's uninstall or install: the usual first line, and
 // when the run failed with a code, its reason on a second line.
 std::u16string UninstallNotice(const std::u16string& DisName, int32_t ExitCode, const std::vector<TRunError>& Errors);
@@ -61,6 +65,10 @@ struct TBulkTally {
   std::vector<TFailure> Failed;
 };
 TBulkTally TallyBulk(const std::vector<TRunError>& Errors, bool Removal);
+
+// Whether a bulk run did its work: it started, and nothing failed but (for a
+// removal) the packages Windows keeps.
+bool BulkDone(int32_t ExitCode, const std::vector<TRunError>& Errors, bool Removal);
 
 // "全部卸载完成！" and how many system components Windows kept when nothing
 // else failed; otherwise the failure line, up to kListedFailures apps with

@@ -11,6 +11,7 @@
 #include "ui/Threads.h"
 #include "sControls.h"
 #include "uCommonFunc.h"
+#include "uAppRuns.h"
 #include "uBusy.h"
 #include "uStartupTrace.h"
 #include "uUpdate.h"
@@ -247,33 +248,27 @@ void TForm1::p1Click(TObject*) {
   // The run is waited for here, but the window stays alive meanwhile; a close
   // asked for during it comes after the notice.
   TBusyWindow busy(this);
-  int32_t code = -1;
-  TCapture capture;
+  TRunResult result;
   {
     TBusyRun run(*this);
-    std::u16string command = UninstallCommand(ToU16(sAppName));
-    if (!command.empty()) code = RunCaptured(ToWide(command), capture);
+    result = UninstallApp(ToU16(sAppName));
   }
   RefreshStates();
   if (sSlider1->SliderOn())
-    ShowMsg(ToWide(UninstallNotice(ToU16(sDisName), code, ParseRunErrors(capture.Err))), ToWide(kNoticeCaption), false);
+    ShowMsg(ToWide(UninstallNotice(ToU16(sDisName), result.Code, result.Errors)), ToWide(kNoticeCaption), false);
 }
 
 void TForm1::N1Click(TObject*) {
   TBusyWindow busy(this);
-  int32_t code = -1;
-  std::string errors;
+  TRunResult result;
   {
     TBusyRun busyRun(*this);
     TScriptRun run(sAppName);
-    code = run.Run() ? 0 : run.ScriptExit();
-    // A script that exits 0 after errors has not done its work either.
-    if (code == 0 && !ParseRunErrors(run.ScriptErrors()).empty()) code = 1;
-    errors = run.ScriptErrors();
+    result = RunInstallScript(run, false);
   }
   RefreshStates();
   if (sSlider1->SliderOn())
-    ShowMsg(ToWide(InstallNotice(ToU16(sDisName), code, ParseRunErrors(errors))), ToWide(kNoticeCaption), false);
+    ShowMsg(ToWide(InstallNotice(ToU16(sDisName), result.Code, result.Errors)), ToWide(kNoticeCaption), false);
 }
 
 void TForm1::BusyCursor(bool On) {
@@ -296,12 +291,16 @@ void TForm1::btn24Click(TObject*) {
 
 void TForm1::RemoveALl(const std::shared_ptr<TWindowLink>& Link) {
   Link->SetBusy(true);
-  TCapture capture;
-  int32_t code = RunCaptured(ToWide(kUninstallAllCommand), capture);
+  TRunResult result;
+  try {
+    result = UninstallEverything();
+  } catch (...) {
+    // No turn to be had: the notice tells of a run that did not start.
+  }
   Link->SetBusy(false);
   Link->RefreshStates();
   if (Link->NoticesOn)
-    Link->PostNotice(std::make_unique<TStrMsgObject>(ToWide(UninstallAllNotice(code, ParseRunErrors(capture.Err)))));
+    Link->PostNotice(std::make_unique<TStrMsgObject>(ToWide(UninstallAllNotice(result.Code, result.Errors))));
 }
 
 void TForm1::InstallALL(const std::shared_ptr<TWindowLink>& Link) {
@@ -309,12 +308,11 @@ void TForm1::InstallALL(const std::shared_ptr<TWindowLink>& Link) {
   // thread ends here, silently, with the pointer left as it was.
   TScriptRun run(L"installallapp");
   Link->SetBusy(true);
-  const int32_t code = run.Run() ? 0 : run.ScriptExit();
+  const TRunResult result = RunInstallScript(run, true);
   Link->SetBusy(false);
   Link->RefreshStates();
   if (Link->NoticesOn)
-    Link->PostNotice(
-        std::make_unique<TStrMsgObject>(ToWide(InstallAllNotice(code, ParseRunErrors(run.ScriptErrors())))));
+    Link->PostNotice(std::make_unique<TStrMsgObject>(ToWide(InstallAllNotice(result.Code, result.Errors))));
 }
 
 void TForm1::WndProc(TMessage& Message) {

@@ -363,16 +363,23 @@ TScriptRun::TTicket::~TTicket() {
   g_runs.Changed.notify_all();
 }
 
-TScriptRun::TMachineTurn::TMachineTurn() {
+TRunTurn::TRunTurn() {
   HANDLE lock = MachineRunLock();
   if (!lock) throw std::runtime_error("Cannot create the script run lock");
   // A run of another instance may take minutes: the window stays alive meanwhile.
   if (!WaitResponsive(lock)) throw std::runtime_error("Cannot take the script run lock");
-  Held = true;
+  FHeld = true;
 }
 
-TScriptRun::TMachineTurn::~TMachineTurn() {
-  if (Held) ReleaseMutex(MachineRunLock());
+TRunTurn::TRunTurn(unsigned TimeoutMs) {
+  HANDLE lock = MachineRunLock();
+  if (!lock) return;
+  const DWORD r = WaitForSingleObject(lock, TimeoutMs);
+  FHeld = r == WAIT_OBJECT_0 || r == WAIT_ABANDONED;
+}
+
+TRunTurn::~TRunTurn() {
+  if (FHeld) ReleaseMutex(MachineRunLock());
 }
 
 TScriptRun::TScriptRun(const std::wstring& ResName) {

@@ -51,6 +51,26 @@ bool DeleteDirTree(const std::wstring& Dir);
 // The value of the environment variable "temp" (the system's temp path when unset).
 std::wstring TempDirectory();
 
+// The machine's turn for PowerShell runs that change packages or the execution
+// policy: runs of other threads and other instances of the program come
+// before or after, never in between. The lock belongs to a thread, and a
+// thread that holds it takes it again at once (a run inside a longer turn).
+class TRunTurn {
+ public:
+  // Waits for the turn, keeping the thread's busy window alive; throws when
+  // the lock cannot be made or taken.
+  TRunTurn();
+  // Waits at most TimeoutMs; Held says whether the turn came.
+  explicit TRunTurn(unsigned TimeoutMs);
+  ~TRunTurn();
+  TRunTurn(const TRunTurn&) = delete;
+  TRunTurn& operator=(const TRunTurn&) = delete;
+  bool Held() const { return FHeld; }
+
+ private:
+  bool FHeld = false;
+};
+
 // A script resource written to the temporary script file and held so that no
 // other process can change, rename or delete it until PowerShell has run it.
 // Runs are serialised: every run shares the one file name and the machine-wide
@@ -91,19 +111,9 @@ class TScriptRun {
   // once the closing program has taken the run over.
   int32_t Step(const std::u16string& CommandLine, bool IsBypass, TCapture* Capture = nullptr);
 
-  // The turn: runs of other threads and other instances of the program come
-  // before or after, never in between. A run waited for on the GUI thread
-  // keeps the window alive while it waits for its turn too.
-  struct TMachineTurn {
-    TMachineTurn();
-    ~TMachineTurn();
-    TMachineTurn(const TMachineTurn&) = delete;
-    TMachineTurn& operator=(const TMachineTurn&) = delete;
-    bool Held = false;
-  };
 
   TTicket FTicket;
-  TMachineTurn FTurn;
+  TRunTurn FTurn;
   std::wstring FScriptPath;
   std::string FScript;
   HANDLE FHandle = INVALID_HANDLE_VALUE;

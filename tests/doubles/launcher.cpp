@@ -3,6 +3,8 @@
 // SW_HIDE, creation flags 0x30) and reports the child's exit code as JSON.
 //   launcher [--flags N] [--show N] [--creation N] [--cwd DIR] [--env NAME=VALUE]... [--no-wait] --cmdfile FILE
 //   launcher [options] -- <command line>
+// --detach starts the child with neither a console to attach to nor standard
+// handles, as the desktop or a service starts a program.
 // --watch reports the start at once (a line with the pid) and the exit code on a
 // second line when the child ends, so a test can find the child's windows while
 // it runs and still learn how it ended.
@@ -28,7 +30,7 @@ int wmain() {
   const std::vector<std::string> args = cb::test::psd::splitCommandLine(cb::test::psd::toUtf8(whole.substr(0, sep)));
   DWORD flags = STARTF_USESHOWWINDOW | STARTF_FORCEONFEEDBACK, creation = CREATE_NEW_CONSOLE | NORMAL_PRIORITY_CLASS;
   WORD show = SW_HIDE;
-  bool wait = true, watch = false;
+  bool wait = true, watch = false, detach = false;
   std::wstring cwd;
   std::vector<std::wstring> overrides;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -40,6 +42,7 @@ int wmain() {
     else if (a == "--cwd" && hasValue) cwd = cb::test::psd::toWide(args[++i]);
     else if (a == "--no-wait") wait = false;
     else if (a == "--watch") watch = true;
+    else if (a == "--detach") detach = true;
     else if (a == "--env" && hasValue && args[i + 1].find('=') != std::string::npos) overrides.push_back(cb::test::psd::toWide(args[++i]));
     else if (a == "--cmdfile" && hasValue) {
       HANDLE f = CreateFileW(cb::test::psd::toWide(args[++i]).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
@@ -88,8 +91,20 @@ int wmain() {
   si.wShowWindow = show;
   PROCESS_INFORMATION pi{};
   cb::test::psd::JsonObject j;
-  if (!CreateProcessW(nullptr, child.data(), nullptr, nullptr, FALSE, creation, block.empty() ? nullptr : block.data(),
-                      cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
+  // Wine hands a child the parent's standard handles even unasked.
+  const HANDLE std[3] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE), GetStdHandle(STD_ERROR_HANDLE)};
+  if (detach) {
+    FreeConsole();
+    for (DWORD which : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) SetStdHandle(which, nullptr);
+  }
+  const BOOL created = CreateProcessW(nullptr, child.data(), nullptr, nullptr, FALSE, creation,
+                                      block.empty() ? nullptr : block.data(), cwd.empty() ? nullptr : cwd.c_str(), &si, &pi);
+  if (detach) {
+    SetStdHandle(STD_INPUT_HANDLE, std[0]);
+    SetStdHandle(STD_OUTPUT_HANDLE, std[1]);
+    SetStdHandle(STD_ERROR_HANDLE, std[2]);
+  }
+  if (!created) {
     const DWORD err = GetLastError();
     j.boolean("started", false).num("error", static_cast<long long>(err)).str("message", cb::test::psd::systemMessage(err));
     cb::test::psd::writeStd(STD_OUTPUT_HANDLE, j.text() + "\n");

@@ -1,0 +1,39 @@
+// The PowerShell runs behind the app menu, the bulk buttons and the command
+// line: one routine per operation, so that the window and the command line
+// run exactly the same command lines and judge their outcome alike.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Catalogue.h"
+#include "CommandLine.h"
+#include "RunErrors.h"
+#include "uCommonFunc.h"
+
+namespace cb {
+
+struct TRunResult {
+  int32_t Code = -1;  // PowerShell's exit code, -1 when it did not start
+  std::vector<TRunError> Errors;
+  bool Ok = false;
+};
+
+// Each waits for the machine's turn first (see TRunTurn).
+// "卸载": the app's packages of the current user.
+TRunResult UninstallApp(const std::u16string& Key);
+// The app's packages of every user, and its provisioned package.
+TRunResult UninstallAppForAllUsers(const std::u16string& Key);
+TRunResult DeprovisionApp(const std::u16string& Key);
+// "卸载全部".
+TRunResult UninstallEverything();
+// "安装" (one app) and "安装全部" (Bulk): a script run whose file is written.
+// A single app's script that exits 0 after errors has not done its work.
+TRunResult RunInstallScript(TScriptRun& Run, bool Bulk);
+
+// Which apps are installed for the current user, for any user, and
+// provisioned; false when a query failed.
+bool QueryAppStates(std::array<TAppState, kAppCount>& States);
+
+}  // namespace cb
