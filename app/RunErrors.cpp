@@ -7,6 +7,8 @@
 
 namespace cb {
 
+const char16_t kNothingToRegister[] = u"此电脑上已没有该应用的文件，无法重新注册来恢复";
+
 namespace {
 
 bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
@@ -118,8 +120,8 @@ constexpr TReason kReasons[] = {
     {0x80073CF3, u"依赖项或冲突检查未通过"},
     {0x80073CF6, u"应用注册失败"},
     {0x80073CF9, u"应用注册失败"},
-    {0x80073CF0, u"此电脑上已没有该应用的文件，无法重新注册来恢复"},
-    {0x80070002, u"此电脑上已没有该应用的文件，无法重新注册来恢复"},
+    {0x80073CF0, kNothingToRegister},
+    {0x80070002, kNothingToRegister},
     {0x80070005, u"拒绝访问"},
 };
 

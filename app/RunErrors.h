@@ -45,6 +45,9 @@ std::u16string ReasonLine(const TRunError& Error);
 // A package Windows keeps because it cannot be removed for one user.
 bool KeptBySystem(const TRunError& Error);
 
+// Why an install that ran without an error left the app missing.
+extern const char16_t kNothingToRegister[];
+
 // The record a failed run is explained by: the first with a known reason,
 // else the first with a code; nullptr when none has a code.
 const TRunError* ExplainingError(const std::vector<TRunError>& Errors);

@@ -264,11 +264,14 @@ void TForm1::N1Click(TObject*) {
   {
     TBusyRun busyRun(*this);
     TScriptRun run(sAppName);
-    result = RunInstallScript(run, false);
+    result = RunInstallScript(run, FindApp(ToU16(sAppName)));
   }
   RefreshStates();
-  if (sSlider1->SliderOn())
-    ShowMsg(ToWide(InstallNotice(ToU16(sDisName), result.Code, result.Errors)), ToWide(kNoticeCaption), false);
+  if (sSlider1->SliderOn()) {
+    std::u16string notice = InstallNotice(ToU16(sDisName), result.Code, result.Errors);
+    if (!result.Reason.empty()) notice += u"\n" + result.Reason;
+    ShowMsg(ToWide(notice), ToWide(kNoticeCaption), false);
+  }
 }
 
 void TForm1::BusyCursor(bool On) {
@@ -308,7 +311,7 @@ void TForm1::InstallALL(const std::shared_ptr<TWindowLink>& Link) {
   // thread ends here, silently, with the pointer left as it was.
   TScriptRun run(L"installallapp");
   Link->SetBusy(true);
-  const TRunResult result = RunInstallScript(run, true);
+  const TRunResult result = RunInstallScript(run, nullptr);
   Link->SetBusy(false);
   Link->RefreshStates();
   if (Link->NoticesOn)

@@ -62,16 +62,25 @@ TRunResult UninstallEverything() {
   return R;
 }
 
-TRunResult RunInstallScript(TScriptRun& Run, bool Bulk) {
+TRunResult RunInstallScript(TScriptRun& Run, const AppButton* App) {
   TRunResult R;
   R.Code = Run.Run() ? 0 : Run.ScriptExit();
   R.Errors = ParseRunErrors(Run.ScriptErrors());
-  if (Bulk) {
+  if (!App) {
     R.Ok = BulkDone(R.Code, R.Errors, false);
-  } else {
-    if (R.Code == 0 && !R.Errors.empty()) R.Code = 1;
-    R.Ok = R.Code == 0;
+    return R;
   }
+  if (R.Code == 0 && !R.Errors.empty()) R.Code = 1;
+  if (R.Code == 0) {
+    // A query that fails proves nothing either way.
+    TCapture Capture;
+    if (RunCaptured(ToWide(kInstalledQueryCommand), Capture) == 0 &&
+        !InstalledApps(ParsePackageNames(Capture.Out))[size_t(App->tag)]) {
+      R.Code = 1;
+      R.Reason = kNothingToRegister;
+    }
+  }
+  R.Ok = R.Code == 0;
   return R;
 }
 

@@ -18,6 +18,7 @@ struct TRunResult {
   int32_t Code = -1;  // PowerShell's exit code, -1 when it did not start
   std::vector<TRunError> Errors;
   bool Ok = false;
+  std::u16string Reason;  // why it failed, when no error record says
 };
 
 // Each waits for the machine's turn first (see TRunTurn).
@@ -28,9 +29,11 @@ TRunResult UninstallAppForAllUsers(const std::u16string& Key);
 TRunResult DeprovisionApp(const std::u16string& Key);
 // "卸载全部".
 TRunResult UninstallEverything();
-// "安装" (one app) and "安装全部" (Bulk): a script run whose file is written.
-// A single app's script that exits 0 after errors has not done its work.
-TRunResult RunInstallScript(TScriptRun& Run, bool Bulk);
+// "安装" (App) and "安装全部" (App null): a script run whose file is written.
+// A single app's script has not done its work when it exits 0 after errors,
+// or when the app is still not installed afterwards (the script found
+// nothing to register: its files are gone from the machine).
+TRunResult RunInstallScript(TScriptRun& Run, const AppButton* App);
 
 // Which apps are installed for the current user, for any user, and
 // provisioned; false when a query failed.

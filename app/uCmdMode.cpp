@@ -275,6 +275,8 @@ int RunCommandMode(const TCliRequest& R, const std::function<void()>& PrepareBox
     if (!Result.Ok) {
       if (!Problem.empty()) {
         E.Explanation = Problem;
+      } else if (!Result.Reason.empty()) {
+        E.Explanation = Result.Reason;
       } else if (Result.Code == -1) {
         E.Explanation = u"PowerShell 未能启动";
       } else if (Bulk) {
@@ -298,7 +300,7 @@ int RunCommandMode(const TCliRequest& R, const std::function<void()>& PrepareBox
         [&] {
           if (Removal) return UninstallEverything();
           TScriptRun Run(L"installallapp");
-          return RunInstallScript(Run, true);
+          return RunInstallScript(Run, nullptr);
         },
         Problem);
     record(Operation, nullptr, Result, Problem, true);
@@ -322,7 +324,7 @@ int RunCommandMode(const TCliRequest& R, const std::function<void()>& PrepareBox
         Result = Guarded(
             [&] {
               TScriptRun Run(ToWide(Key));
-              return RunInstallScript(Run, false);
+              return RunInstallScript(Run, App);
             },
             Problem);
         record(u"install", App, Result, Problem, false);
@@ -345,6 +347,7 @@ int RunCommandMode(const TCliRequest& R, const std::function<void()>& PrepareBox
       if (!Result.Ok) ++Failed;
       std::u16string Notice = R.Op == TCliOp::Install ? InstallNotice(App->caption, Result.Code, Result.Errors)
                                                       : UninstallNotice(App->caption, Result.Code, Result.Errors);
+      if (!Result.Reason.empty()) Notice += u"\n" + Result.Reason;
       if (!Problem.empty()) Notice += u"\n" + Problem;
       Notices.push_back(Notice);
     }

@@ -163,6 +163,63 @@ class CommandLine(unittest.TestCase):
                          (SCRIPTS / "INSTALLALLAPP.ps1").read_bytes())
         self.assertEqual(self.s.store().policy, "Restricted")
 
+    def test_the_listing_and_the_removal_for_every_user_with_deprovisioning(self):
+        packages = [p for p in psstore.default_packages() if p.name != "Microsoft.3DBuilder"]
+        mix = {"Microsoft.WindowsCalculator": (True, True, True), "Microsoft.BingNews": (False, True, False),
+               "Microsoft.WindowsCamera": (False, False, True), "Microsoft.YourPhone": (True, False, False)}
+        for p in packages:
+            p.current_user, p.other_users, p.provisioned = mix.get(p.name, (p.current_user, False, p.provisioned))
+        self.s.write_store(packages=packages)
+
+        def listing() -> dict[str, list[str]]:
+            code, out = self.cli.run("/list")
+            self.assertEqual(code, 0, out)
+            rows = list(csv.reader(io.StringIO(out, newline="")))
+            self.assertEqual(rows[0], ["key", "caption", "current_user", "any_user", "provisioned"])
+            self.assertEqual(len(rows), 34)
+            return {row[0]: row[1:] for row in rows[1:]}
+
+        rows = listing()
+        self.assertEqual(rows["windowscalculator"], ["计算器", "yes", "yes", "yes"])
+        self.assertEqual(rows["bingnews"], ["新闻", "no", "yes", "no"])
+        self.assertEqual(rows["windowscamera"], ["相机", "no", "no", "yes"])
+        self.assertEqual(rows["YourPhone"], ["你的手机", "yes", "yes", "no"])
+        self.assertEqual(rows["3dbuilder"], ["3D建模", "no", "no", "no"])
+        self.assertEqual(rows["zunemusic"], ["Groove 音乐", "yes", "yes", "yes"])
+        self.assertEqual({e["kind"] for e in self.s.log()}, {"query"}, "the listing changed something")
+
+        code, out = self.cli.run("/uninstall:windowscalculator,bingnews,windowscamera", "/allusers", "/quiet",
+                                 f"/log:{winpath(self.logfile)}")
+        self.assertEqual(code, 0, out)
+        log = [e for e in self.s.log() if e["kind"] != "query"]
+        self.assertEqual([(e["kind"], e["all_users"]) for e in log], [("remove", True), ("deprovision", False)] * 3)
+        self.assertEqual(log[0]["cmdline"],
+                         "PowerShell.exe Get-AppxPackage -AllUsers *windowscalculator* | Remove-AppxPackage -AllUsers")
+        self.assertEqual(log[1]["cmdline"],
+                         "PowerShell.exe Get-AppxProvisionedPackage -Online | Where-Object DisplayName -like "
+                         "'*windowscalculator*' | Remove-AppxProvisionedPackage -Online")
+        store = self.s.store()
+        for name in mix:
+            if name != "Microsoft.YourPhone":
+                self.assertFalse(store.has(name), f"{name} is still on the machine")
+        self.assertEqual([line[1:5] for line in log_lines(self.logfile)],
+                         [[op, key, caption, "ok"] for key, caption in
+                          (("windowscalculator", "计算器"), ("bingnews", "新闻"), ("windowscamera", "相机"))
+                          for op in ("uninstall-allusers", "deprovision")])
+        rows = listing()
+        for key in ("windowscalculator", "bingnews", "windowscamera"):
+            self.assertEqual(rows[key][1:], ["no", "no", "no"], key)
+        # What is gone for every user cannot be registered again, and that is no success.
+        code, out = self.cli.run("/install:windowscalculator", "/quiet")
+        self.assertEqual(code, 1, out)
+        self.assertEqual(out.split("\t")[4:], ["failed", "1", "", "此电脑上已没有该应用的文件，无法重新注册来恢复\r\n"])
+        self.assertEqual(self.s.store().policy, "Restricted")
+
+        self.s.write_store(query_fails=True)
+        code, out = self.cli.run("/list")
+        self.assertEqual(code, 1, out)
+        self.assertNotIn("key,caption", out)
+
 
 class QuietAndBoxes(unittest.TestCase):
     def setUp(self):
