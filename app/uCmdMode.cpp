@@ -91,6 +91,9 @@ class TLog {
     if (FFile != INVALID_HANDLE_VALUE) CloseHandle(FFile);
   }
   bool Open(const std::wstring& Path) {
+    // A deployment's first run finds no folder for its log yet.
+    for (size_t i = Path.find_first_of(L"\\/", 1); i != std::wstring::npos; i = Path.find_first_of(L"\\/", i + 1))
+      CreateDirectoryW(Path.substr(0, i).c_str(), nullptr);
     FFile = CreateFileW(Path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     return FFile != INVALID_HANDLE_VALUE;

@@ -60,7 +60,7 @@ class CommandLine(unittest.TestCase):
     def setUp(self):
         self.s = Session(self.id().rsplit(".", 1)[-1], temp_name="Temp Dir")
         self.cli = CliSession(self, self.s)
-        self.logfile = self.s.work / "deploy log.txt"
+        self.logfile = self.s.work / "new folder" / "deploy log.txt"  # the first run makes the folder
 
     def tearDown(self):
         self.s.close()
