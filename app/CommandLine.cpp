@@ -132,11 +132,17 @@ TCliRequest ParseCommandLine(const std::vector<std::u16string>& Params) {
 }
 
 std::u16string UsageText() {
-  std::u16string Keys;
+  // Lines short enough for a box on a small screen.
+  std::u16string Keys, Line;
   for (size_t i = 0; i < kAppButtons.size(); ++i) {
-    Keys += kAppButtons[i].key;
-    if (i + 1 < kAppButtons.size()) Keys += (i % 6 == 5) ? u",\n  " : u", ";
+    const std::u16string Key = std::u16string(kAppButtons[i].key) + (i + 1 < kAppButtons.size() ? u"," : u"");
+    if (!Line.empty() && Line.size() + 1 + Key.size() > 64) {
+      Keys += Line + u"\n  ";
+      Line.clear();
+    }
+    Line += (Line.empty() ? u"" : u" ") + Key;
   }
+  Keys += Line;
   return u"Clearbay 命令行 / Clearbay command line\n"
          u"\n"
          u"Clearbay.exe /uninstall:应用[,应用...] [/allusers] [/quiet] [/log:文件]\n"

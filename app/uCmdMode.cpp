@@ -202,8 +202,7 @@ int RunCommandMode(const TCliRequest& R, const std::function<void()>& PrepareBox
     E.Result = u"usage-error";
     E.Explanation = OneLine(Error);
     log(E, false);
-    tell(Error + u"\n\n" + Both(u"运行 Clearbay.exe /? 查看用法。", u"Run Clearbay.exe /? for the usage."), Title,
-         MB_ICONERROR);
+    tell(Error + u"\n" + u"运行 Clearbay.exe /? 查看用法。 Run Clearbay.exe /? for the usage.", Title, MB_ICONERROR);
     return kExitUsage;
   }
 
