@@ -281,7 +281,8 @@ class NoOverlap(AppWindow):
         return CliSession(self, self.s).start(args)
 
     def test_a_run_during_a_windows_run_ends_with_3_and_runs_nothing(self):
-        self.s.write_store(packages=none_installed(), delays={"script": 4000})
+        # The script outlasts the command line's start under Wine and its wait for the turn.
+        self.s.write_store(packages=none_installed(), delays={"script": 8000})
         self.click("计算器")
         self.choose(1)
         self.wait_log(1)  # Bypass is set: the window's script is running
