@@ -37,11 +37,11 @@ run_fuzz() {
   local rc=0
   for s in fuzz/*/run.sh; do
     [ -f "$s" ] || continue
-    CB_FUZZ_BUILD="$root/build/fuzz" FUZZ_BUILD="$root/build/fuzz" bash "$s" "$fuzz_seconds" || rc=1
+    CB_FUZZ_BUILD="$root/build/fuzz" bash "$s" "$fuzz_seconds" || rc=1
   done
   # A finding is only worth something if it can be replayed elsewhere: print small inputs.
   local f
-  for f in build/fuzz/fuzz-work/*/artifacts/* build/fuzz/fuzz-findings/*; do
+  for f in build/fuzz/fuzz-work/*/artifacts/*; do
     [ -f "$f" ] || continue
     echo "fuzz input $f ($(stat -c %s "$f") bytes):"
     [ "$(stat -c %s "$f")" -le 65536 ] && base64 -w0 "$f" && echo
