@@ -421,7 +421,79 @@ bool TacDialogWnd::InitChildren() {
     WrappedChildren.push_back(C);
   }
   FitMessageText();
+  KeepTextAboveBand();
   return true;
+}
+
+int TacDialogWnd::BandTop(int FromY) {
+  if (!FrameSkinned() || (SkinData.BGChanged && !Frame->PaintAll())) return -1;
+  TDibBitmap* Img = Frame->FrameImage();
+  if (!Img || Img->Empty()) return -1;
+  const Bitmap32& B = Img->Bmp();
+  RECT CR{};
+  GetClientRect(CtrlHandle, &CR);
+  // A column of the client's left margin, which no child covers.
+  const int X = Frame->OffsetX() + 2, Y0 = Frame->OffsetY() + FromY, End = std::min<int>(B.Height(), Frame->OffsetY() + CR.bottom);
+  if (X >= B.Width() || Y0 < 0 || Y0 >= End) return -1;
+  auto At = [&](int Y) { return B.Pixel(X, Y) & 0xFFFFFFu; };
+  const std::uint32_t Text = At(Y0);
+  // A band keeps its colour for a few rows; a gradient changes on every row.
+  constexpr int kBandRows = 4;
+  for (int Y = Y0 + 1; Y + kBandRows <= End; ++Y) {
+    if (At(Y) == Text) continue;
+    bool Band = true;
+    for (int K = 1; K < kBandRows && Band; ++K) Band = At(Y + K) == At(Y);
+    if (Band) return Y - Frame->OffsetY();
+  }
+  return -1;
+}
+
+void TacDialogWnd::KeepTextAboveBand() {
+  constexpr int kMessageTextId = 0xFFFF;
+  HWND Text = GetDlgItem(CtrlHandle, kMessageTextId);
+  if (!Text || LowerClassOf(Text) != L"static" || !FrameSkinned()) return;
+  RECT TR{};
+  GetClientRect(Text, &TR);
+  const std::wstring All = TextOf(Text);
+  HDC DC = GetDC(Text);
+  if (!DC) return;
+  HGDIOBJ Old = SelectObject(DC, reinterpret_cast<HFONT>(SendMessageW(Text, WM_GETFONT, 0, 0)));
+  RECT Need{0, 0, TR.right, 0};
+  TEXTMETRICW TM{};
+  {
+    // As the text is drawn: top-aligned, in one face for all of it.
+    TacFontFallback Fallback(DC, All);
+    DrawTextW(DC, All.c_str(), static_cast<int>(All.size()), &Need, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    GetTextMetricsW(DC, &TM);
+  }
+  SelectObject(DC, Old);
+  ReleaseDC(Text, DC);
+  POINT P{0, 0};
+  MapWindowPoints(Text, CtrlHandle, &P, 1);
+  const int TextEnd = P.y + std::min<int>(Need.bottom, TR.bottom) + std::max<int>(2, TM.tmHeight / 2);
+  // Twice at most: a band that does not move with the box is not chased.
+  for (int Pass = 0; Pass < 2; ++Pass) {
+    const int Band = BandTop(P.y);
+    if (Band < 0 || Band >= TextEnd) return;
+    RECT WR{};
+    GetWindowRect(CtrlHandle, &WR);
+    const int FormH = WR.bottom - WR.top, BandInForm = Band + Frame->OffsetY();
+    if (BandInForm <= 0) return;
+    // A band stretched with the box moves down by its share of every row added.
+    const long long Want = TextEnd + Frame->OffsetY();
+    const int Grow = std::clamp(static_cast<int>((Want * FormH + BandInForm - 1) / BandInForm) - FormH, 1,
+                                GetSystemMetrics(SM_CYSCREEN) / 2);
+    const UINT Keep = SWP_NOZORDER | SWP_NOACTIVATE;
+    for (HWND C = GetWindow(CtrlHandle, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT)) {
+      if (LowerClassOf(C) != L"button") continue;
+      RECT BR{};
+      GetWindowRect(C, &BR);
+      POINT Q{BR.left, BR.top};
+      ScreenToClient(CtrlHandle, &Q);
+      SetWindowPos(C, nullptr, Q.x, Q.y + Grow, 0, 0, Keep | SWP_NOSIZE);
+    }
+    SetWindowPos(CtrlHandle, nullptr, WR.left, WR.top - Grow / 2, WR.right - WR.left, FormH + Grow, Keep);
+  }
 }
 
 void TacDialogWnd::FitMessageText() {

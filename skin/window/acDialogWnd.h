@@ -66,6 +66,13 @@ public:
   // dialog is then given back whole).
   bool InitChildren();
   void FitMessageText();
+  // The skin may paint the box's lower part in another colour, a band behind
+  // its buttons that grows with the box; a long text must end above it, so
+  // the box is made taller until it does.
+  void KeepTextAboveBand();
+  // The first row of the client area, below FromY, where the skin's
+  // background turns into a band of another colour; -1 when there is none.
+  int BandTop(int FromY);
 
   void WndProc(TMessage& M, const TWindowHookNext& Next) override;
 

@@ -4,6 +4,7 @@
 #include "DialogFixture.h"
 
 #include "acAnimations.h"
+#include "skin/binding/sSkinText.h"
 
 #include "../controls/ControlsFixture.h"
 
@@ -337,3 +338,43 @@ TEST(DialogWrapper, BoxesAppearAndVanishAtOnceWhileFormsAreAnimated) {
 }
 
 }  // namespace
+
+// The skin paints a band of its own behind the buttons, growing with the box:
+// a long text still ends above it, and the buttons stay on it.
+TEST(DialogLook, ALongTextEndsAboveTheBandBehindTheButtons) {
+  TBoxScene S;
+  SetTextFallbackFace(L"微软雅黑");  // as the program draws Chinese: taller lines than the box was laid out for
+  // Lines short enough that the box wraps none of them: it is as tall as they are in its own font.
+  std::wstring Text = L"计算器 卸载完成！";
+  for (const wchar_t* App : {L"新闻", L"天气", L"相机", L"地图", L"照片", L"便签", L"消息", L"Groove 音乐"})
+    Text += std::wstring(L"\n") + App + L" 卸载完成！";
+  std::vector<std::uint32_t> Px;
+  int W = 0, H = 0;
+  RECT T{}, B{};
+  WithBox(Text, L"提示", MB_OK | MB_ICONINFORMATION, [&](HWND Box) {
+    Pump(100);
+    RECT CR{};
+    GetClientRect(Box, &CR);
+    W = CR.right;
+    H = CR.bottom;
+    Px = Print(Box, W, H);
+    GetWindowRect(GetDlgItem(Box, 0xFFFF), &T);
+    GetWindowRect(GetDlgItem(Box, IDOK), &B);
+    MapWindowPoints(nullptr, Box, reinterpret_cast<POINT*>(&T), 2);
+    MapWindowPoints(nullptr, Box, reinterpret_cast<POINT*>(&B), 2);
+    PostMessageW(GetDlgItem(Box, IDOK), BM_CLICK, 0, 0);
+  });
+  SetTextFallbackFace(L"");
+  ASSERT_EQ(Px.size(), size_t(W) * size_t(H));
+  auto At = [&](int X, int Y) { return Px[size_t(Y) * size_t(W) + size_t(X)]; };
+  auto Ink = [&](std::uint32_t P) { return (P & 0xFF) < 0x80 && ((P >> 8) & 0xFF) < 0x80 && ((P >> 16) & 0xFF) < 0x80; };
+  int LastInk = -1;
+  for (int Y = T.top; Y < std::min<int>(T.bottom, H); ++Y)
+    for (int X = std::max<int>(0, T.left); X < std::min<int>(T.right, W); ++X)
+      if (Ink(At(X, Y))) LastInk = Y;
+  ASSERT_GT(LastInk, T.top);
+  // The left margin's colour where the text starts, down to its last line.
+  const std::uint32_t Paper = At(2, T.top);
+  for (int Y = T.top; Y <= LastInk; ++Y) ASSERT_EQ(At(2, Y), Paper) << "row " << Y << ", text ends at " << LastInk;
+  EXPECT_NE(At(2, B.top), Paper);  // the band is there, behind the button
+}
