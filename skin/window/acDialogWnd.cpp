@@ -411,6 +411,22 @@ void TacDialogWnd::PrepareSkin() {
   FRgnChanged = true;
 }
 
+namespace {
+
+// The box's buttons moved together as its layout changes.
+void MoveButtons(HWND Dialog, int DX, int DY) {
+  for (HWND C = GetWindow(Dialog, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT)) {
+    if (LowerClassOf(C) != L"button") continue;
+    RECT BR{};
+    GetWindowRect(C, &BR);
+    POINT P{BR.left, BR.top};
+    ScreenToClient(Dialog, &P);
+    SetWindowPos(C, nullptr, P.x + DX, P.y + DY, 0, 0, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOSIZE);
+  }
+}
+
+}  // namespace
+
 bool TacDialogWnd::InitChildren() {
   if (Initialized) return true;
   Initialized = true;
@@ -484,14 +500,7 @@ void TacDialogWnd::KeepTextAboveBand() {
     const int Grow = std::clamp(static_cast<int>((Want * FormH + BandInForm - 1) / BandInForm) - FormH, 1,
                                 GetSystemMetrics(SM_CYSCREEN) / 2);
     const UINT Keep = SWP_NOZORDER | SWP_NOACTIVATE;
-    for (HWND C = GetWindow(CtrlHandle, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT)) {
-      if (LowerClassOf(C) != L"button") continue;
-      RECT BR{};
-      GetWindowRect(C, &BR);
-      POINT Q{BR.left, BR.top};
-      ScreenToClient(CtrlHandle, &Q);
-      SetWindowPos(C, nullptr, Q.x, Q.y + Grow, 0, 0, Keep | SWP_NOSIZE);
-    }
+    MoveButtons(CtrlHandle, 0, Grow);
     SetWindowPos(CtrlHandle, nullptr, WR.left, WR.top - Grow / 2, WR.right - WR.left, FormH + Grow, Keep);
   }
 }
@@ -532,14 +541,7 @@ void TacDialogWnd::FitMessageText() {
   GetWindowRect(Text, &TR);
   const UINT Keep = SWP_NOZORDER | SWP_NOACTIVATE;
   SetWindowPos(Text, nullptr, 0, 0, TR.right - TR.left + Grow, TR.bottom - TR.top, Keep | SWP_NOMOVE);
-  for (HWND C = GetWindow(CtrlHandle, GW_CHILD); C; C = GetWindow(C, GW_HWNDNEXT)) {
-    if (LowerClassOf(C) != L"button") continue;
-    RECT BR{};
-    GetWindowRect(C, &BR);
-    POINT P{BR.left, BR.top};
-    ScreenToClient(CtrlHandle, &P);
-    SetWindowPos(C, nullptr, P.x + Grow / 2, P.y, 0, 0, Keep | SWP_NOSIZE);
-  }
+  MoveButtons(CtrlHandle, Grow / 2, 0);
   SetWindowPos(CtrlHandle, nullptr, WR.left - Grow / 2, WR.top, WR.right - WR.left + Grow, WR.bottom - WR.top, Keep);
 }
 
