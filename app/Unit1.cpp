@@ -178,9 +178,8 @@ void TForm1::RefreshStates() {
   const std::uint64_t Seq = ++FStateSeq;
   auto link = FLink;
   TThread::CreateAnonymousThread([link, Seq] {
-    TCapture capture;
-    const bool ok = RunCaptured(ToWide(kInstalledQueryCommand), capture) == 0;
-    const auto installed = InstalledApps(ParsePackageNames(capture.Out));
+    std::array<bool, kAppCount> installed{};
+    const bool ok = QueryApps(kInstalledQueryCommand, installed);
     TThread::Queue(
         [link, Seq, ok, installed] {
           if (link->Form) link->Form->ApplyStates(Seq, ok, installed);
@@ -267,11 +266,7 @@ void TForm1::N1Click(TObject*) {
     result = RunInstallScript(run, FindApp(ToU16(sAppName)));
   }
   RefreshStates();
-  if (sSlider1->SliderOn()) {
-    std::u16string notice = InstallNotice(ToU16(sDisName), result.Code, result.Errors);
-    if (!result.Reason.empty()) notice += u"\n" + result.Reason;
-    ShowMsg(ToWide(notice), ToWide(kNoticeCaption), false);
-  }
+  if (sSlider1->SliderOn()) ShowMsg(ToWide(InstallNotice(ToU16(sDisName), result)), ToWide(kNoticeCaption), false);
 }
 
 void TForm1::BusyCursor(bool On) {

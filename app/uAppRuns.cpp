@@ -21,22 +21,14 @@ TRunResult Captured(const std::u16string& CommandLine) {
 // one that a 32-bit program finds on 64-bit Windows cannot service the running
 // system. The program's folder is still searched first, as for every run.
 struct TNativeSystemFolder {
-  using TDisable = BOOL(WINAPI*)(PVOID*);
-  using TRevert = BOOL(WINAPI*)(PVOID);
   PVOID Old = nullptr;
   bool Off = false;
   TNativeSystemFolder() {
-    HMODULE Kernel = GetModuleHandleW(L"kernel32.dll");
-    auto Disable = reinterpret_cast<TDisable>(
-        reinterpret_cast<void*>(GetProcAddress(Kernel, "Wow64DisableWow64FsRedirection")));
     BOOL Wow64 = FALSE;
-    if (Disable && IsWow64Process(GetCurrentProcess(), &Wow64) && Wow64) Off = Disable(&Old) != FALSE;
+    Off = IsWow64Process(GetCurrentProcess(), &Wow64) && Wow64 && Wow64DisableWow64FsRedirection(&Old);
   }
   ~TNativeSystemFolder() {
-    if (!Off) return;
-    auto Revert = reinterpret_cast<TRevert>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "Wow64RevertWow64FsRedirection")));
-    if (Revert) Revert(Old);
+    if (Off) Wow64RevertWow64FsRedirection(Old);
   }
   TNativeSystemFolder(const TNativeSystemFolder&) = delete;
   TNativeSystemFolder& operator=(const TNativeSystemFolder&) = delete;
@@ -71,37 +63,39 @@ TRunResult RunInstallScript(TScriptRun& Run, const AppButton* App) {
     return R;
   }
   if (R.Code == 0 && !R.Errors.empty()) R.Code = 1;
-  if (R.Code == 0) {
-    // A query that fails proves nothing either way.
-    TCapture Capture;
-    if (RunCaptured(ToWide(kInstalledQueryCommand), Capture) == 0 &&
-        !InstalledApps(ParsePackageNames(Capture.Out))[size_t(App->tag)]) {
-      R.Code = 1;
-      R.Reason = kNothingToRegister;
-    }
+  // A query that fails proves nothing either way.
+  std::array<bool, kAppCount> Installed{};
+  if (R.Code == 0 && QueryApps(kInstalledQueryCommand, Installed) && !Installed[size_t(App->tag)]) {
+    R.Code = 1;
+    R.Reason = kNothingToRegister;
   }
   R.Ok = R.Code == 0;
   return R;
 }
 
+bool QueryApps(const char16_t* Command, std::array<bool, kAppCount>& Found) {
+  TCapture Capture;
+  if (RunCaptured(ToWide(Command), Capture) != 0) return false;
+  Found = InstalledApps(ParsePackageNames(Capture.Out));
+  return true;
+}
+
 bool QueryAppStates(std::array<TAppState, kAppCount>& States) {
   States = {};
-  const char16_t* Queries[] = {kInstalledQueryCommand, kAnyUserQueryCommand, kProvisionedQueryCommand};
-  for (int q = 0; q < 3; ++q) {
-    TCapture Capture;
-    int32_t Code;
-    {
-      TNativeSystemFolder Native;
-      Code = RunCaptured(ToWide(Queries[q]), Capture);
-    }
-    if (Code != 0) return false;
-    const auto Found = InstalledApps(ParsePackageNames(Capture.Out));
-    for (size_t i = 0; i < Found.size(); ++i) {
-      bool& Flag = q == 0 ? States[i].CurrentUser : q == 1 ? States[i].AnyUser : States[i].Provisioned;
-      Flag = Found[i];
-    }
+  std::array<bool, kAppCount> Mine{}, Anyone{}, Provisioned{};
+  {
+    TNativeSystemFolder Native;
+    if (!QueryApps(kInstalledQueryCommand, Mine) || !QueryApps(kAnyUserQueryCommand, Anyone) ||
+        !QueryApps(kProvisionedQueryCommand, Provisioned))
+      return false;
   }
+  for (size_t i = 0; i < States.size(); ++i) States[i] = {Mine[i], Anyone[i], Provisioned[i]};
   return true;
+}
+
+std::u16string InstallNotice(const std::u16string& DisName, const TRunResult& Result) {
+  const std::u16string Notice = InstallNotice(DisName, Result.Code, Result.Errors);
+  return Result.Reason.empty() ? Notice : Notice + u"\n" + Result.Reason;
 }
 
 }  // namespace cb

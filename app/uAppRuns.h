@@ -35,8 +35,15 @@ TRunResult UninstallEverything();
 // nothing to register: its files are gone from the machine).
 TRunResult RunInstallScript(TScriptRun& Run, const AppButton* App);
 
+// Runs a query that prints package names, one a line, and finds the apps
+// among them (by Tag); false when the query failed.
+bool QueryApps(const char16_t* Command, std::array<bool, kAppCount>& Found);
+
 // Which apps are installed for the current user, for any user, and
 // provisioned; false when a query failed.
 bool QueryAppStates(std::array<TAppState, kAppCount>& States);
+
+// The notice after one app's install, with the reason an error record cannot give.
+std::u16string InstallNotice(const std::u16string& DisName, const TRunResult& Result);
 
 }  // namespace cb

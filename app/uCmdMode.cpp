@@ -209,18 +209,10 @@ int RunCommandMode(const TCliRequest& R, const std::function<void()>& PrepareBox
   const char16_t* Operation = OperationName(R.Op);
   if (R.Op == TCliOp::List) {
     std::array<TAppState, kAppCount> States;
-    std::u16string Problem;
-    bool Ok = false;
-    Guarded(
-        [&] {
-          Ok = QueryAppStates(States);
-          return TRunResult{};
-        },
-        Problem);
+    const bool Ok = QueryAppStates(States);
     TLogEntry E;
     E.Operation = Operation;
     E.Result = Ok ? u"ok" : u"failed";
-    E.Explanation = Problem;
     // The list itself goes to the standard output; the log line does not.
     log(E, false);
     if (!Ok) {
@@ -249,11 +241,10 @@ int RunCommandMode(const TCliRequest& R, const std::function<void()>& PrepareBox
     TLogEntry E;
     E.Operation = Operation;
     E.Result = u"busy";
-    E.Explanation = OneLine(Both(u"另一个实例正在运行，请稍后重试。", u"Another instance is running; try again later."));
+    const std::u16string Busy = Both(u"另一个实例正在运行，请稍后重试。", u"Another instance is running; try again later.");
+    E.Explanation = OneLine(Busy);
     log(E, true);
-    if (!Out.Present() && !R.Quiet)
-      box(Both(u"另一个实例正在运行，请稍后重试。", u"Another instance is running; try again later."), Title,
-          MB_OK | MB_ICONWARNING);
+    if (!Out.Present() && !R.Quiet) box(Busy, Title, MB_OK | MB_ICONWARNING);
     return kExitBusy;
   }
   // As at the window's start: a run that a killed instance left behind is undone first.
@@ -347,9 +338,8 @@ int RunCommandMode(const TCliRequest& R, const std::function<void()>& PrepareBox
         }
       }
       if (!Result.Ok) ++Failed;
-      std::u16string Notice = R.Op == TCliOp::Install ? InstallNotice(App->caption, Result.Code, Result.Errors)
+      std::u16string Notice = R.Op == TCliOp::Install ? InstallNotice(App->caption, Result)
                                                       : UninstallNotice(App->caption, Result.Code, Result.Errors);
-      if (!Result.Reason.empty()) Notice += u"\n" + Result.Reason;
       if (!Problem.empty()) Notice += u"\n" + Problem;
       Notices.push_back(Notice);
     }

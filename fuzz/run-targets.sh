@@ -10,7 +10,7 @@ shift 3
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${CB_FUZZ_BUILD:-$root/build/fuzz-local}
 targets=()
-for spec in "$@"; do targets+=("${spec%%:*}"); done
+for entry in "$@"; do targets+=("${entry%%:*}"); done
 
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "${CB_SOURCE_DIR:-$root}" -B "$build" -G Ninja -DCB_FUZZ=ON \
@@ -19,10 +19,10 @@ fi
 cmake --build "$build" --target "${targets[@]}" -j2 >/dev/null
 
 status=0
-for spec in "$@"; do
-  target=${spec%%:*}
+for entry in "$@"; do
+  target=${entry%%:*}
   seeds=()
-  [ "$spec" = "$target" ] || IFS=: read -r -a seeds <<<"${spec#*:}"
+  [ "$entry" = "$target" ] || IFS=: read -r -a seeds <<<"${entry#*:}"
   work="$build/fuzz-work/$target"
   mkdir -p "$work/corpus" "$work/artifacts"
   log="$work/fuzz.log"
